@@ -1,0 +1,118 @@
+// The program builder: two shader objects, one program, one link.
+#include "gpu/program.h"
+
+#include "gpu/gl_entry_points.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// Status queries are diagnostics of ours, not part of the entry-point table.
+struct Diagnostics {
+  PFNGLGETSHADERIVPROC getShaderiv;
+  PFNGLGETSHADERINFOLOGPROC getShaderInfoLog;
+  PFNGLGETPROGRAMIVPROC getProgramiv;
+  PFNGLGETPROGRAMINFOLOGPROC getProgramInfoLog;
+};
+
+Diagnostics lookupDiagnostics() {
+  return {reinterpret_cast<PFNGLGETSHADERIVPROC>(lookupGlProc("glGetShaderiv")),
+          reinterpret_cast<PFNGLGETSHADERINFOLOGPROC>(lookupGlProc("glGetShaderInfoLog")),
+          reinterpret_cast<PFNGLGETPROGRAMIVPROC>(lookupGlProc("glGetProgramiv")),
+          reinterpret_cast<PFNGLGETPROGRAMINFOLOGPROC>(lookupGlProc("glGetProgramInfoLog"))};
+}
+
+void reportShader(const Diagnostics& d, GLuint shader, const char* name, const char* stage) {
+  if (!d.getShaderiv || !d.getShaderInfoLog) return;
+  GLint ok = GL_FALSE;
+  d.getShaderiv(shader, GL_COMPILE_STATUS, &ok);
+  if (ok) return;
+  GLint length = 0;
+  d.getShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+  std::vector<char> log(length > 1 ? static_cast<size_t>(length) : 1, '\0');
+  d.getShaderInfoLog(shader, static_cast<GLsizei>(log.size()), nullptr, log.data());
+  std::fprintf(stderr, "%s shader of %s failed to compile: %s\n", stage, name, log.data());
+}
+
+void reportProgram(const Diagnostics& d, GLuint program, const char* name) {
+  if (!d.getProgramiv || !d.getProgramInfoLog) return;
+  GLint ok = GL_FALSE;
+  d.getProgramiv(program, GL_LINK_STATUS, &ok);
+  if (ok) return;
+  GLint length = 0;
+  d.getProgramiv(program, GL_INFO_LOG_LENGTH, &length);
+  std::vector<char> log(length > 1 ? static_cast<size_t>(length) : 1, '\0');
+  d.getProgramInfoLog(program, static_cast<GLsizei>(log.size()), nullptr, log.data());
+  std::fprintf(stderr, "program %s failed to link: %s\n", name, log.data());
+}
+
+bool builderEntryPointsPresent(const char* name) {
+  for (int slot = 0; slot <= 5; ++slot) {
+    if (!glEntryPointSlot(slot)) {
+      std::fprintf(stderr, "cannot build %s: OpenGL entry point %s is missing\n", name,
+                   glEntryPointNames[slot]);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+GLuint buildProgram(const char* vertexSource, const char* fragmentSource, const char* name) {
+  loadGlEntryPoints();
+  if (!builderEntryPointsPresent(name)) return 0;
+  const Diagnostics diagnostics = lookupDiagnostics();
+
+  GLuint program = GlEntryPoints.glCreateProgram();
+
+  GLuint shader = GlEntryPoints.glCreateShader(GL_VERTEX_SHADER);
+  GlEntryPoints.glShaderSource(shader, 1, &vertexSource, nullptr);
+  GlEntryPoints.glCompileShader(shader);
+  reportShader(diagnostics, shader, name, "vertex");
+  GlEntryPoints.glAttachShader(program, shader);
+
+  shader = GlEntryPoints.glCreateShader(GL_FRAGMENT_SHADER);
+  GlEntryPoints.glShaderSource(shader, 1, &fragmentSource, nullptr);
+  GlEntryPoints.glCompileShader(shader);
+  reportShader(diagnostics, shader, name, "fragment");
+  GlEntryPoints.glAttachShader(program, shader);
+
+  GlEntryPoints.glLinkProgram(program);
+  reportProgram(diagnostics, program, name);
+  return program;
+}
+
+void setUniform1f(GLuint program, const char* name, float value) {
+  GLint location = GlEntryPoints.glGetUniformLocation(program, name);
+  GlEntryPoints.glUniform1f(location, value);
+}
+
+void setUniform1i(GLuint program, const char* name, int value) {
+  GLint location = GlEntryPoints.glGetUniformLocation(program, name);
+  GlEntryPoints.glUniform1i(location, value);
+}
+
+bool checkGlSupport() {
+  const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  int major = 0, minor = 0;
+  if (!version || std::sscanf(version, "%d.%d", &major, &minor) != 2) {
+    std::fprintf(stderr, "cannot read the OpenGL version: no current context\n");
+    return false;
+  }
+  if (major < 2) {
+    std::fprintf(stderr, "OpenGL 2.0 is required, but the driver offers %s\n", version);
+    return false;
+  }
+  loadGlEntryPoints();
+  bool complete = true;
+  for (int slot = 0; slot < kGlEntryPointCount; ++slot) {
+    if (!glEntryPointSlot(slot)) {
+      std::fprintf(stderr, "OpenGL entry point %s is missing from the driver\n",
+                   glEntryPointNames[slot]);
+      complete = false;
+    }
+  }
+  return complete;
+}

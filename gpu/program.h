@@ -1,0 +1,21 @@
+// Builds GLSL programs from source text and sets their uniforms by name.
+#pragma once
+
+#include <GL/gl.h>
+
+// Compiles the two sources into a new program and links it. Refills the
+// entry-point table first. A compile or link failure prints the info log on
+// stderr under `name` and still returns the program, which then draws
+// nothing. Returns 0 only when the driver lacks an entry point it needs.
+GLuint buildProgram(const char* vertexSource, const char* fragmentSource,
+                    const char* name = "program");
+
+// Look the location up by name on `program`, which must be current, and set it.
+void setUniform1f(GLuint program, const char* name, float value);
+void setUniform1i(GLuint program, const char* name, int value);
+
+// True when the current context is OpenGL 2.0 or newer and every entry point
+// of the table resolves; otherwise prints what is missing and returns false.
+// Building a program on an older context crashes some drivers, so this runs
+// before the first build.
+bool checkGlSupport();

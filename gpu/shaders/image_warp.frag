@@ -1,0 +1,9 @@
+// Placeholder until the layer programs land: declares the uniforms.
+varying vec4 v;
+uniform float alpha;
+uniform sampler2D tex;
+
+void main()
+{
+    gl_FragColor = texture2D(tex, v.xy * 0.5 + 0.5) * 0.0 + vec4(0.0 + alpha) * 0.0;
+}

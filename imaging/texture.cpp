@@ -1,0 +1,77 @@
+// Texture loading: decode, convert to RGBA32, flip, upload.
+#include "imaging/texture.h"
+
+#include <GL/glu.h>
+#include <SDL_image.h>
+
+#include <cstdio>
+#include <cstring>
+
+SDL_Surface* flipSurface(SDL_Surface* source) {
+  SDL_PixelFormat* f = source->format;
+  SDL_Surface* copy = SDL_CreateRGBSurface(0, source->w, source->h, f->BitsPerPixel, f->Rmask,
+                                           f->Gmask, f->Bmask, f->Amask);
+  if (!copy) return nullptr;
+  SDL_LockSurface(source);
+  SDL_LockSurface(copy);
+  // Whole rows are copied, padding included. The two pitches agree for every
+  // surface of the same width and depth; each side is still addressed with
+  // its own, so a differing pitch can never write past the copy.
+  const size_t fromPitch = source->pitch;
+  const size_t toPitch = copy->pitch;
+  const size_t rowBytes = fromPitch < toPitch ? fromPitch : toPitch;
+  const Uint8* from = static_cast<const Uint8*>(source->pixels);
+  Uint8* to = static_cast<Uint8*>(copy->pixels);
+  for (int i = 0; i < source->h; ++i) {
+    std::memcpy(to + static_cast<size_t>(i) * toPitch,
+                from + static_cast<size_t>(source->h - 1 - i) * fromPitch, rowBytes);
+  }
+  SDL_UnlockSurface(copy);
+  SDL_UnlockSurface(source);
+  return copy;
+}
+
+GLuint loadTexture(const char* path, bool mipmapped) {
+  SDL_Surface* decoded = IMG_Load(path);
+  if (!decoded) {
+    std::fprintf(stderr, "cannot load \"%s\": %s\n", path, IMG_GetError());
+    return 0;
+  }
+
+  // The decoded format with only depth and masks replaced: SDL converts into it.
+  SDL_PixelFormat target = *decoded->format;
+  target.BitsPerPixel = 32;
+  target.BytesPerPixel = 4;
+  target.Rmask = kRgba32Rmask;
+  target.Gmask = kRgba32Gmask;
+  target.Bmask = kRgba32Bmask;
+  target.Amask = kRgba32Amask;
+
+  SDL_Surface* converted = SDL_ConvertSurface(decoded, &target, 0);
+  SDL_Surface* flipped = converted ? flipSurface(converted) : nullptr;
+  if (!flipped) {
+    std::fprintf(stderr, "cannot load \"%s\": %s\n", path, SDL_GetError());
+    if (converted) SDL_FreeSurface(converted);
+    SDL_FreeSurface(decoded);
+    return 0;
+  }
+
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  if (mipmapped) {
+    gluBuild2DMipmaps(GL_TEXTURE_2D, 4, flipped->w, flipped->h, GL_RGBA, GL_UNSIGNED_BYTE,
+                      flipped->pixels);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  } else {
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, flipped->w, flipped->h, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 flipped->pixels);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  }
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+
+  SDL_FreeSurface(flipped);
+  SDL_FreeSurface(converted);
+  SDL_FreeSurface(decoded);
+  return name;
+}

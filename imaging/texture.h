@@ -1,0 +1,27 @@
+// Image files to GL textures, and the row-order flip between SDL and GL.
+#pragma once
+
+#include <GL/gl.h>
+#include <SDL.h>
+
+// Masks of the RGBA32 layout: bytes R, G, B, A in address order on a
+// little-endian machine, the order GL_RGBA / GL_UNSIGNED_BYTE reads.
+enum : Uint32 {
+  kRgba32Rmask = 0x000000FF,
+  kRgba32Gmask = 0x0000FF00,
+  kRgba32Bmask = 0x00FF0000,
+  kRgba32Amask = 0xFF000000,
+};
+
+// Decodes `path` with SDL_image and uploads it with its bottom row first, so
+// texture coordinate t = 1 samples the file's top row. Linear filtering,
+// default (repeat) wrapping; with `mipmapped` the whole chain via GLU.
+// Returns the texture name, left bound to GL_TEXTURE_2D, or 0 when the file
+// cannot be decoded (one line on stderr names the file and the reason; no GL
+// call is made then).
+GLuint loadTexture(const char* path, bool mipmapped);
+
+// A new surface with the source's size, depth and masks and its rows in
+// reverse order; the source is not changed. The caller frees the copy.
+// Returns null when the copy cannot be made.
+SDL_Surface* flipSurface(SDL_Surface* source);

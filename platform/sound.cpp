@@ -1,0 +1,112 @@
+// The music player on SDL_mixer: one device, one music stream.
+#include "platform/sound.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <cstdio>
+
+struct Sound {
+  Mix_Music* music;
+  bool loop;
+};
+
+struct SoundChannel {
+  Sound* sound;
+};
+
+struct SoundSystem {
+  int outputType = kSoundOutputDefault;
+  bool open = false;
+  bool failed = false;
+  Sound* sound = nullptr;
+  SoundChannel channel = {nullptr};
+};
+
+namespace {
+
+// Mix_PlayMusic counts plays: 1 plays the music through once, -1 without end.
+const int kPlayOnce = 1;
+const int kPlayForever = -1;
+
+}  // namespace
+
+int soundSystemCreate(SoundSystem** system) {
+  if (!system) return kSoundErrInvalidParam;
+  *system = new SoundSystem;
+  return kSoundOk;
+}
+
+int soundSystemSetOutput(SoundSystem* system, int outputType) {
+  if (!system) return kSoundErrInvalidParam;
+  if (outputType != kSoundOutputDefault) {
+    std::fprintf(stderr, "sound: output type %d is not supported; the run is silent\n",
+                 outputType);
+    system->failed = true;
+    return kSoundErrOutputType;
+  }
+  system->outputType = outputType;
+  return kSoundOk;
+}
+
+int soundSystemInit(SoundSystem* system, int maxChannels, unsigned flags, void*) {
+  if (!system || maxChannels <= 0 || flags != 0) return kSoundErrInvalidParam;
+  if (system->failed) return kSoundErrNotReady;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0 ||
+      Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 4096) < 0) {
+    std::fprintf(stderr, "sound: no audio device (%s); the run is silent\n", SDL_GetError());
+    system->failed = true;
+    return kSoundErrNoDevice;
+  }
+  Mix_AllocateChannels(maxChannels);
+  system->open = true;
+  return kSoundOk;
+}
+
+int soundSystemCreateStream(SoundSystem* system, const char* path, unsigned mode, void*,
+                            Sound** sound) {
+  if (!system || !path || !sound) return kSoundErrInvalidParam;
+  *sound = nullptr;
+  if (!system->open) return kSoundErrNotReady;
+  Mix_Music* music = Mix_LoadMUS(path);
+  if (!music) {
+    std::fprintf(stderr, "cannot play \"%s\": %s; the run is silent\n", path, Mix_GetError());
+    return kSoundErrFile;
+  }
+  *sound = new Sound{music, (mode & kSoundLoopNormal) != 0};
+  system->sound = *sound;
+  return kSoundOk;
+}
+
+int soundSystemPlaySound(SoundSystem* system, int channelIndex, Sound* sound, bool paused,
+                         SoundChannel** channel) {
+  if (!system || !sound || channelIndex != kSoundChannelFree) return kSoundErrInvalidParam;
+  if (!system->open) return kSoundErrNotReady;
+  if (Mix_PlayMusic(sound->music, sound->loop ? kPlayForever : kPlayOnce) < 0) {
+    std::fprintf(stderr, "sound: cannot start the music: %s; the run is silent\n",
+                 Mix_GetError());
+    return kSoundErrFile;
+  }
+  if (paused) Mix_PauseMusic();
+  system->channel.sound = sound;
+  if (channel) *channel = &system->channel;
+  return kSoundOk;
+}
+
+bool soundChannelIsPlaying(const SoundChannel* channel) {
+  return channel && channel->sound && Mix_PlayingMusic() && !Mix_PausedMusic();
+}
+
+void soundSystemRelease(SoundSystem* system) {
+  if (!system) return;
+  if (system->sound) {
+    Mix_HaltMusic();
+    Mix_FreeMusic(system->sound->music);
+    delete system->sound;
+  }
+  if (system->open) {
+    Mix_CloseAudio();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+  delete system;
+}

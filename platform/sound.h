@@ -1,0 +1,50 @@
+// A small music player: a sound system on the default audio device that
+// plays one file as a stream, built on SDL_mixer. The presentation makes
+// exactly five calls, create, set output, init, create stream, play, and
+// looks at no result; each failure prints one line on stderr and leaves the
+// run silent. Later calls on a system that failed stay quiet.
+#pragma once
+
+struct SoundSystem;
+struct Sound;
+struct SoundChannel;
+
+enum SoundResult {
+  kSoundOk = 0,
+  kSoundErrInvalidParam,
+  kSoundErrOutputType,
+  kSoundErrNoDevice,
+  kSoundErrNotReady,
+  kSoundErrFile,
+};
+
+// Output types. 11 asks for the platform's default device (SDL's audio
+// driver, which SDL_AUDIODRIVER can choose).
+enum { kSoundOutputDefault = 11 };
+
+// Stream mode bits. Only the loop bits change playback; the others describe
+// how a stream is kept and are accepted as they are.
+enum : unsigned {
+  kSoundLoopOff = 0x1,
+  kSoundLoopNormal = 0x2,
+  kSound2d = 0x8,
+  kSoundSoftware = 0x40,
+  kSoundCreateSample = 0x100,
+  kSoundAccurateTime = 0x4000,
+  kSoundUnique = 0x20000,
+};
+
+enum { kSoundChannelFree = -1 };
+
+int soundSystemCreate(SoundSystem** system);
+int soundSystemSetOutput(SoundSystem* system, int outputType);
+int soundSystemInit(SoundSystem* system, int maxChannels, unsigned flags, void* extraDriverData);
+int soundSystemCreateStream(SoundSystem* system, const char* path, unsigned mode,
+                            void* extendedInfo, Sound** sound);
+int soundSystemPlaySound(SoundSystem* system, int channelIndex, Sound* sound, bool paused,
+                         SoundChannel** channel);
+
+// Not used by the presentation, whose sound lives as long as the process:
+// whether the channel is still playing, and tearing a system down (tests).
+bool soundChannelIsPlaying(const SoundChannel* channel);
+void soundSystemRelease(SoundSystem* system);

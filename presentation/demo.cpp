@@ -1,0 +1,150 @@
+// Start-up and frame loop of the presentation.
+#include "presentation/demo.h"
+
+#include "gpu/program.h"
+#include "gpu/shaders.h"
+#include "gpu/gl_entry_points.h"
+#include "imaging/texture.h"
+#include "platform/sound.h"
+#include "presentation/clock.h"
+#include "presentation/layers.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+GLuint morphProgram;
+GLuint imageWarpProgram;
+GLuint plasmaProgram;
+GLuint starfieldProgram;
+GLuint overlayProgram;
+GLuint scrollerProgram;
+
+GLuint logoTexture;
+GLuint noiseTexture;
+GLuint guruTextTexture;
+GLuint guruRectTexture;
+GLuint testhallTexture;
+GLuint starfieldTexture;
+GLuint oldschoolTexture;
+GLuint spaceTexture;
+GLuint loveTexture;
+GLuint scrollerTexture;
+
+namespace {
+
+const int kWindowWidth = 960;
+const int kWindowHeight = 89;
+const int kWindowDepth = 16;
+const float kEndTime = 130.0f;
+
+struct ProgramSlot {
+  GLuint* handle;
+  const char* fragmentSource;
+  const char* name;
+};
+
+struct TextureSlot {
+  GLuint* handle;
+  const char* path;
+};
+
+GLuint buildAndUse(const char* fragmentSource, const char* name) {
+  GLuint program = buildProgram(shaders::vertex, fragmentSource, name);
+  GlEntryPoints.glUseProgram(program);
+  return program;
+}
+
+}  // namespace
+
+void buildPrograms() {
+  const ProgramSlot programs[] = {
+      {&morphProgram, shaders::morph, "morph"},
+      {&imageWarpProgram, shaders::imageWarp, "image warp"},
+      {&plasmaProgram, shaders::plasma, "plasma"},
+      {&starfieldProgram, shaders::starfield, "starfield"},
+      {&overlayProgram, shaders::overlay, "overlay"},
+      {&scrollerProgram, shaders::scroller, "scroller"},
+  };
+  for (const ProgramSlot& p : programs) *p.handle = buildAndUse(p.fragmentSource, p.name);
+}
+
+void loadTextures() {
+  glEnable(GL_TEXTURE_2D);
+  const TextureSlot textures[] = {
+      {&logoTexture, "logo.jpg"},
+      {&noiseTexture, "noise.png"},
+      {&guruTextTexture, "guru_text.png"},
+      {&guruRectTexture, "guru_rect.png"},
+      {&testhallTexture, "testhall1.jpg"},
+      {&starfieldTexture, "layer_starfield.png"},
+      {&oldschoolTexture, "oldschool.png"},
+      {&spaceTexture, "space.png"},
+      {&loveTexture, "love.png"},
+      {&scrollerTexture, "scroller.png"},
+  };
+  for (const TextureSlot& t : textures) *t.handle = loadTexture(t.path, false);
+}
+
+void enableBlending() {
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
+void startMusic() {
+  // The handles live as long as the process; the music plays out by itself
+  // and the timeline never asks where it is.
+  SoundSystem* system = nullptr;
+  Sound* music = nullptr;
+  SoundChannel* channel = nullptr;
+  soundSystemCreate(&system);
+  soundSystemSetOutput(system, kSoundOutputDefault);
+  soundSystemInit(system, 10, 0, nullptr);
+  soundSystemCreateStream(system, "music.ogg",
+                          kSoundLoopOff | kSound2d | kSoundSoftware | kSoundCreateSample |
+                              kSoundAccurateTime | kSoundUnique,
+                          nullptr, &music);
+  soundSystemPlaySound(system, kSoundChannelFree, music, false, &channel);
+}
+
+int runFrameLoop() {
+  SDL_Event event;
+  for (;;) {
+    if (!(demoTime() < kEndTime)) return 0;
+    bool quit = false;
+    while (SDL_PollEvent(&event)) {
+      if ((event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) ||
+          event.type == SDL_QUIT) {
+        quit = true;
+      }
+    }
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    drawLayers();
+    SDL_GL_SwapBuffers();
+    if (quit) return 0;
+  }
+}
+
+int presentationMain(int, char**) {
+  if (SDL_Init(SDL_INIT_VIDEO) < 0) {
+    std::fprintf(stderr, "cannot start SDL: %s\n", SDL_GetError());
+    return 1;
+  }
+  std::atexit(SDL_Quit);
+  if (!SDL_SetVideoMode(kWindowWidth, kWindowHeight, kWindowDepth, SDL_OPENGL | SDL_DOUBLEBUF)) {
+    std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s\n", kWindowWidth,
+                 kWindowHeight, SDL_GetError());
+    return 1;
+  }
+  // Building a program on a context older than 2.0 crashes some drivers, and
+  // a missing entry point would be called through null.
+  if (!checkGlSupport()) return 1;
+  buildPrograms();
+  loadTextures();
+  enableBlending();
+  startMusic();
+  return runFrameLoop();
+}

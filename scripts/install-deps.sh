@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the tools need.
+# Run as root it calls apt-get; otherwise it prints the exact command to run.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libsdl1.2-dev libsdl-image1.2-dev libsdl-mixer1.2-dev
+  libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
+  libpng-dev libjpeg-dev libvorbis-dev libfreetype-dev fonts-dejavu-core
+  xvfb xauth xdotool ffmpeg
+  libgtest-dev clang
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "missing packages; run: sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+  exit 1
+fi
+
+echo "installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,195 @@
+// The entry-point table, the program builder and the shared vertex stage, on Mesa.
+#include "gpu/gl_entry_points.h"
+#include "gpu/program.h"
+#include "gpu/shaders.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+
+using namespace testing_support;
+
+namespace {
+
+const int kSize = 64;
+
+class Gpu : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { requireHeadlessGl(kSize, kSize); }
+  void SetUp() override {
+    glViewport(0, 0, kSize, kSize);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_BLEND);
+  }
+};
+
+// Writes v.xy mapped to 0..1 into red and green, so the varying is visible.
+const char* const kShowV =
+    "varying vec4 v;\n"
+    "void main() { gl_FragColor = vec4(v.xy * 0.5 + 0.5, v.z, v.w); }\n";
+
+}  // namespace
+
+TEST(EntryPointNames, FixedFieldsInSlotOrder) {
+  const char* expected[kGlEntryPointCount] = {
+      "glCreateProgram", "glCreateShader",  "glShaderSource",       "glCompileShader",
+      "glAttachShader",  "glLinkProgram",   "glUseProgram",         "glGetUniformLocation",
+      "glUniform1i",     "glUniform1f",     "glUniform3f",          "glUniform4f",
+      "glTexImage3D"};
+  for (int slot = 0; slot < kGlEntryPointCount; ++slot) {
+    SCOPED_TRACE(slot);
+    EXPECT_STREQ(glEntryPointNames[slot], expected[slot]);
+    // The rest of each 21-character field is NUL padding.
+    for (size_t i = std::strlen(expected[slot]); i < kGlEntryPointNameSize; ++i) {
+      EXPECT_EQ(glEntryPointNames[slot][i], '\0');
+    }
+  }
+  EXPECT_EQ(std::strlen(glEntryPointNames[7]) + 1, size_t{kGlEntryPointNameSize});
+}
+
+TEST_F(Gpu, TableIsFilledAndRefillingChangesNothing) {
+  loadGlEntryPoints();
+  void* first[kGlEntryPointCount];
+  for (int slot = 0; slot < kGlEntryPointCount; ++slot) {
+    first[slot] = glEntryPointSlot(slot);
+    EXPECT_NE(first[slot], nullptr) << glEntryPointNames[slot];
+  }
+  loadGlEntryPoints();
+  for (int slot = 0; slot < kGlEntryPointCount; ++slot) {
+    EXPECT_EQ(glEntryPointSlot(slot), first[slot]) << glEntryPointNames[slot];
+  }
+  EXPECT_TRUE(checkGlSupport());
+}
+
+TEST_F(Gpu, SixBuildsGiveSixProgramsAndTwelveShaders) {
+  auto getAttached = reinterpret_cast<PFNGLGETATTACHEDSHADERSPROC>(
+      lookupGlProc("glGetAttachedShaders"));
+  auto getProgramiv = reinterpret_cast<PFNGLGETPROGRAMIVPROC>(lookupGlProc("glGetProgramiv"));
+  ASSERT_NE(getAttached, nullptr);
+  const char* fragments[] = {shaders::morph,     shaders::imageWarp, shaders::plasma,
+                             shaders::starfield, shaders::overlay,   shaders::scroller};
+  std::set<GLuint> programs, shaderObjects;
+  for (const char* fragment : fragments) {
+    std::string log = captureStderr([&] {
+      GLuint program = buildProgram(shaders::vertex, fragment, "layer");
+      programs.insert(program);
+      GLint linked = GL_FALSE;
+      getProgramiv(program, GL_LINK_STATUS, &linked);
+      EXPECT_EQ(linked, GL_TRUE);
+      GLsizei count = 0;
+      GLuint attached[4];
+      getAttached(program, 4, &count, attached);
+      EXPECT_EQ(count, 2);
+      for (GLsizei i = 0; i < count; ++i) shaderObjects.insert(attached[i]);
+    });
+    EXPECT_EQ(log, "") << "a shipped shader should build silently";
+  }
+  EXPECT_EQ(programs.size(), 6u);
+  EXPECT_EQ(programs.count(0), 0u);
+  EXPECT_EQ(shaderObjects.size(), 12u);
+}
+
+TEST_F(Gpu, BrokenSourcesAreReportedByNameAndStillReturned) {
+  struct Case {
+    const char* vertex;
+    const char* fragment;
+    const char* expected;
+  } cases[] = {
+      {shaders::vertex, "void main() { gl_FragColor = vec4(1.0) }", "fragment shader of broken"},
+      {"void main() { gl_Position = ; }", "void main() { gl_FragColor = vec4(1.0); }",
+       "vertex shader of broken"},
+      {shaders::vertex, "void f();\nvoid main() { f(); gl_FragColor = vec4(1.0); }",
+       "program broken failed to link"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    GLuint program = 0;
+    std::string log = captureStderr([&] { program = buildProgram(c.vertex, c.fragment, "broken"); });
+    EXPECT_NE(program, 0u);
+    EXPECT_NE(log.find(c.expected), std::string::npos) << log;
+    // Using the failed program is harmless: GL refuses it with an error only.
+    GlEntryPoints.glUseProgram(program);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+  }
+}
+
+TEST_F(Gpu, QuadCoversTheViewportWhateverTheMatrices) {
+  struct Case {
+    const char* name;
+    void (*setMatrices)();
+  } cases[] = {
+      {"identity", [] {}},
+      {"look-at and perspective",
+       [] {
+         glMatrixMode(GL_PROJECTION);
+         glFrustum(-1, 1, -1, 1, 1, 100);
+         glMatrixMode(GL_MODELVIEW);
+         glRotatef(30, 0, 1, 0);
+         glTranslatef(3, 2, -5);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    c.setMatrices();
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawWithFragment(kShowV);
+    // Pixel centres sit at v = -1 + (i + 0.5) * 2 / kSize; 8-bit output rounds.
+    for (int y : {0, kSize / 2, kSize - 1}) {
+      for (int x : {0, kSize / 2, kSize - 1}) {
+        std::array<int, 4> p = pixelAt(x, y);
+        EXPECT_NEAR(p[0], (x + 0.5) / kSize * 255, 1.0) << x << "," << y;
+        EXPECT_NEAR(p[1], (y + 0.5) / kSize * 255, 1.0) << x << "," << y;
+        EXPECT_EQ(p[2], 0);
+        EXPECT_EQ(p[3], 255);
+      }
+    }
+  }
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+TEST_F(Gpu, UniformsAreSetByNameAndUnknownNamesAreIgnored) {
+  GLuint program = buildProgram(
+      shaders::vertex,
+      "uniform float level;\nuniform int unit;\n"
+      "void main() { gl_FragColor = vec4(level, float(unit) / 4.0, 0.0, 1.0); }\n",
+      "uniforms");
+  GlEntryPoints.glUseProgram(program);
+  setUniform1f(program, "level", 0.5f);
+  setUniform1i(program, "unit", 2);
+  setUniform1f(program, "not_declared", 1.0f);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_EQ(GlEntryPoints.glGetUniformLocation(program, "not_declared"), -1);
+  glRects(-1, 1, 1, -1);
+  std::array<int, 4> p = pixelAt(kSize / 2, kSize / 2);
+  EXPECT_NEAR(p[0], 128, 1);
+  EXPECT_NEAR(p[1], 128, 1);
+}
+
+TEST_F(Gpu, UnsetSamplerReadsTextureUnitZero) {
+  const unsigned char texel[4] = {10, 200, 30, 255};
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexImage2D(GL_TEXTURE_2D, 0, 4, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  drawWithFragment(
+      "uniform sampler2D text;\nvarying vec4 v;\n"
+      "void main() { gl_FragColor = texture2D(text, v.xy * 0.5 + 0.5); }\n");
+  std::array<int, 4> p = pixelAt(3, 3);
+  EXPECT_EQ(p[0], 10);
+  EXPECT_EQ(p[1], 200);
+  EXPECT_EQ(p[2], 30);
+  glDeleteTextures(1, &texture);
+}

@@ -1,0 +1,152 @@
+// The music player on SDL's real audio path, with the disk driver writing
+// the mixed output to a file as fast as it can.
+#include "platform/sound.h"
+#include "tests/support/ogg_file.h"
+#include "tests/support/test_support.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace testing_support;
+
+namespace {
+
+const unsigned kPresentationMode = kSoundLoopOff | kSound2d | kSoundSoftware |
+                                   kSoundCreateSample | kSoundAccurateTime | kSoundUnique;
+const int kBytesPerSecond = 44100 * 2 * 2;
+
+class MusicPlayer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = makeTempDir();
+    output = folder + "/device.raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "0", 1);
+    ASSERT_EQ(SDL_Init(0), 0);
+  }
+  void TearDown() override { SDL_Quit(); }
+
+  // The five calls of the presentation, with its arguments.
+  SoundSystem* startPresentationMusic(const std::string& path, SoundChannel** channel) {
+    SoundSystem* system = nullptr;
+    Sound* music = nullptr;
+    soundSystemCreate(&system);
+    soundSystemSetOutput(system, kSoundOutputDefault);
+    soundSystemInit(system, 10, 0, nullptr);
+    soundSystemCreateStream(system, path.c_str(), kPresentationMode, nullptr, &music);
+    soundSystemPlaySound(system, kSoundChannelFree, music, false, channel);
+    return system;
+  }
+
+  std::string folder;
+  std::string output;
+};
+
+// Seconds from the first to the last audible sample of the device file.
+double audibleSeconds(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto* samples = reinterpret_cast<const int16_t*>(bytes.data());
+  const size_t count = bytes.size() / 2;
+  size_t first = count, last = 0;
+  for (size_t i = 0; i < count; ++i) {
+    if (std::abs(samples[i]) > 64) {
+      first = std::min(first, i);
+      last = i;
+    }
+  }
+  return first < last ? double(last - first) * 2 / kBytesPerSecond : 0.0;
+}
+
+// What the sound layer printed, without the disk driver's own notice.
+std::string withoutDiskNotice(const std::string& log) {
+  std::string kept, line;
+  std::istringstream lines(log);
+  while (std::getline(lines, line)) {
+    if (line.rfind("WARNING: You are using the SDL disk writer", 0) == 0 ||
+        line.rfind(" Writing to file [", 0) == 0) {
+      continue;
+    }
+    kept += line + "\n";
+  }
+  return kept;
+}
+
+}  // namespace
+
+TEST_F(MusicPlayer, PlaysTheStreamOnceFromTheFifthCall) {
+  const std::string music = folder + "/music.ogg";
+  ASSERT_TRUE(writeToneOgg(music, 1.0, 440.0));
+  SoundChannel* channel = nullptr;
+  SoundSystem* system = nullptr;
+  std::string log = withoutDiskNotice(
+      captureStderr([&] { system = startPresentationMusic(music, &channel); }));
+  EXPECT_EQ(log, "") << "a working device prints nothing";
+  ASSERT_NE(channel, nullptr);
+
+  // With no delay the disk driver runs many times faster than real time;
+  // keep going until three seconds of output exist, well past the tone.
+  const Uint32 start = SDL_GetTicks();
+  while (SDL_GetTicks() - start < 20000) {
+    std::ifstream probe(output, std::ios::binary | std::ios::ate);
+    if (probe && probe.tellg() > 3 * kBytesPerSecond) break;
+    SDL_Delay(10);
+  }
+  EXPECT_FALSE(soundChannelIsPlaying(channel)) << "the stream must not loop";
+  soundSystemRelease(system);
+
+  const double audible = audibleSeconds(output);
+  EXPECT_NEAR(audible, 1.0, 0.15) << "one pass of the one-second tone, and nothing after";
+}
+
+TEST_F(MusicPlayer, FailuresWarnOnceAndLeaveTheRunSilent) {
+  const std::string garbage = folder + "/garbage.ogg";
+  std::ofstream(garbage) << "OggS but not really a stream";
+  struct Case {
+    const char* name;
+    const char* driver;
+    std::string path;
+    const char* expected;
+  } cases[] = {
+      {"missing file", "disk", folder + "/missing.ogg", "cannot play \""},
+      {"undecodable file", "disk", garbage, "cannot play \""},
+      {"no audio device", "no-such-driver", folder + "/missing.ogg", "sound: no audio device"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    setenv("SDL_AUDIODRIVER", c.driver, 1);
+    SoundChannel* channel = nullptr;
+    SoundSystem* system = nullptr;
+    std::string log = withoutDiskNotice(
+        captureStderr([&] { system = startPresentationMusic(c.path, &channel); }));
+    EXPECT_NE(log.find(c.expected), std::string::npos) << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+    EXPECT_EQ(channel, nullptr);
+    EXPECT_FALSE(soundChannelIsPlaying(channel));
+    soundSystemRelease(system);
+  }
+}
+
+TEST(SoundArguments, CallsOnANullSystemAreRefusedQuietly) {
+  Sound* music = nullptr;
+  SoundChannel* channel = nullptr;
+  std::string log = captureStderr([&] {
+    EXPECT_EQ(soundSystemCreate(nullptr), kSoundErrInvalidParam);
+    EXPECT_EQ(soundSystemSetOutput(nullptr, kSoundOutputDefault), kSoundErrInvalidParam);
+    EXPECT_EQ(soundSystemInit(nullptr, 10, 0, nullptr), kSoundErrInvalidParam);
+    EXPECT_EQ(soundSystemCreateStream(nullptr, "music.ogg", kPresentationMode, nullptr, &music),
+              kSoundErrInvalidParam);
+    EXPECT_EQ(soundSystemPlaySound(nullptr, kSoundChannelFree, music, false, &channel),
+              kSoundErrInvalidParam);
+  });
+  EXPECT_EQ(log, "");
+}

@@ -1,0 +1,87 @@
+// Shared helpers of the test suite.
+#include "tests/support/test_support.h"
+
+#include "gpu/gl_entry_points.h"
+#include "gpu/program.h"
+#include "gpu/shaders.h"
+#include "platform/headless_gl.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace testing_support {
+
+void requireHeadlessGl(int width, int height) {
+  std::string error;
+  if (!createHeadlessGl(width, height, &error)) {
+    std::fprintf(stderr, "headless GL unavailable: %s\n", error.c_str());
+    std::exit(1);
+  }
+}
+
+std::string captureStderr(const std::function<void()>& body) {
+  std::fflush(stderr);
+  char path[] = "/tmp/stderr-XXXXXX";
+  int file = mkstemp(path);
+  int saved = dup(2);
+  dup2(file, 2);
+  body();
+  std::fflush(stderr);
+  dup2(saved, 2);
+  close(saved);
+  close(file);
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  unlink(path);
+  return text.str();
+}
+
+std::array<int, 4> pixelAt(int x, int y) {
+  unsigned char p[4] = {0, 0, 0, 0};
+  glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+  return {p[0], p[1], p[2], p[3]};
+}
+
+std::vector<unsigned char> readPixels(int x, int y, int width, int height) {
+  std::vector<unsigned char> pixels(static_cast<size_t>(width) * height * 4);
+  glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  return pixels;
+}
+
+std::string makeTempDir() {
+  char path[] = "/tmp/demo-test-XXXXXX";
+  if (!mkdtemp(path)) std::abort();
+  return path;
+}
+
+void writeBmp(const std::string& path, int width, int height,
+              const std::function<std::array<Uint8, 3>(int, int)>& colour) {
+  SDL_Surface* s = SDL_CreateRGBSurface(0, width, height, 24, 0x0000FF, 0x00FF00, 0xFF0000, 0);
+  ASSERT_NE(s, nullptr);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      std::array<Uint8, 3> c = colour(x, y);
+      Uint8* p = static_cast<Uint8*>(s->pixels) + y * s->pitch + x * 3;
+      p[0] = c[0];
+      p[1] = c[1];
+      p[2] = c[2];
+    }
+  }
+  ASSERT_EQ(SDL_SaveBMP(s, path.c_str()), 0);
+  SDL_FreeSurface(s);
+}
+
+GLuint drawWithFragment(const char* fragment) {
+  GLuint program = buildProgram(shaders::vertex, fragment, "test");
+  GlEntryPoints.glUseProgram(program);
+  glRects(-1, 1, 1, -1);
+  return program;
+}
+
+}  // namespace testing_support

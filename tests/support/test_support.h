@@ -1,0 +1,39 @@
+// Shared helpers of the test suite: a headless GL context, stderr capture,
+// pixel read-back and small image files.
+#pragma once
+
+#include <SDL.h>
+#include <GL/gl.h>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// Creates a headless GL context of the given size for the whole test binary
+// (register with ::testing::AddGlobalTestEnvironment in main, or call once).
+void requireHeadlessGl(int width, int height);
+
+// Runs `body` with file descriptor 2 redirected and returns what it printed.
+std::string captureStderr(const std::function<void()>& body);
+
+// RGBA bytes of the pixel at (x, y) of the current read buffer, y from the bottom.
+std::array<int, 4> pixelAt(int x, int y);
+
+// Whole rows, bottom row first, as glReadPixels gives them.
+std::vector<unsigned char> readPixels(int x, int y, int width, int height);
+
+// A new folder under the system's temp folder, removed by the caller if wanted.
+std::string makeTempDir();
+
+// Writes a 24-bit BMP whose pixel (x, y), y from the top, has colour(x, y).
+void writeBmp(const std::string& path, int width, int height,
+              const std::function<std::array<Uint8, 3>(int, int)>& colour);
+
+// Builds a program from the shared vertex stage and `fragment`, draws the
+// full-screen quad with it, and returns it (made current).
+GLuint drawWithFragment(const char* fragment);
+
+}  // namespace testing_support

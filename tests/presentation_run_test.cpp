@@ -1,0 +1,100 @@
+// The real presentation binary in a real X server: how a run ends and what it prints.
+#include "tests/support/demo_process.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <string>
+
+using namespace testing_support;
+
+namespace {
+
+const std::string kDemo = DEMO_BINARY_DIR "/demo";
+const std::string kMedia = DEMO_BINARY_DIR "/media";
+
+bool mediaPresent() {
+  struct stat s;
+  return stat((kMedia + "/music.ogg").c_str(), &s) == 0;
+}
+
+DemoOptions optionsIn(const std::string& folder) {
+  DemoOptions o;
+  o.binary = kDemo;
+  o.workingDir = folder;
+  // No sound card in the test machine: SDL's dummy audio driver plays for real
+  // but outputs nothing.
+  o.env = {{"SDL_AUDIODRIVER", "dummy"}};
+  return o;
+}
+
+}  // namespace
+
+TEST(PresentationRun, EscOrWindowCloseEndsTheRunWithStatusZero) {
+  if (!mediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  struct Case {
+    const char* name;
+    void (*act)(DemoWindow&);
+  } cases[] = {
+      {"Esc", [](DemoWindow& w) { pressKey(w, "Escape"); }},
+      {"Shift+Esc", [](DemoWindow& w) { pressKey(w, "Escape", kShiftModifier); }},
+      {"window close", [](DemoWindow& w) { closeWindow(w); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    bool sawWindow = false;
+    DemoOptions o = optionsIn(kMedia);
+    o.onWindow = [&](DemoWindow& w) {
+      sawWindow = windowFound(w);
+      sleepSeconds(1.0);
+      c.act(w);
+    };
+    DemoRun run = runDemo(o);
+    EXPECT_TRUE(sawWindow);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, "") << "a normal run prints nothing";
+    EXPECT_LT(run.seconds, 10.0);
+  }
+}
+
+TEST(PresentationRun, OtherKeysDoNotEndTheRun) {
+  if (!mediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  DemoOptions o = optionsIn(kMedia);
+  bool stillRunning = false;
+  o.onWindow = [&](DemoWindow& w) {
+    pressKey(w, "space");
+    pressKey(w, "q");
+    pressKey(w, "Return");
+    sleepSeconds(1.5);
+    stillRunning = true;  // the harness would have seen the exit before now
+    pressKey(w, "Escape");
+  };
+  DemoRun run = runDemo(o);
+  EXPECT_TRUE(stillRunning);
+  EXPECT_GT(run.seconds, 1.5);
+  EXPECT_EQ(run.status, 0);
+}
+
+TEST(PresentationRun, NoDisplayIsOneLineAndStatusOne) {
+  const std::string folder = makeTempDir();
+  struct Case {
+    const char* name;
+    const char* display;
+  } cases[] = {{"DISPLAY unset", ""}, {"no such display", ":4321"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DemoOptions o = optionsIn(folder);
+    o.env.push_back({"DISPLAY", c.display});
+    o.timeLimit = 5;
+    DemoRun run = runDemo(o);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_LT(run.seconds, 1.0);
+    EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
+    EXPECT_NE(run.output.find("cannot open the 960x89 OpenGL window"), std::string::npos)
+        << run.output;
+  }
+}

@@ -1,0 +1,161 @@
+// Child-process runs of the presentation, with X11 input sent to its window.
+#include "tests/support/demo_process.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace testing_support {
+
+struct DemoWindow {
+  Display* display = nullptr;
+  Window window = 0;
+};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool hasClass(Display* d, Window w, const char* name) {
+  XClassHint hint;
+  if (!XGetClassHint(d, w, &hint)) return false;
+  bool match = (hint.res_name && std::strcmp(hint.res_name, name) == 0) ||
+               (hint.res_class && std::strcmp(hint.res_class, name) == 0);
+  if (hint.res_name) XFree(hint.res_name);
+  if (hint.res_class) XFree(hint.res_class);
+  return match;
+}
+
+Window findByClass(Display* d, Window root, const char* name) {
+  Window parent, *children = nullptr;
+  unsigned count = 0;
+  Window found = 0;
+  if (!XQueryTree(d, root, &root, &parent, &children, &count)) return 0;
+  for (unsigned i = 0; i < count && !found; ++i) {
+    XWindowAttributes a;
+    if (hasClass(d, children[i], name) && XGetWindowAttributes(d, children[i], &a) &&
+        a.map_state == IsViewable) {
+      found = children[i];
+    } else {
+      found = findByClass(d, children[i], name);
+    }
+  }
+  if (children) XFree(children);
+  return found;
+}
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+void sleepSeconds(double seconds) {
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+bool windowFound(const DemoWindow& window) { return window.window != 0; }
+
+void pressKey(DemoWindow& w, const char* keysym, unsigned modifiers) {
+  if (!w.window) return;
+  XKeyEvent e{};
+  e.display = w.display;
+  e.window = w.window;
+  e.root = DefaultRootWindow(w.display);
+  e.same_screen = True;
+  e.state = modifiers;
+  e.keycode = XKeysymToKeycode(w.display, XStringToKeysym(keysym));
+  for (int type : {KeyPress, KeyRelease}) {
+    e.type = type;
+    XSendEvent(w.display, w.window, True, type == KeyPress ? KeyPressMask : KeyReleaseMask,
+               reinterpret_cast<XEvent*>(&e));
+  }
+  XFlush(w.display);
+}
+
+void closeWindow(DemoWindow& w) {
+  if (!w.window) return;
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = w.window;
+  e.xclient.message_type = XInternAtom(w.display, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(w.display, "WM_DELETE_WINDOW", False));
+  e.xclient.data.l[1] = CurrentTime;
+  XSendEvent(w.display, w.window, False, NoEventMask, &e);
+  XFlush(w.display);
+}
+
+DemoRun runDemo(const DemoOptions& options) {
+  DemoRun run;
+  char logPath[] = "/tmp/demo-run-XXXXXX";
+  int log = mkstemp(logPath);
+  const auto start = Clock::now();
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(log, 1);
+    dup2(log, 2);
+    if (chdir(options.workingDir.c_str()) != 0) _exit(126);
+    for (const auto& [name, value] : options.env) {
+      if (value.empty()) {
+        unsetenv(name.c_str());
+      } else {
+        setenv(name.c_str(), value.c_str(), 1);
+      }
+    }
+    std::vector<char*> argv{const_cast<char*>(options.binary.c_str())};
+    for (const std::string& a : options.args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(options.binary.c_str(), argv.data());
+    _exit(127);
+  }
+
+  DemoWindow window;
+  int status = 0;
+  bool exited = false;
+  auto poll = [&] {
+    if (!exited && waitpid(pid, &status, WNOHANG) == pid) exited = true;
+    return exited;
+  };
+  if (options.onWindow) {
+    window.display = XOpenDisplay(nullptr);
+    while (window.display && !poll() && secondsSince(start) < options.timeLimit) {
+      window.window = findByClass(window.display, DefaultRootWindow(window.display), "demo");
+      if (window.window) break;
+      sleepSeconds(0.02);
+    }
+    if (window.window && !exited) options.onWindow(window);
+  }
+  while (!poll()) {
+    if (secondsSince(start) > options.timeLimit) {
+      kill(pid, SIGKILL);
+      run.timedOut = true;
+    }
+    sleepSeconds(0.01);
+  }
+  if (window.display) XCloseDisplay(window.display);
+  run.seconds = secondsSince(start);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+
+  close(log);
+  std::ifstream in(logPath);
+  std::stringstream text;
+  text << in.rdbuf();
+  run.output = text.str();
+  unlink(logPath);
+  return run;
+}
+
+}  // namespace testing_support

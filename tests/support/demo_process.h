@@ -1,0 +1,41 @@
+// Runs the real presentation binary as a child process and talks to its
+// window through the X server the test runs under (Xvfb).
+#pragma once
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace testing_support {
+
+struct DemoRun {
+  int status = -1;         // exit status, or 128 + signal when killed
+  bool timedOut = false;   // killed after the time limit
+  std::string output;      // stdout and stderr, interleaved
+  double seconds = 0;      // wall time from start to exit
+};
+
+struct DemoWindow;  // an open X connection and the demo's window
+
+struct DemoOptions {
+  std::string binary;                                     // path of the program
+  std::string workingDir;                                 // where it runs (its media)
+  std::vector<std::pair<std::string, std::string>> env;   // set ("" value: unset)
+  std::vector<std::string> args;
+  double timeLimit = 20;                                  // seconds before SIGKILL
+  // Called once the demo's window is mapped; nothing is done without it.
+  std::function<void(DemoWindow&)> onWindow;
+};
+
+DemoRun runDemo(const DemoOptions& options);
+
+// Actions on the window, as a user would do them. Modifiers are X11 state
+// bits; Shift is the one the tests use.
+enum : unsigned { kShiftModifier = 1u << 0 };
+void pressKey(DemoWindow& window, const char* keysym, unsigned modifiers = 0);
+void closeWindow(DemoWindow& window);   // the window manager's close request
+void sleepSeconds(double seconds);
+bool windowFound(const DemoWindow& window);
+
+}  // namespace testing_support

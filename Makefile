@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 XVFB_HINT = xvfb-run -a -s "-screen 0 1280x1024x24" make run
 
-.PHONY: all deps build run test asan clean
+.PHONY: all deps build run test capture asan clean
 
 all: build
 
@@ -23,6 +23,13 @@ run: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j2
+
+# The whole presentation as a video with its music, and a storyboard of the cue times.
+CUE_TIMES = 0,6,21,26,29,48,56,69,78,93,108,120.2,120.7,124,129.9
+capture: build
+	@$(BUILD)/demo-capture --media $(BUILD)/media --video $(BUILD)/demo.mp4
+	@$(BUILD)/demo-capture --media $(BUILD)/media --sheet $(BUILD)/storyboard.png --times $(CUE_TIMES)
+	@echo "wrote $(BUILD)/demo.mp4 and $(BUILD)/storyboard.png"
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan: deps

@@ -1,0 +1,80 @@
+// The capture tool's command line: what it accepts, and what it refuses.
+#include "tools/capture/options.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+bool parse(std::vector<const char*> args, CaptureOptions* o, std::string* error) {
+  args.insert(args.begin(), "demo-capture");
+  return parseCaptureOptions(static_cast<int>(args.size()), args.data(), o, error);
+}
+
+}  // namespace
+
+TEST(CaptureOptions, DefaultsAndValues) {
+  CaptureOptions o;
+  std::string error;
+  ASSERT_TRUE(parse({"--video", "out.mp4"}, &o, &error)) << error;
+  EXPECT_EQ(o.from, 0);
+  EXPECT_EQ(o.to, 130);
+  EXPECT_EQ(o.fps, 60);
+  EXPECT_EQ(o.width, 960);
+  EXPECT_EQ(o.height, 89);
+  EXPECT_EQ(o.mediaDir, ".");
+  EXPECT_EQ(frameCount(o), 7800);
+
+  CaptureOptions p;
+  ASSERT_TRUE(parse({"--from", "10.5", "--to", "12", "--fps", "25", "--size", "320x40",
+                     "--media", "m", "--still", "11.25", "s.png"},
+                    &p, &error))
+      << error;
+  EXPECT_EQ(p.output, Output::Still);
+  EXPECT_EQ(p.stillTime, 11.25);
+  EXPECT_EQ(p.target, "s.png");
+  EXPECT_EQ(p.width, 320);
+  EXPECT_EQ(p.height, 40);
+  EXPECT_EQ(frameCount(p), 38) << "1.5 s at 25 fps: 37.5 frames, the last one partly shown";
+  EXPECT_DOUBLE_EQ(frameTime(p, 25), 11.5);
+
+  CaptureOptions q;
+  ASSERT_TRUE(parse({"--sheet", "s.png", "--times", "0,6,120.2", "--columns", "3"}, &q, &error));
+  EXPECT_EQ(q.sheetTimes, (std::vector<double>{0, 6, 120.2}));
+  EXPECT_EQ(q.sheetColumns, 3);
+}
+
+TEST(CaptureOptions, BadCommandLinesAreRefusedWithAReason) {
+  const std::vector<std::vector<const char*>> cases = {
+      {},
+      {"--bogus"},
+      {"--video"},
+      {"--video", "out.avi"},
+      {"--still", "5"},
+      {"--still", "abc", "x.png"},
+      {"--fps", "0", "--frames", "d"},
+      {"--fps", "-3", "--frames", "d"},
+      {"--fps", "nan", "--frames", "d"},
+      {"--size", "960", "--frames", "d"},
+      {"--size", "0x89", "--frames", "d"},
+      {"--size", "960x89x2", "--frames", "d"},
+      {"--from", "20", "--to", "10", "--frames", "d"},
+      {"--from", "-1", "--frames", "d"},
+      {"--to", "1e999", "--frames", "d"},
+      {"--frames", "d", "--video", "v.mp4"},
+      {"--sheet", "s.png", "--times", "1,,2"},
+      {"--sheet", "s.png", "--count", "2.5"},
+      {"--sheet", "s.png", "--columns", "0"},
+  };
+  for (const auto& args : cases) {
+    CaptureOptions o;
+    std::string error;
+    std::string joined;
+    for (const char* a : args) joined += std::string(a) + " ";
+    SCOPED_TRACE(joined);
+    EXPECT_FALSE(parse(args, &o, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error.find('\n'), std::string::npos) << "one line";
+  }
+}

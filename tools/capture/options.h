@@ -1,0 +1,36 @@
+// The capture tool's command line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class Output { None, Still, Frames, Video, Sheet };
+
+struct CaptureOptions {
+  double from = 0;
+  double to = 130;
+  double fps = 60;
+  int width = 960;
+  int height = 89;
+  std::string mediaDir = ".";
+  Output output = Output::None;
+  std::string target;               // file or folder of the output
+  double stillTime = 0;             // --still
+  std::vector<double> sheetTimes;   // --times; empty: spread evenly
+  int sheetCount = 16;              // --count, when no --times
+  int sheetColumns = 2;             // --columns
+  bool help = false;
+};
+
+// Parses argv. On a bad command line returns false with one line in `error`.
+bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* options,
+                         std::string* error);
+
+// The times a range of frames covers: from + i / fps for every i with a time before `to`.
+long frameCount(const CaptureOptions& options);
+
+// The demo time of frame `index`: every clock reading of that frame returns it.
+double frameTime(const CaptureOptions& options, long index);
+
+extern const char kCaptureUsage[];
+extern const char kCaptureHelp[];

@@ -1,0 +1,24 @@
+// Progress of a long capture on stderr: a bar on a terminal, a plain line
+// every few seconds otherwise, and a summary at the end.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+class Progress {
+ public:
+  Progress(long total, std::string what);
+  void update(long done);
+  void finish(const std::string& summary);
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  long total_;
+  std::string what_;
+  bool terminal_;
+  Clock::time_point start_;
+  Clock::time_point lastPrint_;
+};
+
+// "2:05" for 125 seconds.
+std::string minutesSeconds(double seconds);

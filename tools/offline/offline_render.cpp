@@ -1,0 +1,79 @@
+// Headless frames through the player's own start-up and drawLayers.
+#include "tools/offline/offline_render.h"
+
+#include "gpu/program.h"
+#include "platform/headless_gl.h"
+#include "presentation/clock.h"
+#include "presentation/demo.h"
+#include "presentation/layers.h"
+
+#include <GL/gl.h>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+float frameTime = 0;
+
+float frameClock() { return frameTime; }
+
+}  // namespace
+
+bool startOfflineRendering(int width, int height, const std::string& mediaDir,
+                           std::string* error) {
+  if (!createHeadlessGl(width, height, error)) return false;
+  if (!checkGlSupport()) {
+    *error = "the headless context does not offer OpenGL 2.0";
+    stopOfflineRendering();
+    return false;
+  }
+  // Textures are named relative to the media folder, as the player opens them.
+  char previous[4096];
+  if (!getcwd(previous, sizeof previous)) {
+    *error = std::string("cannot read the working folder: ") + std::strerror(errno);
+    stopOfflineRendering();
+    return false;
+  }
+  if (chdir(mediaDir.c_str()) != 0) {
+    *error = "cannot open the media folder \"" + mediaDir + "\": " + std::strerror(errno);
+    stopOfflineRendering();
+    return false;
+  }
+  buildPrograms();
+  loadTextures();
+  enableBlending();
+  if (chdir(previous) != 0) {
+    *error = std::string("cannot return to the working folder: ") + std::strerror(errno);
+    stopOfflineRendering();
+    return false;
+  }
+  setDemoClock(frameClock);
+  return true;
+}
+
+void drawFrameAt(double seconds) {
+  frameTime = static_cast<float>(seconds);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  drawLayers();
+}
+
+void readFrameRgb(int width, int height, std::vector<uint8_t>* rgb) {
+  const size_t row = static_cast<size_t>(width) * 3;
+  std::vector<uint8_t> bottomUp(row * static_cast<size_t>(height));
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+  rgb->resize(bottomUp.size());
+  for (int y = 0; y < height; ++y) {
+    std::memcpy(rgb->data() + static_cast<size_t>(y) * row,
+                bottomUp.data() + static_cast<size_t>(height - 1 - y) * row, row);
+  }
+}
+
+void stopOfflineRendering() {
+  setDemoClock(nullptr);
+  destroyHeadlessGl();
+}

@@ -1,0 +1,23 @@
+// Draws frames of the presentation without a window: the same start-up
+// pieces and the same layer schedule as the player, in a headless GL context,
+// with the demo clock set by the caller instead of read from SDL.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Creates a width × height headless context, checks OpenGL 2.0, then builds
+// the programs, loads the textures from `mediaDir` and enables blending, as
+// the player does. On failure returns false with one line in `error`.
+// Paths given later stay relative to the folder the process started in.
+bool startOfflineRendering(int width, int height, const std::string& mediaDir,
+                           std::string* error);
+
+// Draws the frame whose every clock reading is `seconds`.
+void drawFrameAt(double seconds);
+
+// The drawn frame as tightly packed RGB rows, top row first.
+void readFrameRgb(int width, int height, std::vector<uint8_t>* rgb);
+
+void stopOfflineRendering();

@@ -1,8 +1,9 @@
-# embed_shaders(<target> <dir> <file>...): compiles the GLSL files into a
-# library <target> exposing `shaders::<name>` string constants (see
-# gpu/shaders.h). The files stay real GLSL; the strings are made at build time.
-function(embed_shaders target dir)
-  set(out_cpp ${CMAKE_CURRENT_BINARY_DIR}/${target}_sources.cpp)
+# generate_shader_sources(<out_var> <dir> <file>...): a build step that turns
+# the GLSL files into one C++ file of `shaders::<name>` string constants (see
+# gpu/shaders.h) and puts its path in <out_var>. The files stay real GLSL.
+function(generate_shader_sources out_var dir)
+  string(MD5 tag "${dir}")
+  set(out_cpp ${CMAKE_CURRENT_BINARY_DIR}/shader_sources_${tag}.cpp)
   set(inputs)
   foreach(f ${ARGN})
     list(APPEND inputs ${dir}/${f})
@@ -16,6 +17,9 @@ function(embed_shaders target dir)
     DEPENDS ${inputs} ${PROJECT_SOURCE_DIR}/cmake/GenerateShaderSources.cmake
     COMMENT "Embedding shaders from ${dir}"
     VERBATIM)
-  add_library(${target} STATIC ${out_cpp})
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  set(${out_var} ${out_cpp} PARENT_SCOPE)
 endfunction()
+
+# The presentation's shader files, in the order the table lists them.
+set(DEMO_SHADER_FILES vertex.vert plasma.frag morph.frag image_warp.frag starfield.frag
+    overlay.frag scroller.frag)

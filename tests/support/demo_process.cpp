@@ -22,6 +22,7 @@ namespace testing_support {
 struct DemoWindow {
   Display* display = nullptr;
   Window window = 0;
+  pid_t pid = 0;
 };
 
 namespace {
@@ -56,6 +57,10 @@ Window findByClass(Display* d, Window root, const char* name) {
   return found;
 }
 
+// The demo's window can vanish between two requests while it exits; such
+// errors are expected and must not end the test process.
+int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
+
 double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -67,6 +72,32 @@ void sleepSeconds(double seconds) {
 }
 
 bool windowFound(const DemoWindow& window) { return window.window != 0; }
+
+int litPixels(DemoWindow& w) {
+  if (!w.window) return 0;
+  XWindowAttributes a;
+  if (!XGetWindowAttributes(w.display, w.window, &a)) return 0;
+  XImage* image = XGetImage(w.display, w.window, 0, 0, static_cast<unsigned>(a.width),
+                            static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
+  if (!image) return 0;
+  int lit = 0;
+  for (int y = 0; y < a.height; ++y) {
+    for (int x = 0; x < a.width; ++x) {
+      if (XGetPixel(image, x, y) & 0xFFFFFF) ++lit;
+    }
+  }
+  XDestroyImage(image);
+  return lit;
+}
+
+long residentKilobytes(const DemoWindow& w) {
+  std::ifstream status("/proc/" + std::to_string(w.pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
 
 void pressKey(DemoWindow& w, const char* keysym, unsigned modifiers) {
   if (!w.window) return;
@@ -123,6 +154,7 @@ DemoRun runDemo(const DemoOptions& options) {
   }
 
   DemoWindow window;
+  window.pid = pid;
   int status = 0;
   bool exited = false;
   auto poll = [&] {
@@ -130,9 +162,13 @@ DemoRun runDemo(const DemoOptions& options) {
     return exited;
   };
   if (options.onWindow) {
+    XSetErrorHandler(ignoreXErrors);
     window.display = XOpenDisplay(nullptr);
     while (window.display && !poll() && secondsSince(start) < options.timeLimit) {
-      window.window = findByClass(window.display, DefaultRootWindow(window.display), "demo");
+      // SDL names the window's class after the program.
+      const std::string program = options.binary.substr(options.binary.find_last_of('/') + 1);
+      window.window =
+          findByClass(window.display, DefaultRootWindow(window.display), program.c_str());
       if (window.window) break;
       sleepSeconds(0.02);
     }

@@ -16,7 +16,7 @@ struct DemoRun {
   double seconds = 0;      // wall time from start to exit
 };
 
-struct DemoWindow;  // an open X connection and the demo's window
+struct DemoWindow;  // an open X connection, the demo's window and its process
 
 struct DemoOptions {
   std::string binary;                                     // path of the program
@@ -37,5 +37,11 @@ void pressKey(DemoWindow& window, const char* keysym, unsigned modifiers = 0);
 void closeWindow(DemoWindow& window);   // the window manager's close request
 void sleepSeconds(double seconds);
 bool windowFound(const DemoWindow& window);
+
+// How many pixels of the window's current picture are not black.
+int litPixels(DemoWindow& window);
+
+// The child's resident memory in kB (VmRSS), read while it runs; -1 if gone.
+long residentKilobytes(const DemoWindow& window);
 
 }  // namespace testing_support

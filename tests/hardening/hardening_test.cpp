@@ -1,0 +1,160 @@
+// The real presentation binary against bad files, missing services and an
+// old GL driver: each case ends well, with a clear line where something is wrong.
+#include "tests/support/demo_process.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace testing_support;
+
+namespace {
+
+const std::string kDemo = DEMO_BINARY_DIR "/demo";
+const std::string kBrokenShaderDemo = DEMO_BINARY_DIR "/demo-broken-shader";
+const std::string kMedia = DEMO_BINARY_DIR "/media";
+const char* const kMediaFiles[] = {"logo.jpg",      "noise.png",           "guru_text.png",
+                                   "guru_rect.png", "testhall1.jpg",       "layer_starfield.png",
+                                   "oldschool.png", "space.png",           "love.png",
+                                   "scroller.png",  "music.ogg"};
+
+bool mediaPresent() {
+  struct stat s;
+  return stat((kMedia + "/music.ogg").c_str(), &s) == 0;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+int lineCount(const std::string& text) {
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+enum class Fault { Missing, Empty, Truncated, RandomBytes };
+const char* faultName(Fault f) {
+  switch (f) {
+    case Fault::Missing: return "missing";
+    case Fault::Empty: return "empty";
+    case Fault::Truncated: return "truncated to half";
+    case Fault::RandomBytes: return "random bytes";
+  }
+  return "";
+}
+
+// A media folder of links to the good files, with `file` spoilt by `fault`.
+std::string spoiltMedia(const std::string& file, Fault fault) {
+  const std::string folder = makeTempDir();
+  for (const char* name : kMediaFiles) {
+    if (file != name) symlink((kMedia + "/" + name).c_str(), (folder + "/" + name).c_str());
+  }
+  const std::string good = readFile(kMedia + "/" + file);
+  std::mt19937 random(static_cast<unsigned>(good.size()));
+  std::string noise(good.size(), '\0');
+  for (char& c : noise) c = static_cast<char>(random() & 0xFF);
+  switch (fault) {
+    case Fault::Missing: break;
+    case Fault::Empty: writeFile(folder + "/" + file, ""); break;
+    case Fault::Truncated: writeFile(folder + "/" + file, good.substr(0, good.size() / 2)); break;
+    case Fault::RandomBytes: writeFile(folder + "/" + file, noise); break;
+  }
+  return folder;
+}
+
+DemoOptions demoIn(const std::string& folder) {
+  DemoOptions o;
+  o.binary = kDemo;
+  o.workingDir = folder;
+  o.env = {{"SDL_AUDIODRIVER", "dummy"}};
+  return o;
+}
+
+// Lets the run draw for a while, checks the window shows something, then Esc.
+struct Watch {
+  double seconds = 0.8;
+  int lit = -1;
+  void operator()(DemoWindow& w) {
+    sleepSeconds(seconds);
+    lit = litPixels(w);
+    pressKey(w, "Escape");
+  }
+};
+
+}  // namespace
+
+TEST(Hardening, EverySpoiltMediaFileLeavesTheRestOfTheRunIntact) {
+  if (!mediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  for (const char* file : kMediaFiles) {
+    for (Fault fault : {Fault::Missing, Fault::Empty, Fault::Truncated, Fault::RandomBytes}) {
+      SCOPED_TRACE(std::string(file) + " " + faultName(fault));
+      DemoOptions o = demoIn(spoiltMedia(file, fault));
+      Watch watch;
+      o.onWindow = [&](DemoWindow& w) { watch(w); };
+      DemoRun run = runDemo(o);
+      EXPECT_FALSE(run.timedOut);
+      EXPECT_EQ(run.status, 0) << run.output;
+      EXPECT_GT(watch.lit, 960 * 89 / 4) << "the other layers should still draw";
+      const bool music = std::string(file) == "music.ogg";
+      const std::string named = std::string(music ? "cannot play \"" : "cannot load \"") + file + "\"";
+      if (fault == Fault::Truncated && run.output.empty()) continue;  // decoded what was there
+      EXPECT_EQ(lineCount(run.output), 1) << run.output;
+      EXPECT_NE(run.output.find(named), std::string::npos) << run.output;
+    }
+  }
+}
+
+TEST(Hardening, MissingServicesAndOldDriversEndClearly) {
+  if (!mediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  struct Case {
+    const char* name;
+    std::string binary;
+    std::vector<std::pair<std::string, std::string>> env;
+    int status;
+    std::string expected;   // the one line printed
+    bool runs;              // the window opens and the run goes on
+  } cases[] = {
+      {"no audio device", kDemo, {{"SDL_AUDIODRIVER", "no-such-driver"}}, 0,
+       "sound: no audio device", true},
+      {"OpenGL 1.5 driver", kDemo,
+       {{"SDL_AUDIODRIVER", "dummy"}, {"MESA_GL_VERSION_OVERRIDE", "1.5"},
+        {"MESA_GLSL_VERSION_OVERRIDE", "100"}},
+       1, "OpenGL 2.0 is required, but the driver offers 1.5", false},
+      {"a program that does not compile", kBrokenShaderDemo, {{"SDL_AUDIODRIVER", "dummy"}}, 0,
+       "fragment shader of morph failed to compile", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DemoOptions o;
+    o.binary = c.binary;
+    o.workingDir = kMedia;
+    o.env = c.env;
+    Watch watch;
+    if (c.runs) o.onWindow = [&](DemoWindow& w) { watch(w); };
+    DemoRun run = runDemo(o);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.status, c.status) << run.output;
+    EXPECT_NE(run.output.find(c.expected), std::string::npos) << run.output;
+    if (c.runs) {
+      EXPECT_GT(watch.lit, 960 * 89 / 4) << "the run should go on drawing";
+    } else {
+      EXPECT_EQ(lineCount(run.output), 1) << run.output;
+    }
+  }
+}

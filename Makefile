@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 XVFB_HINT = xvfb-run -a -s "-screen 0 1280x1024x24" make run
 
-.PHONY: all deps build run test capture asan clean
+.PHONY: all deps build run test capture asan soak clean
 
 all: build
 
@@ -22,7 +22,7 @@ run: build
 	@cd $(BUILD)/media && ../demo
 
 test: build
-	@cd $(BUILD) && ctest --output-on-failure -j2
+	@cd $(BUILD) && ctest --output-on-failure -j2 -LE soak
 
 # The whole presentation as a video with its music, and a storyboard of the cue times.
 CUE_TIMES = 0,6,21,26,29,48,56,69,78,93,108,120.2,120.7,124,129.9
@@ -35,7 +35,13 @@ capture: build
 asan: deps
 	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DDEMO_SANITIZE=ON >/dev/null
 	@cmake --build build-asan -j$(JOBS)
-	@cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j2
+	@cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j2 -LE soak
+
+# The whole 130 s under the sanitizers with memory watched, and an event storm.
+soak: build
+	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DDEMO_SANITIZE=ON >/dev/null
+	@cmake --build build-asan -j$(JOBS) --target demo soak_long_run_test soak_event_storm_test
+	@cd build-asan && DEMO_MEDIA_DIR=$(abspath $(BUILD))/media ctest -V -L soak
 
 clean:
 	rm -rf $(BUILD) build-asan

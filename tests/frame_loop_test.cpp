@@ -60,9 +60,7 @@ int pendingEvents() {
 class FrameLoop : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    ASSERT_NE(SDL_SetVideoMode(960, 89, 16, SDL_OPENGL | SDL_DOUBLEBUF), nullptr)
-        << SDL_GetError();
+    ASSERT_TRUE(openPresentationWindow());
     ASSERT_TRUE(checkGlSupport());
     // Start-up as the presentation does it, in a folder without media: every
     // texture is 0 and each missing file is named once.

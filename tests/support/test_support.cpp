@@ -24,6 +24,19 @@ void requireHeadlessGl(int width, int height) {
   }
 }
 
+bool openPresentationWindow() {
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    if (SDL_Init(SDL_INIT_VIDEO) == 0 &&
+        SDL_SetVideoMode(960, 89, 16, SDL_OPENGL | SDL_DOUBLEBUF)) {
+      return true;
+    }
+    std::fprintf(stderr, "opening the window failed (%s); trying again\n", SDL_GetError());
+    SDL_Quit();
+    usleep(100000);
+  }
+  return false;
+}
+
 std::string captureStderr(const std::function<void()>& body) {
   std::fflush(stderr);
   char path[] = "/tmp/stderr-XXXXXX";

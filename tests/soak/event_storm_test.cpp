@@ -1,0 +1,89 @@
+// The frame loop under an event storm: another X client floods the window
+// with thousands of events per frame, and the loop must drain them without
+// dropping below its usual frame rate.
+#include "gpu/program.h"
+#include "presentation/clock.h"
+#include "presentation/demo.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+// Xlib's None and Bool macros clash with GoogleTest's names, so it comes last.
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+const Uint32 kMeasureMs = 4000;
+Uint32 runStart = 0;
+long readings = 0;
+
+// Demo time stands still at 10 s (so every frame costs the same) until the
+// measuring time has passed, then reads 130 and the loop ends.
+float measuringClock() {
+  ++readings;
+  return SDL_GetTicks() - runStart < kMeasureMs ? 10.0f : 130.0f;
+}
+
+double framesPerSecond() {
+  readings = 0;
+  runStart = SDL_GetTicks();
+  setDemoClock(measuringClock);
+  runFrameLoop();
+  setDemoClock(nullptr);
+  // Each frame reads the clock once for the loop test and 20 times in the layers.
+  return static_cast<double>(readings) / 21.0 / (kMeasureMs / 1000.0);
+}
+
+}  // namespace
+
+TEST(EventStorm, DrainingThousandsOfEventsKeepsTheFrameRate) {
+  ASSERT_TRUE(testing_support::openPresentationWindow());
+  ASSERT_TRUE(checkGlSupport());
+  buildPrograms();
+  loadTextures();
+  enableBlending();
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  ASSERT_EQ(SDL_GetWMInfo(&info), 1);
+  const Window window = info.info.x11.window;
+
+  const double quiet = framesPerSecond();
+
+  std::atomic<bool> stop{false};
+  std::atomic<long> sent{0};
+  std::thread storm([&] {
+    Display* d = XOpenDisplay(nullptr);
+    if (!d) return;
+    XEvent e{};
+    e.xmotion.type = MotionNotify;
+    e.xmotion.window = window;
+    e.xmotion.same_screen = True;
+    while (!stop) {
+      for (int i = 0; i < 1000; ++i) {
+        e.xmotion.x = i % 960;
+        e.xmotion.y = i % 89;
+        XSendEvent(d, window, False, PointerMotionMask, &e);
+      }
+      XFlush(d);
+      sent += 1000;
+    }
+    XCloseDisplay(d);
+  });
+  const double stormy = framesPerSecond();
+  stop = true;
+  storm.join();
+  SDL_Quit();
+
+  const double frames = stormy * (kMeasureMs / 1000.0);
+  const double perFrame = frames > 0 ? static_cast<double>(sent.load()) / frames : 0.0;
+  std::printf("frame rate: %.2f fps quiet, %.2f fps under %ld events (%.0f per frame); ratio %.2f\n",
+              quiet, stormy, sent.load(), perFrame, stormy / quiet);
+  EXPECT_GT(perFrame, 1000.0) << "the storm should bring thousands per frame";
+  EXPECT_GT(stormy / quiet, 0.7);
+}

@@ -1,9 +1,10 @@
 # Entry points for people: everything goes through CMake in build/.
 BUILD ?= build
+MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 XVFB_HINT = xvfb-run -a -s "-screen 0 1280x1024x24" make run
 
-.PHONY: all deps build run test capture asan soak clean
+.PHONY: all deps build run test capture asan soak clean bench
 
 all: build
 
@@ -45,3 +46,8 @@ soak: build
 
 clean:
 	rm -rf $(BUILD) build-asan
+
+# Frame times of the presentation's programs against the literal ones, side
+# by side, with their pixel agreement, start-up phases and capture throughput.
+bench: build
+	@$(BUILD)/demo-bench --media $(BUILD)/media

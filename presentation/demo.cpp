@@ -101,9 +101,9 @@ void enableBlending() {
 void startMusic() {
   // The handles live as long as the process; the music plays out by itself
   // and the timeline never asks where it is.
-  SoundSystem* system = nullptr;
-  Sound* music = nullptr;
-  SoundChannel* channel = nullptr;
+  static SoundSystem* system = nullptr;
+  static Sound* music = nullptr;
+  static SoundChannel* channel = nullptr;
   soundSystemCreate(&system);
   soundSystemSetOutput(system, kSoundOutputDefault);
   soundSystemInit(system, 10, 0, nullptr);

@@ -6,17 +6,6 @@
 #include <cstdlib>
 #include <string>
 
-// SDL 1.2's X11 driver and Mesa's GLX keep some allocations after SDL_Quit
-// (input contexts, visual lists, driver state); every such stack passes
-// through these libraries. setBestFullscreenMode itself allocates nothing.
-// Both hooks are read by the sanitizers' runtime and unused otherwise.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libSDL-1.2.so\nleak:libX11.so\nleak:libGLX_mesa.so\n";
-}
-// Mesa's driver has no frame pointers: only the slow unwinder gets from its
-// allocations back up to SDL, where the suppressions can see them.
-extern "C" const char* __asan_default_options() { return "fast_unwind_on_malloc=0"; }
-
 namespace {
 
 SDL_Rect** answerNone(SDL_PixelFormat*, Uint32) { return nullptr; }

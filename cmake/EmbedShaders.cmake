@@ -1,18 +1,30 @@
-# generate_shader_sources(<out_var> <dir> <file>...): a build step that turns
-# the GLSL files into one C++ file of `shaders::<name>` string constants (see
-# gpu/shaders.h) and puts its path in <out_var>. The files stay real GLSL.
+# generate_shader_sources(<out_var> <dir> [NAMESPACE <ns>] [HEADER <h>] <file>...):
+# a build step that turns the GLSL files into one C++ file of `<ns>::<name>`
+# string constants and puts its path in <out_var>. The namespace defaults to
+# `shaders` and the header declaring the names to gpu/shaders.h; another set
+# of the same names lives in its own namespace with a header of its own that
+# includes gpu/shaders.h for `Source`. The files stay real GLSL.
 function(generate_shader_sources out_var dir)
+  cmake_parse_arguments(G "" "NAMESPACE;HEADER" "" ${ARGN})
+  if(NOT G_NAMESPACE)
+    set(G_NAMESPACE shaders)
+  endif()
+  if(NOT G_HEADER)
+    set(G_HEADER gpu/shaders.h)
+  endif()
+  set(names ${G_UNPARSED_ARGUMENTS})
   string(MD5 tag "${dir}")
   set(out_cpp ${CMAKE_CURRENT_BINARY_DIR}/shader_sources_${tag}.cpp)
   set(inputs)
-  foreach(f ${ARGN})
+  foreach(f ${names})
     list(APPEND inputs ${dir}/${f})
   endforeach()
   # Colons keep the list one argument; the script splits it again.
-  string(REPLACE ";" ":" files "${ARGN}")
+  string(REPLACE ";" ":" files "${names}")
   add_custom_command(
     OUTPUT ${out_cpp}
     COMMAND ${CMAKE_COMMAND} -DOUT=${out_cpp} -DDIR=${dir} -DFILES=${files}
+            -DNAMESPACE=${G_NAMESPACE} -DHEADER=${G_HEADER}
             -P ${PROJECT_SOURCE_DIR}/cmake/GenerateShaderSources.cmake
     DEPENDS ${inputs} ${PROJECT_SOURCE_DIR}/cmake/GenerateShaderSources.cmake
     COMMENT "Embedding shaders from ${dir}"

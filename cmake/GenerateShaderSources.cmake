@@ -1,8 +1,15 @@
 # Writes one C++ file with each shader file as a raw string constant.
-# Inputs: OUT (the .cpp to write), DIR (folder of the files), FILES (names).
+# Inputs: OUT (the .cpp to write), DIR (folder of the files), FILES (names),
+# optionally NAMESPACE (default shaders) and HEADER (default gpu/shaders.h).
 string(REPLACE ":" ";" FILES "${FILES}")
+if(NOT NAMESPACE)
+  set(NAMESPACE shaders)
+endif()
+if(NOT HEADER)
+  set(HEADER gpu/shaders.h)
+endif()
 set(text "// Generated from ${DIR} at build time; edit the GLSL files instead.\n")
-string(APPEND text "#include \"gpu/shaders.h\"\n\nnamespace shaders {\n")
+string(APPEND text "#include \"${HEADER}\"\n\nnamespace ${NAMESPACE} {\n")
 set(table "")
 foreach(f ${FILES})
   file(READ ${DIR}/${f} body)
@@ -27,7 +34,7 @@ foreach(f ${FILES})
   string(APPEND text "const char ${ident}[] = R\"glsl(${body})glsl\";\n")
   string(APPEND table "    {\"${f}\", ${ident}},\n")
 endforeach()
-string(APPEND text "\nconst Source all[] = {\n${table}};\nconst int count = sizeof all / sizeof all[0];\n\n}  // namespace shaders\n")
+string(APPEND text "\nconst Source all[] = {\n${table}};\nconst int count = sizeof all / sizeof all[0];\n\n}  // namespace ${NAMESPACE}\n")
 file(WRITE ${OUT}.tmp "${text}")
 file(COPY_FILE ${OUT}.tmp ${OUT} ONLY_IF_DIFFERENT)
 file(REMOVE ${OUT}.tmp)

@@ -7,18 +7,26 @@ uniform float offset;
 uniform float alpha;
 uniform float transition;
 
-vec3 rotateY(vec3 p, float a)
+// Cosine and sine of the rotations, computed once per fragment in main(): the
+// bar's twist angle depends only on time and the screen column v.x, the box's
+// two angles only on time, so they are the same at every point of a ray.
+vec2 barTurn;   // (cos, sin) of the twist angle, about X
+vec2 boxTurnY;  // (cos, sin) of time, about Y
+vec2 boxTurnX;  // (cos, sin) of time * 0.5, about X
+
+vec3 rotateY(vec3 p, vec2 cs)
 {
-    float c = cos(a);
-    float s = sin(a);
-    return vec3(p.x * c - p.z * s, p.y, p.x * s + p.z * c);
+    return vec3(p.x * cs.x - p.z * cs.y, p.y, p.x * cs.y + p.z * cs.x);
 }
 
-vec3 rotateX(vec3 p, float a)
+vec3 rotateX(vec3 p, vec2 cs)
 {
-    float c = cos(a);
-    float s = sin(a);
-    return vec3(p.x, p.y * c - p.z * s, p.y * s + p.z * c);
+    return vec3(p.x, p.y * cs.x - p.z * cs.y, p.y * cs.y + p.z * cs.x);
+}
+
+vec2 turn(float a)
+{
+    return vec2(cos(a), sin(a));
 }
 
 // Distance to the axis-aligned box of centre c and half-extents s; 0 inside.
@@ -27,25 +35,26 @@ float box(vec3 p, vec3 c, vec3 s)
     return length(max(abs(p - c) - s, vec3(0.0)));
 }
 
+// The twisted bar: a long box turned about X, covered in bumps of height
+// `offset` that follow the turned point.
+float barField(vec3 p)
+{
+    vec3 q = rotateX(p, barTurn);
+    return box(q, vec3(0.0), vec3(200.0, 7.0, 7.0))
+         + cos(q.x * 2.0) * cos(q.y * 2.0) * cos(q.z * 2.0) * offset;
+}
+
+// The spinning box. Its bumps follow the unturned point, so they slide over
+// the spinning faces.
+float boxField(vec3 p)
+{
+    vec3 r = rotateX(rotateY(p, boxTurnY), boxTurnX);
+    return box(r, vec3(0.0, 4.0, 0.0), vec3(5.0)) + (cos(p.x) + cos(p.y) + cos(p.z)) * 0.5;
+}
+
 float scene(vec3 p)
 {
-    // The bar's turn depends on the screen column, not on the point, so every
-    // column sees the bar twisted by an angle of its own.
-    vec3 twist = vec3(sin(time) * 0.5 + 0.5,
-                      cos(time * 1.33) * 0.5 + 0.5,
-                      sin(cos(time) * 0.5 + 0.5) * 0.5 + 0.5);
-    float rfactor = twist.x * 4.0 * v.x - twist.y * 4.0 * (1.0 - v.x);
-    float angle = sin(rfactor) * twist.z + rfactor * (1.0 - twist.z);
-    vec3 q = rotateX(p, angle);
-    float bar = box(q, vec3(0.0), vec3(200.0, 7.0, 7.0))
-              + cos(q.x * 2.0) * cos(q.y * 2.0) * cos(q.z * 2.0) * offset;
-
-    // The bumps of the box follow the unturned point, so they slide over the
-    // spinning faces.
-    vec3 r = rotateX(rotateY(p, time), time * 0.5);
-    float cube = box(r, vec3(0.0, 4.0, 0.0), vec3(5.0)) + (cos(p.x) + cos(p.y) + cos(p.z)) * 0.5;
-
-    return bar * (1.0 - transition) + cube * transition;
+    return barField(p) * (1.0 - transition) + boxField(p) * transition;
 }
 
 // Central differences of the field. Where all six samples agree (deep inside a
@@ -62,23 +71,160 @@ vec3 getN(vec3 p)
     return normalize(d);
 }
 
-// Every ray takes all its steps: no hit threshold, no early exit, and a
-// negative field value walks the point back along the ray.
-vec3 Raymarche(vec3 origin, vec3 direction, int steps)
+// The march: p = origin, then 128 times p = p + scene(p) * direction. There
+// is no hit threshold, and a negative field value walks the point back along
+// the ray; on the bumpy bar the points never settle, and the picture depends
+// on every step. What is left out below changes no end point:
+//
+// - With transition exactly 0 the field is bar * 1.0 + box * 0.0, which is
+//   the bar's value itself (the box term is +0 or -0 for every finite point),
+//   and with transition exactly 1 it is the box's; so those stretches march
+//   one shape only. A point that is no longer finite is lost either way (see
+//   below).
+// - Settling: a march that comes back to a point it was at k steps before
+//   repeats with period k from there on, because each step depends on the
+//   point alone. A step that leaves the point where it was (period 1) means
+//   it has settled; so does a chunk of 4 steps that ends where it began, as
+//   128 is a multiple of 4 and the 128th point is then that same point.
+// - Escaping, first way: the field is never below -lowest (the boxes'
+//   distances are >= 0, the bar's bumps >= -offset, the box's >= -1.5, and
+//   transition weighs the two), so with the direction of unit length no step
+//   brings the point more than `lowest` closer to the eye. A point further
+//   from the eye than 50 + lowest * (steps left) + 1 (the 1 covers rounding)
+//   therefore ends beyond the 50-unit cut-off, and the fragment is
+//   transparent. The test is written so that NaN passes it too: a component
+//   that is NaN or infinite stays so through every later step, and such an
+//   end point is cut off too.
+// - Escaping, second way: where the field is >= 0 a step only moves the point
+//   forward along the ray. The bar's box lies within 7 * sqrt(2) < 9.9 of the
+//   X axis, so the bar's field is at least length(p.yz) - 9.9 - |offset|
+//   (turning about X keeps that length); the box lies within
+//   4 + 5 * sqrt(3) < 12.7 of the origin (turning keeps lengths), so the
+//   box's field is at least length(p) - 12.7 - 1.5. Along a line, the
+//   distance from an axis or a point is convex: once it is not decreasing it
+//   never decreases again. So a point more than 51 units from the eye, whose
+//   ray moves away from the X axis at more than 11 + |offset| from it (for
+//   the bar) and away from the origin at more than 15.5 from it (for the
+//   box), is pushed forward by every later step and never comes back within
+//   50 units; the margins of about 1 cover rounding.
+//
+// Each march returns the end point, or a point at infinite distance for a ray
+// that provably ends beyond the cut-off.
+//
+// Shape of the loops: the driver runs a group of fragments through a loop
+// until all of them have left it, and runs the body of a loop that none of
+// them takes once. The bar marches in chunks of 4 steps, which the compiler
+// unrolls: the cheapest loop for the bumpy bar, whose rays take all 128 steps.
+// The box and the blend march step by step, so that skipping them costs one
+// step where a chunk would cost four.
+const int kSteps = 128;
+const int kChunkSteps = 4;
+const vec3 kLost = vec3(1.0e30);
+
+float lowest;         // -lowest is the least the field can be; set in main()
+float barClearance;   // 11 + |offset|: beyond it from the X axis the bar's field is > 0
+float boxClearance;   // 15.5: beyond it from the origin the box's field is > 0
+
+// True when the march, `stepsDone` steps in, at p, provably ends beyond the
+// cut-off (see above for both ways).
+//
+// Both ways hold for a point ahead of the eye only: every point of a march
+// lies on the ray, at `ahead` = dot(p - origin, direction) from the eye, and
+// a point behind the eye could be carried forward past it by one large
+// positive step. So `ahead` is what is compared, never the plain distance.
+bool endsBeyondCutOff(vec3 p, vec3 origin, vec3 direction, int stepsDone)
+{
+    float ahead = dot(p - origin, direction);
+    float limit = 51.0 + lowest * float(kSteps - stepsDone);
+    bool barGone = transition == 1.0
+                || (dot(p.yz, p.yz) > barClearance * barClearance && dot(p.yz, direction.yz) >= 0.0);
+    bool boxGone = transition == 0.0
+                || (dot(p, p) > boxClearance * boxClearance && dot(p, direction) >= 0.0);
+    return !(ahead <= limit) || (ahead > 51.0 && barGone && boxGone);
+}
+
+vec3 marchBar(vec3 origin, vec3 direction)
 {
     vec3 p = origin;
-    for (int i = 0; i < steps; i++)
-        p = p + scene(p) * direction;
+    for (int chunk = 0; chunk < kSteps / kChunkSteps; chunk++) {
+        vec3 chunkStart = p;
+        for (int i = 0; i < kChunkSteps; i++)
+            p = p + barField(p) * direction;
+        if (all(equal(p, chunkStart)))
+            break;
+        if (endsBeyondCutOff(p, origin, direction, (chunk + 1) * kChunkSteps))
+            return kLost;
+    }
     return p;
+}
+
+vec3 marchBox(vec3 origin, vec3 direction)
+{
+    vec3 p = origin;
+    for (int i = 0; i < kSteps; i++) {
+        vec3 next = p + boxField(p) * direction;
+        if (all(equal(next, p)))
+            break;
+        p = next;
+        if (endsBeyondCutOff(p, origin, direction, i + 1))
+            return kLost;
+    }
+    return p;
+}
+
+vec3 marchBlend(vec3 origin, vec3 direction)
+{
+    vec3 p = origin;
+    for (int i = 0; i < kSteps; i++) {
+        vec3 next = p + scene(p) * direction;
+        if (all(equal(next, p)))
+            break;
+        p = next;
+        if (endsBeyondCutOff(p, origin, direction, i + 1))
+            return kLost;
+    }
+    return p;
+}
+
+vec3 Raymarche(vec3 origin, vec3 direction)
+{
+    if (transition == 0.0)
+        return marchBar(origin, direction);
+    if (transition == 1.0)
+        return marchBox(origin, direction);
+    return marchBlend(origin, direction);
 }
 
 void main()
 {
+    // Blending is fixed at (source alpha, one minus source alpha): a fragment
+    // of alpha 0 leaves the frame as it was whatever its colour, so while the
+    // layer is invisible (before 25 s) nothing needs marching.
+    if (alpha == 0.0) {
+        gl_FragColor = vec4(0.0);
+        return;
+    }
+
+    // The bar turns about its length by an angle of the screen column.
+    vec3 twist = vec3(sin(time) * 0.5 + 0.5,
+                      cos(time * 1.33) * 0.5 + 0.5,
+                      sin(cos(time) * 0.5 + 0.5) * 0.5 + 0.5);
+    float rfactor = twist.x * 4.0 * v.x - twist.y * 4.0 * (1.0 - v.x);
+    barTurn = turn(sin(rfactor) * twist.z + rfactor * (1.0 - twist.z));
+    boxTurnY = turn(time);
+    boxTurnX = turn(time * 0.5);
+    // The bounds hold for a transition from 0 to 1, the schedule's range;
+    // outside it the weights can be negative, and no ray is cut short.
+    bool weighed = transition >= 0.0 && transition <= 1.0;
+    lowest = weighed ? abs(offset) * (1.0 - transition) + 1.5 * transition : 1.0e30;
+    barClearance = weighed ? 11.0 + abs(offset) : 1.0e30;
+    boxClearance = weighed ? 15.5 : 1.0e30;
+
     vec3 o = gl_ModelViewMatrixInverse[3].xyz;
     // Image plane one unit ahead, 90 degrees tall at a fixed 16:9 aspect,
     // whatever the viewport's shape.
     vec3 direction = normalize(gl_ModelViewMatrixInverse * vec4(v.x * 16.0 / 9.0, v.y, -1.0, 0.0)).xyz;
-    vec3 p = Raymarche(o, direction, 128);
+    vec3 p = Raymarche(o, direction);
 
     // A ray that misses grows its steps geometrically and overflows within
     // the 128 steps, leaving p infinite or NaN. Only an end point 50 units

@@ -1,0 +1,297 @@
+// demo-bench: renders the whole layer stack headless at 960 × 89 through the
+// player's own drawLayers at sampled demo times, once with the presentation's
+// programs and once with the literal ones, interleaved per time so that both
+// see the same load on a shared machine. Prints per-time frame times, the
+// ratios, the pixel agreement of the two sets, the player's start-up phases,
+// the CPU time spent submitting a frame and the capture throughput.
+// Progress goes to stderr, figures to stdout.
+#include "bench/program_sets.h"
+#include "bench/startup.h"
+#include "tools/offline/offline_render.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const int kWidth = 960;
+const int kHeight = 89;
+const int kTolerance = 2;
+
+// Times at which something in the schedule starts, ends or changes regime.
+const double kCueTimes[] = {0,     4,     6,     9,     20,   21,    22,    25.002, 26,  27.002,
+                            28,    29,    30,    46.17, 48,   50.17, 54.17, 55,     56,  57,
+                            63,    65,    68,    69,    70,   75,    78,    80,     83,  85,
+                            91,    93,    96,    105,   108,  110,   115,   120.2,  120.7,
+                            123.6, 124,   129.9};
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start, Clock::time_point end) {
+  return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+double median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) * 0.5;
+}
+
+struct Options {
+  std::string mediaDir = "media";
+  int repetitions = 5;
+  std::vector<double> times;  // empty: the 2 s grid and the cue times
+  bool startup = true;
+  bool capture = true;
+};
+
+const char kUsage[] =
+    "usage: demo-bench [--media DIR] [--reps N] [--times T,T,...] [--no-startup] "
+    "[--no-capture]\n";
+
+bool parseTimes(const char* text, std::vector<double>* times) {
+  std::string list = text;
+  size_t start = 0;
+  while (start <= list.size()) {
+    const size_t comma = std::min(list.find(',', start), list.size());
+    const std::string item = list.substr(start, comma - start);
+    char* end = nullptr;
+    const double t = std::strtod(item.c_str(), &end);
+    if (item.empty() || *end != '\0' || !(t >= 0)) return false;
+    times->push_back(t);
+    start = comma + 1;
+  }
+  return true;
+}
+
+bool parseOptions(int argc, char** argv, Options* options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--media" && hasValue) {
+      options->mediaDir = argv[++i];
+    } else if (arg == "--reps" && hasValue) {
+      options->repetitions = std::atoi(argv[++i]);
+      if (options->repetitions < 1) return false;
+    } else if (arg == "--times" && hasValue) {
+      if (!parseTimes(argv[++i], &options->times)) return false;
+    } else if (arg == "--no-startup") {
+      options->startup = false;
+    } else if (arg == "--no-capture") {
+      options->capture = false;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::vector<double> sampleTimes() {
+  std::vector<double> times;
+  for (int t = 0; t <= 128; t += 2) times.push_back(t);
+  times.insert(times.end(), std::begin(kCueTimes), std::end(kCueTimes));
+  std::sort(times.begin(), times.end());
+  times.erase(std::unique(times.begin(), times.end(),
+                          [](double a, double b) { return std::fabs(a - b) < 1e-6; }),
+              times.end());
+  return times;
+}
+
+struct Timing {
+  double frameMs = 0;   // drawLayers through glFinish
+  double submitMs = 0;  // drawLayers alone: the CPU work before the GPU's
+};
+
+// One frame at `seconds` with `set`, timed; the pixels are read afterwards
+// when `frame` is given, outside the timing.
+Timing timeFrame(const ProgramSet& set, double seconds, std::vector<uint8_t>* frame) {
+  useProgramSet(set);
+  const Clock::time_point start = Clock::now();
+  drawFrameAt(seconds);
+  const Clock::time_point submitted = Clock::now();
+  glFinish();
+  const Clock::time_point finished = Clock::now();
+  if (frame) readFrameRgb(kWidth, kHeight, frame);
+  return {msSince(start, finished), msSince(start, submitted)};
+}
+
+struct Sample {
+  double time;
+  double fastMs, literalMs;
+  double fastSubmitMs, literalSubmitMs;
+  FrameAgreement agreement;
+};
+
+std::vector<Sample> measureSamples(const ProgramSet& fast, const ProgramSet& literal,
+                                   const std::vector<double>& times, int repetitions) {
+  std::vector<Sample> samples;
+  for (size_t i = 0; i < times.size(); ++i) {
+    const double t = times[i];
+    std::vector<double> fastMs, literalMs, fastSubmit, literalSubmit;
+    std::vector<uint8_t> fastFrame, literalFrame;
+    // Alternate which set goes first, so neither always follows the other.
+    const bool fastFirst = i % 2 == 0;
+    for (int r = 0; r < repetitions; ++r) {
+      const bool last = r == repetitions - 1;
+      for (int k = 0; k < 2; ++k) {
+        const bool isFast = (k == 0) == fastFirst;
+        const Timing timing = timeFrame(isFast ? fast : literal, t,
+                                        last ? (isFast ? &fastFrame : &literalFrame) : nullptr);
+        (isFast ? fastMs : literalMs).push_back(timing.frameMs);
+        (isFast ? fastSubmit : literalSubmit).push_back(timing.submitMs);
+      }
+    }
+    Sample s{t,
+             median(fastMs),
+             median(literalMs),
+             median(fastSubmit),
+             median(literalSubmit),
+             compareFrames(fastFrame, literalFrame, kTolerance)};
+    samples.push_back(s);
+    std::fprintf(stderr, "\r[%3zu/%zu] t = %7.3f s: %7.1f ms vs %7.1f ms   ", i + 1, times.size(),
+                 t, s.fastMs, s.literalMs);
+  }
+  std::fprintf(stderr, "\n");
+  return samples;
+}
+
+struct Extreme {
+  double worstMs = 0, worstAt = 0, medianMs = 0;
+};
+
+template <typename Field>
+Extreme extremeOf(const std::vector<Sample>& samples, Field field) {
+  Extreme e;
+  std::vector<double> all;
+  for (const Sample& s : samples) {
+    const double ms = field(s);
+    all.push_back(ms);
+    if (ms > e.worstMs) {
+      e.worstMs = ms;
+      e.worstAt = s.time;
+    }
+  }
+  e.medianMs = median(all);
+  return e;
+}
+
+void printSamples(const std::vector<Sample>& samples) {
+  std::printf("Frame time at %dx%d, drawLayers through glFinish, median of the repetitions\n",
+              kWidth, kHeight);
+  std::printf("%9s %10s %12s %7s %12s %9s\n", "time (s)", "fast (ms)", "literal (ms)", "ratio",
+              "within ±2", "max diff");
+  for (const Sample& s : samples) {
+    std::printf("%9.3f %10.2f %12.2f %6.1fx %11.3f%% %9d\n", s.time, s.fastMs, s.literalMs,
+                s.literalMs / s.fastMs, s.agreement.shareWithin * 100, s.agreement.maxDifference);
+  }
+}
+
+void printSummary(const std::vector<Sample>& samples) {
+  const Extreme fast = extremeOf(samples, [](const Sample& s) { return s.fastMs; });
+  const Extreme literal = extremeOf(samples, [](const Sample& s) { return s.literalMs; });
+  const Extreme fastSubmit = extremeOf(samples, [](const Sample& s) { return s.fastSubmitMs; });
+  const Extreme literalSubmit =
+      extremeOf(samples, [](const Sample& s) { return s.literalSubmitMs; });
+  const Sample* leastAgreeing = &samples.front();
+  for (const Sample& s : samples) {
+    if (s.agreement.shareWithin < leastAgreeing->agreement.shareWithin) leastAgreeing = &s;
+  }
+  int maxDifference = 0;
+  for (const Sample& s : samples) maxDifference = std::max(maxDifference, s.agreement.maxDifference);
+
+  std::printf("\nSummary over %zu sampled times\n", samples.size());
+  std::printf("%-34s %10s %12s %8s\n", "", "fast", "literal", "ratio");
+  std::printf("%-34s %7.2f ms %9.2f ms %7.1fx   (fast at %.3f s, literal at %.3f s)\n",
+              "worst frame", fast.worstMs, literal.worstMs, literal.worstMs / fast.worstMs,
+              fast.worstAt, literal.worstAt);
+  std::printf("%-34s %7.2f ms %9.2f ms %7.1fx\n", "median frame", fast.medianMs,
+              literal.medianMs, literal.medianMs / fast.medianMs);
+  const Sample* leastRatio = &samples.front();
+  for (const Sample& s : samples) {
+    if (s.literalMs / s.fastMs < leastRatio->literalMs / leastRatio->fastMs) leastRatio = &s;
+  }
+  std::printf("%-34s %7.2f ms %9.2f ms %7.1fx   (the smallest side-by-side ratio, at %.3f s)\n",
+              "least ratio at one time", leastRatio->fastMs, leastRatio->literalMs,
+              leastRatio->literalMs / leastRatio->fastMs, leastRatio->time);
+  std::printf("%-34s %7.3f ms %9.3f ms\n", "CPU submit per frame, median", fastSubmit.medianMs,
+              literalSubmit.medianMs);
+  std::printf("%-34s %7.3f ms %9.3f ms\n", "CPU submit per frame, worst", fastSubmit.worstMs,
+              literalSubmit.worstMs);
+  std::printf("%-34s %.3f%% of the pixels within ±%d/255 (at %.3f s); largest difference %d/255\n",
+              "agreement, least", leastAgreeing->agreement.shareWithin * 100, kTolerance,
+              leastAgreeing->time, maxDifference);
+}
+
+// Frames of the offline path as the capture tool makes them, without PNG
+// encoding: draw, then read the RGB rows back.
+void printCaptureThroughput(const ProgramSet& fast) {
+  useProgramSet(fast);
+  const int frames = 390;  // one every third of a second over the whole run
+  std::vector<uint8_t> rgb;
+  const Clock::time_point start = Clock::now();
+  for (int i = 0; i < frames; ++i) {
+    drawFrameAt(130.0 * i / frames);
+    readFrameRgb(kWidth, kHeight, &rgb);
+    if (i % 30 == 0) std::fprintf(stderr, "\rcapture throughput: frame %d/%d   ", i, frames);
+  }
+  const double seconds = msSince(start, Clock::now()) / 1000;
+  std::fprintf(stderr, "\n");
+  const double fps = frames / seconds;
+  std::printf("\nCapture throughput (offline path, draw + RGB read-back, no PNG), %d frames "
+              "spread over 0-130 s\n",
+              frames);
+  std::printf("  %.1f frames/s; the whole 130 s at 60 fps (7800 frames) projects to %.1f s of "
+              "wall time (%.2fx real time)\n",
+              fps, 7800 / fps, 7800 / fps / 130);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--startup-once") == 0) {
+    return argc == 3 ? measureOneStartup(argv[2]) : 2;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--startup-series") == 0) {
+    return argc == 3 ? printStartupSeries(argv[2]) : 2;
+  }
+  Options options;
+  if (!parseOptions(argc, argv, &options)) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  const std::vector<double> times = options.times.empty() ? sampleTimes() : options.times;
+
+  std::string error;
+  if (!startOfflineRendering(kWidth, kHeight, options.mediaDir, &error)) {
+    std::fprintf(stderr, "demo-bench: %s\n", error.c_str());
+    return 1;
+  }
+  const ProgramSet fast = currentProgramSet();
+  const ProgramSet literal = buildReferencePrograms();
+  // The driver compiles a program's machine code at its first draw; keep
+  // that out of the figures by drawing every layer of both sets once first.
+  std::fprintf(stderr, "warming up both program sets\n");
+  for (const ProgramSet* set : {&fast, &literal}) {
+    for (double t : {0.0, 30.0, 69.0, 121.0, 125.0}) timeFrame(*set, t, nullptr);
+  }
+
+  const std::vector<Sample> samples =
+      measureSamples(fast, literal, times, options.repetitions);
+  printSamples(samples);
+  printSummary(samples);
+  if (options.capture) printCaptureThroughput(fast);
+  useProgramSet(fast);
+  stopOfflineRendering();
+
+  if (options.startup) printStartup(options.mediaDir);
+  return 0;
+}

@@ -1,0 +1,39 @@
+// Two sets of the six programs behind the one drawing path: drawLayers draws
+// with whatever the process-wide handles of presentation/demo.h hold, so
+// switching sets is assigning those handles.
+#pragma once
+
+#include <GL/gl.h>
+
+#include <cstdint>
+#include <vector>
+
+struct ProgramSet {
+  GLuint morph = 0;
+  GLuint imageWarp = 0;
+  GLuint plasma = 0;
+  GLuint starfield = 0;
+  GLuint overlay = 0;
+  GLuint scroller = 0;
+};
+
+// The handles drawLayers uses now (after buildPrograms, the presentation's).
+ProgramSet currentProgramSet();
+
+// Builds the literal programs of bench/reference_shaders/ with the shared
+// vertex stage, in the order buildPrograms uses. Needs a current context.
+ProgramSet buildReferencePrograms();
+
+// Points the process-wide handles at `set`, so the next drawLayers uses it.
+void useProgramSet(const ProgramSet& set);
+
+// How far two RGB frames of the same size are apart.
+struct FrameAgreement {
+  double shareWithin = 0;  // share of pixels whose every channel is within the tolerance
+  int maxDifference = 0;   // largest difference of any channel, 0..255
+};
+
+// Compares two tightly packed RGB frames channel by channel; `tolerance` is
+// in 1/255 steps. Frames of different sizes agree nowhere.
+FrameAgreement compareFrames(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b,
+                             int tolerance);

@@ -1,0 +1,201 @@
+// Start-up timing of the player in child processes.
+#include "bench/startup.h"
+
+#include "gpu/program.h"
+#include "presentation/demo.h"
+#include "presentation/layers.h"
+
+#include <GL/gl.h>
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char* const kPhases[] = {
+    "SDL_Init",      "SDL_SetVideoMode", "checkGlSupport", "buildPrograms",
+    "loadTextures",  "enableBlending",   "startMusic",     "first frame: drawLayers",
+    "first frame: swap + glFinish",
+};
+const int kPhaseCount = sizeof kPhases / sizeof kPhases[0];
+const int kRepeats = 3;
+
+std::string selfPath() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return "demo-bench";
+  path[n] = '\0';
+  return path;
+}
+
+std::string absolutePath(const std::string& path) {
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (!resolved) return path;
+  std::string result = resolved;
+  std::free(resolved);
+  return result;
+}
+
+// Runs `command` through the shell and returns its standard output.
+bool runAndRead(const std::string& command, std::string* output) {
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return false;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output->append(buffer, n);
+  return pclose(pipe) == 0;
+}
+
+bool onPath(const char* program) {
+  const std::string command = std::string("command -v ") + program + " >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0;
+}
+
+// One start in a fresh process; false when it failed.
+bool startOnce(const std::string& mediaDir, const std::string& cacheDir,
+               std::vector<double>* phases) {
+  const std::string command = "MESA_SHADER_CACHE_DIR='" + cacheDir +
+                              "' SDL_AUDIODRIVER=dummy '" + selfPath() + "' --startup-once '" +
+                              mediaDir + "'";
+  std::string output;
+  if (!runAndRead(command, &output)) return false;
+  std::istringstream in(output);
+  phases->assign(kPhaseCount, 0);
+  for (double& ms : *phases) {
+    if (!(in >> ms)) return false;
+  }
+  return true;
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) * 0.5;
+}
+
+}  // namespace
+
+int measureOneStartup(const std::string& mediaDir) {
+  if (chdir(mediaDir.c_str()) != 0) {
+    std::fprintf(stderr, "demo-bench: cannot open the media folder \"%s\"\n", mediaDir.c_str());
+    return 1;
+  }
+  std::vector<Clock::time_point> marks{Clock::now()};
+  auto mark = [&marks] { marks.push_back(Clock::now()); };
+  if (SDL_Init(SDL_INIT_VIDEO) < 0) {
+    std::fprintf(stderr, "demo-bench: cannot start SDL: %s\n", SDL_GetError());
+    return 1;
+  }
+  mark();
+  if (!SDL_SetVideoMode(960, 89, 16, SDL_OPENGL | SDL_DOUBLEBUF)) {
+    std::fprintf(stderr, "demo-bench: cannot open the window: %s\n", SDL_GetError());
+    SDL_Quit();
+    return 1;
+  }
+  mark();
+  if (!checkGlSupport()) {
+    SDL_Quit();
+    return 1;
+  }
+  mark();
+  buildPrograms();
+  mark();
+  loadTextures();
+  mark();
+  enableBlending();
+  mark();
+  startMusic();
+  mark();
+  // The frame loop's first frame, then a finish so that the frame is really drawn.
+  glClear(GL_COLOR_BUFFER_BIT);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  drawLayers();
+  mark();
+  SDL_GL_SwapBuffers();
+  glFinish();
+  mark();
+  for (size_t i = 1; i < marks.size(); ++i) {
+    std::printf("%.2f ", std::chrono::duration<double, std::milli>(marks[i] - marks[i - 1]).count());
+  }
+  std::printf("\n");
+  std::fflush(stdout);
+  SDL_Quit();
+  return 0;
+}
+
+int printStartupSeries(const std::string& mediaDir) {
+  char cacheDir[] = "/tmp/demo-bench-shader-cache-XXXXXX";
+  if (!mkdtemp(cacheDir)) {
+    std::fprintf(stderr, "demo-bench: cannot make a folder for the shader cache\n");
+    return 1;
+  }
+  std::vector<double> first;
+  std::vector<std::vector<double>> repeats;
+  std::fprintf(stderr, "start-up: first start, empty shader cache\n");
+  bool ok = startOnce(mediaDir, cacheDir, &first);
+  for (int i = 0; ok && i < kRepeats; ++i) {
+    std::fprintf(stderr, "start-up: repeated start %d of %d\n", i + 1, kRepeats);
+    std::vector<double> phases;
+    ok = startOnce(mediaDir, cacheDir, &phases);
+    repeats.push_back(phases);
+  }
+  std::system(("rm -rf '" + std::string(cacheDir) + "'").c_str());
+  if (!ok) {
+    std::printf("start-up: n/a (the player's start-up failed in the child process)\n");
+    return 1;
+  }
+  std::printf("Start-up, SDL_Init to the first swapped frame (real SDL window, "
+              "SDL_AUDIODRIVER=dummy)\n");
+  std::printf("%-30s %12s %16s\n", "phase", "first (ms)", "repeated (ms)");
+  double firstTotal = 0, repeatTotal = 0;
+  for (int p = 0; p < kPhaseCount; ++p) {
+    std::vector<double> values;
+    for (const auto& r : repeats) values.push_back(r[p]);
+    const double m = median(values);
+    firstTotal += first[p];
+    repeatTotal += m;
+    std::printf("%-30s %12.1f %16.1f\n", kPhases[p], first[p], m);
+  }
+  std::vector<double> totals;
+  for (const auto& r : repeats) {
+    double sum = 0;
+    for (double ms : r) sum += ms;
+    totals.push_back(sum);
+  }
+  std::printf("%-30s %12.1f %16.1f\n", "total", firstTotal, median(totals));
+  std::printf("(first: empty MESA_SHADER_CACHE_DIR; repeated: median of %d starts with the "
+              "cache the first start filled; phases are medians one by one)\n",
+              kRepeats);
+  (void)repeatTotal;
+  return 0;
+}
+
+void printStartup(const std::string& mediaDir) {
+  const std::string media = absolutePath(mediaDir);
+  std::printf("\n");
+  std::fflush(stdout);
+  const char* display = std::getenv("DISPLAY");
+  if (display && *display) {
+    printStartupSeries(media);
+    return;
+  }
+  if (!onPath("xvfb-run")) {
+    std::printf("start-up: n/a (no display)\n");
+    return;
+  }
+  std::string output;
+  const bool ok = runAndRead("xvfb-run -a -s '-screen 0 1280x1024x24' '" + selfPath() +
+                                 "' --startup-series '" + media + "'",
+                             &output);
+  std::fputs(output.c_str(), stdout);
+  if (!ok && output.empty()) std::printf("start-up: n/a (no display)\n");
+}

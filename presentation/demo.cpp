@@ -115,13 +115,20 @@ void startMusic() {
 }
 
 int runFrameLoop() {
-  SDL_Event event;
+  // SDL 1.2 queues at most 128 events, so this holds all it can have pending.
+  SDL_Event events[128];
   for (;;) {
     if (!(demoTime() < kEndTime)) return 0;
     bool quit = false;
-    while (SDL_PollEvent(&event)) {
-      if ((event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) ||
-          event.type == SDL_QUIT) {
+    // Fetch the window system's events once, then take the whole queue in
+    // one call. Polling until the queue is empty (every poll fetches again)
+    // never ends while events keep arriving faster than they are read; what
+    // arrives after this point waits for the next frame.
+    SDL_PumpEvents();
+    const int count = SDL_PeepEvents(events, 128, SDL_GETEVENT, SDL_ALLEVENTS);
+    for (int i = 0; i < count; ++i) {
+      if ((events[i].type == SDL_KEYDOWN && events[i].key.keysym.sym == SDLK_ESCAPE) ||
+          events[i].type == SDL_QUIT) {
         quit = true;
       }
     }

@@ -1,45 +1,14 @@
 // Texture loading: decode, convert to RGBA32, flip, upload.
 #include "imaging/texture.h"
 
+#include "platform/stderr_capture.h"
+
 #include <GL/glu.h>
 #include <SDL_image.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unistd.h>
-
-namespace {
-
-// Decoders may print their own complaint on stderr (libpng does, before it
-// gives up). It is caught here and folded into the one line that names the file.
-SDL_Surface* decodeQuietly(const char* path, std::string* decoderMessage) {
-  std::fflush(stderr);
-  FILE* caught = std::tmpfile();
-  const int saved = caught ? dup(2) : -1;
-  if (saved < 0 || dup2(fileno(caught), 2) < 0) {
-    if (saved >= 0) close(saved);
-    if (caught) std::fclose(caught);
-    return IMG_Load(path);
-  }
-  SDL_Surface* decoded = IMG_Load(path);
-  std::fflush(stderr);
-  dup2(saved, 2);
-  close(saved);
-  std::rewind(caught);
-  char line[256];
-  while (std::fgets(line, sizeof line, caught)) {
-    std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    if (text.empty()) continue;
-    if (!decoderMessage->empty()) *decoderMessage += "; ";
-    *decoderMessage += text;
-  }
-  std::fclose(caught);
-  return decoded;
-}
-
-}  // namespace
 
 SDL_Surface* flipSurface(SDL_Surface* source) {
   SDL_PixelFormat* f = source->format;
@@ -66,8 +35,10 @@ SDL_Surface* flipSurface(SDL_Surface* source) {
 }
 
 GLuint loadTexture(const char* path, bool mipmapped) {
-  std::string decoderMessage;
-  SDL_Surface* decoded = decodeQuietly(path, &decoderMessage);
+  // Decoders may print their own complaint on stderr (libpng does, before it
+  // gives up); it is caught and folded into the one line that names the file.
+  SDL_Surface* decoded = nullptr;
+  const std::string decoderMessage = lastStderrLineOf([&] { decoded = IMG_Load(path); });
   if (!decoded) {
     std::fprintf(stderr, "cannot load \"%s\": %s%s%s%s\n", path, IMG_GetError(),
                  decoderMessage.empty() ? "" : " (", decoderMessage.c_str(),

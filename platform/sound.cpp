@@ -4,7 +4,10 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include "platform/stderr_capture.h"
+
 #include <cstdio>
+#include <string>
 
 struct Sound {
   Mix_Music* music;
@@ -52,9 +55,16 @@ int soundSystemSetOutput(SoundSystem* system, int outputType) {
 int soundSystemInit(SoundSystem* system, int maxChannels, unsigned flags, void*) {
   if (!system || maxChannels <= 0 || flags != 0) return kSoundErrInvalidParam;
   if (system->failed) return kSoundErrNotReady;
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0 ||
-      Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 4096) < 0) {
-    std::fprintf(stderr, "sound: no audio device (%s); the run is silent\n", SDL_GetError());
+  // The audio back ends (ALSA's library among them) print their own
+  // complaints while SDL tries them; the last one joins our line.
+  bool opened = false;
+  const std::string driverMessage = lastStderrLineOf([&] {
+    opened = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 &&
+             Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 4096) == 0;
+  });
+  if (!opened) {
+    std::fprintf(stderr, "sound: no audio device (%s%s%s); the run is silent\n", SDL_GetError(),
+                 driverMessage.empty() ? "" : "; ", driverMessage.c_str());
     system->failed = true;
     return kSoundErrNoDevice;
   }

@@ -4,6 +4,7 @@
 #include "gpu/shaders.h"
 #include "tests/support/test_support.h"
 
+#include <EGL/egl.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -192,4 +193,38 @@ TEST_F(Gpu, UnsetSamplerReadsTextureUnitZero) {
   EXPECT_EQ(p[1], 200);
   EXPECT_EQ(p[2], 30);
   glDeleteTextures(1, &texture);
+}
+
+namespace {
+
+// A driver that lacks one entry point: everything else comes from EGL.
+const char* withheld = nullptr;
+void* lookupWithout(const char* name) {
+  if (std::strcmp(name, withheld) == 0) return nullptr;
+  return reinterpret_cast<void*>(eglGetProcAddress(name));
+}
+
+}  // namespace
+
+TEST_F(Gpu, AMissingEntryPointIsNamedBeforeAnythingCallsThroughIt) {
+  for (const char* name : {"glCreateShader", "glUniform4f", "glTexImage3D"}) {
+    SCOPED_TRACE(name);
+    withheld = name;
+    setGlProcLookup(lookupWithout);
+    bool supported = true;
+    std::string log = captureStderr([&] { supported = checkGlSupport(); });
+    EXPECT_FALSE(supported);
+    EXPECT_EQ(log, "OpenGL entry point " + std::string(name) + " is missing from the driver\n");
+    // The builder refuses too when it needs the missing one, instead of calling null.
+    GLuint program = 1;
+    log = captureStderr([&] { program = buildProgram(shaders::vertex, shaders::overlay, "overlay"); });
+    const bool neededByBuilder = std::string(name) == "glCreateShader";
+    EXPECT_EQ(program == 0, neededByBuilder);
+    if (neededByBuilder) {
+      EXPECT_EQ(log, "cannot build overlay: OpenGL entry point glCreateShader is missing\n");
+    }
+  }
+  withheld = "";  // no entry point is named "": the lookup withholds nothing now
+  loadGlEntryPoints();
+  EXPECT_TRUE(checkGlSupport());
 }

@@ -64,8 +64,10 @@ int main(int argc, char** argv) {
         const fs::path path = fs::path(font_dir()) / file;
         std::error_code ec;
         if (!fs::is_regular_file(path, ec)) {
-            std::fprintf(stderr, "mediagen: font file not found: %s (install fonts-dejavu-core)\n",
-                         path.string().c_str());
+            // The condensed faces come in Debian's fonts-dejavu-extra, the rest in -core.
+            const bool extra = file.find("Condensed") != std::string::npos;
+            std::fprintf(stderr, "mediagen: font file not found: %s (install %s)\n",
+                         path.string().c_str(), extra ? "fonts-dejavu-extra" : "fonts-dejavu-core");
             return 1;
         }
     }

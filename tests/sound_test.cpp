@@ -93,15 +93,20 @@ TEST_F(MusicPlayer, PlaysTheStreamOnceFromTheFifthCall) {
   EXPECT_EQ(log, "") << "a working device prints nothing";
   ASSERT_NE(channel, nullptr);
 
-  // With no delay the disk driver runs many times faster than real time;
-  // keep going until three seconds of output exist, well past the tone.
-  const Uint32 start = SDL_GetTicks();
-  while (SDL_GetTicks() - start < 20000) {
+  // With no delay the disk driver runs many times faster than real time. It
+  // writes silence from the moment the device opens, and the tone once the
+  // stream plays: wait for the stream to end, then for another second of
+  // output, in which a looping stream would have started again.
+  auto bytesWritten = [&] {
     std::ifstream probe(output, std::ios::binary | std::ios::ate);
-    if (probe && probe.tellg() > 3 * kBytesPerSecond) break;
-    SDL_Delay(10);
-  }
-  EXPECT_FALSE(soundChannelIsPlaying(channel)) << "the stream must not loop";
+    return probe ? static_cast<long>(probe.tellg()) : 0L;
+  };
+  const Uint32 start = SDL_GetTicks();
+  while (soundChannelIsPlaying(channel) && SDL_GetTicks() - start < 20000) SDL_Delay(5);
+  EXPECT_FALSE(soundChannelIsPlaying(channel)) << "the stream must end, not loop";
+  const long atEnd = bytesWritten();
+  while (bytesWritten() < atEnd + kBytesPerSecond && SDL_GetTicks() - start < 20000) SDL_Delay(5);
+  EXPECT_FALSE(soundChannelIsPlaying(channel)) << "the stream must not start again";
   soundSystemRelease(system);
 
   const double audible = audibleSeconds(output);

@@ -4,6 +4,7 @@
 #include "gpu/gl_entry_points.h"
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace {
@@ -23,28 +24,34 @@ Diagnostics lookupDiagnostics() {
           reinterpret_cast<PFNGLGETPROGRAMINFOLOGPROC>(lookupGlProc("glGetProgramInfoLog"))};
 }
 
-void reportShader(const Diagnostics& d, GLuint shader, const char* name, const char* stage) {
-  if (!d.getShaderiv || !d.getShaderInfoLog) return;
+// True, with the info log, when the status query of a shader or program says
+// it failed; false when it succeeded or the driver cannot tell.
+template <typename GetIv, typename GetLog>
+bool failed(GetIv getIv, GetLog getLog, GLuint object, GLenum status, std::string* infoLog) {
+  if (!getIv || !getLog) return false;
   GLint ok = GL_FALSE;
-  d.getShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (ok) return;
+  getIv(object, status, &ok);
+  if (ok) return false;
   GLint length = 0;
-  d.getShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+  getIv(object, GL_INFO_LOG_LENGTH, &length);
   std::vector<char> log(length > 1 ? static_cast<size_t>(length) : 1, '\0');
-  d.getShaderInfoLog(shader, static_cast<GLsizei>(log.size()), nullptr, log.data());
-  std::fprintf(stderr, "%s shader of %s failed to compile: %s\n", stage, name, log.data());
+  getLog(object, static_cast<GLsizei>(log.size()), nullptr, log.data());
+  *infoLog = log.data();
+  return true;
+}
+
+void reportShader(const Diagnostics& d, GLuint shader, const char* name, const char* stage) {
+  std::string log;
+  if (failed(d.getShaderiv, d.getShaderInfoLog, shader, GL_COMPILE_STATUS, &log)) {
+    std::fprintf(stderr, "%s shader of %s failed to compile: %s\n", stage, name, log.c_str());
+  }
 }
 
 void reportProgram(const Diagnostics& d, GLuint program, const char* name) {
-  if (!d.getProgramiv || !d.getProgramInfoLog) return;
-  GLint ok = GL_FALSE;
-  d.getProgramiv(program, GL_LINK_STATUS, &ok);
-  if (ok) return;
-  GLint length = 0;
-  d.getProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-  std::vector<char> log(length > 1 ? static_cast<size_t>(length) : 1, '\0');
-  d.getProgramInfoLog(program, static_cast<GLsizei>(log.size()), nullptr, log.data());
-  std::fprintf(stderr, "program %s failed to link: %s\n", name, log.data());
+  std::string log;
+  if (failed(d.getProgramiv, d.getProgramInfoLog, program, GL_LINK_STATUS, &log)) {
+    std::fprintf(stderr, "program %s failed to link: %s\n", name, log.c_str());
+  }
 }
 
 bool builderEntryPointsPresent(const char* name) {

@@ -14,12 +14,7 @@ using namespace testing_support;
 namespace {
 
 const std::string kDemo = DEMO_BINARY_DIR "/demo";
-const std::string kMedia = DEMO_BINARY_DIR "/media";
-
-bool mediaPresent() {
-  struct stat s;
-  return stat((kMedia + "/music.ogg").c_str(), &s) == 0;
-}
+const std::string& kMedia = kGeneratedMedia;
 
 DemoOptions optionsIn(const std::string& folder) {
   DemoOptions o;
@@ -34,7 +29,7 @@ DemoOptions optionsIn(const std::string& folder) {
 }  // namespace
 
 TEST(PresentationRun, EscOrWindowCloseEndsTheRunWithStatusZero) {
-  if (!mediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   struct Case {
     const char* name;
     void (*act)(DemoWindow&);
@@ -62,7 +57,7 @@ TEST(PresentationRun, EscOrWindowCloseEndsTheRunWithStatusZero) {
 }
 
 TEST(PresentationRun, OtherKeysDoNotEndTheRun) {
-  if (!mediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   DemoOptions o = optionsIn(kMedia);
   bool stillRunning = false;
   o.onWindow = [&](DemoWindow& w) {

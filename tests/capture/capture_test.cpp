@@ -20,12 +20,7 @@ using namespace testing_support;
 namespace {
 
 const std::string kCapture = DEMO_BINARY_DIR "/demo-capture";
-const std::string kMedia = DEMO_BINARY_DIR "/media";
-
-bool mediaPresent() {
-  struct stat s;
-  return stat((kMedia + "/space.png").c_str(), &s) == 0;
-}
+const std::string& kMedia = kGeneratedMedia;
 
 DemoRun capture(std::vector<std::string> args,
                 std::vector<std::pair<std::string, std::string>> env = {}) {
@@ -121,7 +116,7 @@ TEST(Capture, FailuresExitOneWithOneLineNamingTheCause) {
 }
 
 TEST(Capture, StillsAreDeterministicAndTheSpacePictureShowsWhereItIsOpaque) {
-  if (!mediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   const std::string folder = makeTempDir();
   // The same media with space.png made fully transparent: the two stills at
   // 56 s (space at alpha 0.5) may differ only where the real picture has alpha.
@@ -170,7 +165,7 @@ TEST(Capture, StillsAreDeterministicAndTheSpacePictureShowsWhereItIsOpaque) {
 }
 
 TEST(Capture, FramesAndSheetHaveThePromisedShape) {
-  if (!mediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   const std::string folder = makeTempDir();
   DemoRun frames = capture({"--media", kMedia, "--from", "10", "--to", "10.1", "--fps", "30",
                             "--size", "320x40", "--frames", folder + "/frames"});
@@ -193,7 +188,7 @@ TEST(Capture, FramesAndSheetHaveThePromisedShape) {
 }
 
 TEST(Capture, VideoHasTheFramesDurationAndMusicOfItsRange) {
-  if (!mediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   const std::string folder = makeTempDir();
   const std::string video = folder + "/v.mp4";
   DemoRun run = capture({"--media", kMedia, "--from", "55", "--to", "56.5", "--fps", "20",
@@ -212,7 +207,7 @@ TEST(Capture, VideoHasTheFramesDurationAndMusicOfItsRange) {
 }
 
 TEST(Capture, AnEncoderDyingMidRunStopsWithTheFrame) {
-  if (!mediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   const std::string folder = makeTempDir();
   // An "ffmpeg" that takes two frames' worth of bytes and then fails.
   const std::string fake = folder + "/ffmpeg";

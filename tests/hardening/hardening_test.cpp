@@ -22,16 +22,11 @@ namespace {
 
 const std::string kDemo = DEMO_BINARY_DIR "/demo";
 const std::string kBrokenShaderDemo = DEMO_BINARY_DIR "/demo-broken-shader";
-const std::string kMedia = DEMO_BINARY_DIR "/media";
+const std::string& kMedia = kGeneratedMedia;
 const char* const kMediaFiles[] = {"logo.jpg",      "noise.png",           "guru_text.png",
                                    "guru_rect.png", "testhall1.jpg",       "layer_starfield.png",
                                    "oldschool.png", "space.png",           "love.png",
                                    "scroller.png",  "music.ogg"};
-
-bool mediaPresent() {
-  struct stat s;
-  return stat((kMedia + "/music.ogg").c_str(), &s) == 0;
-}
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -100,7 +95,7 @@ struct Watch {
 }  // namespace
 
 TEST(Hardening, EverySpoiltMediaFileLeavesTheRestOfTheRunIntact) {
-  if (!mediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   for (const char* file : kMediaFiles) {
     for (Fault fault : {Fault::Missing, Fault::Empty, Fault::Truncated, Fault::RandomBytes}) {
       SCOPED_TRACE(std::string(file) + " " + faultName(fault));
@@ -121,7 +116,7 @@ TEST(Hardening, EverySpoiltMediaFileLeavesTheRestOfTheRunIntact) {
 }
 
 TEST(Hardening, MissingServicesAndOldDriversEndClearly) {
-  if (!mediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   struct Case {
     const char* name;
     std::string binary;

@@ -67,6 +67,17 @@ std::vector<unsigned char> readPixels(int x, int y, int width, int height) {
   return pixels;
 }
 
+const std::string kGeneratedMedia = DEMO_BINARY_DIR "/media";
+
+bool generatedMediaPresent() {
+  for (const char* file : {"logo.jpg", "noise.png", "guru_text.png", "guru_rect.png",
+                           "testhall1.jpg", "layer_starfield.png", "oldschool.png", "space.png",
+                           "love.png", "scroller.png", "music.ogg"}) {
+    if (access((kGeneratedMedia + "/" + file).c_str(), R_OK) != 0) return false;
+  }
+  return true;
+}
+
 std::string makeTempDir() {
   char path[] = "/tmp/demo-test-XXXXXX";
   if (!mkdtemp(path)) std::abort();

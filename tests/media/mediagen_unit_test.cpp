@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -15,6 +17,8 @@
 #include "ogg_writer.h"
 #include "raster.h"
 #include "text.h"
+
+#include <zlib.h>
 
 using namespace mediagen;
 using namespace media_test;
@@ -287,6 +291,65 @@ TEST(Writers, ImagesRoundTripThroughTheDecoderThePlayerUses) {
     EXPECT_NEAR(pic.at(8, 8, 0), 200, 3);
     EXPECT_NEAR(pic.at(8, 8, 1), 60, 3);
     EXPECT_NEAR(pic.at(8, 8, 2), 20, 3);
+}
+
+// The filter byte that starts each row of a PNG's image data, read back by
+// inflating the file's IDAT chunks. Empty when the file cannot be read.
+std::vector<int> png_row_filters(const std::string& path, int row_bytes, int rows) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<unsigned char> compressed;
+    for (size_t at = 8; at + 12 <= file.size();) {
+        const size_t length = (size_t{file[at]} << 24) | (size_t{file[at + 1]} << 16) | (size_t{file[at + 2]} << 8) | file[at + 3];
+        if (at + 12 + length > file.size()) return {};
+        if (std::equal(file.begin() + static_cast<long>(at) + 4, file.begin() + static_cast<long>(at) + 8, "IDAT"))
+            compressed.insert(compressed.end(), file.begin() + static_cast<long>(at) + 8,
+                              file.begin() + static_cast<long>(at + 8 + length));
+        at += 12 + length;
+    }
+    std::vector<unsigned char> raw(static_cast<size_t>(row_bytes + 1) * rows);
+    uLongf raw_size = static_cast<uLongf>(raw.size());
+    if (uncompress(raw.data(), &raw_size, compressed.data(), static_cast<uLong>(compressed.size())) != Z_OK ||
+        raw_size != raw.size())
+        return {};
+    std::vector<int> filters;
+    for (int y = 0; y < rows; ++y) filters.push_back(raw[static_cast<size_t>(y) * (row_bytes + 1)]);
+    return filters;
+}
+
+// The player decodes every picture while it starts. Rows filtered with
+// Paeth or Average are several times dearer to undo than unfiltered or Up
+// rows, so the writer may only use those two, whatever the picture.
+TEST(Writers, PngRowsUseOnlyFiltersThatAreCheapToUndo) {
+    TempDir dir;
+    const int w = 64, h = 48;
+    Image smooth{w, h, 4, {}}, sparse{w, h, 4, {}}, noisy{w, h, 3, {}};
+    uint32_t seed = 12345;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const auto g = static_cast<uint8_t>(x * 3 + y * 2);
+            smooth.pixels.insert(smooth.pixels.end(), {g, static_cast<uint8_t>(255 - g), 90, 255});
+            const uint8_t star = (x * 7 + y * 13) % 97 == 0 ? 255 : 0;
+            sparse.pixels.insert(sparse.pixels.end(), {star, star, star, star});
+            for (int c = 0; c < 3; ++c) {
+                seed = seed * 1664525u + 1013904223u;
+                noisy.pixels.push_back(static_cast<uint8_t>(g / 2 + (seed >> 28)));
+            }
+        }
+    for (const Image* img : {&smooth, &sparse, &noisy}) {
+        const std::string path = dir.file("p.png");
+        write_png(path, *img);
+        const std::vector<int> filters = png_row_filters(path, w * img->channels, h);
+        ASSERT_EQ(filters.size(), static_cast<size_t>(h)) << "cannot read the rows back";
+        for (int y = 0; y < h; ++y)
+            EXPECT_TRUE(filters[y] == 0 || filters[y] == 2) << "row " << y << " uses filter " << filters[y];
+        Picture pic;
+        ASSERT_TRUE(load_picture(path, pic));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int c = 0; c < img->channels; ++c)
+                    ASSERT_EQ(pic.at(x, y, c), pixel(*img, x, y)[c]) << x << "," << y;
+    }
 }
 
 TEST(Writers, FailuresNameTheFile) {

@@ -2,7 +2,7 @@
 BUILD ?= build
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
-XVFB_HINT = xvfb-run -a -s \"-screen 0 1280x1024x24\" make run
+XVFB_HINT = xvfb-run -a -s \"-screen 0 1280x1024x24 -noreset\" make run
 
 .PHONY: all deps build run test capture asan soak clean bench
 

@@ -61,9 +61,10 @@ Window findByClass(Display* d, Window root, const char* name) {
 // errors are expected and must not end the test process.
 int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
 
-// One connection for the whole test process. Xvfb under some sandboxes resets
-// a connection now and then when clients connect and disconnect in quick
-// succession, so the first one is retried and then kept.
+// One connection for the whole test process. An X server that regenerates
+// itself when its last client leaves (a bare Xvfb does) refuses connections
+// while it does so, so the first one is retried and then kept; held open, it
+// also keeps such a server from regenerating between the demo's runs.
 Display* sharedDisplay() {
   static Display* display = nullptr;
   for (int attempt = 0; !display && attempt < 40; ++attempt) {
@@ -208,8 +209,8 @@ static DemoRun runDemoOnce(const DemoOptions& options) {
 
 DemoRun runDemo(const DemoOptions& options) {
   DemoRun run = runDemoOnce(options);
-  // The same sandbox quirk can refuse the demo's own connection; a run that
-  // was meant to open its window is then tried again.
+  // A regenerating server can refuse the demo's own connection too; a run
+  // that was meant to open its window is then tried again.
   for (int retry = 0; retry < 3 && options.onWindow &&
                       run.output.find("Couldn't open X11 display") != std::string::npos;
        ++retry) {

@@ -17,8 +17,8 @@ namespace testing_support {
 void requireHeadlessGl(int width, int height);
 
 // Initialises SDL video and opens the presentation's 960 × 89 OpenGL window.
-// Retries a refused X connection, which Xvfb under some sandboxes gives now
-// and then; false with SDL's reason on stderr when it never opens.
+// Retries a refused X connection, which an X server gives while it
+// regenerates itself; false with SDL's reason on stderr when it never opens.
 bool openPresentationWindow();
 
 // Runs `body` with file descriptor 2 redirected and returns what it printed.

@@ -261,7 +261,8 @@ int main(int argc, char** argv) {
     return argc == 3 ? measureOneStartup(argv[2]) : 2;
   }
   if (argc >= 2 && std::strcmp(argv[1], "--startup-series") == 0) {
-    return argc == 3 ? printStartupSeries(argv[2]) : 2;
+    const bool brief = argc == 4 && std::strcmp(argv[3], "--brief") == 0;
+    return argc == 3 || brief ? printStartupSeries(argv[2], brief) : 2;
   }
   Options options;
   if (!parseOptions(argc, argv, &options)) {

@@ -10,9 +10,11 @@ int measureOneStartup(const std::string& mediaDir);
 
 // Runs measureOneStartup in fresh processes, first with an empty shader
 // cache and then repeatedly with the cache that run filled, and prints the
-// phases as a table. Needs DISPLAY.
-int printStartupSeries(const std::string& mediaDir);
+// phases as a table; `brief` prints only the medians of SDL_Init and of the
+// total of the repeated starts, as two numbers. Needs DISPLAY.
+int printStartupSeries(const std::string& mediaDir, bool brief);
 
-// The series, under `xvfb-run -a` when there is no DISPLAY; "n/a" when there
-// is neither.
+// The series on DISPLAY; when there is none, under `xvfb-run -a` on an Xvfb
+// that does not regenerate itself, followed by the totals on one that does.
+// "n/a" when there is neither a display nor xvfb-run.
 void printStartup(const std::string& mediaDir);

@@ -258,7 +258,8 @@ void printCaptureThroughput(const ProgramSet& fast) {
 
 int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "--startup-once") == 0) {
-    return argc == 3 ? measureOneStartup(argv[2]) : 2;
+    const bool literal = argc == 4 && std::strcmp(argv[3], "--literal") == 0;
+    return argc == 3 || literal ? measureOneStartup(argv[2], literal) : 2;
   }
   if (argc >= 2 && std::strcmp(argv[1], "--startup-series") == 0) {
     const bool brief = argc == 4 && std::strcmp(argv[3], "--brief") == 0;

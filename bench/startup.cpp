@@ -1,6 +1,8 @@
 // Start-up timing of the player in child processes.
 #include "bench/startup.h"
 
+#include "bench/program_sets.h"
+#include "gpu/gl_entry_points.h"
 #include "gpu/program.h"
 #include "presentation/demo.h"
 #include "presentation/layers.h"
@@ -60,11 +62,11 @@ bool onPath(const char* program) {
 }
 
 // One start in a fresh process; false when it failed.
-bool startOnce(const std::string& mediaDir, const std::string& cacheDir,
+bool startOnce(const std::string& mediaDir, const std::string& cacheDir, bool literal,
                std::vector<double>* phases) {
   const std::string command = "MESA_SHADER_CACHE_DIR='" + cacheDir +
                               "' SDL_AUDIODRIVER=dummy '" + selfPath() + "' --startup-once '" +
-                              mediaDir + "'";
+                              mediaDir + "'" + (literal ? " --literal" : "");
   std::string output;
   if (!runAndRead(command, &output)) return false;
   std::istringstream in(output);
@@ -83,7 +85,7 @@ double median(std::vector<double> values) {
 
 }  // namespace
 
-int measureOneStartup(const std::string& mediaDir) {
+int measureOneStartup(const std::string& mediaDir, bool literal) {
   if (chdir(mediaDir.c_str()) != 0) {
     std::fprintf(stderr, "demo-bench: cannot open the media folder \"%s\"\n", mediaDir.c_str());
     return 1;
@@ -106,7 +108,18 @@ int measureOneStartup(const std::string& mediaDir) {
     return 1;
   }
   mark();
-  buildPrograms();
+  if (literal) {
+    // The literal programs in the presentation's place, each made current
+    // as it is built, as buildPrograms does.
+    const ProgramSet set = buildReferencePrograms();
+    for (GLuint program : {set.morph, set.imageWarp, set.plasma, set.starfield, set.overlay,
+                           set.scroller}) {
+      GlEntryPoints.glUseProgram(program);
+    }
+    useProgramSet(set);
+  } else {
+    buildPrograms();
+  }
   mark();
   loadTextures();
   mark();
@@ -132,52 +145,96 @@ int measureOneStartup(const std::string& mediaDir) {
   return 0;
 }
 
-int printStartupSeries(const std::string& mediaDir, bool brief) {
-  char cacheDir[] = "/tmp/demo-bench-shader-cache-XXXXXX";
-  if (!mkdtemp(cacheDir)) {
-    std::fprintf(stderr, "demo-bench: cannot make a folder for the shader cache\n");
-    return 1;
-  }
+namespace {
+
+// The starts of one program set: the first with an empty shader cache, then
+// the repeated ones with the cache that the first filled.
+struct StartSeries {
+  bool literal = false;
+  std::string cacheDir;
   std::vector<double> first;
   std::vector<std::vector<double>> repeats;
-  std::fprintf(stderr, "start-up: first start, empty shader cache\n");
-  bool ok = startOnce(mediaDir, cacheDir, &first);
-  for (int i = 0; ok && i < kRepeats; ++i) {
-    std::fprintf(stderr, "start-up: repeated start %d of %d\n", i + 1, kRepeats);
-    std::vector<double> phases;
-    ok = startOnce(mediaDir, cacheDir, &phases);
-    repeats.push_back(phases);
+
+  double repeatedPhase(int phase) const {
+    std::vector<double> values;
+    for (const auto& r : repeats) values.push_back(r[phase]);
+    return median(values);
   }
-  std::system(("rm -rf '" + std::string(cacheDir) + "'").c_str());
-  if (!ok) {
+  double repeatedTotal() const {
+    std::vector<double> totals;
+    for (const auto& r : repeats) {
+      double sum = 0;
+      for (double ms : r) sum += ms;
+      totals.push_back(sum);
+    }
+    return median(totals);
+  }
+  double firstTotal() const {
+    double sum = 0;
+    for (double ms : first) sum += ms;
+    return sum;
+  }
+};
+
+// Runs the series of each set, alternating between the sets start by start
+// so that both see the same load. False when a start failed.
+bool runSeries(const std::string& mediaDir, std::vector<StartSeries>* sets) {
+  for (StartSeries& set : *sets) {
+    char cacheDir[] = "/tmp/demo-bench-shader-cache-XXXXXX";
+    if (!mkdtemp(cacheDir)) {
+      std::fprintf(stderr, "demo-bench: cannot make a folder for the shader cache\n");
+      return false;
+    }
+    set.cacheDir = cacheDir;
+  }
+  bool ok = true;
+  for (int start = 0; ok && start <= kRepeats; ++start) {
+    for (StartSeries& set : *sets) {
+      std::fprintf(stderr, "start-up (%s programs): %s\n", set.literal ? "literal" : "fast",
+                   start == 0 ? "first start, empty shader cache"
+                              : ("repeated start " + std::to_string(start) + " of " +
+                                 std::to_string(kRepeats)).c_str());
+      std::vector<double> phases;
+      ok = ok && startOnce(mediaDir, set.cacheDir, set.literal, &phases);
+      if (start == 0) {
+        set.first = phases;
+      } else {
+        set.repeats.push_back(phases);
+      }
+    }
+  }
+  for (const StartSeries& set : *sets) std::system(("rm -rf '" + set.cacheDir + "'").c_str());
+  return ok;
+}
+
+}  // namespace
+
+int printStartupSeries(const std::string& mediaDir, bool brief) {
+  std::vector<StartSeries> sets(brief ? 1 : 2);
+  if (!brief) sets[1].literal = true;
+  if (!runSeries(mediaDir, &sets)) {
     std::printf("start-up: n/a (the player's start-up failed in the child process)\n");
     return 1;
   }
-  std::vector<double> totals;
-  for (const auto& r : repeats) {
-    double sum = 0;
-    for (double ms : r) sum += ms;
-    totals.push_back(sum);
-  }
-  std::vector<std::vector<double>> byPhase(kPhaseCount);
-  for (const auto& r : repeats) {
-    for (int p = 0; p < kPhaseCount; ++p) byPhase[p].push_back(r[p]);
-  }
+  const StartSeries& fast = sets[0];
   if (brief) {
-    std::printf("%.1f %.1f\n", median(byPhase[0]), median(totals));
+    std::printf("%.1f %.1f\n", fast.repeatedPhase(0), fast.repeatedTotal());
     return 0;
   }
+  const StartSeries& literal = sets[1];
   std::printf("Start-up, SDL_Init to the first swapped frame (real SDL window, "
-              "SDL_AUDIODRIVER=dummy)\n");
-  std::printf("%-30s %12s %16s\n", "phase", "first (ms)", "repeated (ms)");
-  double firstTotal = 0;
+              "SDL_AUDIODRIVER=dummy), in ms\n");
+  std::printf("%-30s %10s %10s %10s %10s\n", "", "first", "", "repeated", "");
+  std::printf("%-30s %10s %10s %10s %10s\n", "phase", "fast", "literal", "fast", "literal");
   for (int p = 0; p < kPhaseCount; ++p) {
-    firstTotal += first[p];
-    std::printf("%-30s %12.1f %16.1f\n", kPhases[p], first[p], median(byPhase[p]));
+    std::printf("%-30s %10.1f %10.1f %10.1f %10.1f\n", kPhases[p], fast.first[p],
+                literal.first[p], fast.repeatedPhase(p), literal.repeatedPhase(p));
   }
-  std::printf("%-30s %12.1f %16.1f\n", "total", firstTotal, median(totals));
+  std::printf("%-30s %10.1f %10.1f %10.1f %10.1f\n", "total", fast.firstTotal(),
+              literal.firstTotal(), fast.repeatedTotal(), literal.repeatedTotal());
   std::printf("(first: empty MESA_SHADER_CACHE_DIR; repeated: median of %d starts with the "
-              "cache the first start filled; phases are medians one by one)\n",
+              "cache the first start filled; phases are medians one by one; the two sets "
+              "start in turn)\n",
               kRepeats);
   return 0;
 }

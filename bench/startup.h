@@ -5,12 +5,14 @@
 #include <string>
 
 // Child mode: runs the player's start-up once in the media folder and prints
-// one line of phase times in milliseconds on stdout. Returns the exit status.
-int measureOneStartup(const std::string& mediaDir);
+// one line of phase times in milliseconds on stdout; `literal` builds the
+// literal programs in place of the presentation's. Returns the exit status.
+int measureOneStartup(const std::string& mediaDir, bool literal);
 
-// Runs measureOneStartup in fresh processes, first with an empty shader
-// cache and then repeatedly with the cache that run filled, and prints the
-// phases as a table; `brief` prints only the medians of SDL_Init and of the
+// Runs measureOneStartup in fresh processes for both program sets in turn,
+// first with an empty shader cache and then repeatedly with the cache that
+// run filled, and prints the phases as a table; `brief` times the
+// presentation's programs only and prints the medians of SDL_Init and of the
 // total of the repeated starts, as two numbers. Needs DISPLAY.
 int printStartupSeries(const std::string& mediaDir, bool brief);
 

@@ -2,7 +2,6 @@
 #include "bench/startup.h"
 
 #include "bench/program_sets.h"
-#include "gpu/gl_entry_points.h"
 #include "gpu/program.h"
 #include "presentation/demo.h"
 #include "presentation/layers.h"
@@ -14,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <numeric>
 #include <sstream>
 #include <unistd.h>
 #include <vector>
@@ -109,14 +109,9 @@ int measureOneStartup(const std::string& mediaDir, bool literal) {
   }
   mark();
   if (literal) {
-    // The literal programs in the presentation's place, each made current
-    // as it is built, as buildPrograms does.
-    const ProgramSet set = buildReferencePrograms();
-    for (GLuint program : {set.morph, set.imageWarp, set.plasma, set.starfield, set.overlay,
-                           set.scroller}) {
-      GlEntryPoints.glUseProgram(program);
-    }
-    useProgramSet(set);
+    // The literal programs in the presentation's place; the first frame
+    // makes each current before it draws with it.
+    useProgramSet(buildReferencePrograms());
   } else {
     buildPrograms();
   }
@@ -162,19 +157,17 @@ struct StartSeries {
   }
   double repeatedTotal() const {
     std::vector<double> totals;
-    for (const auto& r : repeats) {
-      double sum = 0;
-      for (double ms : r) sum += ms;
-      totals.push_back(sum);
-    }
+    for (const auto& r : repeats) totals.push_back(std::accumulate(r.begin(), r.end(), 0.0));
     return median(totals);
   }
-  double firstTotal() const {
-    double sum = 0;
-    for (double ms : first) sum += ms;
-    return sum;
-  }
+  double firstTotal() const { return std::accumulate(first.begin(), first.end(), 0.0); }
 };
+
+void removeCaches(const std::vector<StartSeries>& sets) {
+  for (const StartSeries& set : sets) {
+    if (!set.cacheDir.empty()) std::system(("rm -rf '" + set.cacheDir + "'").c_str());
+  }
+}
 
 // Runs the series of each set, alternating between the sets start by start
 // so that both see the same load. False when a start failed.
@@ -183,6 +176,7 @@ bool runSeries(const std::string& mediaDir, std::vector<StartSeries>* sets) {
     char cacheDir[] = "/tmp/demo-bench-shader-cache-XXXXXX";
     if (!mkdtemp(cacheDir)) {
       std::fprintf(stderr, "demo-bench: cannot make a folder for the shader cache\n");
+      removeCaches(*sets);
       return false;
     }
     set.cacheDir = cacheDir;
@@ -203,7 +197,7 @@ bool runSeries(const std::string& mediaDir, std::vector<StartSeries>* sets) {
       }
     }
   }
-  for (const StartSeries& set : *sets) std::system(("rm -rf '" + set.cacheDir + "'").c_str());
+  removeCaches(*sets);
   return ok;
 }
 

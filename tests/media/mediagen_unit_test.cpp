@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <functional>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -295,7 +295,7 @@ TEST(Writers, ImagesRoundTripThroughTheDecoderThePlayerUses) {
 
 // The filter byte that starts each row of a PNG's image data, read back by
 // inflating the file's IDAT chunks. Empty when the file cannot be read.
-std::vector<int> png_row_filters(const std::string& path, int row_bytes, int rows) {
+static std::vector<int> png_row_filters(const std::string& path, int row_bytes, int rows) {
     std::ifstream in(path, std::ios::binary);
     const std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<unsigned char> compressed;

@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 GLuint morphProgram;
 GLuint imageWarpProgram;
@@ -143,7 +144,13 @@ int runFrameLoop() {
 
 int presentationMain(int, char**) {
   if (SDL_Init(SDL_INIT_VIDEO) < 0) {
-    std::fprintf(stderr, "cannot start SDL: %s\n", SDL_GetError());
+    // SDL's reason is a bare "No available video device" when there is no
+    // display, so the display asked for is named beside it.
+    const char* display = std::getenv("DISPLAY");
+    const std::string asked =
+        display && *display ? "DISPLAY is \"" + std::string(display) + "\"" : "DISPLAY is not set";
+    std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s (%s)\n", kWindowWidth,
+                 kWindowHeight, SDL_GetError(), asked.c_str());
     return 1;
   }
   std::atexit(SDL_Quit);

@@ -78,17 +78,29 @@ TEST(PresentationRun, NoDisplayIsOneLineAndStatusOne) {
   struct Case {
     const char* name;
     const char* display;
-  } cases[] = {{"DISPLAY unset", ""}, {"no such display", ":4321"}};
+    const char* term;
+  } cases[] = {{"DISPLAY unset", "", "xterm"},
+               {"no such display", ":4321", "xterm"},
+               // Without a display SDL must not fall back to a text-mode driver:
+               // it would draw on the terminal, or with no known terminal end
+               // the process from inside SDL_Init with a message of its own.
+               {"DISPLAY unset, no terminal type", "", ""},
+               {"no such display, no terminal type", ":4321", ""}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     DemoOptions o = optionsIn(folder);
     o.env.push_back({"DISPLAY", c.display});
+    o.env.push_back({"TERM", c.term});
     o.timeLimit = 5;
     DemoRun run = runDemo(o);
     EXPECT_EQ(run.status, 1);
     EXPECT_LT(run.seconds, 1.0);
     EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
+    EXPECT_EQ(run.output.find('\x1b'), std::string::npos) << "terminal control codes";
     EXPECT_NE(run.output.find("cannot open the 960x89 OpenGL window"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find(*c.display ? "DISPLAY is \":4321\"" : "DISPLAY is not set"),
+              std::string::npos)
         << run.output;
   }
 }

@@ -24,12 +24,19 @@ if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
 
+# Root installs directly; a user with password-less sudo (as on most CI
+# runners) installs through it; anyone else is told the command.
+as_root=()
 if [ "$(id -u)" -ne 0 ]; then
-  echo "missing packages; run: sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
-  exit 1
+  if command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+    as_root=(sudo -n)
+  else
+    echo "missing packages; run: sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+    exit 1
+  fi
 fi
 
 echo "installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

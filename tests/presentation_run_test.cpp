@@ -12,18 +12,7 @@ using namespace testing_support;
 
 namespace {
 
-const std::string kDemo = DEMO_BINARY_DIR "/demo";
 const std::string& kMedia = kGeneratedMedia;
-
-DemoOptions optionsIn(const std::string& folder) {
-  DemoOptions o;
-  o.binary = kDemo;
-  o.workingDir = folder;
-  // No sound card in the test machine: SDL's dummy audio driver plays for real
-  // but outputs nothing.
-  o.env = {{"SDL_AUDIODRIVER", "dummy"}};
-  return o;
-}
 
 }  // namespace
 
@@ -40,7 +29,7 @@ TEST(PresentationRun, EscOrWindowCloseEndsTheRunWithStatusZero) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     bool sawWindow = false;
-    DemoOptions o = optionsIn(kMedia);
+    DemoOptions o = presentationIn(kMedia);
     o.onWindow = [&](DemoWindow& w) {
       sawWindow = windowFound(w);
       sleepSeconds(1.0);
@@ -57,7 +46,7 @@ TEST(PresentationRun, EscOrWindowCloseEndsTheRunWithStatusZero) {
 
 TEST(PresentationRun, OtherKeysDoNotEndTheRun) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
-  DemoOptions o = optionsIn(kMedia);
+  DemoOptions o = presentationIn(kMedia);
   bool stillRunning = false;
   o.onWindow = [&](DemoWindow& w) {
     pressKey(w, "space");
@@ -88,7 +77,7 @@ TEST(PresentationRun, NoDisplayIsOneLineAndStatusOne) {
                {"no such display, no terminal type", ":4321", ""}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    DemoOptions o = optionsIn(folder);
+    DemoOptions o = presentationIn(folder);
     o.env.push_back({"DISPLAY", c.display});
     o.env.push_back({"TERM", c.term});
     o.timeLimit = 5;

@@ -73,14 +73,6 @@ std::string spoiltMedia(const std::string& file, Fault fault) {
   return folder;
 }
 
-DemoOptions demoIn(const std::string& folder) {
-  DemoOptions o;
-  o.binary = kDemo;
-  o.workingDir = folder;
-  o.env = {{"SDL_AUDIODRIVER", "dummy"}};
-  return o;
-}
-
 // Lets the run draw for a while, checks the window shows something, then Esc.
 struct Watch {
   double seconds = 0.8;
@@ -99,7 +91,7 @@ TEST(Hardening, EverySpoiltMediaFileLeavesTheRestOfTheRunIntact) {
   for (const char* file : kMediaFiles) {
     for (Fault fault : {Fault::Missing, Fault::Empty, Fault::Truncated, Fault::RandomBytes}) {
       SCOPED_TRACE(std::string(file) + " " + faultName(fault));
-      DemoOptions o = demoIn(spoiltMedia(file, fault));
+      DemoOptions o = presentationIn(spoiltMedia(file, fault));
       Watch watch;
       o.onWindow = [&](DemoWindow& w) { watch(w); };
       DemoRun run = runDemo(o);

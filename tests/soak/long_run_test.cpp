@@ -13,12 +13,10 @@ using namespace testing_support;
 
 TEST(LongRun, TheWholePresentationEndsCleanlyWithFlatMemory) {
   const char* media = std::getenv("DEMO_MEDIA_DIR");
-  DemoOptions o;
-  o.binary = DEMO_BINARY_DIR "/demo";
-  o.workingDir = media ? media : DEMO_BINARY_DIR "/media";
+  DemoOptions o = presentationIn(media ? media : DEMO_BINARY_DIR "/media");
   // AddressSanitizer keeps freed memory in quarantine (up to 256 MB) to catch
   // late uses; that would read as growth here, so this run keeps none.
-  o.env = {{"SDL_AUDIODRIVER", "dummy"}, {"ASAN_OPTIONS", "quarantine_size_mb=0"}};
+  o.env.push_back({"ASAN_OPTIONS", "quarantine_size_mb=0"});
   o.timeLimit = 200;
   long rssAt10 = -1, rssAt125 = -1;
   o.onWindow = [&](DemoWindow& w) {

@@ -207,6 +207,14 @@ static DemoRun runDemoOnce(const DemoOptions& options) {
 }
 
 
+DemoOptions presentationIn(const std::string& folder) {
+  DemoOptions o;
+  o.binary = DEMO_BINARY_DIR "/demo";
+  o.workingDir = folder;
+  o.env = {{"SDL_AUDIODRIVER", "dummy"}};
+  return o;
+}
+
 DemoRun runDemo(const DemoOptions& options) {
   DemoRun run = runDemoOnce(options);
   // A regenerating server can refuse the demo's own connection too; a run

@@ -28,6 +28,11 @@ struct DemoOptions {
   std::function<void(DemoWindow&)> onWindow;
 };
 
+// The presentation built beside the tests, run in `folder` with SDL's dummy
+// audio driver: the test machine has no sound card, and that driver plays
+// for real but outputs nothing.
+DemoOptions presentationIn(const std::string& folder);
+
 DemoRun runDemo(const DemoOptions& options);
 
 // Actions on the window, as a user would do them. Modifiers are X11 state

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "media_helpers.h"
+#include "tests/media/media_helpers.h"
 
 using namespace media_test;
 
@@ -20,29 +20,30 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kFiles[] = {"logo.jpg",     "noise.png",           "guru_text.png", "guru_rect.png",
-                              "testhall1.jpg", "layer_starfield.png", "oldschool.png", "space.png",
-                              "love.png",     "scroller.png",        "music.ogg"};
+const char* const kFiles[] = {"logo.jpg",      "noise.png",     "guru_text.png",
+                              "guru_rect.png", "testhall1.jpg", "layer_starfield.png",
+                              "oldschool.png", "space.png",     "love.png",
+                              "scroller.png",  "music.ogg"};
 
-double to_db(double v) { return v > 0.0 ? 20.0 * std::log10(v) : -300.0; }
+double toDb(double v) { return v > 0.0 ? 20.0 * std::log10(v) : -300.0; }
 
 class Media : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        char tmpl[] = "/tmp/media_test_XXXXXX";
-        root_ = mkdtemp(tmpl);
-        first_ = run(quoted(MEDIAGEN_EXE) + " " + quoted((root_ / "a").string()));
-        if (first_.exit_code == 0) load_sound(root_ / "a" / "music.ogg", sound_);
-    }
-    static void TearDownTestSuite() {
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
-    static fs::path out(const std::string& name) { return root_ / "a" / name; }
+ protected:
+  static void SetUpTestSuite() {
+    char tmpl[] = "/tmp/media_test_XXXXXX";
+    root_ = mkdtemp(tmpl);
+    first_ = run(quoted(MEDIAGEN_EXE) + " " + quoted((root_ / "a").string()));
+    if (first_.exitCode == 0) loadSound(root_ / "a" / "music.ogg", sound_);
+  }
+  static void TearDownTestSuite() {
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+  static fs::path out(const std::string& name) { return root_ / "a" / name; }
 
-    static fs::path root_;
-    static RunResult first_;
-    static Sound sound_;
+  static fs::path root_;
+  static RunResult first_;
+  static Sound sound_;
 };
 fs::path Media::root_;
 RunResult Media::first_;
@@ -51,56 +52,59 @@ Sound Media::sound_;
 // ---- generator behaviour --------------------------------------------------------
 
 TEST_F(Media, GeneratorWritesAllFilesQuietly) {
-    ASSERT_EQ(first_.exit_code, 0) << first_.output;
-    EXPECT_LE(std::count(first_.output.begin(), first_.output.end(), '\n'), 1) << first_.output;
-    for (const char* name : kFiles) EXPECT_GT(fs::file_size(out(name)), 0u) << name;
+  ASSERT_EQ(first_.exitCode, 0) << first_.output;
+  EXPECT_LE(std::count(first_.output.begin(), first_.output.end(), '\n'), 1) << first_.output;
+  for (const char* name : kFiles) EXPECT_GT(fs::file_size(out(name)), 0u) << name;
 }
 
 TEST_F(Media, SecondRunGivesIdenticalBytes) {
-    ASSERT_EQ(first_.exit_code, 0) << first_.output;
-    const RunResult again = run(quoted(MEDIAGEN_EXE) + " " + quoted((root_ / "b").string()));
-    ASSERT_EQ(again.exit_code, 0) << again.output;
-    for (const char* name : kFiles)
-        EXPECT_TRUE(read_bytes(out(name)) == read_bytes(root_ / "b" / name)) << name << " differs between runs";
+  ASSERT_EQ(first_.exitCode, 0) << first_.output;
+  const RunResult again = run(quoted(MEDIAGEN_EXE) + " " + quoted((root_ / "b").string()));
+  ASSERT_EQ(again.exitCode, 0) << again.output;
+  for (const char* name : kFiles)
+    EXPECT_TRUE(readBytes(out(name)) == readBytes(root_ / "b" / name))
+        << name << " differs between runs";
 }
 
 TEST_F(Media, FailuresExitOneWithOneLineNamingTheCulprit) {
-    struct Case {
-        const char* what;
-        std::string command;
-        std::string must_mention;
-    };
-    // A regular file where the output folder should go cannot be replaced.
-    const fs::path blocker = root_ / "blocker";
-    std::ofstream(blocker) << "x";
-    const Case cases[] = {
-        {"missing font", "MEDIAGEN_FONT_DIR=" + quoted((root_ / "no-fonts").string()) + " " + quoted(MEDIAGEN_EXE) +
-                             " " + quoted((root_ / "c").string()),
-         "DejaVuSans-Bold.ttf"},
-        {"output folder blocked", quoted(MEDIAGEN_EXE) + " " + quoted((blocker / "sub").string()), blocker.string()},
-        {"no arguments", quoted(MEDIAGEN_EXE), "usage"},
-    };
-    for (const Case& c : cases) {
-        const RunResult r = run(c.command);
-        EXPECT_EQ(r.exit_code, 1) << c.what << ": " << r.output;
-        EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << c.what << ": " << r.output;
-        EXPECT_NE(r.output.find(c.must_mention), std::string::npos) << c.what << ": " << r.output;
-    }
-    EXPECT_FALSE(fs::exists(root_ / "c")) << "nothing is written when a font is missing";
+  struct Case {
+    const char* what;
+    std::string command;
+    std::string mustMention;
+  };
+  // A regular file where the output folder should go cannot be replaced.
+  const fs::path blocker = root_ / "blocker";
+  std::ofstream(blocker) << "x";
+  const Case cases[] = {
+      {"missing font",
+       "MEDIAGEN_FONT_DIR=" + quoted((root_ / "no-fonts").string()) + " " + quoted(MEDIAGEN_EXE) +
+           " " + quoted((root_ / "c").string()),
+       "DejaVuSans-Bold.ttf"},
+      {"output folder blocked", quoted(MEDIAGEN_EXE) + " " + quoted((blocker / "sub").string()),
+       blocker.string()},
+      {"no arguments", quoted(MEDIAGEN_EXE), "usage"},
+  };
+  for (const Case& c : cases) {
+    const RunResult r = run(c.command);
+    EXPECT_EQ(r.exitCode, 1) << c.what << ": " << r.output;
+    EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << c.what << ": " << r.output;
+    EXPECT_NE(r.output.find(c.mustMention), std::string::npos) << c.what << ": " << r.output;
+  }
+  EXPECT_FALSE(fs::exists(root_ / "c")) << "nothing is written when a font is missing";
 }
 
 // ---- pictures -------------------------------------------------------------------
 
 struct PictureCase {
-    const char* name;
-    int w, h;
-    bool opaque;
-    // For transparent layers: share of fully transparent pixels so the layers
-    // below show through, and of clearly visible pixels.
-    double min_clear, min_visible;
-    // Visible content must span this share of the width: full-window layers
-    // are stretched over a 960x89 strip.
-    double min_span;
+  const char* name;
+  int w, h;
+  bool opaque;
+  // For transparent layers: share of fully transparent pixels so the layers
+  // below show through, and of clearly visible pixels.
+  double minClear, minVisible;
+  // Visible content must span this share of the width: full-window layers
+  // are stretched over a 960x89 strip.
+  double minSpan;
 };
 
 const PictureCase kPictures[] = {
@@ -117,193 +121,196 @@ const PictureCase kPictures[] = {
 };
 
 TEST_F(Media, PicturesHaveTheSizeAndTransparencyTheirLayerNeeds) {
-    ASSERT_EQ(first_.exit_code, 0) << first_.output;
-    for (const PictureCase& c : kPictures) {
-        SCOPED_TRACE(c.name);
-        Picture pic;
-        ASSERT_TRUE(load_picture(out(c.name), pic)) << IMG_GetError();
-        EXPECT_EQ(pic.w, c.w);
-        EXPECT_EQ(pic.h, c.h);
-        size_t clear = 0, visible = 0;
-        int min_x = pic.w, max_x = -1;
-        for (int y = 0; y < pic.h; ++y)
-            for (int x = 0; x < pic.w; ++x) {
-                const int a = pic.at(x, y, 3);
-                clear += a == 0;
-                if (a >= 128) {
-                    ++visible;
-                    min_x = std::min(min_x, x);
-                    max_x = std::max(max_x, x);
-                }
-            }
-        const double total = static_cast<double>(pic.w) * pic.h;
-        if (c.opaque) {
-            EXPECT_EQ(static_cast<double>(visible), total) << "every pixel must be opaque";
-            // Not a flat fill: a picture has contrast.
-            double sum = 0, sum2 = 0;
-            for (int y = 0; y < pic.h; ++y)
-                for (int x = 0; x < pic.w; ++x) {
-                    sum += pic.luma(x, y);
-                    sum2 += pic.luma(x, y) * pic.luma(x, y);
-                }
-            const double mean = sum / total;
-            EXPECT_GT(std::sqrt(sum2 / total - mean * mean), 20.0);
-        } else {
-            ASSERT_TRUE(pic.has_alpha);
-            EXPECT_GE(static_cast<double>(clear) / total, c.min_clear);
-            EXPECT_GE(static_cast<double>(visible) / total, c.min_visible);
-            EXPECT_GE((max_x - min_x + 1) / static_cast<double>(pic.w), c.min_span);
+  ASSERT_EQ(first_.exitCode, 0) << first_.output;
+  for (const PictureCase& c : kPictures) {
+    SCOPED_TRACE(c.name);
+    Picture pic;
+    ASSERT_TRUE(loadPicture(out(c.name), pic)) << IMG_GetError();
+    EXPECT_EQ(pic.w, c.w);
+    EXPECT_EQ(pic.h, c.h);
+    size_t clear = 0, visible = 0;
+    int minX = pic.w, maxX = -1;
+    for (int y = 0; y < pic.h; ++y)
+      for (int x = 0; x < pic.w; ++x) {
+        const int a = pic.at(x, y, 3);
+        clear += a == 0;
+        if (a >= 128) {
+          ++visible;
+          minX = std::min(minX, x);
+          maxX = std::max(maxX, x);
         }
+      }
+    const double total = static_cast<double>(pic.w) * pic.h;
+    if (c.opaque) {
+      EXPECT_EQ(static_cast<double>(visible), total) << "every pixel must be opaque";
+      // Not a flat fill: a picture has contrast.
+      double sum = 0, sum2 = 0;
+      for (int y = 0; y < pic.h; ++y)
+        for (int x = 0; x < pic.w; ++x) {
+          sum += pic.luma(x, y);
+          sum2 += pic.luma(x, y) * pic.luma(x, y);
+        }
+      const double mean = sum / total;
+      EXPECT_GT(std::sqrt(sum2 / total - mean * mean), 20.0);
+    } else {
+      ASSERT_TRUE(pic.hasAlpha);
+      EXPECT_GE(static_cast<double>(clear) / total, c.minClear);
+      EXPECT_GE(static_cast<double>(visible) / total, c.minVisible);
+      EXPECT_GE((maxX - minX + 1) / static_cast<double>(pic.w), c.minSpan);
     }
+  }
 }
 
 // Statistics of the wrap seam compared with neighbouring pixels inside the
 // picture, along one axis.
 struct Seam {
-    double across = 0, inside = 0;  // mean absolute difference
-    // "Hard cuts": a clearly visible pixel next to a fully transparent one,
-    // which is what a star clipped at the edge instead of wrapped leaves.
-    int cuts_across = 0;
-    double cuts_inside_expected = 0;  // interior rate scaled to the seam length
+  double across = 0, inside = 0;  // mean absolute difference
+  // "Hard cuts": a clearly visible pixel next to a fully transparent one,
+  // which is what a star clipped at the edge instead of wrapped leaves.
+  int cutsAcross = 0;
+  double cutsInsideExpected = 0;  // interior rate scaled to the seam length
 };
 
 Seam seam(const Picture& pic, int channel, bool horizontal) {
-    const int along = horizontal ? pic.h : pic.w, across = horizontal ? pic.w : pic.h;
-    auto v = [&](int a, int i) { return horizontal ? pic.at(i, a, channel) : pic.at(a, i, channel); };
-    auto cut = [](int p, int q) { return std::max(p, q) >= 32 && std::min(p, q) == 0; };
-    Seam s;
-    long cuts_inside = 0;
-    for (int a = 0; a < along; ++a) {
-        s.across += std::abs(v(a, 0) - v(a, across - 1));
-        s.cuts_across += cut(v(a, 0), v(a, across - 1));
-        for (int i = 0; i + 1 < across; ++i) {
-            s.inside += std::abs(v(a, i) - v(a, i + 1));
-            cuts_inside += cut(v(a, i), v(a, i + 1));
-        }
+  const int along = horizontal ? pic.h : pic.w, across = horizontal ? pic.w : pic.h;
+  auto v = [&](int a, int i) { return horizontal ? pic.at(i, a, channel) : pic.at(a, i, channel); };
+  auto cut = [](int p, int q) { return std::max(p, q) >= 32 && std::min(p, q) == 0; };
+  Seam s;
+  long cutsInside = 0;
+  for (int a = 0; a < along; ++a) {
+    s.across += std::abs(v(a, 0) - v(a, across - 1));
+    s.cutsAcross += cut(v(a, 0), v(a, across - 1));
+    for (int i = 0; i + 1 < across; ++i) {
+      s.inside += std::abs(v(a, i) - v(a, i + 1));
+      cutsInside += cut(v(a, i), v(a, i + 1));
     }
-    const double pairs = static_cast<double>(along) * (across - 1);
-    s.across /= along;
-    s.inside /= pairs;
-    s.cuts_inside_expected = static_cast<double>(cuts_inside) / pairs * along;
-    return s;
+  }
+  const double pairs = static_cast<double>(along) * (across - 1);
+  s.across /= along;
+  s.inside /= pairs;
+  s.cutsInsideExpected = static_cast<double>(cutsInside) / pairs * along;
+  return s;
 }
 
 TEST_F(Media, RepeatingTexturesTileWithoutSeams) {
-    ASSERT_EQ(first_.exit_code, 0) << first_.output;
-    struct Case {
-        const char* name;
-        int channel;  // red carries the noise, alpha carries the stars
-    };
-    for (const Case& c : {Case{"noise.png", 0}, Case{"layer_starfield.png", 3}}) {
-        Picture pic;
-        ASSERT_TRUE(load_picture(out(c.name), pic)) << c.name;
-        for (bool horizontal : {true, false}) {
-            const Seam s = seam(pic, c.channel, horizontal);
-            const std::string where = std::string(c.name) + (horizontal ? " left/right" : " top/bottom");
-            EXPECT_LE(s.across, 2.0 * s.inside + 1.0) << where << " seam " << s.across << " vs " << s.inside;
-            EXPECT_LE(s.cuts_across, 3.0 * s.cuts_inside_expected + 2.0)
-                << where << " seam has " << s.cuts_across << " hard cuts";
-        }
+  ASSERT_EQ(first_.exitCode, 0) << first_.output;
+  struct Case {
+    const char* name;
+    int channel;  // red carries the noise, alpha carries the stars
+  };
+  for (const Case& c : {Case{"noise.png", 0}, Case{"layer_starfield.png", 3}}) {
+    Picture pic;
+    ASSERT_TRUE(loadPicture(out(c.name), pic)) << c.name;
+    for (bool horizontal : {true, false}) {
+      const Seam s = seam(pic, c.channel, horizontal);
+      const std::string where = std::string(c.name) + (horizontal ? " left/right" : " top/bottom");
+      EXPECT_LE(s.across, 2.0 * s.inside + 1.0)
+          << where << " seam " << s.across << " vs " << s.inside;
+      EXPECT_LE(s.cutsAcross, 3.0 * s.cutsInsideExpected + 2.0)
+          << where << " seam has " << s.cutsAcross << " hard cuts";
     }
+  }
 }
 
 TEST_F(Media, NoiseUsesTheFullRange) {
-    ASSERT_EQ(first_.exit_code, 0) << first_.output;
-    Picture pic;
-    ASSERT_TRUE(load_picture(out("noise.png"), pic));
-    int lo = 255, hi = 0;
-    for (int y = 0; y < pic.h; ++y)
-        for (int x = 0; x < pic.w; ++x) {
-            lo = std::min(lo, pic.at(x, y, 0));
-            hi = std::max(hi, pic.at(x, y, 0));
-        }
-    EXPECT_LE(lo, 10);
-    EXPECT_GE(hi, 245);
+  ASSERT_EQ(first_.exitCode, 0) << first_.output;
+  Picture pic;
+  ASSERT_TRUE(loadPicture(out("noise.png"), pic));
+  int lo = 255, hi = 0;
+  for (int y = 0; y < pic.h; ++y)
+    for (int x = 0; x < pic.w; ++x) {
+      lo = std::min(lo, pic.at(x, y, 0));
+      hi = std::max(hi, pic.at(x, y, 0));
+    }
+  EXPECT_LE(lo, 10);
+  EXPECT_GE(hi, 245);
 }
 
 TEST_F(Media, CrashFrameSurroundsTheCrashText) {
-    ASSERT_EQ(first_.exit_code, 0) << first_.output;
-    Picture text, frame;
-    ASSERT_TRUE(load_picture(out("guru_text.png"), text));
-    ASSERT_TRUE(load_picture(out("guru_rect.png"), frame));
-    ASSERT_EQ(text.w, frame.w);
-    ASSERT_EQ(text.h, frame.h);
-    // Bounding box of the lettering.
-    int x0 = text.w, x1 = -1, y0 = text.h, y1 = -1;
-    for (int y = 0; y < text.h; ++y)
-        for (int x = 0; x < text.w; ++x)
-            if (text.luma(x, y) > 40) {
-                x0 = std::min(x0, x), x1 = std::max(x1, x);
-                y0 = std::min(y0, y), y1 = std::max(y1, y);
-                EXPECT_EQ(frame.at(x, y, 3), 0) << "frame covers text at " << x << "," << y;
-            }
-    ASSERT_GE(x1, 0) << "no text drawn";
-    // Solid frame on all four sides of the text, clear in between.
-    auto solid_between = [&](int ax, int ay, int bx, int by) {
-        const int steps = std::max(std::abs(bx - ax), std::abs(by - ay));
-        for (int i = 0; i <= steps; ++i) {
-            const int x = ax + (bx - ax) * i / std::max(steps, 1), y = ay + (by - ay) * i / std::max(steps, 1);
-            if (frame.at(x, y, 3) == 255) return true;
-        }
-        return false;
-    };
-    const int mx = (x0 + x1) / 2, my = (y0 + y1) / 2;
-    EXPECT_TRUE(solid_between(x0, my, 0, my)) << "left";
-    EXPECT_TRUE(solid_between(x1, my, frame.w - 1, my)) << "right";
-    EXPECT_TRUE(solid_between(mx, y0, mx, 0)) << "top";
-    EXPECT_TRUE(solid_between(mx, y1, mx, frame.h - 1)) << "bottom";
-    EXPECT_EQ(frame.at(mx, my, 3), 0) << "inside of the frame must be clear";
+  ASSERT_EQ(first_.exitCode, 0) << first_.output;
+  Picture text, frame;
+  ASSERT_TRUE(loadPicture(out("guru_text.png"), text));
+  ASSERT_TRUE(loadPicture(out("guru_rect.png"), frame));
+  ASSERT_EQ(text.w, frame.w);
+  ASSERT_EQ(text.h, frame.h);
+  // Bounding box of the lettering.
+  int x0 = text.w, x1 = -1, y0 = text.h, y1 = -1;
+  for (int y = 0; y < text.h; ++y)
+    for (int x = 0; x < text.w; ++x)
+      if (text.luma(x, y) > 40) {
+        x0 = std::min(x0, x), x1 = std::max(x1, x);
+        y0 = std::min(y0, y), y1 = std::max(y1, y);
+        EXPECT_EQ(frame.at(x, y, 3), 0) << "frame covers text at " << x << "," << y;
+      }
+  ASSERT_GE(x1, 0) << "no text drawn";
+  // Solid frame on all four sides of the text, clear in between.
+  auto solidBetween = [&](int ax, int ay, int bx, int by) {
+    const int steps = std::max(std::abs(bx - ax), std::abs(by - ay));
+    for (int i = 0; i <= steps; ++i) {
+      const int x = ax + (bx - ax) * i / std::max(steps, 1),
+                y = ay + (by - ay) * i / std::max(steps, 1);
+      if (frame.at(x, y, 3) == 255) return true;
+    }
+    return false;
+  };
+  const int mx = (x0 + x1) / 2, my = (y0 + y1) / 2;
+  EXPECT_TRUE(solidBetween(x0, my, 0, my)) << "left";
+  EXPECT_TRUE(solidBetween(x1, my, frame.w - 1, my)) << "right";
+  EXPECT_TRUE(solidBetween(mx, y0, mx, 0)) << "top";
+  EXPECT_TRUE(solidBetween(mx, y1, mx, frame.h - 1)) << "bottom";
+  EXPECT_EQ(frame.at(mx, my, 3), 0) << "inside of the frame must be clear";
 }
 
 // ---- soundtrack -----------------------------------------------------------------
 
-double rms_db(const Sound& s, double from, double to) {
-    const double rate = static_cast<double>(s.rate);
-    const size_t a = static_cast<size_t>(from * rate), b = std::min(s.left.size(), static_cast<size_t>(to * rate));
-    double sum = 0;
-    for (size_t i = a; i < b; ++i) sum += 0.5 * (s.left[i] * s.left[i] + s.right[i] * s.right[i]);
-    return to_db(std::sqrt(sum / static_cast<double>(std::max<size_t>(1, b - a))));
+double rmsDb(const Sound& s, double from, double to) {
+  const double rate = static_cast<double>(s.rate);
+  const size_t a = static_cast<size_t>(from * rate),
+               b = std::min(s.left.size(), static_cast<size_t>(to * rate));
+  double sum = 0;
+  for (size_t i = a; i < b; ++i) sum += 0.5 * (s.left[i] * s.left[i] + s.right[i] * s.right[i]);
+  return toDb(std::sqrt(sum / static_cast<double>(std::max<size_t>(1, b - a))));
 }
 
 TEST_F(Media, MusicIsLongEnoughStereoAndUnclipped) {
-    ASSERT_EQ(first_.exit_code, 0) << first_.output;
-    ASSERT_FALSE(sound_.left.empty()) << "music.ogg did not decode";
-    EXPECT_EQ(sound_.rate, 44100);
-    EXPECT_EQ(sound_.channels, 2);
-    EXPECT_GE(static_cast<double>(sound_.left.size()) / static_cast<double>(sound_.rate), 130.0);
-    float peak = 0;
-    for (size_t i = 0; i < sound_.left.size(); ++i)
-        peak = std::max({peak, std::fabs(sound_.left[i]), std::fabs(sound_.right[i])});
-    EXPECT_LE(to_db(peak), -1.0);
-    EXPECT_GE(to_db(peak), -6.0) << "mix should be normalised close to full scale";
+  ASSERT_EQ(first_.exitCode, 0) << first_.output;
+  ASSERT_FALSE(sound_.left.empty()) << "music.ogg did not decode";
+  EXPECT_EQ(sound_.rate, 44100);
+  EXPECT_EQ(sound_.channels, 2);
+  EXPECT_GE(static_cast<double>(sound_.left.size()) / static_cast<double>(sound_.rate), 130.0);
+  float peak = 0;
+  for (size_t i = 0; i < sound_.left.size(); ++i)
+    peak = std::max({peak, std::fabs(sound_.left[i]), std::fabs(sound_.right[i])});
+  EXPECT_LE(toDb(peak), -1.0);
+  EXPECT_GE(toDb(peak), -6.0) << "mix should be normalised close to full scale";
 }
 
 TEST_F(Media, MusicFollowsTheTimeline) {
-    ASSERT_FALSE(sound_.left.empty()) << "music.ogg did not decode";
-    struct Section {
-        const char* name;
-        double from, to, min_db;
-    };
-    const Section sections[] = {
-        {"intro pads", 0.5, 20, -35},   {"bass pulse", 20, 25, -35}, {"drums in", 25, 46, -25},
-        {"build", 46, 68, -25},         {"melt", 68, 70, -30},       {"full beat", 70, 91, -25},
-        {"starfield", 91, 105, -28},    {"scroller", 105, 120, -25}, {"closing break", 120, 126, -40},
-    };
-    for (const Section& s : sections) EXPECT_GE(rms_db(sound_, s.from, s.to), s.min_db) << s.name;
+  ASSERT_FALSE(sound_.left.empty()) << "music.ogg did not decode";
+  struct Section {
+    const char* name;
+    double from, to, minDb;
+  };
+  const Section sections[] = {
+      {"intro pads", 0.5, 20, -35}, {"bass pulse", 20, 25, -35}, {"drums in", 25, 46, -25},
+      {"build", 46, 68, -25},       {"melt", 68, 70, -30},       {"full beat", 70, 91, -25},
+      {"starfield", 91, 105, -28},  {"scroller", 105, 120, -25}, {"closing break", 120, 126, -40},
+  };
+  for (const Section& s : sections) EXPECT_GE(rmsDb(sound_, s.from, s.to), s.minDb) << s.name;
 
-    // The arrangement grows where the show does and drops back at the close.
-    EXPECT_GT(rms_db(sound_, 25, 46), rms_db(sound_, 0, 20) + 3.0) << "drums start at 25 s";
-    EXPECT_GT(rms_db(sound_, 105, 120), rms_db(sound_, 120, 126) + 3.0) << "closing break is quieter";
-    EXPECT_LT(rms_db(sound_, 129.6, 131), -60.0) << "clean end by 130 s";
+  // The arrangement grows where the show does and drops back at the close.
+  EXPECT_GT(rmsDb(sound_, 25, 46), rmsDb(sound_, 0, 20) + 3.0) << "drums start at 25 s";
+  EXPECT_GT(rmsDb(sound_, 105, 120), rmsDb(sound_, 120, 126) + 3.0) << "closing break is quieter";
+  EXPECT_LT(rmsDb(sound_, 129.6, 131), -60.0) << "clean end by 130 s";
 
-    // No stretch longer than 2 s below -60 dBFS before the fade ends.
-    const double win = 0.25;
-    double quiet_run = 0, longest = 0;
-    for (double t = 0; t + win <= 129.0; t += win) {
-        quiet_run = rms_db(sound_, t, t + win) < -60.0 ? quiet_run + win : 0.0;
-        longest = std::max(longest, quiet_run);
-    }
-    EXPECT_LE(longest, 2.0);
+  // No stretch longer than 2 s below -60 dBFS before the fade ends.
+  const double win = 0.25;
+  double quietRun = 0, longest = 0;
+  for (double t = 0; t + win <= 129.0; t += win) {
+    quietRun = rmsDb(sound_, t, t + win) < -60.0 ? quietRun + win : 0.0;
+    longest = std::max(longest, quietRun);
+  }
+  EXPECT_LE(longest, 2.0);
 }
 
 }  // namespace

@@ -3,18 +3,17 @@
 // All media come from this code, so the repository carries no binary files
 // and the build regenerates identical bytes on every run.
 #include <cstdio>
-#include <exception>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <system_error>
 #include <vector>
 
-#include "image_io.h"
-#include "media.h"
-#include "music.h"
-#include "ogg_writer.h"
-#include "text.h"
+#include "tools/mediagen/image_io.h"
+#include "tools/mediagen/media.h"
+#include "tools/mediagen/music.h"
+#include "tools/mediagen/ogg_writer.h"
+#include "tools/mediagen/text.h"
 
 namespace fs = std::filesystem;
 using namespace mediagen;
@@ -22,8 +21,9 @@ using namespace mediagen;
 namespace {
 
 struct Output {
-    const char* name;
-    std::function<void(const std::string& path)> write;
+  const char* name;
+  // Returns false with the reason in `error`.
+  std::function<bool(const std::string& path, std::string* error)> write;
 };
 
 // JPEG quality high enough that thin text edges stay clean.
@@ -32,70 +32,81 @@ constexpr int kJpegQuality = 92;
 constexpr float kVorbisQuality = 0.4f;
 
 std::vector<Output> outputs() {
-    auto png = [](Image (*make)()) { return [make](const std::string& p) { write_png(p, make()); }; };
-    auto jpg = [](Image (*make)()) { return [make](const std::string& p) { write_jpeg(p, make(), kJpegQuality); }; };
-    return {
-        {"logo.jpg", jpg(make_logo)},
-        {"noise.png", png(make_noise)},
-        {"guru_text.png", png(make_guru_text)},
-        {"guru_rect.png", png(make_guru_rect)},
-        {"testhall1.jpg", jpg(make_end_card)},
-        {"layer_starfield.png", png(make_starfield)},
-        {"oldschool.png", png(make_oldschool)},
-        {"space.png", png(make_space)},
-        {"love.png", png(make_love)},
-        {"scroller.png", png(make_scroller)},
-        {"music.ogg",
-         [](const std::string& p) { write_ogg_vorbis(p, compose_soundtrack(), kVorbisQuality, "NARROWBAND"); }},
+  // A picture is written only if every font it was drawn with loaded.
+  auto png = [](Image (*make)()) {
+    return [make](const std::string& p, std::string* error) {
+      const Image image = make();
+      return fontsLoaded(error) && writePng(p, image, error);
     };
+  };
+  auto jpg = [](Image (*make)()) {
+    return [make](const std::string& p, std::string* error) {
+      const Image image = make();
+      return fontsLoaded(error) && writeJpeg(p, image, kJpegQuality, error);
+    };
+  };
+  return {
+      {"logo.jpg", jpg(makeLogo)},
+      {"noise.png", png(makeNoise)},
+      {"guru_text.png", png(makeGuruText)},
+      {"guru_rect.png", png(makeGuruRect)},
+      {"testhall1.jpg", jpg(makeEndCard)},
+      {"layer_starfield.png", png(makeStarfield)},
+      {"oldschool.png", png(makeOldschool)},
+      {"space.png", png(makeSpace)},
+      {"love.png", png(makeLove)},
+      {"scroller.png", png(makeScroller)},
+      {"music.ogg",
+       [](const std::string& p, std::string* error) {
+         return writeOggVorbis(p, composeSoundtrack(), kVorbisQuality, "NARROWBAND", error);
+       }},
+  };
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: mediagen OUTDIR\n");
-        return 1;
-    }
-    const fs::path outdir = argv[1];
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: mediagen OUTDIR\n");
+    return 1;
+  }
+  const fs::path outdir = argv[1];
 
-    // Check fonts first so a missing package fails fast with one clear line.
-    for (const std::string& file : required_fonts()) {
-        const fs::path path = fs::path(font_dir()) / file;
-        std::error_code ec;
-        if (!fs::is_regular_file(path, ec)) {
-            // The condensed faces come in Debian's fonts-dejavu-extra, the rest in -core.
-            const bool extra = file.find("Condensed") != std::string::npos;
-            std::fprintf(stderr, "mediagen: font file not found: %s (install %s)\n",
-                         path.string().c_str(), extra ? "fonts-dejavu-extra" : "fonts-dejavu-core");
-            return 1;
-        }
-    }
-
+  // Check fonts first so a missing package fails fast with one clear line.
+  for (const std::string& file : requiredFonts()) {
+    const fs::path path = fs::path(fontDir()) / file;
     std::error_code ec;
-    fs::create_directories(outdir, ec);
-    if (ec || !fs::is_directory(outdir)) {
-        std::fprintf(stderr, "mediagen: %s: cannot create directory: %s\n", outdir.string().c_str(),
-                     ec ? ec.message().c_str() : "a file is in the way");
-        return 1;
+    if (!fs::is_regular_file(path, ec)) {
+      // The condensed faces come in Debian's fonts-dejavu-extra, the rest in -core.
+      const bool extra = file.find("Condensed") != std::string::npos;
+      std::fprintf(stderr, "mediagen: font file not found: %s (install %s)\n",
+                   path.string().c_str(), extra ? "fonts-dejavu-extra" : "fonts-dejavu-core");
+      return 1;
     }
+  }
 
-    int written = 0;
-    for (const Output& out : outputs()) {
-        const std::string path = (outdir / out.name).string();
-        try {
-            out.write(path);
-            ++written;
-        } catch (const std::exception& e) {
-            // Writers name the path in their message; fonts and allocation
-            // failures may not, so make sure the file is mentioned.
-            std::string msg = e.what();
-            if (msg.find(path) == std::string::npos) msg = path + ": " + msg;
-            std::fprintf(stderr, "mediagen: %s\n", msg.c_str());
-            fs::remove(path, ec);  // never leave a half-written file behind
-            return 1;
-        }
+  std::error_code ec;
+  fs::create_directories(outdir, ec);
+  if (ec || !fs::is_directory(outdir)) {
+    std::fprintf(stderr, "mediagen: %s: cannot create directory: %s\n", outdir.string().c_str(),
+                 ec ? ec.message().c_str() : "a file is in the way");
+    return 1;
+  }
+
+  int written = 0;
+  for (const Output& out : outputs()) {
+    const std::string path = (outdir / out.name).string();
+    std::string msg;
+    if (!out.write(path, &msg)) {
+      // Writers name the path in their message; font failures may not,
+      // so make sure the file is mentioned.
+      if (msg.find(path) == std::string::npos) msg = path + ": " + msg;
+      std::fprintf(stderr, "mediagen: %s\n", msg.c_str());
+      fs::remove(path, ec);  // never leave a half-written file behind
+      return 1;
     }
-    std::printf("mediagen: wrote %d files to %s\n", written, outdir.string().c_str());
-    return 0;
+    ++written;
+  }
+  std::printf("mediagen: wrote %d files to %s\n", written, outdir.string().c_str());
+  return 0;
 }

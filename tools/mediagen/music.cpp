@@ -5,684 +5,703 @@
 // costs only its own length. Buses are then filtered, effected, mixed, faded
 // and peak-normalised. Everything is plain float arithmetic with seeded
 // noise, so the output is identical on every run.
-#include "music.h"
+#include "tools/mediagen/music.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
-#include "rng.h"
+#include "tools/mediagen/rng.h"
 
 namespace mediagen {
 namespace {
 
 constexpr int kRate = 44100;
-constexpr double kLength = 131.0;      // seconds rendered
-constexpr double kFadeStart = 125.5;   // master fade ...
-constexpr double kFadeEnd = 129.5;     // ... to silence
-constexpr double kBeat = 0.5;          // 120 BPM
-constexpr double kBar = 4 * kBeat;     // one chord per bar
-constexpr double kStep = kBeat / 4;    // sixteenth note
+constexpr double kLength = 131.0;     // seconds rendered
+constexpr double kFadeStart = 125.5;  // master fade ...
+constexpr double kFadeEnd = 129.5;    // ... to silence
+constexpr double kBeat = 0.5;         // 120 BPM
+constexpr double kBar = 4 * kBeat;    // one chord per bar
+constexpr double kStep = kBeat / 4;   // sixteenth note
 constexpr float kTwoPi = 6.2831853f;
 
 // Section starts, in seconds, matching the picture timeline.
-constexpr double kIntro = 0, kPulse = 20, kDrums = 25, kBuild = 46, kMelt = 68, kDrop = 70, kStars = 91,
-                 kScroll = 105, kOutro = 120, kEnd = 130;
+constexpr double kIntro = 0, kPulse = 20, kDrums = 25, kBuild = 46, kMelt = 68, kDrop = 70,
+                 kStars = 91, kScroll = 105, kOutro = 120, kEnd = 130;
 
-float midi_hz(float note) { return 440.0f * std::pow(2.0f, (note - 69.0f) / 12.0f); }
-size_t to_sample(double t) { return static_cast<size_t>(std::llround(std::max(0.0, t) * kRate)); }
+float midiHz(float note) { return 440.0f * std::pow(2.0f, (note - 69.0f) / 12.0f); }
+size_t toSample(double t) { return static_cast<size_t>(std::llround(std::max(0.0, t) * kRate)); }
 
 // ---- building blocks ----------------------------------------------------------
 
 struct Stereo {
-    std::vector<float> l, r;
-    explicit Stereo(size_t n) : l(n, 0.0f), r(n, 0.0f) {}
-    size_t size() const { return l.size(); }
-    // Equal-power pan, -1 left .. +1 right.
-    void add(size_t i, float v, float pan) {
-        if (i >= l.size()) return;
-        const float a = (pan + 1.0f) * 0.25f * 3.14159265f;
-        l[i] += v * std::cos(a);
-        r[i] += v * std::sin(a);
-    }
+  std::vector<float> l, r;
+  explicit Stereo(size_t n) : l(n, 0.0f), r(n, 0.0f) {}
+  size_t size() const { return l.size(); }
+  // Equal-power pan, -1 left .. +1 right.
+  void add(size_t i, float v, float pan) {
+    if (i >= l.size()) return;
+    const float a = (pan + 1.0f) * 0.25f * 3.14159265f;
+    l[i] += v * std::cos(a);
+    r[i] += v * std::sin(a);
+  }
 };
 
 // Removes the aliasing step of a naive sawtooth (polynomial band-limited step).
-float poly_blep(float t, float dt) {
-    if (t < dt) {
-        t /= dt;
-        return t + t - t * t - 1.0f;
-    }
-    if (t > 1.0f - dt) {
-        t = (t - 1.0f) / dt;
-        return t * t + t + t + 1.0f;
-    }
-    return 0.0f;
+float polyBlep(float t, float dt) {
+  if (t < dt) {
+    t /= dt;
+    return t + t - t * t - 1.0f;
+  }
+  if (t > 1.0f - dt) {
+    t = (t - 1.0f) / dt;
+    return t * t + t + t + 1.0f;
+  }
+  return 0.0f;
 }
 
 struct Saw {
-    float phase = 0.0f;
-    float next(float hz) {
-        const float dt = hz / kRate;
-        const float v = 2.0f * phase - 1.0f - poly_blep(phase, dt);
-        phase += dt;
-        if (phase >= 1.0f) phase -= 1.0f;
-        return v;
-    }
+  float phase = 0.0f;
+  float next(float hz) {
+    const float dt = hz / kRate;
+    const float v = 2.0f * phase - 1.0f - polyBlep(phase, dt);
+    phase += dt;
+    if (phase >= 1.0f) phase -= 1.0f;
+    return v;
+  }
 };
 
 struct Pulse {
-    float phase = 0.0f;
-    float next(float hz, float width) {
-        const float dt = hz / kRate;
-        float p2 = phase + width;
-        if (p2 >= 1.0f) p2 -= 1.0f;
-        const float v = (2.0f * phase - poly_blep(phase, dt)) - (2.0f * p2 - poly_blep(p2, dt));
-        phase += dt;
-        if (phase >= 1.0f) phase -= 1.0f;
-        return v;
-    }
+  float phase = 0.0f;
+  float next(float hz, float width) {
+    const float dt = hz / kRate;
+    float p2 = phase + width;
+    if (p2 >= 1.0f) p2 -= 1.0f;
+    const float v = (2.0f * phase - polyBlep(phase, dt)) - (2.0f * p2 - polyBlep(p2, dt));
+    phase += dt;
+    if (phase >= 1.0f) phase -= 1.0f;
+    return v;
+  }
 };
 
 // Topology-preserving state-variable filter: stable under fast cutoff changes.
 struct Svf {
-    float ic1 = 0, ic2 = 0, a1 = 0, a2 = 0, a3 = 0, k = 1;
-    float lp = 0, bp = 0, hp = 0;
-    void set(float hz, float q) {
-        const float g = std::tan(3.14159265f * std::min(hz, kRate * 0.45f) / kRate);
-        k = 1.0f / q;
-        a1 = 1.0f / (1.0f + g * (g + k));
-        a2 = g * a1;
-        a3 = g * a2;
-    }
-    void process(float v0) {
-        const float v3 = v0 - ic2;
-        const float v1 = a1 * ic1 + a2 * v3;
-        const float v2 = ic2 + a2 * ic1 + a3 * v3;
-        ic1 = 2.0f * v1 - ic1;
-        ic2 = 2.0f * v2 - ic2;
-        lp = v2;
-        bp = v1;
-        hp = v0 - k * v1 - v2;
-    }
+  float ic1 = 0, ic2 = 0, a1 = 0, a2 = 0, a3 = 0, k = 1;
+  float lp = 0, bp = 0, hp = 0;
+  void set(float hz, float q) {
+    const float g = std::tan(3.14159265f * std::min(hz, kRate * 0.45f) / kRate);
+    k = 1.0f / q;
+    a1 = 1.0f / (1.0f + g * (g + k));
+    a2 = g * a1;
+    a3 = g * a2;
+  }
+  void process(float v0) {
+    const float v3 = v0 - ic2;
+    const float v1 = a1 * ic1 + a2 * v3;
+    const float v2 = ic2 + a2 * ic1 + a3 * v3;
+    ic1 = 2.0f * v1 - ic1;
+    ic2 = 2.0f * v2 - ic2;
+    lp = v2;
+    bp = v1;
+    hp = v0 - k * v1 - v2;
+  }
 };
 
 // Linear attack-decay-sustain with a linear release from wherever the note
 // was when it ended.
 struct Adsr {
-    float a, d, s, r;
-    float held(float t) const {
-        if (t < a) return t / a;
-        if (t < a + d) return 1.0f - (1.0f - s) * (t - a) / d;
-        return s;
-    }
-    float at(float t, float dur) const {
-        if (t < dur) return held(t);
-        return held(dur) * std::max(0.0f, 1.0f - (t - dur) / r);
-    }
+  float a, d, s, r;
+  float held(float t) const {
+    if (t < a) return t / a;
+    if (t < a + d) return 1.0f - (1.0f - s) * (t - a) / d;
+    return s;
+  }
+  float at(float t, float dur) const {
+    if (t < dur) return held(t);
+    return held(dur) * std::max(0.0f, 1.0f - (t - dur) / r);
+  }
 };
 
 // Piecewise-linear automation curve; repeated times make jumps.
 struct Curve {
-    std::vector<std::pair<double, float>> keys;
-    float at(double t) const {
-        if (t <= keys.front().first) return keys.front().second;
-        for (size_t i = 1; i < keys.size(); ++i)
-            if (t < keys[i].first) {
-                const auto& [t0, v0] = keys[i - 1];
-                const auto& [t1, v1] = keys[i];
-                return v0 + (v1 - v0) * static_cast<float>((t - t0) / (t1 - t0));
-            }
-        return keys.back().second;
-    }
+  std::vector<std::pair<double, float>> keys;
+  float at(double t) const {
+    if (t <= keys.front().first) return keys.front().second;
+    for (size_t i = 1; i < keys.size(); ++i)
+      if (t < keys[i].first) {
+        const auto& [t0, v0] = keys[i - 1];
+        const auto& [t1, v1] = keys[i];
+        return v0 + (v1 - v0) * static_cast<float>((t - t0) / (t1 - t0));
+      }
+    return keys.back().second;
+  }
 };
 
 // ---- score --------------------------------------------------------------------
 
 struct Note {
-    double t, dur;
-    float midi, vel, pan;
+  double t, dur;
+  float midi, vel, pan;
 };
 struct Hit {
-    double t;
-    float vel;
+  double t;
+  float vel;
 };
 
 struct Score {
-    std::vector<Note> pad, bass, arp, lead, bell;
-    std::vector<Hit> kick, snare, hat, open_hat, crash;
-    std::vector<Hit> riser, boom, melt;  // one-off effects; vel = length in s for risers
+  std::vector<Note> pad, bass, arp, lead, bell;
+  std::vector<Hit> kick, snare, hat, openHat, crash;
+  std::vector<Hit> riser, boom, melt;  // one-off effects; vel = length in s for risers
 };
 
 // Chord voicings (MIDI), one per bar.
 using Chord = std::vector<int>;
-const std::vector<Chord> kMain = {{57, 60, 64, 69}, {53, 57, 60, 65}, {48, 55, 60, 64}, {55, 59, 62, 67}};  // Am F C G
-const std::vector<Chord> kSpace = {{53, 57, 60, 64}, {55, 59, 62, 65}, {52, 55, 59, 64}, {57, 60, 64, 69}};  // Fmaj7 G7 Em Am
+const std::vector<Chord> kMain = {
+    {57, 60, 64, 69}, {53, 57, 60, 65}, {48, 55, 60, 64}, {55, 59, 62, 67}};  // Am F C G
+const std::vector<Chord> kSpace = {
+    {53, 57, 60, 64}, {55, 59, 62, 65}, {52, 55, 59, 64}, {57, 60, 64, 69}};  // Fmaj7 G7 Em Am
 
 // Calls fn(t, i) for t = start, start + step, ... < end.
 template <typename Fn>
 void every(double start, double end, double step, Fn fn) {
-    int i = 0;
-    for (double t = start; t < end - 1e-9; t = start + step * ++i) fn(t, i);
+  int i = 0;
+  for (double t = start; t < end - 1e-9; t = start + step * ++i) fn(t, i);
 }
 
 void chords(Score& s, double start, double end, const std::vector<Chord>& prog, float vel) {
-    every(start, end, kBar, [&](double t, int bar) {
-        const Chord& c = prog[bar % prog.size()];
-        for (size_t i = 0; i < c.size(); ++i)
-            s.pad.push_back({t, std::min(kBar, end - t), static_cast<float>(c[i]), vel,
-                             static_cast<float>(i) / static_cast<float>(c.size() - 1) * 1.2f - 0.6f});
-    });
+  every(start, end, kBar, [&](double t, int bar) {
+    const Chord& c = prog[bar % prog.size()];
+    for (size_t i = 0; i < c.size(); ++i)
+      s.pad.push_back({t, std::min(kBar, end - t), static_cast<float>(c[i]), vel,
+                       static_cast<float>(i) / static_cast<float>(c.size() - 1) * 1.2f - 0.6f});
+  });
 }
 
 // Root of the chord sounding at time t within a section.
-int root_at(const std::vector<Chord>& prog, double start, double t) {
-    const int bar = static_cast<int>((t - start) / kBar + 1e-9);
-    return prog[bar % prog.size()][0];
+int rootAt(const std::vector<Chord>& prog, double start, double t) {
+  const int bar = static_cast<int>((t - start) / kBar + 1e-9);
+  return prog[bar % prog.size()][0];
 }
 
-void bass_line(Score& s, double start, double end, const std::vector<Chord>& prog, float vel, bool rolling) {
-    if (rolling) {
-        // Sixteenths skipping each downbeat, leaving room for the kick.
-        every(start, end, kStep, [&](double t, int i) {
-            if (i % 4 == 0) return;
-            const int oct = (i % 8 == 6) ? 12 : 0;
-            s.bass.push_back({t, kStep * 0.8, static_cast<float>(root_at(prog, start, t) - 12 + oct), vel, 0.0f});
-        });
-    } else {
-        every(start, end, kBeat / 2, [&](double t, int i) {
-            const int oct = (i % 4 == 3) ? 12 : 0;
-            s.bass.push_back({t, kBeat * 0.4, static_cast<float>(root_at(prog, start, t) - 12 + oct), vel, 0.0f});
-        });
-    }
-}
-
-void arpeggio(Score& s, double start, double end, const std::vector<Chord>& prog, float vel, int octave_up) {
-    static const int pattern[8] = {0, 1, 2, 3, 2, 1, 3, 0};
+void bassLine(Score& s, double start, double end, const std::vector<Chord>& prog, float vel,
+              bool rolling) {
+  if (rolling) {
+    // Sixteenths skipping each downbeat, leaving room for the kick.
     every(start, end, kStep, [&](double t, int i) {
-        const int bar = static_cast<int>((t - start) / kBar + 1e-9);
-        const Chord& c = prog[bar % prog.size()];
-        const int up = (i / 8) % 2 ? 12 : 0;
-        const float accent = i % 4 == 0 ? 1.0f : 0.7f;
-        s.arp.push_back({t, kStep * 0.9, static_cast<float>(c[pattern[i % 8]] + 12 * octave_up + up), vel * accent,
-                         (i % 2 ? 0.5f : -0.5f)});
+      if (i % 4 == 0) return;
+      const int oct = (i % 8 == 6) ? 12 : 0;
+      s.bass.push_back(
+          {t, kStep * 0.8, static_cast<float>(rootAt(prog, start, t) - 12 + oct), vel, 0.0f});
     });
+  } else {
+    every(start, end, kBeat / 2, [&](double t, int i) {
+      const int oct = (i % 4 == 3) ? 12 : 0;
+      s.bass.push_back(
+          {t, kBeat * 0.4, static_cast<float>(rootAt(prog, start, t) - 12 + oct), vel, 0.0f});
+    });
+  }
+}
+
+void arpeggio(Score& s, double start, double end, const std::vector<Chord>& prog, float vel,
+              int octaveUp) {
+  static const int pattern[8] = {0, 1, 2, 3, 2, 1, 3, 0};
+  every(start, end, kStep, [&](double t, int i) {
+    const int bar = static_cast<int>((t - start) / kBar + 1e-9);
+    const Chord& c = prog[bar % prog.size()];
+    const int up = (i / 8) % 2 ? 12 : 0;
+    const float accent = i % 4 == 0 ? 1.0f : 0.7f;
+    s.arp.push_back({t, kStep * 0.9, static_cast<float>(c[pattern[i % 8]] + 12 * octaveUp + up),
+                     vel * accent, (i % 2 ? 0.5f : -0.5f)});
+  });
 }
 
 enum class Beat { Light, Full, Half };
 
 void drums(Score& s, double start, double end, Beat style, float vel) {
-    every(start, end, kStep, [&](double t, int i) {
-        const int in_bar = i % 16;
-        switch (style) {
-            case Beat::Light:
-                if (in_bar % 4 == 0) s.kick.push_back({t, vel});
-                if (in_bar % 4 == 2) s.hat.push_back({t, vel * 0.6f});
-                if (in_bar == 12) s.snare.push_back({t, vel * 0.6f});
-                break;
-            case Beat::Full:
-                if (in_bar % 4 == 0) s.kick.push_back({t, vel});
-                if (in_bar == 4 || in_bar == 12) s.snare.push_back({t, vel});
-                if (in_bar % 4 == 2) s.open_hat.push_back({t, vel * 0.5f});
-                else s.hat.push_back({t, vel * (in_bar % 2 ? 0.35f : 0.5f)});
-                break;
-            case Beat::Half:
-                if (in_bar == 0 || in_bar == 6) s.kick.push_back({t, vel});
-                if (in_bar == 8) s.snare.push_back({t, vel});
-                if (in_bar % 2 == 0) s.hat.push_back({t, vel * 0.4f});
-                break;
-        }
-    });
+  every(start, end, kStep, [&](double t, int i) {
+    const int inBar = i % 16;
+    switch (style) {
+      case Beat::Light:
+        if (inBar % 4 == 0) s.kick.push_back({t, vel});
+        if (inBar % 4 == 2) s.hat.push_back({t, vel * 0.6f});
+        if (inBar == 12) s.snare.push_back({t, vel * 0.6f});
+        break;
+      case Beat::Full:
+        if (inBar % 4 == 0) s.kick.push_back({t, vel});
+        if (inBar == 4 || inBar == 12) s.snare.push_back({t, vel});
+        if (inBar % 4 == 2)
+          s.openHat.push_back({t, vel * 0.5f});
+        else
+          s.hat.push_back({t, vel * (inBar % 2 ? 0.35f : 0.5f)});
+        break;
+      case Beat::Half:
+        if (inBar == 0 || inBar == 6) s.kick.push_back({t, vel});
+        if (inBar == 8) s.snare.push_back({t, vel});
+        if (inBar % 2 == 0) s.hat.push_back({t, vel * 0.4f});
+        break;
+    }
+  });
 }
 
 void melody(Score& s, double start, double end) {
-    // (beats, MIDI) pairs over eight bars of Am F C G; 0 = rest.
-    static const float tune[][2] = {
-        {1, 69}, {0.5f, 72}, {0.5f, 76}, {1.5f, 81}, {0.5f, 79},   // Am
-        {1, 77}, {0.5f, 76}, {0.5f, 72}, {1.5f, 69}, {0.5f, 72},   // F
-        {1, 76}, {0.5f, 79}, {0.5f, 76}, {1, 72}, {0.5f, 74}, {0.5f, 76},  // C
-        {1.5f, 74}, {0.5f, 71}, {1, 67}, {1, 74},                  // G
-        {1, 81}, {0.5f, 79}, {0.5f, 76}, {1, 81}, {1, 84},         // Am
-        {1.5f, 81}, {0.5f, 79}, {1, 77}, {1, 76},                  // F
-        {1, 79}, {0.5f, 76}, {0.5f, 72}, {1, 76}, {1, 79},         // C
-        {1, 83}, {1, 86}, {1, 83}, {1, 79},                        // G
-    };
-    double t = start;
-    while (t < end - 1e-9)
-        for (const auto& n : tune) {
-            const double len = n[0] * kBeat;
-            if (t >= end - 1e-9) break;
-            if (n[1] > 0) s.lead.push_back({t, std::min(len * 0.92, end - t), n[1], 0.8f, 0.1f});
-            t += len;
-        }
+  // (beats, MIDI) pairs over eight bars of Am F C G; 0 = rest.
+  static const float tune[][2] = {
+      {1, 69},    {0.5f, 72}, {0.5f, 76}, {1.5f, 81}, {0.5f, 79},              // Am
+      {1, 77},    {0.5f, 76}, {0.5f, 72}, {1.5f, 69}, {0.5f, 72},              // F
+      {1, 76},    {0.5f, 79}, {0.5f, 76}, {1, 72},    {0.5f, 74}, {0.5f, 76},  // C
+      {1.5f, 74}, {0.5f, 71}, {1, 67},    {1, 74},                             // G
+      {1, 81},    {0.5f, 79}, {0.5f, 76}, {1, 81},    {1, 84},                 // Am
+      {1.5f, 81}, {0.5f, 79}, {1, 77},    {1, 76},                             // F
+      {1, 79},    {0.5f, 76}, {0.5f, 72}, {1, 76},    {1, 79},                 // C
+      {1, 83},    {1, 86},    {1, 83},    {1, 79},                             // G
+  };
+  double t = start;
+  while (t < end - 1e-9)
+    for (const auto& n : tune) {
+      const double len = n[0] * kBeat;
+      if (t >= end - 1e-9) break;
+      if (n[1] > 0) s.lead.push_back({t, std::min(len * 0.92, end - t), n[1], 0.8f, 0.1f});
+      t += len;
+    }
 }
 
 Score compose() {
-    Score s;
-    // 0-20: the logo. Pads alone, filter slowly opening.
-    chords(s, kIntro, kPulse, kMain, 0.55f);
-    // 20-25: bass pulse and a quiet arpeggio announce the object.
-    chords(s, kPulse, kDrums, kMain, 0.55f);
-    bass_line(s, kPulse, kDrums, kMain, 0.6f, false);
-    arpeggio(s, kPulse, kDrums, kMain, 0.25f, 1);
-    s.riser.push_back({kDrums - 3.0, 3.0f});
-    // 25-46: the object fades in and the drums start.
-    s.crash.push_back({kDrums, 1.0f});
-    chords(s, kDrums, kBuild, kMain, 0.5f);
-    bass_line(s, kDrums, kBuild, kMain, 0.6f, false);
-    arpeggio(s, kDrums, kBuild, kMain, 0.35f, 1);
-    drums(s, kDrums, kBuild, Beat::Light, 0.75f);
-    // 46-68: the lift. Full beat, brighter arpeggio, snare roll into the melt.
-    s.crash.push_back({kBuild, 0.9f});
-    chords(s, kBuild, kMelt, kMain, 0.5f);
-    bass_line(s, kBuild, kMelt, kMain, 0.75f, false);
-    arpeggio(s, kBuild, kMelt, kMain, 0.45f, 1);
-    drums(s, kBuild, kMelt - 4.0, Beat::Full, 0.9f);
-    every(kMelt - 4.0, kMelt, kStep / 2, [&](double t, int i) {
-        if (t < kMelt - 2.0 && i % 2) return;  // sixteenths, then 32nds for the last 2 s
-        s.snare.push_back({t, 0.3f + 0.6f * static_cast<float>((t - (kMelt - 4.0)) / 4.0)});
-    });
-    s.riser.push_back({kMelt - 4.0, 4.0f});
-    // 68-70: the melt. Impact, falling synth, pads left ringing.
-    s.crash.push_back({kMelt, 1.0f});
-    s.boom.push_back({kMelt, 1.0f});
-    s.melt.push_back({kMelt, 1.0f});
-    chords(s, kMelt, kDrop, {kMain[0]}, 0.45f);
-    // 70-91: the drop, everything at once.
-    s.crash.push_back({kDrop, 1.0f});
-    chords(s, kDrop, kStars, kMain, 0.5f);
-    bass_line(s, kDrop, kStars, kMain, 0.9f, true);
-    arpeggio(s, kDrop, kStars, kMain, 0.4f, 1);
-    drums(s, kDrop, kStars, Beat::Full, 1.0f);
-    // 91-105: starfield. New chords, half-time beat, high sparkling arpeggio.
-    s.crash.push_back({kStars, 0.8f});
-    chords(s, kStars, kScroll, kSpace, 0.55f);
-    every(kStars, kScroll, kBeat * 2, [&](double t, int) {
-        s.bass.push_back({t, kBeat * 1.8, static_cast<float>(root_at(kSpace, kStars, t) - 12), 0.7f, 0.0f});
-    });
-    arpeggio(s, kStars, kScroll, kSpace, 0.35f, 2);
-    drums(s, kStars, kScroll, Beat::Half, 0.85f);
-    // 105-120: the scroller gets the lead melody over the full beat.
-    s.crash.push_back({kScroll, 1.0f});
-    chords(s, kScroll, kOutro, kMain, 0.45f);
-    bass_line(s, kScroll, kOutro, kMain, 0.75f, true);
-    arpeggio(s, kScroll, kOutro, kMain, 0.25f, 1);
-    drums(s, kScroll, kOutro, Beat::Full, 0.95f);
-    melody(s, kScroll, kOutro);
-    // 120-130: the closing screen. Soft pads and bells, no beat.
-    s.crash.push_back({kOutro, 0.6f});
-    chords(s, kOutro, kEnd - 2.0, kMain, 0.4f);
-    s.pad.push_back({kEnd - 2.0, 2.0, 45.0f, 0.4f, 0.0f});  // a last low A under the fade
-    static const int bells[] = {81, 76, 72, 77, 72, 79, 74, 81};
-    every(kOutro, kEnd - 3.0, kBeat * 2.5, [&](double t, int i) {
-        s.bell.push_back({t, 2.0, static_cast<float>(bells[i % 8]), 0.5f, (i % 2 ? 0.4f : -0.4f)});
-    });
-    return s;
+  Score s;
+  // 0-20: the logo. Pads alone, filter slowly opening.
+  chords(s, kIntro, kPulse, kMain, 0.55f);
+  // 20-25: bass pulse and a quiet arpeggio announce the object.
+  chords(s, kPulse, kDrums, kMain, 0.55f);
+  bassLine(s, kPulse, kDrums, kMain, 0.6f, false);
+  arpeggio(s, kPulse, kDrums, kMain, 0.25f, 1);
+  s.riser.push_back({kDrums - 3.0, 3.0f});
+  // 25-46: the object fades in and the drums start.
+  s.crash.push_back({kDrums, 1.0f});
+  chords(s, kDrums, kBuild, kMain, 0.5f);
+  bassLine(s, kDrums, kBuild, kMain, 0.6f, false);
+  arpeggio(s, kDrums, kBuild, kMain, 0.35f, 1);
+  drums(s, kDrums, kBuild, Beat::Light, 0.75f);
+  // 46-68: the lift. Full beat, brighter arpeggio, snare roll into the melt.
+  s.crash.push_back({kBuild, 0.9f});
+  chords(s, kBuild, kMelt, kMain, 0.5f);
+  bassLine(s, kBuild, kMelt, kMain, 0.75f, false);
+  arpeggio(s, kBuild, kMelt, kMain, 0.45f, 1);
+  drums(s, kBuild, kMelt - 4.0, Beat::Full, 0.9f);
+  every(kMelt - 4.0, kMelt, kStep / 2, [&](double t, int i) {
+    if (t < kMelt - 2.0 && i % 2) return;  // sixteenths, then 32nds for the last 2 s
+    s.snare.push_back({t, 0.3f + 0.6f * static_cast<float>((t - (kMelt - 4.0)) / 4.0)});
+  });
+  s.riser.push_back({kMelt - 4.0, 4.0f});
+  // 68-70: the melt. Impact, falling synth, pads left ringing.
+  s.crash.push_back({kMelt, 1.0f});
+  s.boom.push_back({kMelt, 1.0f});
+  s.melt.push_back({kMelt, 1.0f});
+  chords(s, kMelt, kDrop, {kMain[0]}, 0.45f);
+  // 70-91: the drop, everything at once.
+  s.crash.push_back({kDrop, 1.0f});
+  chords(s, kDrop, kStars, kMain, 0.5f);
+  bassLine(s, kDrop, kStars, kMain, 0.9f, true);
+  arpeggio(s, kDrop, kStars, kMain, 0.4f, 1);
+  drums(s, kDrop, kStars, Beat::Full, 1.0f);
+  // 91-105: starfield. New chords, half-time beat, high sparkling arpeggio.
+  s.crash.push_back({kStars, 0.8f});
+  chords(s, kStars, kScroll, kSpace, 0.55f);
+  every(kStars, kScroll, kBeat * 2, [&](double t, int) {
+    s.bass.push_back(
+        {t, kBeat * 1.8, static_cast<float>(rootAt(kSpace, kStars, t) - 12), 0.7f, 0.0f});
+  });
+  arpeggio(s, kStars, kScroll, kSpace, 0.35f, 2);
+  drums(s, kStars, kScroll, Beat::Half, 0.85f);
+  // 105-120: the scroller gets the lead melody over the full beat.
+  s.crash.push_back({kScroll, 1.0f});
+  chords(s, kScroll, kOutro, kMain, 0.45f);
+  bassLine(s, kScroll, kOutro, kMain, 0.75f, true);
+  arpeggio(s, kScroll, kOutro, kMain, 0.25f, 1);
+  drums(s, kScroll, kOutro, Beat::Full, 0.95f);
+  melody(s, kScroll, kOutro);
+  // 120-130: the closing screen. Soft pads and bells, no beat.
+  s.crash.push_back({kOutro, 0.6f});
+  chords(s, kOutro, kEnd - 2.0, kMain, 0.4f);
+  s.pad.push_back({kEnd - 2.0, 2.0, 45.0f, 0.4f, 0.0f});  // a last low A under the fade
+  static const int bells[] = {81, 76, 72, 77, 72, 79, 74, 81};
+  every(kOutro, kEnd - 3.0, kBeat * 2.5, [&](double t, int i) {
+    s.bell.push_back({t, 2.0, static_cast<float>(bells[i % 8]), 0.5f, (i % 2 ? 0.4f : -0.4f)});
+  });
+  return s;
 }
 
 // ---- instruments -------------------------------------------------------------
 
 struct Buses {
-    Stereo dry, pad, delay, reverb;
-    explicit Buses(size_t n) : dry(n), pad(n), delay(n), reverb(n) {}
+  Stereo dry, pad, delay, reverb;
+  explicit Buses(size_t n) : dry(n), pad(n), delay(n), reverb(n) {}
 };
 
-void render_pad(Stereo& out, const Note& n) {
-    const Adsr env{0.7f, 0.6f, 0.8f, 1.4f};
-    const float hz = midi_hz(n.midi);
-    // Two saws per side, detuned differently left and right for width.
-    const float detune[4] = {-0.09f, 0.05f, -0.04f, 0.10f};
-    Saw osc[4];
-    float freq[4];
-    for (int i = 0; i < 4; ++i) {
-        osc[i].phase = static_cast<float>(i) * 0.23f;
-        freq[i] = hz * std::pow(2.0f, detune[i] / 12.0f);
-    }
-    const size_t a = to_sample(n.t), len = to_sample(n.dur + env.r);
-    const float pan_l = 1.0f - std::max(0.0f, n.pan), pan_r = 1.0f + std::min(0.0f, n.pan);
-    for (size_t i = 0; i < len && a + i < out.size(); ++i) {
-        const float t = static_cast<float>(i) / kRate;
-        const float e = env.at(t, static_cast<float>(n.dur)) * n.vel * 0.12f;
-        const float l = osc[0].next(freq[0]) + osc[1].next(freq[1]);
-        const float r = osc[2].next(freq[2]) + osc[3].next(freq[3]);
-        out.l[a + i] += l * e * pan_l;
-        out.r[a + i] += r * e * pan_r;
-    }
+void renderPad(Stereo& out, const Note& n) {
+  const Adsr env{0.7f, 0.6f, 0.8f, 1.4f};
+  const float hz = midiHz(n.midi);
+  // Two saws per side, detuned differently left and right for width.
+  const float detune[4] = {-0.09f, 0.05f, -0.04f, 0.10f};
+  Saw osc[4];
+  float freq[4];
+  for (int i = 0; i < 4; ++i) {
+    osc[i].phase = static_cast<float>(i) * 0.23f;
+    freq[i] = hz * std::pow(2.0f, detune[i] / 12.0f);
+  }
+  const size_t a = toSample(n.t), len = toSample(n.dur + env.r);
+  const float panL = 1.0f - std::max(0.0f, n.pan), panR = 1.0f + std::min(0.0f, n.pan);
+  for (size_t i = 0; i < len && a + i < out.size(); ++i) {
+    const float t = static_cast<float>(i) / kRate;
+    const float e = env.at(t, static_cast<float>(n.dur)) * n.vel * 0.12f;
+    const float l = osc[0].next(freq[0]) + osc[1].next(freq[1]);
+    const float r = osc[2].next(freq[2]) + osc[3].next(freq[3]);
+    out.l[a + i] += l * e * panL;
+    out.r[a + i] += r * e * panR;
+  }
 }
 
-void render_bass(Buses& b, const Note& n) {
-    const Adsr env{0.004f, 0.15f, 0.6f, 0.05f};
-    const float hz = midi_hz(n.midi);
-    Saw saw;
-    float sub = 0.0f;
-    Svf f;
-    const size_t a = to_sample(n.t), len = to_sample(n.dur + env.r);
-    for (size_t i = 0; i < len; ++i) {
-        const float t = static_cast<float>(i) / kRate;
-        if (i % 16 == 0) f.set(180.0f + 2200.0f * n.vel * std::exp(-t * 14.0f), 1.4f);
-        f.process(saw.next(hz));
-        sub += hz / kRate;
-        if (sub >= 1.0f) sub -= 1.0f;
-        const float v = (f.lp * 0.7f + std::sin(sub * kTwoPi) * 0.6f) * env.at(t, static_cast<float>(n.dur)) * n.vel;
-        b.dry.add(a + i, v * 0.35f, n.pan);
-    }
+void renderBass(Buses& b, const Note& n) {
+  const Adsr env{0.004f, 0.15f, 0.6f, 0.05f};
+  const float hz = midiHz(n.midi);
+  Saw saw;
+  float sub = 0.0f;
+  Svf f;
+  const size_t a = toSample(n.t), len = toSample(n.dur + env.r);
+  for (size_t i = 0; i < len; ++i) {
+    const float t = static_cast<float>(i) / kRate;
+    if (i % 16 == 0) f.set(180.0f + 2200.0f * n.vel * std::exp(-t * 14.0f), 1.4f);
+    f.process(saw.next(hz));
+    sub += hz / kRate;
+    if (sub >= 1.0f) sub -= 1.0f;
+    const float v = (f.lp * 0.7f + std::sin(sub * kTwoPi) * 0.6f) *
+                    env.at(t, static_cast<float>(n.dur)) * n.vel;
+    b.dry.add(a + i, v * 0.35f, n.pan);
+  }
 }
 
-void render_arp(Buses& b, const Note& n) {
-    const float hz = midi_hz(n.midi);
-    Pulse osc;
-    Svf f;
-    const size_t a = to_sample(n.t), len = to_sample(n.dur + 0.05);
-    for (size_t i = 0; i < len; ++i) {
-        const float t = static_cast<float>(i) / kRate;
-        if (i % 16 == 0) f.set(600.0f + 5000.0f * std::exp(-t * 25.0f), 1.2f);
-        f.process(osc.next(hz, 0.3f));
-        const float env = std::min(1.0f, t / 0.002f) * std::exp(-t * 12.0f) *
-                          std::max(0.0f, 1.0f - std::max(0.0f, t - static_cast<float>(n.dur)) / 0.05f);
-        const float v = f.lp * env * n.vel * 0.16f;
-        b.dry.add(a + i, v, n.pan);
-        b.delay.add(a + i, v * 0.6f, n.pan);
-        b.reverb.add(a + i, v * 0.3f, 0.0f);
-    }
+void renderArp(Buses& b, const Note& n) {
+  const float hz = midiHz(n.midi);
+  Pulse osc;
+  Svf f;
+  const size_t a = toSample(n.t), len = toSample(n.dur + 0.05);
+  for (size_t i = 0; i < len; ++i) {
+    const float t = static_cast<float>(i) / kRate;
+    if (i % 16 == 0) f.set(600.0f + 5000.0f * std::exp(-t * 25.0f), 1.2f);
+    f.process(osc.next(hz, 0.3f));
+    const float env = std::min(1.0f, t / 0.002f) * std::exp(-t * 12.0f) *
+                      std::max(0.0f, 1.0f - std::max(0.0f, t - static_cast<float>(n.dur)) / 0.05f);
+    const float v = f.lp * env * n.vel * 0.16f;
+    b.dry.add(a + i, v, n.pan);
+    b.delay.add(a + i, v * 0.6f, n.pan);
+    b.reverb.add(a + i, v * 0.3f, 0.0f);
+  }
 }
 
-void render_lead(Buses& b, const Note& n) {
-    const Adsr env{0.01f, 0.25f, 0.7f, 0.15f};
-    const float hz = midi_hz(n.midi);
-    Saw s1, s2;
-    Pulse sq;
-    Svf f;
-    f.set(3200.0f, 0.9f);
-    const size_t a = to_sample(n.t), len = to_sample(n.dur + env.r);
-    for (size_t i = 0; i < len; ++i) {
-        const float t = static_cast<float>(i) / kRate;
-        // Vibrato fades in after the attack, like a held sung note.
-        const float vib = std::sin(t * 5.5f * kTwoPi) * 0.18f * std::clamp((t - 0.15f) / 0.3f, 0.0f, 1.0f);
-        const float f0 = hz * std::pow(2.0f, vib / 12.0f);
-        f.process(s1.next(f0 * 1.003f) * 0.5f + s2.next(f0 * 0.997f) * 0.5f + sq.next(f0 * 0.5f, 0.5f) * 0.4f);
-        const float v = f.lp * env.at(t, static_cast<float>(n.dur)) * n.vel * 0.2f;
-        b.dry.add(a + i, v, n.pan);
-        b.delay.add(a + i, v * 0.45f, n.pan);
-        b.reverb.add(a + i, v * 0.35f, 0.0f);
-    }
+void renderLead(Buses& b, const Note& n) {
+  const Adsr env{0.01f, 0.25f, 0.7f, 0.15f};
+  const float hz = midiHz(n.midi);
+  Saw s1, s2;
+  Pulse sq;
+  Svf f;
+  f.set(3200.0f, 0.9f);
+  const size_t a = toSample(n.t), len = toSample(n.dur + env.r);
+  for (size_t i = 0; i < len; ++i) {
+    const float t = static_cast<float>(i) / kRate;
+    // Vibrato fades in after the attack, like a held sung note.
+    const float vib =
+        std::sin(t * 5.5f * kTwoPi) * 0.18f * std::clamp((t - 0.15f) / 0.3f, 0.0f, 1.0f);
+    const float f0 = hz * std::pow(2.0f, vib / 12.0f);
+    f.process(s1.next(f0 * 1.003f) * 0.5f + s2.next(f0 * 0.997f) * 0.5f +
+              sq.next(f0 * 0.5f, 0.5f) * 0.4f);
+    const float v = f.lp * env.at(t, static_cast<float>(n.dur)) * n.vel * 0.2f;
+    b.dry.add(a + i, v, n.pan);
+    b.delay.add(a + i, v * 0.45f, n.pan);
+    b.reverb.add(a + i, v * 0.35f, 0.0f);
+  }
 }
 
-void render_bell(Buses& b, const Note& n) {
-    // Two-operator FM with an inharmonic ratio and a decaying index: a bell.
-    const float hz = midi_hz(n.midi);
-    const size_t a = to_sample(n.t), len = to_sample(n.dur + 1.0);
-    float pc = 0.0f, pm = 0.0f;
-    for (size_t i = 0; i < len; ++i) {
-        const float t = static_cast<float>(i) / kRate;
-        pm += hz * 3.5f / kRate;
-        pc += hz / kRate;
-        pm -= std::floor(pm);
-        pc -= std::floor(pc);
-        const float index = 2.5f * std::exp(-t * 3.0f);
-        const float v = std::sin(kTwoPi * pc + index * std::sin(kTwoPi * pm)) * std::exp(-t * 2.2f) *
-                        std::min(1.0f, t / 0.003f) * n.vel * 0.22f;
-        b.dry.add(a + i, v, n.pan);
-        b.delay.add(a + i, v * 0.4f, -n.pan);
-        b.reverb.add(a + i, v * 0.6f, 0.0f);
-    }
+void renderBell(Buses& b, const Note& n) {
+  // Two-operator FM with an inharmonic ratio and a decaying index: a bell.
+  const float hz = midiHz(n.midi);
+  const size_t a = toSample(n.t), len = toSample(n.dur + 1.0);
+  float pc = 0.0f, pm = 0.0f;
+  for (size_t i = 0; i < len; ++i) {
+    const float t = static_cast<float>(i) / kRate;
+    pm += hz * 3.5f / kRate;
+    pc += hz / kRate;
+    pm -= std::floor(pm);
+    pc -= std::floor(pc);
+    const float index = 2.5f * std::exp(-t * 3.0f);
+    const float v = std::sin(kTwoPi * pc + index * std::sin(kTwoPi * pm)) * std::exp(-t * 2.2f) *
+                    std::min(1.0f, t / 0.003f) * n.vel * 0.22f;
+    b.dry.add(a + i, v, n.pan);
+    b.delay.add(a + i, v * 0.4f, -n.pan);
+    b.reverb.add(a + i, v * 0.6f, 0.0f);
+  }
 }
 
-void render_kick(Buses& b, const Hit& h) {
-    float phase = 0.0f;
-    const size_t a = to_sample(h.t), len = to_sample(0.45);
-    Rng rng(static_cast<uint64_t>(a) * 3 + 1);
-    for (size_t i = 0; i < len; ++i) {
-        const float t = static_cast<float>(i) / kRate;
-        // Pitch sweeps from a click down to a 50 Hz thump.
-        phase += (48.0f + 120.0f * std::exp(-t * 28.0f)) / kRate;
-        const float body = std::sin(kTwoPi * phase) * std::exp(-t * 7.0f);
-        const float click = rng.bipolar() * std::exp(-t * 900.0f) * 0.4f;
-        b.dry.add(a + i, std::tanh((body + click) * 1.6f) * h.vel * 0.75f, 0.0f);
-    }
+void renderKick(Buses& b, const Hit& h) {
+  float phase = 0.0f;
+  const size_t a = toSample(h.t), len = toSample(0.45);
+  Rng rng(static_cast<uint64_t>(a) * 3 + 1);
+  for (size_t i = 0; i < len; ++i) {
+    const float t = static_cast<float>(i) / kRate;
+    // Pitch sweeps from a click down to a 50 Hz thump.
+    phase += (48.0f + 120.0f * std::exp(-t * 28.0f)) / kRate;
+    const float body = std::sin(kTwoPi * phase) * std::exp(-t * 7.0f);
+    const float click = rng.bipolar() * std::exp(-t * 900.0f) * 0.4f;
+    b.dry.add(a + i, std::tanh((body + click) * 1.6f) * h.vel * 0.75f, 0.0f);
+  }
 }
 
-void render_snare(Buses& b, const Hit& h) {
-    const size_t a = to_sample(h.t), len = to_sample(0.3);
-    Rng rng(static_cast<uint64_t>(a) * 3 + 2);
-    Svf f;
-    f.set(1800.0f, 0.7f);
-    float phase = 0.0f;
-    for (size_t i = 0; i < len; ++i) {
-        const float t = static_cast<float>(i) / kRate;
-        f.process(rng.bipolar());
-        phase += 185.0f / kRate;
-        const float tone = std::sin(kTwoPi * phase) * std::exp(-t * 25.0f) * 0.5f;
-        const float v = (tone + (f.hp * 0.7f + f.bp * 0.5f) * std::exp(-t * 16.0f)) * h.vel * 0.4f;
-        b.dry.add(a + i, v, 0.05f);
-        b.reverb.add(a + i, v * 0.25f, 0.0f);
-    }
+void renderSnare(Buses& b, const Hit& h) {
+  const size_t a = toSample(h.t), len = toSample(0.3);
+  Rng rng(static_cast<uint64_t>(a) * 3 + 2);
+  Svf f;
+  f.set(1800.0f, 0.7f);
+  float phase = 0.0f;
+  for (size_t i = 0; i < len; ++i) {
+    const float t = static_cast<float>(i) / kRate;
+    f.process(rng.bipolar());
+    phase += 185.0f / kRate;
+    const float tone = std::sin(kTwoPi * phase) * std::exp(-t * 25.0f) * 0.5f;
+    const float v = (tone + (f.hp * 0.7f + f.bp * 0.5f) * std::exp(-t * 16.0f)) * h.vel * 0.4f;
+    b.dry.add(a + i, v, 0.05f);
+    b.reverb.add(a + i, v * 0.25f, 0.0f);
+  }
 }
 
-void render_hat(Buses& b, const Hit& h, bool open) {
-    const float decay = open ? 9.0f : 70.0f;
-    const size_t a = to_sample(h.t), len = to_sample(open ? 0.35 : 0.08);
-    Rng rng(static_cast<uint64_t>(a) * 3 + (open ? 3 : 4));
-    Svf f;
-    f.set(8000.0f, 0.8f);
-    for (size_t i = 0; i < len; ++i) {
-        const float t = static_cast<float>(i) / kRate;
-        f.process(rng.bipolar());
-        const float v = f.hp * std::exp(-t * decay) * h.vel * 0.16f;
-        b.dry.add(a + i, v, open ? -0.3f : 0.3f);
-    }
+void renderHat(Buses& b, const Hit& h, bool open) {
+  const float decay = open ? 9.0f : 70.0f;
+  const size_t a = toSample(h.t), len = toSample(open ? 0.35 : 0.08);
+  Rng rng(static_cast<uint64_t>(a) * 3 + (open ? 3 : 4));
+  Svf f;
+  f.set(8000.0f, 0.8f);
+  for (size_t i = 0; i < len; ++i) {
+    const float t = static_cast<float>(i) / kRate;
+    f.process(rng.bipolar());
+    const float v = f.hp * std::exp(-t * decay) * h.vel * 0.16f;
+    b.dry.add(a + i, v, open ? -0.3f : 0.3f);
+  }
 }
 
-void render_crash(Buses& b, const Hit& h) {
-    const size_t a = to_sample(h.t), len = to_sample(2.6);
-    Rng rng(static_cast<uint64_t>(a) * 3 + 5);
-    Svf fl, fr;
-    fl.set(5000.0f, 0.7f);
-    fr.set(5200.0f, 0.7f);
-    for (size_t i = 0; i < len && a + i < b.dry.size(); ++i) {
-        const float t = static_cast<float>(i) / kRate;
-        fl.process(rng.bipolar());
-        fr.process(rng.bipolar());
-        const float e = std::exp(-t * 1.8f) * h.vel * 0.12f;
-        b.dry.l[a + i] += fl.hp * e;
-        b.dry.r[a + i] += fr.hp * e;
-        b.reverb.add(a + i, fl.hp * e * 0.3f, 0.0f);
-    }
+void renderCrash(Buses& b, const Hit& h) {
+  const size_t a = toSample(h.t), len = toSample(2.6);
+  Rng rng(static_cast<uint64_t>(a) * 3 + 5);
+  Svf fl, fr;
+  fl.set(5000.0f, 0.7f);
+  fr.set(5200.0f, 0.7f);
+  for (size_t i = 0; i < len && a + i < b.dry.size(); ++i) {
+    const float t = static_cast<float>(i) / kRate;
+    fl.process(rng.bipolar());
+    fr.process(rng.bipolar());
+    const float e = std::exp(-t * 1.8f) * h.vel * 0.12f;
+    b.dry.l[a + i] += fl.hp * e;
+    b.dry.r[a + i] += fr.hp * e;
+    b.reverb.add(a + i, fl.hp * e * 0.3f, 0.0f);
+  }
 }
 
 // Noise through a band-pass sweeping upwards, growing louder: the build-up.
-void render_riser(Buses& b, const Hit& h) {
-    const float length = h.vel;
-    const size_t a = to_sample(h.t), len = to_sample(length);
-    Rng rng(static_cast<uint64_t>(a) * 3 + 6);
-    Svf f;
-    for (size_t i = 0; i < len; ++i) {
-        const float x = static_cast<float>(i) / static_cast<float>(len);
-        if (i % 32 == 0) f.set(300.0f * std::pow(30.0f, x), 2.5f);
-        f.process(rng.bipolar());
-        const float v = f.bp * x * x * 0.22f;
-        b.dry.add(a + i, v, std::sin(x * 12.0f) * 0.5f);
-        b.reverb.add(a + i, v * 0.4f, 0.0f);
-    }
+void renderRiser(Buses& b, const Hit& h) {
+  const float length = h.vel;
+  const size_t a = toSample(h.t), len = toSample(length);
+  Rng rng(static_cast<uint64_t>(a) * 3 + 6);
+  Svf f;
+  for (size_t i = 0; i < len; ++i) {
+    const float x = static_cast<float>(i) / static_cast<float>(len);
+    if (i % 32 == 0) f.set(300.0f * std::pow(30.0f, x), 2.5f);
+    f.process(rng.bipolar());
+    const float v = f.bp * x * x * 0.22f;
+    b.dry.add(a + i, v, std::sin(x * 12.0f) * 0.5f);
+    b.reverb.add(a + i, v * 0.4f, 0.0f);
+  }
 }
 
 // Sub-bass drop under the melt's impact.
-void render_boom(Buses& b, const Hit& h) {
-    const size_t a = to_sample(h.t), len = to_sample(2.0);
-    float phase = 0.0f;
-    for (size_t i = 0; i < len; ++i) {
-        const float t = static_cast<float>(i) / kRate;
-        phase += (28.0f + 50.0f * std::exp(-t * 2.0f)) / kRate;
-        const float v = std::sin(kTwoPi * phase) * std::exp(-t * 1.6f) * std::min(1.0f, t / 0.005f) * h.vel * 0.7f;
-        b.dry.add(a + i, v, 0.0f);
-    }
+void renderBoom(Buses& b, const Hit& h) {
+  const size_t a = toSample(h.t), len = toSample(2.0);
+  float phase = 0.0f;
+  for (size_t i = 0; i < len; ++i) {
+    const float t = static_cast<float>(i) / kRate;
+    phase += (28.0f + 50.0f * std::exp(-t * 2.0f)) / kRate;
+    const float v =
+        std::sin(kTwoPi * phase) * std::exp(-t * 1.6f) * std::min(1.0f, t / 0.005f) * h.vel * 0.7f;
+    b.dry.add(a + i, v, 0.0f);
+  }
 }
 
 // A detuned saw chord sliding down two octaves: the object melting.
-void render_melt(Buses& b, const Hit& h) {
-    const size_t a = to_sample(h.t), len = to_sample(2.0);
-    Saw s[3];
-    Svf f;
-    const float notes[3] = {69.0f, 72.0f, 76.0f};
-    for (size_t i = 0; i < len; ++i) {
-        const float t = static_cast<float>(i) / kRate;
-        const float bend = -24.0f * t * t / 4.0f + std::sin(t * 7.0f * kTwoPi) * 0.3f;
-        if (i % 32 == 0) f.set(4000.0f * std::exp(-t * 1.5f) + 200.0f, 1.5f);
-        float v = 0.0f;
-        for (int k = 0; k < 3; ++k) v += s[k].next(midi_hz(notes[k] + bend + 0.1f * static_cast<float>(k)));
-        f.process(v);
-        const float out = f.lp * std::min(1.0f, t / 0.01f) * (1.0f - t / 2.0f) * h.vel * 0.18f;
-        b.dry.add(a + i, out, 0.0f);
-        b.delay.add(a + i, out * 0.4f, 0.0f);
-        b.reverb.add(a + i, out * 0.5f, 0.0f);
-    }
+void renderMelt(Buses& b, const Hit& h) {
+  const size_t a = toSample(h.t), len = toSample(2.0);
+  Saw s[3];
+  Svf f;
+  const float notes[3] = {69.0f, 72.0f, 76.0f};
+  for (size_t i = 0; i < len; ++i) {
+    const float t = static_cast<float>(i) / kRate;
+    const float bend = -24.0f * t * t / 4.0f + std::sin(t * 7.0f * kTwoPi) * 0.3f;
+    if (i % 32 == 0) f.set(4000.0f * std::exp(-t * 1.5f) + 200.0f, 1.5f);
+    float v = 0.0f;
+    for (int k = 0; k < 3; ++k)
+      v += s[k].next(midiHz(notes[k] + bend + 0.1f * static_cast<float>(k)));
+    f.process(v);
+    const float out = f.lp * std::min(1.0f, t / 0.01f) * (1.0f - t / 2.0f) * h.vel * 0.18f;
+    b.dry.add(a + i, out, 0.0f);
+    b.delay.add(a + i, out * 0.4f, 0.0f);
+    b.reverb.add(a + i, out * 0.5f, 0.0f);
+  }
 }
 
 // ---- effects ----------------------------------------------------------------
 
 // Ping-pong delay, a dotted eighth long, with darkening repeats.
-void apply_delay(const Stereo& in, Stereo& out) {
-    const size_t d = to_sample(kBeat * 0.75);
-    std::vector<float> bl(d, 0.0f), br(d, 0.0f);
-    float lpl = 0.0f, lpr = 0.0f;
-    for (size_t i = 0, p = 0; i < in.size(); ++i, p = (p + 1) % d) {
-        const float yl = bl[p], yr = br[p];
-        out.l[i] += yl * 0.7f;
-        out.r[i] += yr * 0.7f;
-        lpl += 0.4f * (yr - lpl);  // cross-feed makes it bounce between sides
-        lpr += 0.4f * (yl - lpr);
-        bl[p] = in.l[i] + in.r[i] * 0.5f + lpl * 0.45f;
-        br[p] = lpr * 0.45f;
-    }
+void applyDelay(const Stereo& in, Stereo& out) {
+  const size_t d = toSample(kBeat * 0.75);
+  std::vector<float> bl(d, 0.0f), br(d, 0.0f);
+  float lpl = 0.0f, lpr = 0.0f;
+  for (size_t i = 0, p = 0; i < in.size(); ++i, p = (p + 1) % d) {
+    const float yl = bl[p], yr = br[p];
+    out.l[i] += yl * 0.7f;
+    out.r[i] += yr * 0.7f;
+    lpl += 0.4f * (yr - lpl);  // cross-feed makes it bounce between sides
+    lpr += 0.4f * (yl - lpr);
+    bl[p] = in.l[i] + in.r[i] * 0.5f + lpl * 0.45f;
+    br[p] = lpr * 0.45f;
+  }
 }
 
 // Small Schroeder reverb: parallel damped combs into series all-passes.
-void apply_reverb(const Stereo& in, Stereo& out) {
-    struct Comb {
-        std::vector<float> buf;
-        size_t p = 0;
-        float store = 0.0f;
-        float process(float x) {
-            const float y = buf[p];
-            store = y * 0.7f + store * 0.3f;
-            buf[p] = x + store * 0.83f;
-            p = (p + 1) % buf.size();
-            return y;
-        }
-    };
-    struct Allpass {
-        std::vector<float> buf;
-        size_t p = 0;
-        float process(float x) {
-            const float y = buf[p];
-            buf[p] = x + y * 0.5f;
-            p = (p + 1) % buf.size();
-            return y - x;
-        }
-    };
-    const size_t comb_len[4] = {1116, 1188, 1277, 1356};
-    const size_t ap_len[2] = {556, 441};
-    for (int ch = 0; ch < 2; ++ch) {
-        const size_t spread = ch ? 23 : 0;  // decorrelates left and right
-        Comb combs[4];
-        Allpass aps[2];
-        for (int i = 0; i < 4; ++i) combs[i].buf.assign(comb_len[i] + spread, 0.0f);
-        for (int i = 0; i < 2; ++i) aps[i].buf.assign(ap_len[i] + spread, 0.0f);
-        const std::vector<float>& src = ch ? in.r : in.l;
-        std::vector<float>& dst = ch ? out.r : out.l;
-        for (size_t i = 0; i < src.size(); ++i) {
-            const float x = src[i] * 0.25f;
-            float y = combs[0].process(x) + combs[1].process(x) + combs[2].process(x) + combs[3].process(x);
-            y = aps[1].process(aps[0].process(y));
-            dst[i] += y * 0.6f;
-        }
+void applyReverb(const Stereo& in, Stereo& out) {
+  struct Comb {
+    std::vector<float> buf;
+    size_t p = 0;
+    float store = 0.0f;
+    float process(float x) {
+      const float y = buf[p];
+      store = y * 0.7f + store * 0.3f;
+      buf[p] = x + store * 0.83f;
+      p = (p + 1) % buf.size();
+      return y;
     }
+  };
+  struct Allpass {
+    std::vector<float> buf;
+    size_t p = 0;
+    float process(float x) {
+      const float y = buf[p];
+      buf[p] = x + y * 0.5f;
+      p = (p + 1) % buf.size();
+      return y - x;
+    }
+  };
+  const size_t combLen[4] = {1116, 1188, 1277, 1356};
+  const size_t apLen[2] = {556, 441};
+  for (int ch = 0; ch < 2; ++ch) {
+    const size_t spread = ch ? 23 : 0;  // decorrelates left and right
+    Comb combs[4];
+    Allpass aps[2];
+    for (int i = 0; i < 4; ++i) combs[i].buf.assign(combLen[i] + spread, 0.0f);
+    for (int i = 0; i < 2; ++i) aps[i].buf.assign(apLen[i] + spread, 0.0f);
+    const std::vector<float>& src = ch ? in.r : in.l;
+    std::vector<float>& dst = ch ? out.r : out.l;
+    for (size_t i = 0; i < src.size(); ++i) {
+      const float x = src[i] * 0.25f;
+      float y =
+          combs[0].process(x) + combs[1].process(x) + combs[2].process(x) + combs[3].process(x);
+      y = aps[1].process(aps[0].process(y));
+      dst[i] += y * 0.6f;
+    }
+  }
 }
 
 }  // namespace
 
-Audio compose_soundtrack() {
-    const Score score = compose();
-    const size_t n = to_sample(kLength);
-    Buses b(n);
+Audio composeSoundtrack() {
+  const Score score = compose();
+  const size_t n = toSample(kLength);
+  Buses b(n);
 
-    for (const Note& x : score.pad) render_pad(b.pad, x);
-    for (const Note& x : score.bass) render_bass(b, x);
-    for (const Note& x : score.arp) render_arp(b, x);
-    for (const Note& x : score.lead) render_lead(b, x);
-    for (const Note& x : score.bell) render_bell(b, x);
-    for (const Hit& x : score.kick) render_kick(b, x);
-    for (const Hit& x : score.snare) render_snare(b, x);
-    for (const Hit& x : score.hat) render_hat(b, x, false);
-    for (const Hit& x : score.open_hat) render_hat(b, x, true);
-    for (const Hit& x : score.crash) render_crash(b, x);
-    for (const Hit& x : score.riser) render_riser(b, x);
-    for (const Hit& x : score.boom) render_boom(b, x);
-    for (const Hit& x : score.melt) render_melt(b, x);
+  for (const Note& x : score.pad) renderPad(b.pad, x);
+  for (const Note& x : score.bass) renderBass(b, x);
+  for (const Note& x : score.arp) renderArp(b, x);
+  for (const Note& x : score.lead) renderLead(b, x);
+  for (const Note& x : score.bell) renderBell(b, x);
+  for (const Hit& x : score.kick) renderKick(b, x);
+  for (const Hit& x : score.snare) renderSnare(b, x);
+  for (const Hit& x : score.hat) renderHat(b, x, false);
+  for (const Hit& x : score.openHat) renderHat(b, x, true);
+  for (const Hit& x : score.crash) renderCrash(b, x);
+  for (const Hit& x : score.riser) renderRiser(b, x);
+  for (const Hit& x : score.boom) renderBoom(b, x);
+  for (const Hit& x : score.melt) renderMelt(b, x);
 
-    // Pads: one filter over the whole bus, its cutoff following the story;
-    // the kick ducks them so the beat breathes.
-    const Curve cutoff{{{kIntro, 300.0f},
-                        {kPulse, 1400.0f},
-                        {kDrums, 2000.0f},
-                        {kBuild, 2200.0f},
-                        {kMelt, 6000.0f},
-                        {kDrop - 0.3, 400.0f},
-                        {kDrop, 2600.0f},
-                        {kStars, 2600.0f},
-                        {kStars + 0.01, 1500.0f},
-                        {kScroll, 2200.0f},
-                        {kOutro, 2200.0f},
-                        {kOutro + 0.01, 1200.0f},
-                        {kEnd, 500.0f}}};
-    std::vector<float> duck(n, 1.0f);
-    for (const Hit& k : score.kick) {
-        const size_t a = to_sample(k.t), len = to_sample(0.4);
-        for (size_t i = 0; i < len && a + i < n; ++i)
-            duck[a + i] = std::min(duck[a + i], 1.0f - 0.45f * std::exp(-static_cast<float>(i) / kRate * 9.0f));
+  // Pads: one filter over the whole bus, its cutoff following the story;
+  // the kick ducks them so the beat breathes.
+  const Curve cutoff{{{kIntro, 300.0f},
+                      {kPulse, 1400.0f},
+                      {kDrums, 2000.0f},
+                      {kBuild, 2200.0f},
+                      {kMelt, 6000.0f},
+                      {kDrop - 0.3, 400.0f},
+                      {kDrop, 2600.0f},
+                      {kStars, 2600.0f},
+                      {kStars + 0.01, 1500.0f},
+                      {kScroll, 2200.0f},
+                      {kOutro, 2200.0f},
+                      {kOutro + 0.01, 1200.0f},
+                      {kEnd, 500.0f}}};
+  std::vector<float> duck(n, 1.0f);
+  for (const Hit& k : score.kick) {
+    const size_t a = toSample(k.t), len = toSample(0.4);
+    for (size_t i = 0; i < len && a + i < n; ++i)
+      duck[a + i] =
+          std::min(duck[a + i], 1.0f - 0.45f * std::exp(-static_cast<float>(i) / kRate * 9.0f));
+  }
+  Svf fl, fr;
+  for (size_t i = 0; i < n; ++i) {
+    if (i % 32 == 0) {
+      const float hz = cutoff.at(static_cast<double>(i) / kRate);
+      fl.set(hz, 0.8f);
+      fr.set(hz, 0.8f);
     }
-    Svf fl, fr;
-    for (size_t i = 0; i < n; ++i) {
-        if (i % 32 == 0) {
-            const float hz = cutoff.at(static_cast<double>(i) / kRate);
-            fl.set(hz, 0.8f);
-            fr.set(hz, 0.8f);
-        }
-        fl.process(b.pad.l[i]);
-        fr.process(b.pad.r[i]);
-        b.dry.l[i] += fl.lp * duck[i];
-        b.dry.r[i] += fr.lp * duck[i];
-        b.reverb.l[i] += fl.lp * 0.5f;
-        b.reverb.r[i] += fr.lp * 0.5f;
-    }
-    apply_delay(b.delay, b.dry);
-    apply_delay(b.delay, b.reverb);  // echoes also feed the room
-    apply_reverb(b.reverb, b.dry);
+    fl.process(b.pad.l[i]);
+    fr.process(b.pad.r[i]);
+    b.dry.l[i] += fl.lp * duck[i];
+    b.dry.r[i] += fr.lp * duck[i];
+    b.reverb.l[i] += fl.lp * 0.5f;
+    b.reverb.r[i] += fr.lp * 0.5f;
+  }
+  applyDelay(b.delay, b.dry);
+  applyDelay(b.delay, b.reverb);  // echoes also feed the room
+  applyReverb(b.reverb, b.dry);
 
-    // Master: fade to silence by kFadeEnd, then normalise the peak to
-    // -2 dBFS: lossy encoding overshoots peaks by a fraction of a dB, and the
-    // decoded file must stay below -1 dBFS.
-    Audio audio;
-    audio.rate = kRate;
-    audio.left = std::move(b.dry.l);
-    audio.right = std::move(b.dry.r);
-    float peak = 0.0f;
-    for (size_t i = 0; i < n; ++i) {
-        const double t = static_cast<double>(i) / kRate;
-        float g = 1.0f;
-        if (t >= kFadeEnd) g = 0.0f;
-        else if (t > kFadeStart) g = 0.5f + 0.5f * std::cos(3.14159265f * static_cast<float>((t - kFadeStart) / (kFadeEnd - kFadeStart)));
-        // A 20 ms fade-in avoids a click at the very start.
-        g *= static_cast<float>(std::min(1.0, t / 0.02));
-        audio.left[i] *= g;
-        audio.right[i] *= g;
-        peak = std::max({peak, std::fabs(audio.left[i]), std::fabs(audio.right[i])});
-    }
-    const float gain = peak > 0.0f ? std::pow(10.0f, -2.0f / 20.0f) / peak : 1.0f;
-    for (size_t i = 0; i < n; ++i) {
-        audio.left[i] *= gain;
-        audio.right[i] *= gain;
-    }
-    return audio;
+  // Master: fade to silence by kFadeEnd, then normalise the peak to
+  // -2 dBFS: lossy encoding overshoots peaks by a fraction of a dB, and the
+  // decoded file must stay below -1 dBFS.
+  Audio audio;
+  audio.rate = kRate;
+  audio.left = std::move(b.dry.l);
+  audio.right = std::move(b.dry.r);
+  float peak = 0.0f;
+  for (size_t i = 0; i < n; ++i) {
+    const double t = static_cast<double>(i) / kRate;
+    float g = 1.0f;
+    if (t >= kFadeEnd)
+      g = 0.0f;
+    else if (t > kFadeStart)
+      g = 0.5f + 0.5f * std::cos(3.14159265f *
+                                 static_cast<float>((t - kFadeStart) / (kFadeEnd - kFadeStart)));
+    // A 20 ms fade-in avoids a click at the very start.
+    g *= static_cast<float>(std::min(1.0, t / 0.02));
+    audio.left[i] *= g;
+    audio.right[i] *= g;
+    peak = std::max({peak, std::fabs(audio.left[i]), std::fabs(audio.right[i])});
+  }
+  const float gain = peak > 0.0f ? std::pow(10.0f, -2.0f / 20.0f) / peak : 1.0f;
+  for (size_t i = 0; i < n; ++i) {
+    audio.left[i] *= gain;
+    audio.right[i] *= gain;
+  }
+  return audio;
 }
 
 }  // namespace mediagen

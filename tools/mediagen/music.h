@@ -5,15 +5,15 @@
 namespace mediagen {
 
 struct Audio {
-    int rate = 44100;
-    int channels = 2;
-    std::vector<float> left, right;  // -1..1, peak normalised
+  int rate = 44100;
+  int channels = 2;
+  std::vector<float> left, right;  // -1..1, peak normalised
 };
 
 // Renders the whole 131 s soundtrack, sections timed to the show:
 // 0 intro pads, 20 bass and arpeggio, 25 drums, 46 build, 68 melt,
 // 70 full beat, 91 starfield, 105 lead melody, 120 closing break,
 // fading out by 129.5.
-Audio compose_soundtrack();
+Audio composeSoundtrack();
 
 }  // namespace mediagen

@@ -6,10 +6,10 @@
 #include <cmath>
 #include <string>
 
-#include "media.h"
-#include "raster.h"
-#include "rng.h"
-#include "text.h"
+#include "tools/mediagen/media.h"
+#include "tools/mediagen/raster.h"
+#include "tools/mediagen/rng.h"
+#include "tools/mediagen/text.h"
 
 namespace mediagen {
 namespace {
@@ -23,169 +23,173 @@ const char* const kGroup = "SLIT SCAN SOCIETY";
 
 // How a line of text is decorated, painted back to front.
 struct TextStyle {
-    Shader fill;
-    Rgba outline{0, 0, 0, 0};
-    float outline_px = 0.0f;
-    Rgba glow{0, 0, 0, 0};
-    int glow_radius = 0;
-    Rgba shadow{0, 0, 0, 0};
-    int shadow_dx = 0, shadow_dy = 0;
+  Shader fill;
+  Rgba outline{0, 0, 0, 0};
+  float outlinePx = 0.0f;
+  Rgba glow{0, 0, 0, 0};
+  int glowRadius = 0;
+  Rgba shadow{0, 0, 0, 0};
+  int shadowDx = 0, shadowDy = 0;
 };
 
 // Draws a text mask centred on (cx, cy).
-void draw_text(Canvas& canvas, const Mask& text, float cx, float cy, const TextStyle& style) {
-    const int x = static_cast<int>(std::lround(cx - static_cast<float>(text.width) / 2.0f));
-    const int y = static_cast<int>(std::lround(cy - static_cast<float>(text.height) / 2.0f));
-    const int pad = static_cast<int>(std::ceil(style.outline_px)) + 1;
-    const Mask outer = style.outline_px > 0.0f ? dilate(text, style.outline_px, pad) : Mask();
-    if (style.glow.a > 0.0f) {
-        const Mask& base = style.outline_px > 0.0f ? outer : text;
-        const int base_pad = style.outline_px > 0.0f ? pad : 0;
-        const int gpad = style.glow_radius * 3;
-        const Mask g = blur(base, style.glow_radius, gpad);
-        canvas.paint(g, x - base_pad - gpad, y - base_pad - gpad, style.glow);
-    }
-    if (style.shadow.a > 0.0f) {
-        const Mask& base = style.outline_px > 0.0f ? outer : text;
-        const int base_pad = style.outline_px > 0.0f ? pad : 0;
-        canvas.paint(base, x - base_pad + style.shadow_dx, y - base_pad + style.shadow_dy, style.shadow);
-    }
-    if (style.outline_px > 0.0f) canvas.paint(outer, x - pad, y - pad, style.outline);
-    canvas.paint(text, x, y, style.fill);
+void drawText(Canvas& canvas, const Mask& text, float cx, float cy, const TextStyle& style) {
+  const int x = static_cast<int>(std::lround(cx - static_cast<float>(text.width) / 2.0f));
+  const int y = static_cast<int>(std::lround(cy - static_cast<float>(text.height) / 2.0f));
+  const int pad = static_cast<int>(std::ceil(style.outlinePx)) + 1;
+  const Mask outer = style.outlinePx > 0.0f ? dilate(text, style.outlinePx, pad) : Mask();
+  if (style.glow.a > 0.0f) {
+    const Mask& base = style.outlinePx > 0.0f ? outer : text;
+    const int basePad = style.outlinePx > 0.0f ? pad : 0;
+    const int gpad = style.glowRadius * 3;
+    const Mask g = blur(base, style.glowRadius, gpad);
+    canvas.paint(g, x - basePad - gpad, y - basePad - gpad, style.glow);
+  }
+  if (style.shadow.a > 0.0f) {
+    const Mask& base = style.outlinePx > 0.0f ? outer : text;
+    const int basePad = style.outlinePx > 0.0f ? pad : 0;
+    canvas.paint(base, x - basePad + style.shadowDx, y - basePad + style.shadowDy, style.shadow);
+  }
+  if (style.outlinePx > 0.0f) canvas.paint(outer, x - pad, y - pad, style.outline);
+  canvas.paint(text, x, y, style.fill);
 }
 
 // Vertical gradient over a text line's box, for chrome and gold letters.
-Shader vertical_ramp(float top, float bottom, std::vector<Rgba> stops) {
-    return [=](float, float y) {
-        const float t = clamp01((y - top) / (bottom - top)) * static_cast<float>(stops.size() - 1);
-        const size_t i = std::min(static_cast<size_t>(t), stops.size() - 2);
-        return mix(stops[i], stops[i + 1], t - static_cast<float>(i));
-    };
+Shader verticalRamp(float top, float bottom, std::vector<Rgba> stops) {
+  return [=](float, float y) {
+    const float t = clamp01((y - top) / (bottom - top)) * static_cast<float>(stops.size() - 1);
+    const size_t i = std::min(static_cast<size_t>(t), stops.size() - 2);
+    return mix(stops[i], stops[i + 1], t - static_cast<float>(i));
+  };
 }
 
 // Rotates (x, y) about (cx, cy) by -angle, i.e. into a shape's own frame.
 void unrotate(float& x, float& y, float cx, float cy, float angle) {
-    const float c = std::cos(angle), s = std::sin(angle);
-    const float dx = x - cx, dy = y - cy;
-    x = cx + dx * c + dy * s;
-    y = cy - dx * s + dy * c;
+  const float c = std::cos(angle), s = std::sin(angle);
+  const float dx = x - cx, dy = y - cy;
+  x = cx + dx * c + dy * s;
+  y = cy - dx * s + dy * c;
 }
 
 // Four-pointed twinkle used for decorative stars on the overlays.
-void draw_twinkle(Canvas& canvas, float cx, float cy, float size, const Rgba& c) {
-    const int r = static_cast<int>(std::ceil(size)) + 1;
-    for (int y = -r; y <= r; ++y)
-        for (int x = -r; x <= r; ++x) {
-            const float dx = std::fabs(static_cast<float>(x)), dy = std::fabs(static_cast<float>(y));
-            const float core = std::exp(-(dx * dx + dy * dy) / 1.5f);
-            const float arms = std::exp(-dx * dy * 1.2f) * clamp01(1.0f - std::max(dx, dy) / size);
-            canvas.blend(static_cast<int>(cx) + x, static_cast<int>(cy) + y, c, std::max(core, arms));
-        }
+void drawTwinkle(Canvas& canvas, float cx, float cy, float size, const Rgba& c) {
+  const int r = static_cast<int>(std::ceil(size)) + 1;
+  for (int y = -r; y <= r; ++y)
+    for (int x = -r; x <= r; ++x) {
+      const float dx = std::fabs(static_cast<float>(x)), dy = std::fabs(static_cast<float>(y));
+      const float core = std::exp(-(dx * dx + dy * dy) / 1.5f);
+      const float arms = std::exp(-dx * dy * 1.2f) * clamp01(1.0f - std::max(dx, dy) / size);
+      canvas.blend(static_cast<int>(cx) + x, static_cast<int>(cy) + y, c, std::max(core, arms));
+    }
 }
 
 // A 5x7 bitmap font covering the letters the overlays spell, emboldened by
 // doubling every stroke one column to the right; one column between letters.
-Mask pixel_text(const std::string& text) {
-    struct Glyph {
-        char ch;
-        const char* rows[7];
-    };
-    static const Glyph kGlyphs[] = {
-        {'O', {".###.", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."}},
-        {'L', {"#....", "#....", "#....", "#....", "#....", "#....", "#####"}},
-        {'D', {"####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."}},
-        {'S', {".####", "#....", "#....", ".###.", "....#", "....#", "####."}},
-        {'C', {".####", "#....", "#....", "#....", "#....", "#....", ".####"}},
-        {'H', {"#...#", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
-    };
-    Mask m(static_cast<int>(text.size()) * 7 - 1, 7);
-    for (size_t i = 0; i < text.size(); ++i)
-        for (const Glyph& g : kGlyphs)
-            if (g.ch == text[i])
-                for (int y = 0; y < 7; ++y)
-                    for (int x = 0; x < 5; ++x)
-                        if (g.rows[y][x] == '#') {
-                            m.ref(static_cast<int>(i) * 7 + x, y) = 1.0f;
-                            m.ref(static_cast<int>(i) * 7 + x + 1, y) = 1.0f;
-                        }
-    return m;
+Mask pixelText(const std::string& text) {
+  struct Glyph {
+    char ch;
+    const char* rows[7];
+  };
+  static const Glyph kGlyphs[] = {
+      {'O', {".###.", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."}},
+      {'L', {"#....", "#....", "#....", "#....", "#....", "#....", "#####"}},
+      {'D', {"####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."}},
+      {'S', {".####", "#....", "#....", ".###.", "....#", "....#", "####."}},
+      {'C', {".####", "#....", "#....", "#....", "#....", "#....", ".####"}},
+      {'H', {"#...#", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
+  };
+  Mask m(static_cast<int>(text.size()) * 7 - 1, 7);
+  for (size_t i = 0; i < text.size(); ++i)
+    for (const Glyph& g : kGlyphs)
+      if (g.ch == text[i])
+        for (int y = 0; y < 7; ++y)
+          for (int x = 0; x < 5; ++x)
+            if (g.rows[y][x] == '#') {
+              m.ref(static_cast<int>(i) * 7 + x, y) = 1.0f;
+              m.ref(static_cast<int>(i) * 7 + x + 1, y) = 1.0f;
+            }
+  return m;
 }
 
 }  // namespace
 
 // ---- title --------------------------------------------------------------------
 
-Image make_logo() {
-    Canvas canvas(kW, kH);
-    const float horizon = 62.0f;
-    const float sun_x = kW / 2.0f, sun_y = horizon - 2.0f, sun_r = 46.0f;
-    Rng rng(0x1060ull);
-    // Sky: indigo to magenta towards the horizon, with a sun whose lower half
-    // is cut by widening gaps; below, a perspective grid floor.
-    canvas.shade([&](float x, float y) {
-        if (y < horizon) {
-            const float t = y / horizon;
-            Rgba sky = mix(rgb255(8, 6, 34), rgb255(120, 24, 92), t * t);
-            const float d = std::hypot(x - sun_x, y - sun_y);
-            if (d < sun_r) {
-                const float band = (y - (sun_y - sun_r * 0.2f)) / (sun_r * 0.8f);
-                const bool gap = band > 0.0f && std::fmod(y, 7.0f) < 1.0f + band * 4.0f;
-                if (!gap) {
-                    const Rgba sun = mix(rgb255(255, 236, 120), rgb255(255, 60, 130), clamp01((y - (sun_y - sun_r)) / sun_r));
-                    sky = mix(sky, sun, clamp01(sun_r - d));
-                }
-            }
-            // Halo around the sun.
-            sky = mix(sky, rgb255(255, 90, 150), 0.35f * std::exp(-std::max(0.0f, d - sun_r) / 60.0f));
-            return sky;
+Image makeLogo() {
+  Canvas canvas(kW, kH);
+  const float horizon = 62.0f;
+  const float sunX = kW / 2.0f, sunY = horizon - 2.0f, sunR = 46.0f;
+  Rng rng(0x1060ull);
+  // Sky: indigo to magenta towards the horizon, with a sun whose lower half
+  // is cut by widening gaps; below, a perspective grid floor.
+  canvas.shade([&](float x, float y) {
+    if (y < horizon) {
+      const float t = y / horizon;
+      Rgba sky = mix(rgb255(8, 6, 34), rgb255(120, 24, 92), t * t);
+      const float d = std::hypot(x - sunX, y - sunY);
+      if (d < sunR) {
+        const float band = (y - (sunY - sunR * 0.2f)) / (sunR * 0.8f);
+        const bool gap = band > 0.0f && std::fmod(y, 7.0f) < 1.0f + band * 4.0f;
+        if (!gap) {
+          const Rgba sun =
+              mix(rgb255(255, 236, 120), rgb255(255, 60, 130), clamp01((y - (sunY - sunR)) / sunR));
+          sky = mix(sky, sun, clamp01(sunR - d));
         }
-        const float depth = (y - horizon) / (kH - horizon);  // 0 at horizon, 1 at bottom
-        const float z = 1.0f / std::max(depth, 0.02f);
-        const float gx = (x - sun_x) * z / 60.0f;
-        const float line_x = std::fabs(gx - std::round(gx)) / (z * 0.02f + 0.04f);
-        const float line_z = std::fabs(z * 2.0f - std::round(z * 2.0f)) / (z * 0.08f + 0.02f);
-        const float line = std::max(clamp01(1.0f - line_x), clamp01(1.0f - line_z)) * clamp01(depth * 4.0f);
-        const Rgba floor = mix(rgb255(20, 4, 40), rgb255(8, 2, 20), depth);
-        return mix(floor, rgb255(255, 60, 200), line);
-    });
-    for (int i = 0; i < 70; ++i) {
-        const float x = rng.uniform(0.0f, kW), y = rng.uniform(0.0f, horizon - 20.0f);
-        if (std::fabs(x - sun_x) < 300.0f) continue;  // keep the title area calm
-        canvas.fill_circle(x, y, rng.uniform(0.4f, 1.1f), rgb255(255, 255, 255, rng.uniform(0.4f, 1.0f)));
+      }
+      // Halo around the sun.
+      sky = mix(sky, rgb255(255, 90, 150), 0.35f * std::exp(-std::max(0.0f, d - sunR) / 60.0f));
+      return sky;
     }
+    const float depth = (y - horizon) / (kH - horizon);  // 0 at horizon, 1 at bottom
+    const float z = 1.0f / std::max(depth, 0.02f);
+    const float gx = (x - sunX) * z / 60.0f;
+    const float lineX = std::fabs(gx - std::round(gx)) / (z * 0.02f + 0.04f);
+    const float lineZ = std::fabs(z * 2.0f - std::round(z * 2.0f)) / (z * 0.08f + 0.02f);
+    const float line =
+        std::max(clamp01(1.0f - lineX), clamp01(1.0f - lineZ)) * clamp01(depth * 4.0f);
+    const Rgba floor = mix(rgb255(20, 4, 40), rgb255(8, 2, 20), depth);
+    return mix(floor, rgb255(255, 60, 200), line);
+  });
+  for (int i = 0; i < 70; ++i) {
+    const float x = rng.uniform(0.0f, kW), y = rng.uniform(0.0f, horizon - 20.0f);
+    if (std::fabs(x - sunX) < 300.0f) continue;  // keep the title area calm
+    canvas.fillCircle(x, y, rng.uniform(0.4f, 1.1f),
+                      rgb255(255, 255, 255, rng.uniform(0.4f, 1.0f)));
+  }
 
-    // Chrome title: sky-blue top, dark horizon line, gold bottom.
-    const Mask title = font("DejaVuSans-Bold.ttf").render(kTitle, 58, 2);
-    const float ty = kH / 2.0f - 2.0f;
-    const float top = ty - static_cast<float>(title.height) / 2.0f, bottom = top + static_cast<float>(title.height);
-    TextStyle chrome;
-    chrome.fill = vertical_ramp(top + 6, bottom - 8,
-                                {rgb255(255, 255, 255), rgb255(140, 200, 255), rgb255(30, 40, 110),
-                                 rgb255(255, 220, 120), rgb255(255, 150, 40)});
-    chrome.outline = rgb255(10, 0, 30);
-    chrome.outline_px = 2.5f;
-    chrome.glow = rgb255(255, 80, 200, 0.9f);
-    chrome.glow_radius = 4;
-    draw_text(canvas, title, kW / 2.0f, ty, chrome);
+  // Chrome title: sky-blue top, dark horizon line, gold bottom.
+  const Mask title = font("DejaVuSans-Bold.ttf").render(kTitle, 58, 2);
+  const float ty = kH / 2.0f - 2.0f;
+  const float top = ty - static_cast<float>(title.height) / 2.0f,
+              bottom = top + static_cast<float>(title.height);
+  TextStyle chrome;
+  chrome.fill = verticalRamp(top + 6, bottom - 8,
+                             {rgb255(255, 255, 255), rgb255(140, 200, 255), rgb255(30, 40, 110),
+                              rgb255(255, 220, 120), rgb255(255, 150, 40)});
+  chrome.outline = rgb255(10, 0, 30);
+  chrome.outlinePx = 2.5f;
+  chrome.glow = rgb255(255, 80, 200, 0.9f);
+  chrome.glowRadius = 4;
+  drawText(canvas, title, kW / 2.0f, ty, chrome);
 
-    // Side captions in the free space left and right of the title.
-    TextStyle caption;
-    caption.fill = [](float, float) { return rgb255(255, 240, 250); };
-    caption.outline = rgb255(20, 0, 40, 0.9f);
-    caption.outline_px = 1.5f;
-    const Font& sans = font("DejaVuSans-Bold.ttf");
-    // Each caption gets the space between the window edge and the title.
-    const float side_w = (kW - static_cast<float>(title.width)) / 2.0f - 24.0f;
-    const float left_x = 8.0f + side_w / 2.0f, right_x = kW - left_x;
-    const int max_w = static_cast<int>(side_w);
-    auto caption_line = [&](const char* text, int size, float x, float y) {
-        draw_text(canvas, sans.render(text, sans.fit(text, max_w, size, 1), 1), x, y, caption);
-    };
-    caption_line(kGroup, 18, left_x, 30.0f);
-    caption_line("presents", 16, left_x, 54.0f);
-    caption_line("a 960 x 89 production", 18, right_x, 30.0f);
-    caption_line("in one thin stripe", 16, right_x, 54.0f);
-    return canvas.to_image(false);
+  // Side captions in the free space left and right of the title.
+  TextStyle caption;
+  caption.fill = [](float, float) { return rgb255(255, 240, 250); };
+  caption.outline = rgb255(20, 0, 40, 0.9f);
+  caption.outlinePx = 1.5f;
+  const Font& sans = font("DejaVuSans-Bold.ttf");
+  // Each caption gets the space between the window edge and the title.
+  const float sideW = (kW - static_cast<float>(title.width)) / 2.0f - 24.0f;
+  const float leftX = 8.0f + sideW / 2.0f, rightX = kW - leftX;
+  const int maxW = static_cast<int>(sideW);
+  auto captionLine = [&](const char* text, int size, float x, float y) {
+    drawText(canvas, sans.render(text, sans.fit(text, maxW, size, 1), 1), x, y, caption);
+  };
+  captionLine(kGroup, 18, leftX, 30.0f);
+  captionLine("presents", 16, leftX, 54.0f);
+  captionLine("a 960 x 89 production", 18, rightX, 30.0f);
+  captionLine("in one thin stripe", 16, rightX, 54.0f);
+  return canvas.toImage(false);
 }
 
 // ---- closing crash screen -----------------------------------------------------
@@ -196,28 +200,29 @@ constexpr float kFrameWidth = 6.0f;
 const Rgba kAlarmRed = rgb255(255, 36, 20);
 }  // namespace
 
-Image make_guru_text() {
-    Canvas canvas(kW, kH);
-    canvas.fill_rect(0, 0, kW, kH, rgb255(0, 0, 0));
-    const Font& mono = font("DejaVuSansMono-Bold.ttf");
-    TextStyle red;
-    red.fill = [](float, float) { return kAlarmRed; };
-    draw_text(canvas, mono.render("SYSTEM HALTED - the demo ran out of time.", 22), kW / 2.0f, 31.0f, red);
-    draw_text(canvas, mono.render("Error #0000130.00   Reboot the audience to continue.", 22), kW / 2.0f, 58.0f,
-              red);
-    return canvas.to_image(false);
+Image makeGuruText() {
+  Canvas canvas(kW, kH);
+  canvas.fillRect(0, 0, kW, kH, rgb255(0, 0, 0));
+  const Font& mono = font("DejaVuSansMono-Bold.ttf");
+  TextStyle red;
+  red.fill = [](float, float) { return kAlarmRed; };
+  drawText(canvas, mono.render("SYSTEM HALTED - the demo ran out of time.", 22), kW / 2.0f, 31.0f,
+           red);
+  drawText(canvas, mono.render("Error #0000130.00   Reboot the audience to continue.", 22),
+           kW / 2.0f, 58.0f, red);
+  return canvas.toImage(false);
 }
 
-Image make_guru_rect() {
-    // Same size as the text picture and drawn with the same layout constants,
-    // so the frame sits exactly around the text when both are stretched.
-    Canvas canvas(kW, kH);
-    const float o = kFrameInset, w = kFrameWidth;
-    canvas.fill_rect(o, o, kW - o, o + w, kAlarmRed);                 // top
-    canvas.fill_rect(o, kH - o - w, kW - o, kH - o, kAlarmRed);       // bottom
-    canvas.fill_rect(o, o + w, o + w, kH - o - w, kAlarmRed);         // left
-    canvas.fill_rect(kW - o - w, o + w, kW - o, kH - o - w, kAlarmRed);  // right
-    return canvas.to_image(true);
+Image makeGuruRect() {
+  // Same size as the text picture and drawn with the same layout constants,
+  // so the frame sits exactly around the text when both are stretched.
+  Canvas canvas(kW, kH);
+  const float o = kFrameInset, w = kFrameWidth;
+  canvas.fillRect(o, o, kW - o, o + w, kAlarmRed);                    // top
+  canvas.fillRect(o, kH - o - w, kW - o, kH - o, kAlarmRed);          // bottom
+  canvas.fillRect(o, o + w, o + w, kH - o - w, kAlarmRed);            // left
+  canvas.fillRect(kW - o - w, o + w, kW - o, kH - o - w, kAlarmRed);  // right
+  return canvas.toImage(true);
 }
 
 // ---- end card: a pillared hall, ray cast -------------------------------------
@@ -226,360 +231,377 @@ namespace {
 
 // A long low hall seen down its axis: checkered floor, lit ceiling, two rows
 // of columns and a bright doorway at the far end behind the closing title.
-Rgba trace_hall(float px, float py) {
-    const float tan_half = 1.45f;
-    const float u = (px - kW / 2.0f) / (kW / 2.0f) * tan_half;
-    const float v = (kH / 2.0f - py) / (kW / 2.0f) * tan_half;
-    const float half_h = 0.42f, half_w = 4.0f, far_z = 46.0f;
-    const float spacing = 2.5f, col_x = 2.6f, col_r = 0.28f;
+Rgba traceHall(float px, float py) {
+  const float tanHalf = 1.45f;
+  const float u = (px - kW / 2.0f) / (kW / 2.0f) * tanHalf;
+  const float v = (kH / 2.0f - py) / (kW / 2.0f) * tanHalf;
+  const float halfH = 0.42f, halfW = 4.0f, farZ = 46.0f;
+  const float spacing = 2.5f, colX = 2.6f, colR = 0.28f;
 
-    float t = far_z;
-    int what = 0;  // 0 back wall, 1 floor, 2 ceiling, 3 side wall, 4 column
-    float nx = 0.0f, nz = 0.0f;
-    if (v < 0.0f && -half_h / v < t) t = -half_h / v, what = 1;
-    if (v > 0.0f && half_h / v < t) t = half_h / v, what = 2;
-    if (std::fabs(u) > 1e-6f && half_w / std::fabs(u) < t) t = half_w / std::fabs(u), what = 3;
-    // Columns: ray (u, 1) against circles of radius col_r in the x-z plane.
-    for (int side = -1; side <= 1; side += 2)
-        for (int i = 1; static_cast<float>(i) * spacing < far_z; ++i) {
-            const float cx = col_x * static_cast<float>(side), cz = static_cast<float>(i) * spacing;
-            const float a = u * u + 1.0f, b = u * cx + cz, c = cx * cx + cz * cz - col_r * col_r;
-            const float disc = b * b - a * c;
-            if (disc < 0.0f) continue;
-            const float hit = (b - std::sqrt(disc)) / a;
-            if (hit > 0.0f && hit < t) {
-                t = hit;
-                what = 4;
-                nx = (hit * u - cx) / col_r;
-                nz = (hit - cz) / col_r;
-            }
-        }
-    const float hx = t * u, hy = t * v, hz = t;
-    Rgba c;
-    switch (what) {
-        case 1: {  // marble checkerboard lit by pools under the ceiling lamps
-            const bool dark = (static_cast<int>(std::floor(hx * 1.2f)) + static_cast<int>(std::floor(hz * 1.2f))) & 1;
-            c = dark ? rgb255(40, 30, 36) : rgb255(200, 186, 170);
-            const float pool = 0.55f + 0.45f * std::cos(hz / spacing * 2.0f * kPi);
-            c = mix(rgb255(0, 0, 0), c, 0.45f + 0.55f * pool);
-            break;
-        }
-        case 2: {  // dark coffered ceiling with glowing lamp strips
-            const float lamp = std::exp(-std::pow((std::fmod(hz, spacing) - spacing / 2.0f) * 6.0f, 2.0f));
-            c = mix(rgb255(30, 20, 26), rgb255(255, 230, 180), lamp * (std::fabs(hx) < 2.2f ? 1.0f : 0.2f));
-            break;
-        }
-        case 3: {  // red wall with vertical panels
-            const float panel = std::fabs(std::fmod(hz, spacing) - spacing / 2.0f) < 0.9f ? 1.0f : 0.7f;
-            c = mix(rgb255(60, 8, 14), rgb255(150, 30, 36), panel * (0.6f + 0.4f * (hy / half_h * 0.5f + 0.5f)));
-            break;
-        }
-        case 4: {  // stone columns lit from the hall's centre line
-            const float lx = hx > 0.0f ? -0.8f : 0.8f;
-            const float lambert = std::max(0.0f, nx * lx + nz * -0.6f);
-            c = mix(rgb255(50, 44, 40), rgb255(240, 226, 200), 0.2f + 0.8f * lambert);
-            break;
-        }
-        default: {  // bright doorway at the end
-            const bool door = std::fabs(hx) < 1.2f;
-            c = door ? rgb255(255, 244, 210) : rgb255(90, 40, 40);
-            break;
-        }
+  float t = farZ;
+  int what = 0;  // 0 back wall, 1 floor, 2 ceiling, 3 side wall, 4 column
+  float nx = 0.0f, nz = 0.0f;
+  if (v < 0.0f && -halfH / v < t) t = -halfH / v, what = 1;
+  if (v > 0.0f && halfH / v < t) t = halfH / v, what = 2;
+  if (std::fabs(u) > 1e-6f && halfW / std::fabs(u) < t) t = halfW / std::fabs(u), what = 3;
+  // Columns: ray (u, 1) against circles of radius colR in the x-z plane.
+  for (int side = -1; side <= 1; side += 2)
+    for (int i = 1; static_cast<float>(i) * spacing < farZ; ++i) {
+      const float cx = colX * static_cast<float>(side), cz = static_cast<float>(i) * spacing;
+      const float a = u * u + 1.0f, b = u * cx + cz, c = cx * cx + cz * cz - colR * colR;
+      const float disc = b * b - a * c;
+      if (disc < 0.0f) continue;
+      const float hit = (b - std::sqrt(disc)) / a;
+      if (hit > 0.0f && hit < t) {
+        t = hit;
+        what = 4;
+        nx = (hit * u - cx) / colR;
+        nz = (hit - cz) / colR;
+      }
     }
-    // Warm haze with distance makes the hall read as deep.
-    const float fog = 1.0f - std::exp(-hz / 18.0f);
-    return mix(c, rgb255(255, 200, 150), fog * 0.85f);
+  const float hx = t * u, hy = t * v, hz = t;
+  Rgba c;
+  switch (what) {
+    case 1: {  // marble checkerboard lit by pools under the ceiling lamps
+      const bool dark =
+          (static_cast<int>(std::floor(hx * 1.2f)) + static_cast<int>(std::floor(hz * 1.2f))) & 1;
+      c = dark ? rgb255(40, 30, 36) : rgb255(200, 186, 170);
+      const float pool = 0.55f + 0.45f * std::cos(hz / spacing * 2.0f * kPi);
+      c = mix(rgb255(0, 0, 0), c, 0.45f + 0.55f * pool);
+      break;
+    }
+    case 2: {  // dark coffered ceiling with glowing lamp strips
+      const float lamp =
+          std::exp(-std::pow((std::fmod(hz, spacing) - spacing / 2.0f) * 6.0f, 2.0f));
+      c = mix(rgb255(30, 20, 26), rgb255(255, 230, 180),
+              lamp * (std::fabs(hx) < 2.2f ? 1.0f : 0.2f));
+      break;
+    }
+    case 3: {  // red wall with vertical panels
+      const float panel = std::fabs(std::fmod(hz, spacing) - spacing / 2.0f) < 0.9f ? 1.0f : 0.7f;
+      c = mix(rgb255(60, 8, 14), rgb255(150, 30, 36),
+              panel * (0.6f + 0.4f * (hy / halfH * 0.5f + 0.5f)));
+      break;
+    }
+    case 4: {  // stone columns lit from the hall's centre line
+      const float lx = hx > 0.0f ? -0.8f : 0.8f;
+      const float lambert = std::max(0.0f, nx * lx + nz * -0.6f);
+      c = mix(rgb255(50, 44, 40), rgb255(240, 226, 200), 0.2f + 0.8f * lambert);
+      break;
+    }
+    default: {  // bright doorway at the end
+      const bool door = std::fabs(hx) < 1.2f;
+      c = door ? rgb255(255, 244, 210) : rgb255(90, 40, 40);
+      break;
+    }
+  }
+  // Warm haze with distance makes the hall read as deep.
+  const float fog = 1.0f - std::exp(-hz / 18.0f);
+  return mix(c, rgb255(255, 200, 150), fog * 0.85f);
 }
 
 }  // namespace
 
-Image make_end_card() {
-    Canvas canvas(kW, kH);
-    canvas.shade_supersampled(2, trace_hall);
+Image makeEndCard() {
+  Canvas canvas(kW, kH);
+  canvas.shadeSupersampled(2, traceHall);
 
-    const Font& serif = font("DejaVuSerif-Bold.ttf");
-    const Mask title = serif.render("THE END", 62, 4);
-    const float top = kH / 2.0f - static_cast<float>(title.height) / 2.0f;
-    TextStyle gold;
-    gold.fill = vertical_ramp(top + 8, top + static_cast<float>(title.height) - 10,
-                              {rgb255(255, 250, 220), rgb255(255, 200, 60), rgb255(170, 90, 10)});
-    gold.outline = rgb255(30, 10, 0);
-    gold.outline_px = 2.5f;
-    gold.glow = rgb255(0, 0, 0, 0.8f);
-    gold.glow_radius = 5;
-    draw_text(canvas, title, kW / 2.0f, kH / 2.0f, gold);
+  const Font& serif = font("DejaVuSerif-Bold.ttf");
+  const Mask title = serif.render("THE END", 62, 4);
+  const float top = kH / 2.0f - static_cast<float>(title.height) / 2.0f;
+  TextStyle gold;
+  gold.fill = verticalRamp(top + 8, top + static_cast<float>(title.height) - 10,
+                           {rgb255(255, 250, 220), rgb255(255, 200, 60), rgb255(170, 90, 10)});
+  gold.outline = rgb255(30, 10, 0);
+  gold.outlinePx = 2.5f;
+  gold.glow = rgb255(0, 0, 0, 0.8f);
+  gold.glowRadius = 5;
+  drawText(canvas, title, kW / 2.0f, kH / 2.0f, gold);
 
-    TextStyle caption;
-    caption.fill = [](float, float) { return rgb255(255, 250, 240); };
-    caption.outline = rgb255(20, 0, 0, 0.95f);
-    caption.outline_px = 2.0f;
-    const Font& sans = font("DejaVuSans-Bold.ttf");
-    draw_text(canvas, sans.render("thanks for watching", 20), 150.0f, kH / 2.0f, caption);
-    draw_text(canvas, sans.render(std::string(kTitle) + " / " + kGroup, 14), kW - 150.0f, kH / 2.0f, caption);
-    return canvas.to_image(false);
+  TextStyle caption;
+  caption.fill = [](float, float) { return rgb255(255, 250, 240); };
+  caption.outline = rgb255(20, 0, 0, 0.95f);
+  caption.outlinePx = 2.0f;
+  const Font& sans = font("DejaVuSans-Bold.ttf");
+  drawText(canvas, sans.render("thanks for watching", 20), 150.0f, kH / 2.0f, caption);
+  drawText(canvas, sans.render(std::string(kTitle) + " / " + kGroup, 14), kW - 150.0f, kH / 2.0f,
+           caption);
+  return canvas.toImage(false);
 }
 
 // ---- overlays -----------------------------------------------------------------
 
-Image make_oldschool() {
-    Canvas canvas(kW, kH);
+Image makeOldschool() {
+  Canvas canvas(kW, kH);
 
-    // Three copper rasterbars crossing behind the lettering, fading at the ends.
-    const float bars[] = {24.0f, 44.0f, 64.0f};
-    const Rgba bar_colours[] = {rgb255(255, 60, 60), rgb255(80, 255, 120), rgb255(80, 140, 255)};
-    for (int i = 0; i < 3; ++i) {
-        const float cy = bars[i];
-        const Rgba base = bar_colours[i];
-        canvas.fill_shape(120, cy - 6, kW - 120, cy + 6, [=](float, float y) { return std::fabs(y - cy) - 5.0f; },
-                          [=](float x, float y) {
-                              // Bright in the middle row, dark at the rims: a
-                              // cylinder lit from the front.
-                              const float shine = std::cos((y - cy) / 5.5f * kPi / 2.0f);
-                              Rgba c = mix(mix(rgb255(0, 0, 0), base, shine), rgb255(255, 255, 255),
-                                           std::pow(shine, 8.0f) * 0.7f);
-                              c.a = smoothstep(120.0f, 220.0f, x) * (1.0f - smoothstep(kW - 220.0f, kW - 120.0f, x));
-                              return c;
-                          });
-    }
+  // Three copper rasterbars crossing behind the lettering, fading at the ends.
+  const float bars[] = {24.0f, 44.0f, 64.0f};
+  const Rgba barColours[] = {rgb255(255, 60, 60), rgb255(80, 255, 120), rgb255(80, 140, 255)};
+  for (int i = 0; i < 3; ++i) {
+    const float cy = bars[i];
+    const Rgba base = barColours[i];
+    canvas.fillShape(
+        120, cy - 6, kW - 120, cy + 6, [=](float, float y) { return std::fabs(y - cy) - 5.0f; },
+        [=](float x, float y) {
+          // Bright in the middle row, dark at the rims: a
+          // cylinder lit from the front.
+          const float shine = std::cos((y - cy) / 5.5f * kPi / 2.0f);
+          Rgba c = mix(mix(rgb255(0, 0, 0), base, shine), rgb255(255, 255, 255),
+                       std::pow(shine, 8.0f) * 0.7f);
+          c.a = smoothstep(120.0f, 220.0f, x) * (1.0f - smoothstep(kW - 220.0f, kW - 120.0f, x));
+          return c;
+        });
+  }
 
-    // Chunky lettering from a 5x7 bitmap font blown up 8x, each big pixel
-    // bevelled like an old bitmap font.
-    const int scale = 8, cell_w = 7;  // big pixels 7 wide, 8 tall
-    const Mask small = pixel_text("OLDSCHOOL");
-    const Mask big = scale_nearest(small, cell_w, scale);
-    const int x0 = (kW - big.width) / 2, y0 = (kH - big.height) / 2;
-    canvas.paint(big, x0 + cell_w, y0 + scale / 2, rgb255(0, 0, 0, 0.75f));  // drop shadow
-    const Rgba copper[] = {rgb255(120, 220, 255), rgb255(255, 255, 255), rgb255(255, 230, 90),
-                           rgb255(255, 150, 40), rgb255(230, 60, 40), rgb255(160, 30, 120)};
-    canvas.paint(big, x0, y0, [&](float x, float y) {
-        const int row = static_cast<int>(y - static_cast<float>(y0)) / scale;
-        const float fx = std::fmod(x - static_cast<float>(x0), static_cast<float>(cell_w));
-        const float fy = std::fmod(y - static_cast<float>(y0), static_cast<float>(scale));
-        const float t = static_cast<float>(row) / static_cast<float>(std::max(1, small.height - 1)) * 5.0f;
-        const int i = std::min(static_cast<int>(t), 4);
-        Rgba c = mix(copper[i], copper[i + 1], t - static_cast<float>(i));
-        if (fx < 1.0f || fy < 1.0f) c = mix(c, rgb255(255, 255, 255), 0.45f);          // lit edge
-        if (fx >= cell_w - 1.0f || fy >= scale - 1.0f) c = mix(c, rgb255(0, 0, 0), 0.4f);  // shaded edge
-        return c;
-    });
+  // Chunky lettering from a 5x7 bitmap font blown up 8x, each big pixel
+  // bevelled like an old bitmap font.
+  const int scale = 8, cellW = 7;  // big pixels 7 wide, 8 tall
+  const Mask small = pixelText("OLDSCHOOL");
+  const Mask big = scaleNearest(small, cellW, scale);
+  const int x0 = (kW - big.width) / 2, y0 = (kH - big.height) / 2;
+  canvas.paint(big, x0 + cellW, y0 + scale / 2, rgb255(0, 0, 0, 0.75f));  // drop shadow
+  const Rgba copper[] = {rgb255(120, 220, 255), rgb255(255, 255, 255), rgb255(255, 230, 90),
+                         rgb255(255, 150, 40),  rgb255(230, 60, 40),   rgb255(160, 30, 120)};
+  canvas.paint(big, x0, y0, [&](float x, float y) {
+    const int row = static_cast<int>(y - static_cast<float>(y0)) / scale;
+    const float fx = std::fmod(x - static_cast<float>(x0), static_cast<float>(cellW));
+    const float fy = std::fmod(y - static_cast<float>(y0), static_cast<float>(scale));
+    const float t =
+        static_cast<float>(row) / static_cast<float>(std::max(1, small.height - 1)) * 5.0f;
+    const int i = std::min(static_cast<int>(t), 4);
+    Rgba c = mix(copper[i], copper[i + 1], t - static_cast<float>(i));
+    if (fx < 1.0f || fy < 1.0f) c = mix(c, rgb255(255, 255, 255), 0.45f);             // lit edge
+    if (fx >= cellW - 1.0f || fy >= scale - 1.0f) c = mix(c, rgb255(0, 0, 0), 0.4f);  // shaded edge
+    return c;
+  });
 
-    // A pixel-art floppy disk at each end.
-    static const char* const kFloppy[16] = {
-        "KKKKKKKKKKKKKKK.", "KKKSSSSSSSSSKKKK", "KKKSSSKKSSSSKKKK", "KKKSSSKKSSSSKKKK",
-        "KKKSSSKKSSSSKKKK", "KKKSSSSSSSSSKKKK", "KKKKKKKKKKKKKKKK", "KKLLLLLLLLLLLLKK",
-        "KKLBBBBBBBBBBLKK", "KKLLLLLLLLLLLLKK", "KKLBBBBBBBLLLLKK", "KKLLLLLLLLLLLLKK",
-        "KKLBBBBBBBBBLLKK", "KKLLLLLLLLLLLLKK", "KKLLLLLLLLLLLLKK", "KKKKKKKKKKKKKKKK"};
-    const int cell = 4;
-    for (const int fx0 : {40, kW - 40 - 16 * cell}) {
-        const int fy0 = (kH - 16 * cell) / 2;
-        for (int r = 0; r < 16; ++r)
-            for (int c = 0; c < 16; ++c) {
-                Rgba col;
-                switch (kFloppy[r][c]) {
-                    case 'K': col = rgb255(40, 60, 140); break;
-                    case 'S': col = rgb255(190, 196, 210); break;
-                    case 'L': col = rgb255(250, 250, 240); break;
-                    case 'B': col = rgb255(60, 80, 200); break;
-                    default: continue;
-                }
-                canvas.fill_rect(static_cast<float>(fx0 + c * cell), static_cast<float>(fy0 + r * cell),
-                                 static_cast<float>(fx0 + (c + 1) * cell), static_cast<float>(fy0 + (r + 1) * cell),
-                                 col);
-            }
-    }
-    return canvas.to_image(true);
+  // A pixel-art floppy disk at each end.
+  static const char* const kFloppy[16] = {
+      "KKKKKKKKKKKKKKK.", "KKKSSSSSSSSSKKKK", "KKKSSSKKSSSSKKKK", "KKKSSSKKSSSSKKKK",
+      "KKKSSSKKSSSSKKKK", "KKKSSSSSSSSSKKKK", "KKKKKKKKKKKKKKKK", "KKLLLLLLLLLLLLKK",
+      "KKLBBBBBBBBBBLKK", "KKLLLLLLLLLLLLKK", "KKLBBBBBBBLLLLKK", "KKLLLLLLLLLLLLKK",
+      "KKLBBBBBBBBBLLKK", "KKLLLLLLLLLLLLKK", "KKLLLLLLLLLLLLKK", "KKKKKKKKKKKKKKKK"};
+  const int cell = 4;
+  for (const int fx0 : {40, kW - 40 - 16 * cell}) {
+    const int fy0 = (kH - 16 * cell) / 2;
+    for (int r = 0; r < 16; ++r)
+      for (int c = 0; c < 16; ++c) {
+        Rgba col;
+        switch (kFloppy[r][c]) {
+          case 'K': col = rgb255(40, 60, 140); break;
+          case 'S': col = rgb255(190, 196, 210); break;
+          case 'L': col = rgb255(250, 250, 240); break;
+          case 'B': col = rgb255(60, 80, 200); break;
+          default: continue;
+        }
+        canvas.fillRect(static_cast<float>(fx0 + c * cell), static_cast<float>(fy0 + r * cell),
+                        static_cast<float>(fx0 + (c + 1) * cell),
+                        static_cast<float>(fy0 + (r + 1) * cell), col);
+      }
+  }
+  return canvas.toImage(true);
 }
 
-Image make_space() {
-    Canvas canvas(kW, kH);
-    Rng rng(0x5BACEull);
-    for (int i = 0; i < 45; ++i)
-        draw_twinkle(canvas, rng.uniform(10.0f, kW - 10.0f), rng.uniform(6.0f, kH - 6.0f), rng.uniform(2.0f, 6.0f),
-                     rgb255(230, 240, 255, rng.uniform(0.5f, 1.0f)));
+Image makeSpace() {
+  Canvas canvas(kW, kH);
+  Rng rng(0x5BACEull);
+  for (int i = 0; i < 45; ++i)
+    drawTwinkle(canvas, rng.uniform(10.0f, kW - 10.0f), rng.uniform(6.0f, kH - 6.0f),
+                rng.uniform(2.0f, 6.0f), rgb255(230, 240, 255, rng.uniform(0.5f, 1.0f)));
 
-    // Ringed planet. The ring is an ellipse band tilted by `tilt`; its far
-    // half is drawn before the planet and its near half after.
-    const float pcx = 170.0f, pcy = 45.0f, pr = 30.0f, tilt = -0.22f;
-    auto ring_sdf = [=](float x, float y) {
-        unrotate(x, y, pcx, pcy, tilt);
-        const float e = std::hypot((x - pcx) / (pr * 2.3f), (y - pcy) / (pr * 0.42f));
-        // Band between 0.62 and 1.0 of the outer ellipse, with a dark gap.
-        const float band = std::fabs(e - 0.81f) - 0.19f;
-        return band * pr * 0.9f;
-    };
-    auto ring_colour = [=](float x, float y) {
-        unrotate(x, y, pcx, pcy, tilt);
-        const float e = std::hypot((x - pcx) / (pr * 2.3f), (y - pcy) / (pr * 0.42f));
-        Rgba c = mix(rgb255(250, 220, 160), rgb255(190, 140, 90), std::fabs(std::sin(e * 40.0f)));
-        if (std::fabs(e - 0.84f) < 0.025f) c.a = 0.15f;  // the gap between rings
-        return c;
-    };
-    auto far_half = [=](float x, float y) {
-        unrotate(x, y, pcx, pcy, tilt);
-        return y < pcy;
-    };
-    const float box = pr * 2.6f;
-    canvas.fill_shape(pcx - box, pcy - box, pcx + box, pcy + box,
-                      [&](float x, float y) { return far_half(x, y) ? ring_sdf(x, y) : 1.0f; }, ring_colour);
-    canvas.fill_shape(pcx - pr - 1, pcy - pr - 1, pcx + pr + 1, pcy + pr + 1,
-                      [=](float x, float y) { return sd_circle(x, y, pcx, pcy, pr); },
-                      [=](float x, float y) {
-                          // Banded gas giant, lit from the upper left.
-                          const float nx = (x - pcx) / pr, ny = (y - pcy) / pr;
-                          const float nz = std::sqrt(std::max(0.0f, 1.0f - nx * nx - ny * ny));
-                          const float light = std::max(0.0f, -0.55f * nx - 0.45f * ny + 0.7f * nz);
-                          const float bands = 0.5f + 0.5f * std::sin(ny * 11.0f + std::sin(nx * 3.0f) * 0.8f);
-                          const Rgba base = mix(rgb255(230, 150, 80), rgb255(250, 220, 170), bands);
-                          return mix(rgb255(20, 10, 30), base, 0.15f + 0.85f * light);
-                      });
-    canvas.fill_shape(pcx - box, pcy - box, pcx + box, pcy + box,
-                      [&](float x, float y) { return far_half(x, y) ? 1.0f : ring_sdf(x, y); }, ring_colour);
-    // A small moon.
-    canvas.fill_circle(262.0f, 18.0f, 7.0f, rgb255(200, 200, 215));
-    canvas.fill_circle(259.0f, 16.0f, 2.0f, rgb255(150, 150, 170));
+  // Ringed planet. The ring is an ellipse band tilted by `tilt`; its far
+  // half is drawn before the planet and its near half after.
+  const float pcx = 170.0f, pcy = 45.0f, pr = 30.0f, tilt = -0.22f;
+  auto ringSdf = [=](float x, float y) {
+    unrotate(x, y, pcx, pcy, tilt);
+    const float e = std::hypot((x - pcx) / (pr * 2.3f), (y - pcy) / (pr * 0.42f));
+    // Band between 0.62 and 1.0 of the outer ellipse, with a dark gap.
+    const float band = std::fabs(e - 0.81f) - 0.19f;
+    return band * pr * 0.9f;
+  };
+  auto ringColour = [=](float x, float y) {
+    unrotate(x, y, pcx, pcy, tilt);
+    const float e = std::hypot((x - pcx) / (pr * 2.3f), (y - pcy) / (pr * 0.42f));
+    Rgba c = mix(rgb255(250, 220, 160), rgb255(190, 140, 90), std::fabs(std::sin(e * 40.0f)));
+    if (std::fabs(e - 0.84f) < 0.025f) c.a = 0.15f;  // the gap between rings
+    return c;
+  };
+  auto farHalf = [=](float x, float y) {
+    unrotate(x, y, pcx, pcy, tilt);
+    return y < pcy;
+  };
+  const float box = pr * 2.6f;
+  canvas.fillShape(
+      pcx - box, pcy - box, pcx + box, pcy + box,
+      [&](float x, float y) { return farHalf(x, y) ? ringSdf(x, y) : 1.0f; }, ringColour);
+  canvas.fillShape(
+      pcx - pr - 1, pcy - pr - 1, pcx + pr + 1, pcy + pr + 1,
+      [=](float x, float y) { return sdCircle(x, y, pcx, pcy, pr); },
+      [=](float x, float y) {
+        // Banded gas giant, lit from the upper left.
+        const float nx = (x - pcx) / pr, ny = (y - pcy) / pr;
+        const float nz = std::sqrt(std::max(0.0f, 1.0f - nx * nx - ny * ny));
+        const float light = std::max(0.0f, -0.55f * nx - 0.45f * ny + 0.7f * nz);
+        const float bands = 0.5f + 0.5f * std::sin(ny * 11.0f + std::sin(nx * 3.0f) * 0.8f);
+        const Rgba base = mix(rgb255(230, 150, 80), rgb255(250, 220, 170), bands);
+        return mix(rgb255(20, 10, 30), base, 0.15f + 0.85f * light);
+      });
+  canvas.fillShape(
+      pcx - box, pcy - box, pcx + box, pcy + box,
+      [&](float x, float y) { return farHalf(x, y) ? 1.0f : ringSdf(x, y); }, ringColour);
+  // A small moon.
+  canvas.fillCircle(262.0f, 18.0f, 7.0f, rgb255(200, 200, 215));
+  canvas.fillCircle(259.0f, 16.0f, 2.0f, rgb255(150, 150, 170));
 
-    // Rocket flying right and slightly up, flame trailing behind.
-    const float rx = 760.0f, ry = 46.0f, ang = -0.12f;
-    auto local = [=](float x, float y) {
-        unrotate(x, y, rx, ry, ang);
-        return std::pair<float, float>(x - rx, y - ry);
-    };
-    const float big_box = 110.0f;
-    // Flame: tapered teardrop behind the body, yellow core to red tips.
-    canvas.fill_shape(rx - big_box, ry - 40, rx + 10, ry + 40,
-                      [=](float x, float y) {
-                          auto [lx, ly] = local(x, y);
-                          if (lx > -40.0f) return 1.0f;
-                          const float len = std::clamp((-40.0f - lx) / 60.0f, 0.0f, 1.0f);
-                          return std::fabs(ly) - 9.0f * (1.0f - len) * (1.0f - len) + (lx < -100.0f ? 5.0f : 0.0f);
-                      },
-                      [=](float x, float y) {
-                          auto [lx, ly] = local(x, y);
-                          const float t = clamp01((-40.0f - lx) / 55.0f);
-                          Rgba c = mix(rgb255(255, 250, 200), rgb255(255, 80, 20), t + std::fabs(ly) / 12.0f);
-                          c.a = 1.0f - t * t;
-                          return c;
-                      });
-    // Fins, body, nose cone and porthole.
-    auto fins = [=](float x, float y) {
+  // Rocket flying right and slightly up, flame trailing behind.
+  const float rx = 760.0f, ry = 46.0f, ang = -0.12f;
+  auto local = [=](float x, float y) {
+    unrotate(x, y, rx, ry, ang);
+    return std::pair<float, float>(x - rx, y - ry);
+  };
+  const float bigBox = 110.0f;
+  // Flame: tapered teardrop behind the body, yellow core to red tips.
+  canvas.fillShape(
+      rx - bigBox, ry - 40, rx + 10, ry + 40,
+      [=](float x, float y) {
         auto [lx, ly] = local(x, y);
-        const float d = std::fabs(ly) - (10.0f + (-18.0f - lx) * 0.9f);
-        return std::max({d, lx - -18.0f, -44.0f - lx, 7.0f - std::fabs(ly)});
-    };
-    canvas.fill_shape(rx - 60, ry - 40, rx + 10, ry + 40, fins, [](float, float) { return rgb255(220, 40, 50); });
-    canvas.fill_shape(rx - 50, ry - 20, rx + 60, ry + 20,
-                      [=](float x, float y) {
-                          auto [lx, ly] = local(x, y);
-                          // Body: rounded box; nose: intersection of two circles.
-                          const float body = sd_box(lx, ly, -5.0f, 0.0f, 35.0f, 10.0f, 4.0f);
-                          const float nose = std::max(sd_circle(lx, ly, 20.0f, 30.0f, 40.0f),
-                                                      sd_circle(lx, ly, 20.0f, -30.0f, 40.0f));
-                          return std::min(body, std::max(nose, 28.0f - lx));
-                      },
-                      [=](float x, float y) {
-                          auto [lx, ly] = local(x, y);
-                          const float shade = 1.0f - clamp01((ly + 10.0f) / 20.0f) * 0.5f;
-                          const Rgba hull = lx > 29.0f ? rgb255(230, 40, 50) : rgb255(235, 235, 245);
-                          return mix(rgb255(30, 30, 50), hull, shade);
-                      });
-    canvas.fill_shape(rx - 20, ry - 20, rx + 30, ry + 20,
-                      [=](float x, float y) {
-                          auto [lx, ly] = local(x, y);
-                          return sd_circle(lx, ly, 10.0f, 0.0f, 5.5f);
-                      },
-                      [=](float x, float y) {
-                          auto [lx, ly] = local(x, y);
-                          const float rim = std::hypot(lx - 10.0f, ly) > 4.0f ? 1.0f : 0.0f;
-                          return mix(rgb255(80, 200, 255), rgb255(60, 60, 80), rim);
-                      });
+        if (lx > -40.0f) return 1.0f;
+        const float len = std::clamp((-40.0f - lx) / 60.0f, 0.0f, 1.0f);
+        return std::fabs(ly) - 9.0f * (1.0f - len) * (1.0f - len) + (lx < -100.0f ? 5.0f : 0.0f);
+      },
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        const float t = clamp01((-40.0f - lx) / 55.0f);
+        Rgba c = mix(rgb255(255, 250, 200), rgb255(255, 80, 20), t + std::fabs(ly) / 12.0f);
+        c.a = 1.0f - t * t;
+        return c;
+      });
+  // Fins, body, nose cone and porthole.
+  auto fins = [=](float x, float y) {
+    auto [lx, ly] = local(x, y);
+    const float d = std::fabs(ly) - (10.0f + (-18.0f - lx) * 0.9f);
+    return std::max({d, lx - -18.0f, -44.0f - lx, 7.0f - std::fabs(ly)});
+  };
+  canvas.fillShape(rx - 60, ry - 40, rx + 10, ry + 40, fins,
+                   [](float, float) { return rgb255(220, 40, 50); });
+  canvas.fillShape(
+      rx - 50, ry - 20, rx + 60, ry + 20,
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        // Body: rounded box; nose: intersection of two circles.
+        const float body = sdBox(lx, ly, -5.0f, 0.0f, 35.0f, 10.0f, 4.0f);
+        const float nose =
+            std::max(sdCircle(lx, ly, 20.0f, 30.0f, 40.0f), sdCircle(lx, ly, 20.0f, -30.0f, 40.0f));
+        return std::min(body, std::max(nose, 28.0f - lx));
+      },
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        const float shade = 1.0f - clamp01((ly + 10.0f) / 20.0f) * 0.5f;
+        const Rgba hull = lx > 29.0f ? rgb255(230, 40, 50) : rgb255(235, 235, 245);
+        return mix(rgb255(30, 30, 50), hull, shade);
+      });
+  canvas.fillShape(
+      rx - 20, ry - 20, rx + 30, ry + 20,
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        return sdCircle(lx, ly, 10.0f, 0.0f, 5.5f);
+      },
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        const float rim = std::hypot(lx - 10.0f, ly) > 4.0f ? 1.0f : 0.0f;
+        return mix(rgb255(80, 200, 255), rgb255(60, 60, 80), rim);
+      });
 
-    // The word itself, widely spaced, cool white with a blue glow.
-    const Mask word = font("DejaVuSans-Bold.ttf").render("SPACE", 52, 14);
-    const float top = kH / 2.0f - static_cast<float>(word.height) / 2.0f;
-    TextStyle style;
-    style.fill = vertical_ramp(top + 4, top + static_cast<float>(word.height) - 6,
-                               {rgb255(255, 255, 255), rgb255(150, 220, 255), rgb255(60, 90, 220)});
-    style.outline = rgb255(5, 5, 30);
-    style.outline_px = 2.0f;
-    style.glow = rgb255(60, 140, 255, 0.9f);
-    style.glow_radius = 4;
-    draw_text(canvas, word, kW / 2.0f, kH / 2.0f, style);
-    return canvas.to_image(true);
+  // The word itself, widely spaced, cool white with a blue glow.
+  const Mask word = font("DejaVuSans-Bold.ttf").render("SPACE", 52, 14);
+  const float top = kH / 2.0f - static_cast<float>(word.height) / 2.0f;
+  TextStyle style;
+  style.fill = verticalRamp(top + 4, top + static_cast<float>(word.height) - 6,
+                            {rgb255(255, 255, 255), rgb255(150, 220, 255), rgb255(60, 90, 220)});
+  style.outline = rgb255(5, 5, 30);
+  style.outlinePx = 2.0f;
+  style.glow = rgb255(60, 140, 255, 0.9f);
+  style.glowRadius = 4;
+  drawText(canvas, word, kW / 2.0f, kH / 2.0f, style);
+  return canvas.toImage(true);
 }
 
-Image make_love() {
-    Canvas canvas(kW, kH);
-    // A shaded heart: pink highlight towards the upper left lobe.
-    auto heart = [&](float cx, float tip_y, float size, float angle, Rgba deep, Rgba light) {
-        const float top_y = tip_y - size;
-        const float pivot_y = tip_y - size / 2.0f;
-        canvas.fill_shape(cx - size, top_y - 2, cx + size, tip_y + 3,
-                          [=](float x, float y) {
-                              unrotate(x, y, cx, pivot_y, angle);
-                              return sd_heart(x, y, cx, tip_y, size);
-                          },
-                          [=](float x, float y) {
-                              unrotate(x, y, cx, pivot_y, angle);
-                              const float hx = (x - (cx - size * 0.25f)) / size, hy = (y - (top_y + size * 0.3f)) / size;
-                              const float spot = std::exp(-(hx * hx + hy * hy) * 14.0f);
-                              return mix(mix(deep, light, clamp01((tip_y - y) / size)), rgb255(255, 255, 255),
-                                         spot * 0.7f);
-                          });
-    };
-    const Rgba red = rgb255(170, 0, 30), pink = rgb255(255, 90, 140);
-    const Rgba magenta = rgb255(150, 0, 90), rose = rgb255(255, 120, 200);
-    // Big hearts flanking the word, smaller ones drifting outwards.
-    heart(300.0f, 80.0f, 70.0f, -0.15f, red, pink);
-    heart(660.0f, 80.0f, 70.0f, 0.15f, red, pink);
-    Rng rng(0x10BEull);
-    for (int i = 0; i < 16; ++i) {
-        const bool left = i % 2 == 0;
-        const float x = left ? rng.uniform(30.0f, 240.0f) : rng.uniform(720.0f, 930.0f);
-        const float size = rng.uniform(14.0f, 34.0f);
-        const float tip = rng.uniform(size + 2.0f, kH - 2.0f);
-        heart(x, tip, size, rng.uniform(-0.5f, 0.5f), i % 3 == 0 ? magenta : red, i % 3 == 0 ? rose : pink);
-    }
+Image makeLove() {
+  Canvas canvas(kW, kH);
+  // A shaded heart: pink highlight towards the upper left lobe.
+  auto heart = [&](float cx, float tipY, float size, float angle, Rgba deep, Rgba light) {
+    const float topY = tipY - size;
+    const float pivotY = tipY - size / 2.0f;
+    canvas.fillShape(
+        cx - size, topY - 2, cx + size, tipY + 3,
+        [=](float x, float y) {
+          unrotate(x, y, cx, pivotY, angle);
+          return sdHeart(x, y, cx, tipY, size);
+        },
+        [=](float x, float y) {
+          unrotate(x, y, cx, pivotY, angle);
+          const float hx = (x - (cx - size * 0.25f)) / size, hy = (y - (topY + size * 0.3f)) / size;
+          const float spot = std::exp(-(hx * hx + hy * hy) * 14.0f);
+          return mix(mix(deep, light, clamp01((tipY - y) / size)), rgb255(255, 255, 255),
+                     spot * 0.7f);
+        });
+  };
+  const Rgba red = rgb255(170, 0, 30), pink = rgb255(255, 90, 140);
+  const Rgba magenta = rgb255(150, 0, 90), rose = rgb255(255, 120, 200);
+  // Big hearts flanking the word, smaller ones drifting outwards.
+  heart(300.0f, 80.0f, 70.0f, -0.15f, red, pink);
+  heart(660.0f, 80.0f, 70.0f, 0.15f, red, pink);
+  Rng rng(0x10BEull);
+  for (int i = 0; i < 16; ++i) {
+    const bool left = i % 2 == 0;
+    const float x = left ? rng.uniform(30.0f, 240.0f) : rng.uniform(720.0f, 930.0f);
+    const float size = rng.uniform(14.0f, 34.0f);
+    const float tip = rng.uniform(size + 2.0f, kH - 2.0f);
+    heart(x, tip, size, rng.uniform(-0.5f, 0.5f), i % 3 == 0 ? magenta : red,
+          i % 3 == 0 ? rose : pink);
+  }
 
-    const Mask word = font("DejaVuSerif-Bold.ttf").render("LOVE", 66, 6);
-    const float top = kH / 2.0f - static_cast<float>(word.height) / 2.0f;
-    TextStyle style;
-    style.fill = vertical_ramp(top + 6, top + static_cast<float>(word.height) - 8,
-                               {rgb255(255, 230, 240), rgb255(255, 90, 150), rgb255(190, 0, 60)});
-    style.outline = rgb255(80, 0, 20);
-    style.outline_px = 2.5f;
-    style.glow = rgb255(255, 60, 160, 0.85f);
-    style.glow_radius = 5;
-    draw_text(canvas, word, kW / 2.0f, kH / 2.0f, style);
-    return canvas.to_image(true);
+  const Mask word = font("DejaVuSerif-Bold.ttf").render("LOVE", 66, 6);
+  const float top = kH / 2.0f - static_cast<float>(word.height) / 2.0f;
+  TextStyle style;
+  style.fill = verticalRamp(top + 6, top + static_cast<float>(word.height) - 8,
+                            {rgb255(255, 230, 240), rgb255(255, 90, 150), rgb255(190, 0, 60)});
+  style.outline = rgb255(80, 0, 20);
+  style.outlinePx = 2.5f;
+  style.glow = rgb255(255, 60, 160, 0.85f);
+  style.glowRadius = 5;
+  drawText(canvas, word, kW / 2.0f, kH / 2.0f, style);
+  return canvas.toImage(true);
 }
 
 // ---- greetings scroller -------------------------------------------------------
 
-Image make_scroller() {
-    // 0.3 of the width fills the window, so 3200 px shows 960 px at 1:1.
-    constexpr int kScrollW = 3200;
-    const std::string text = std::string(kTitle) + " by the " + kGroup +
-                             "  ***  greetings to all pixel pushers and chip tweakers"
-                             "  ***  stay thin, stay wide!";
-    const Font& sans = font("DejaVuSansCondensed-Bold.ttf");
-    const int margin = 60;
-    const int size = sans.fit(text, kScrollW - 2 * margin, 60, 1);
-    const Mask line = sans.render(text, size, 1);
+Image makeScroller() {
+  // 0.3 of the width fills the window, so 3200 px shows 960 px at 1:1.
+  constexpr int kScrollW = 3200;
+  const std::string text = std::string(kTitle) + " by the " + kGroup +
+                           "  ***  greetings to all pixel pushers and chip tweakers"
+                           "  ***  stay thin, stay wide!";
+  const Font& sans = font("DejaVuSansCondensed-Bold.ttf");
+  const int margin = 60;
+  const int size = sans.fit(text, kScrollW - 2 * margin, 60, 1);
+  const Mask line = sans.render(text, size, 1);
 
-    Canvas canvas(kScrollW, kH);
-    const float top = kH / 2.0f - static_cast<float>(line.height) / 2.0f;
-    TextStyle style;
-    style.fill = vertical_ramp(top + 4, top + static_cast<float>(line.height) - 6,
-                               {rgb255(255, 255, 230), rgb255(255, 230, 80), rgb255(255, 120, 20)});
-    style.outline = rgb255(10, 10, 40);
-    style.outline_px = 3.0f;
-    style.shadow = rgb255(0, 0, 0, 0.6f);
-    style.shadow_dx = 3;
-    style.shadow_dy = 3;
-    // Left-aligned after a short margin: the first screenful is on show
-    // (fading in) before the strip starts to move.
-    draw_text(canvas, line, static_cast<float>(margin) + static_cast<float>(line.width) / 2.0f, kH / 2.0f, style);
-    return canvas.to_image(true);
+  Canvas canvas(kScrollW, kH);
+  const float top = kH / 2.0f - static_cast<float>(line.height) / 2.0f;
+  TextStyle style;
+  style.fill = verticalRamp(top + 4, top + static_cast<float>(line.height) - 6,
+                            {rgb255(255, 255, 230), rgb255(255, 230, 80), rgb255(255, 120, 20)});
+  style.outline = rgb255(10, 10, 40);
+  style.outlinePx = 3.0f;
+  style.shadow = rgb255(0, 0, 0, 0.6f);
+  style.shadowDx = 3;
+  style.shadowDy = 3;
+  // Left-aligned after a short margin: the first screenful is on show
+  // (fading in) before the strip starts to move.
+  drawText(canvas, line, static_cast<float>(margin) + static_cast<float>(line.width) / 2.0f,
+           kH / 2.0f, style);
+  return canvas.toImage(true);
 }
 
 }  // namespace mediagen

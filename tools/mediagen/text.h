@@ -4,38 +4,44 @@
 #include <string>
 #include <vector>
 
-#include "raster.h"
+#include "tools/mediagen/raster.h"
 
 namespace mediagen {
 
 // Where the DejaVu fonts live; MEDIAGEN_FONT_DIR overrides the Debian path
 // for systems that install fonts elsewhere.
-std::string font_dir();
+std::string fontDir();
 // The font files the pictures use; main() checks them before drawing anything.
-const std::vector<std::string>& required_fonts();
+const std::vector<std::string>& requiredFonts();
 
 class Font {
-public:
-    // Throws std::runtime_error naming the file if it cannot be loaded.
-    explicit Font(const std::string& file_name);
-    ~Font();
-    Font(const Font&) = delete;
-    Font& operator=(const Font&) = delete;
+ public:
+  Font();
+  ~Font();
+  // Returns false with a message naming the file in `error` if it cannot be
+  // loaded; an unloaded font renders nothing.
+  bool load(const std::string& fileName, std::string* error);
+  Font(const Font&) = delete;
+  Font& operator=(const Font&) = delete;
 
-    // Renders one line of ASCII text, cropped vertically to the font's cap
-    // height and descender at this size so lines of different text share a
-    // baseline. `tracking` adds pixels between letters.
-    Mask render(const std::string& text, int pixel_size, int tracking = 0) const;
-    // Largest pixel size (<= max_size) whose rendering fits max_width.
-    int fit(const std::string& text, int max_width, int max_size, int tracking = 0) const;
+  // Renders one line of ASCII text, cropped vertically to the font's cap
+  // height and descender at this size so lines of different text share a
+  // baseline. `tracking` adds pixels between letters.
+  Mask render(const std::string& text, int pixelSize, int tracking = 0) const;
+  // Largest pixel size (<= maxSize) whose rendering fits maxWidth.
+  int fit(const std::string& text, int maxWidth, int maxSize, int tracking = 0) const;
 
-private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
-// Loads each font file once per run.
-const Font& font(const std::string& file_name);
+// Loads each font file once per run. A font that fails to load renders
+// nothing, and its reason is kept for fontsLoaded().
+const Font& font(const std::string& fileName);
+// False, with the reason the first font failed in `error`, once any font
+// asked for through font() could not be loaded.
+bool fontsLoaded(std::string* error);
 // Trims empty rows and columns around the ink.
 Mask crop(const Mask& m);
 

@@ -7,6 +7,7 @@
 // Progress goes to stderr, figures to stdout.
 #include "bench/program_sets.h"
 #include "bench/startup.h"
+#include "tools/common/numbers.h"
 #include "tools/offline/offline_render.h"
 
 #include <GL/gl.h>
@@ -39,13 +40,6 @@ double msSince(Clock::time_point start, Clock::time_point end) {
   return std::chrono::duration<double, std::milli>(end - start).count();
 }
 
-double median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) * 0.5;
-}
-
 struct Options {
   std::string mediaDir = "media";
   int repetitions = 5;
@@ -57,21 +51,6 @@ struct Options {
 const char kUsage[] =
     "usage: demo-bench [--media DIR] [--reps N] [--times T,T,...] [--no-startup] "
     "[--no-capture]\n";
-
-bool parseTimes(const char* text, std::vector<double>* times) {
-  std::string list = text;
-  size_t start = 0;
-  while (start <= list.size()) {
-    const size_t comma = std::min(list.find(',', start), list.size());
-    const std::string item = list.substr(start, comma - start);
-    char* end = nullptr;
-    const double t = std::strtod(item.c_str(), &end);
-    if (item.empty() || *end != '\0' || !(t >= 0)) return false;
-    times->push_back(t);
-    start = comma + 1;
-  }
-  return true;
-}
 
 bool parseOptions(int argc, char** argv, Options* options) {
   for (int i = 1; i < argc; ++i) {

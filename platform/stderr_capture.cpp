@@ -1,10 +1,12 @@
 // Temporary redirection of stderr around one library call.
 #include "platform/stderr_capture.h"
 
-#include <cstdio>
 #include <unistd.h>
 
-std::string lastStderrLineOf(const std::function<void()>& call) {
+#include <cstdio>
+#include <sstream>
+
+std::string stderrOf(const std::function<void()>& call) {
   std::fflush(stderr);
   FILE* caught = std::tmpfile();
   const int saved = caught ? dup(2) : -1;
@@ -19,13 +21,20 @@ std::string lastStderrLineOf(const std::function<void()>& call) {
   dup2(saved, 2);
   close(saved);
   std::rewind(caught);
-  std::string last;
-  char line[512];
-  while (std::fgets(line, sizeof line, caught)) {
-    std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    if (!text.empty()) last = text;
-  }
+  std::string text;
+  char chunk[512];
+  size_t n = 0;
+  while ((n = std::fread(chunk, 1, sizeof chunk, caught)) > 0) text.append(chunk, n);
   std::fclose(caught);
+  return text;
+}
+
+std::string lastStderrLineOf(const std::function<void()>& call) {
+  std::istringstream lines(stderrOf(call));
+  std::string line, last;
+  while (std::getline(lines, line)) {
+    while (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) last = line;
+  }
   return last;
 }

@@ -5,7 +5,9 @@
 #include <functional>
 #include <string>
 
-// Runs `call` with file descriptor 2 sent to a temporary file and returns the
-// last non-empty line printed meanwhile ("" when nothing was). If stderr
-// cannot be redirected, `call` runs as it is.
+// Runs `call` with file descriptor 2 sent to a temporary file and returns
+// everything printed meanwhile. If stderr cannot be redirected, `call` runs
+// as it is and "" is returned.
+std::string stderrOf(const std::function<void()>& call);
+// The last non-empty line of stderrOf(call), without its line end.
 std::string lastStderrLineOf(const std::function<void()>& call);

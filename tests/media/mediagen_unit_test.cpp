@@ -14,7 +14,6 @@
 #include "tests/media/media_helpers.h"
 #include "tools/mediagen/image_io.h"
 #include "tools/mediagen/music.h"
-#include "tools/mediagen/ogg_writer.h"
 #include "tools/mediagen/raster.h"
 #include "tools/mediagen/text.h"
 

@@ -5,6 +5,7 @@
 #include "gpu/program.h"
 #include "gpu/shaders.h"
 #include "platform/headless_gl.h"
+#include "platform/stderr_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -37,23 +38,7 @@ bool openPresentationWindow() {
   return false;
 }
 
-std::string captureStderr(const std::function<void()>& body) {
-  std::fflush(stderr);
-  char path[] = "/tmp/stderr-XXXXXX";
-  int file = mkstemp(path);
-  int saved = dup(2);
-  dup2(file, 2);
-  body();
-  std::fflush(stderr);
-  dup2(saved, 2);
-  close(saved);
-  close(file);
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  unlink(path);
-  return text.str();
-}
+std::string captureStderr(const std::function<void()>& body) { return stderrOf(body); }
 
 std::array<int, 4> pixelAt(int x, int y) {
   unsigned char p[4] = {0, 0, 0, 0};

@@ -1,8 +1,9 @@
 // Small image files and file-system faults for the utilities' tests.
 #include "tests/utilities/image_files.h"
 
+#include "tools/common/png_encoder.h"
+
 #include <gtest/gtest.h>
-#include <png.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -15,52 +16,41 @@ namespace utilities_testing {
 
 namespace {
 
-void writePng(const std::string& path, int width, int height, int colourType,
-              const std::function<void(png_structp, png_infop)>& extra,
-              const std::vector<std::vector<Uint8>>& rows) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(file, nullptr) << path;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  png_init_io(png, file);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-               colourType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  extra(png, info);
-  png_write_info(png, info);
-  for (const auto& row : rows) png_write_row(png, row.data());
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  std::fclose(file);
+void writePng(const std::string& path, const PngPicture& picture) {
+  std::vector<uint8_t> png;
+  std::string error;
+  ASSERT_TRUE(encodePng(picture, PngCompression::standard, &png, &error)) << path << ": " << error;
+  writeFile(path, std::string(png.begin(), png.end()));
 }
 
 }  // namespace
 
 void writeRgbaPng(const std::string& path, int width, int height,
                   const std::function<Rgba(int, int)>& colour) {
-  std::vector<std::vector<Uint8>> rows;
+  std::vector<Uint8> pixels;
   for (int y = 0; y < height; ++y) {
-    std::vector<Uint8> row;
     for (int x = 0; x < width; ++x) {
       const Rgba c = colour(x, y);
-      row.insert(row.end(), c.begin(), c.end());
+      pixels.insert(pixels.end(), c.begin(), c.end());
     }
-    rows.push_back(row);
   }
-  writePng(path, width, height, PNG_COLOR_TYPE_RGBA, [](png_structp, png_infop) {}, rows);
+  PngPicture picture;
+  picture.width = width;
+  picture.height = height;
+  picture.pixels = pixels.data();
+  writePng(path, picture);
 }
 
 void writePalettePng(const std::string& path, const std::vector<std::array<Uint8, 3>>& palette,
                      const std::vector<Uint8>& alpha, const std::vector<Uint8>& row) {
-  std::vector<png_color> entries;
-  for (const auto& c : palette) entries.push_back({c[0], c[1], c[2]});
-  std::vector<Uint8> trns = alpha;
-  writePng(path, static_cast<int>(row.size()), 1, PNG_COLOR_TYPE_PALETTE,
-           [&](png_structp png, png_infop info) {
-             png_set_PLTE(png, info, entries.data(), static_cast<int>(entries.size()));
-             png_set_tRNS(png, info, trns.data(), static_cast<int>(trns.size()), nullptr);
-           },
-           {row});
+  PngPicture picture;
+  picture.width = static_cast<int>(row.size());
+  picture.height = 1;
+  picture.channels = 1;
+  picture.pixels = row.data();
+  picture.palette = palette;
+  picture.paletteAlpha = alpha;
+  writePng(path, picture);
 }
 
 void withFileSizeLimit(long bytes, const std::function<void()>& body) {

@@ -1,6 +1,8 @@
 // Parsing and checking of the capture tool's options.
 #include "tools/capture/options.h"
 
+#include "tools/common/numbers.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -37,16 +39,6 @@ const char kCaptureHelp[] =
 
 namespace {
 
-bool parseNumber(const char* text, double* value) {
-  if (!text || !*text) return false;
-  char* end = nullptr;
-  errno = 0;
-  double v = std::strtod(text, &end);
-  if (errno != 0 || *end != '\0' || !std::isfinite(v)) return false;
-  *value = v;
-  return true;
-}
-
 bool parseCount(const char* text, int* value, int low, int high) {
   double v = 0;
   if (!parseNumber(text, &v) || v != std::floor(v) || v < low || v > high) return false;
@@ -60,23 +52,6 @@ bool parseSize(const char* text, int* width, int* height) {
   if (!x) return false;
   std::string w(text, x), h(x + 1);
   return parseCount(w.c_str(), width, 1, 8192) && parseCount(h.c_str(), height, 1, 8192);
-}
-
-bool parseTimes(const char* text, std::vector<double>* times) {
-  if (!text || !*text) return false;
-  std::stringstream list(text);
-  std::string item;
-  while (std::getline(list, item, ',')) {
-    double t = 0;
-    if (!parseNumber(item.c_str(), &t) || t < 0) return false;
-    times->push_back(t);
-  }
-  return !times->empty() && times->size() <= 1000;
-}
-
-bool endsWith(const std::string& s, const char* suffix) {
-  const size_t n = std::strlen(suffix);
-  return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
 }
 
 }  // namespace

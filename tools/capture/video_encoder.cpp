@@ -1,6 +1,8 @@
 // The ffmpeg child: raw frames in on stdin, its messages kept in a temp file.
 #include "tools/capture/video_encoder.h"
 
+#include "tools/common/numbers.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -14,11 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-bool endsWith(const std::string& s, const char* suffix) {
-  const size_t n = std::strlen(suffix);
-  return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
-}
 
 std::string number(double v) {
   char text[64];

@@ -1,87 +1,30 @@
 // PNG and JPEG files from 8-bit images: repeatable bytes, sized for fast decoding.
 #include "tools/mediagen/image_io.h"
 
+#include "tools/common/png_encoder.h"
+
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 
 #include <jpeglib.h>
-#include <png.h>
 
 namespace mediagen {
 
-namespace {
-
-struct PngError {
-  std::jmp_buf jump;
-  char message[256];
-};
-
-void onPngError(png_structp png, png_const_charp message) {
-  auto* err = static_cast<PngError*>(png_get_error_ptr(png));
-  std::snprintf(err->message, sizeof err->message, "%s", message);
-  std::longjmp(err->jump, 1);
-}
-
-void onPngWarning(png_structp, png_const_charp) {}
-
-void appendPngBytes(png_structp png, png_bytep data, png_size_t length) {
-  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + length);
-}
-
-void flushNothing(png_structp) {}
-
-// Encodes the whole image with one row filter at the strongest compression.
-// Only trivially destructible objects live in this frame, so longjmp out of
-// libpng is safe. Returns an empty string on success, else the reason.
-const char* encodePng(const Image& image, int filter, std::vector<uint8_t>* out, PngError* err) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, err, onPngError, onPngWarning);
-  if (!png) return "cannot start the PNG encoder";
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(err->jump)) {
-    png_destroy_write_struct(&png, &info);
-    return err->message;
-  }
-  if (!info) png_error(png, "cannot start the PNG encoder");
-  png_set_write_fn(png, out, appendPngBytes, flushNothing);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
-               static_cast<png_uint_32>(image.height), 8,
-               image.channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, filter);
-  png_set_compression_level(png, 9);
-  png_write_info(png, info);
-  const size_t stride = static_cast<size_t>(image.width) * image.channels;
-  for (int y = 0; y < image.height; ++y)
-    png_write_row(png, const_cast<png_bytep>(image.pixels.data() + y * stride));
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  return "";
-}
-
-}  // namespace
-
 bool writePng(const std::string& path, const Image& image, std::string* error) {
   // The player decodes every picture while it starts, so the file is
-  // written for decoding speed as much as for size. libpng's adaptive
-  // filter choice mixes filters row by row, and undoing Paeth and Average
-  // rows costs the decoder far more than inflating a few more bytes. Each
-  // picture is encoded twice, unfiltered and with the Up filter (both
-  // nearly free to undo), and the smaller file is kept: sparse pictures
-  // (stars, text on clear ground) compress best unfiltered, smooth ones
-  // with Up. No time stamp is written, so the bytes are repeatable.
+  // written for decoding speed as much as for size.
+  PngPicture picture;
+  picture.width = image.width;
+  picture.height = image.height;
+  picture.channels = image.channels;
+  picture.pixels = image.pixels.data();
   std::vector<uint8_t> best;
-  for (int filter : {PNG_FILTER_NONE, PNG_FILTER_UP}) {
-    std::vector<uint8_t> encoded;
-    PngError err{};
-    const std::string reason = encodePng(image, filter, &encoded, &err);
-    if (!reason.empty()) {
-      *error = path + ": cannot write PNG: " + reason;
-      return false;
-    }
-    if (best.empty() || encoded.size() < best.size()) best.swap(encoded);
+  std::string reason;
+  if (!encodePng(picture, PngCompression::smallest, &best, &reason)) {
+    *error = path + ": cannot write PNG: " + reason;
+    return false;
   }
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) {

@@ -12,7 +12,6 @@
 #include "tools/mediagen/image_io.h"
 #include "tools/mediagen/media.h"
 #include "tools/mediagen/music.h"
-#include "tools/mediagen/ogg_writer.h"
 #include "tools/mediagen/text.h"
 
 namespace fs = std::filesystem;

@@ -1,14 +1,11 @@
 // The soundtrack: a small synthesizer and the score that drives it.
 #pragma once
-#include <vector>
+#include "tools/common/ogg_vorbis.h"
 
 namespace mediagen {
 
-struct Audio {
-  int rate = 44100;
-  int channels = 2;
-  std::vector<float> left, right;  // -1..1, peak normalised
-};
+// Peak normalised stereo, as the encoder takes it.
+using Audio = StereoAudio;
 
 // Renders the whole 131 s soundtrack, sections timed to the show:
 // 0 intro pads, 20 bass and arpeggio, 25 drums, 46 build, 68 melt,

@@ -1,65 +1,44 @@
-// PNG output through libpng, with no time stamp so equal pixels give equal bytes.
+// PNG output of captured frames through the shared encoder, with no time stamp so equal pixels
+// give equal bytes.
 #include "tools/offline/png_file.h"
 
-#include <png.h>
-
 #include <cerrno>
-#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 
-namespace {
+#include "tools/common/png_encoder.h"
 
-struct ErrorText {
-  std::string text;
-};
-
-void onPngError(png_structp png, png_const_charp message) {
-  static_cast<ErrorText*>(png_get_error_ptr(png))->text = message;
-  png_longjmp(png, 1);
-}
-
-void onPngWarning(png_structp, png_const_charp) {}
-
-}  // namespace
-
-bool writePngRgb(const std::string& path, int width, int height,
-                 const std::vector<uint8_t>& rgb, std::string* error) {
+bool writePngRgb(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb,
+                 std::string* error) {
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) {
     *error = std::strerror(errno);
     return false;
   }
-  ErrorText pngError;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &pngError, onPngError,
-                                            onPngWarning);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  bool ok = png && info;
-  if (ok && setjmp(png_jmpbuf(png)) == 0) {
-    png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
-                 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y) {
-      png_write_row(png, rgb.data() + static_cast<size_t>(y) * static_cast<size_t>(width) * 3);
-    }
-    png_write_end(png, info);
-  } else {
+  PngPicture picture;
+  picture.width = width;
+  picture.height = height;
+  picture.channels = 3;
+  picture.pixels = rgb.data();
+  std::vector<uint8_t> png;
+  std::string reason;
+  // Frame sequences favour encoding speed over the last bytes of size.
+  bool ok = encodePng(picture, PngCompression::standard, &png, &reason);
+  if (ok && std::fwrite(png.data(), 1, png.size(), file) != png.size()) {
     ok = false;
+    reason = std::strerror(errno);
   }
-  png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
   // A full disk may only show when the buffered tail is flushed.
   if (std::fflush(file) != 0 && ok) {
     ok = false;
-    pngError.text = std::strerror(errno);
+    reason = std::strerror(errno);
   }
   if (std::fclose(file) != 0 && ok) {
     ok = false;
-    pngError.text = std::strerror(errno);
+    reason = std::strerror(errno);
   }
   if (!ok) {
-    *error = pngError.text.empty() ? "cannot encode the PNG" : pngError.text;
+    *error = reason.empty() ? "cannot encode the PNG" : reason;
     std::remove(path.c_str());
   }
   return ok;

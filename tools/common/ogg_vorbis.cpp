@@ -1,5 +1,5 @@
-// Ogg Vorbis files from the rendered soundtrack, through libvorbisenc.
-#include "tools/mediagen/ogg_writer.h"
+// Ogg Vorbis encoding through libvorbisenc, written page by page.
+#include "tools/common/ogg_vorbis.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,7 +9,6 @@
 
 #include <vorbis/vorbisenc.h>
 
-namespace mediagen {
 namespace {
 
 // Owns every libvorbis/libogg state so early exits clean up.
@@ -47,10 +46,10 @@ void writePage(std::FILE* file, const ogg_page& page) {
 
 }  // namespace
 
-bool writeOggVorbis(const std::string& path, const Audio& audio, float quality,
+bool writeOggVorbis(const std::string& path, const StereoAudio& audio, float quality,
                     const std::string& title, std::string* error) {
   Encoder enc;
-  if (vorbis_encode_init_vbr(&enc.vi, audio.channels, audio.rate, quality) != 0) {
+  if (vorbis_encode_init_vbr(&enc.vi, 2, audio.rate, quality) != 0) {
     *error = path + ": Vorbis encoder rejected the settings";
     return false;
   }
@@ -118,5 +117,3 @@ bool writeOggVorbis(const std::string& path, const Audio& audio, float quality,
   }
   return true;
 }
-
-}  // namespace mediagen

@@ -4,7 +4,8 @@
 #include "bench/program_sets.h"
 #include "bench/reference_shaders.h"
 #include "gpu/shaders.h"
-#include "tools/offline/offline_render.h"
+#include "presentation/headless_render.h"
+#include "presentation/window.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +16,8 @@
 
 namespace {
 
-const int kWidth = 960;
-const int kHeight = 89;
+const int kWidth = kWindowWidth;
+const int kHeight = kWindowHeight;
 const std::string kMedia = DEMO_BINARY_DIR "/media";
 
 bool mediaPresent() {
@@ -40,7 +41,7 @@ class ProgramSets : public ::testing::Test {
   static void SetUpTestSuite() {
     if (!mediaPresent()) return;
     std::string error;
-    started = startOfflineRendering(kWidth, kHeight, kMedia, &error);
+    started = startHeadlessRendering(kWidth, kHeight, kMedia, &error);
     ASSERT_TRUE(started) << error;
     fast = currentProgramSet();
     literal = buildReferencePrograms();
@@ -48,7 +49,7 @@ class ProgramSets : public ::testing::Test {
   static void TearDownTestSuite() {
     if (!started) return;
     useProgramSet(fast);
-    stopOfflineRendering();
+    stopHeadlessRendering();
     started = false;
   }
   void SetUp() override {

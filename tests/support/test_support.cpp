@@ -5,6 +5,7 @@
 #include "gpu/program.h"
 #include "gpu/shaders.h"
 #include "platform/headless_gl.h"
+#include "presentation/window.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,7 @@ void requireHeadlessGl(int width, int height) {
 bool openPresentationWindow() {
   for (int attempt = 0; attempt < 20; ++attempt) {
     if (SDL_Init(SDL_INIT_VIDEO) == 0 &&
-        SDL_SetVideoMode(960, 89, 16, SDL_OPENGL | SDL_DOUBLEBUF)) {
+        SDL_SetVideoMode(kWindowWidth, kWindowHeight, kWindowDepth, SDL_OPENGL | SDL_DOUBLEBUF)) {
       return true;
     }
     std::fprintf(stderr, "opening the window failed (%s); trying again\n", SDL_GetError());

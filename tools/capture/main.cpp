@@ -4,8 +4,8 @@
 #include "tools/capture/progress.h"
 #include "tools/capture/sheet.h"
 #include "tools/capture/video_encoder.h"
-#include "tools/offline/offline_render.h"
-#include "tools/offline/png_file.h"
+#include "presentation/headless_render.h"
+#include "tools/capture/png_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -190,7 +190,7 @@ int main(int argc, char** argv) {
     return failure("cannot open the media folder \"" + options.mediaDir + "\"");
   }
 
-  if (!startOfflineRendering(options.width, options.height, options.mediaDir, &error)) {
+  if (!startHeadlessRendering(options.width, options.height, options.mediaDir, &error)) {
     return failure(error);
   }
   int status = 0;
@@ -201,6 +201,6 @@ int main(int argc, char** argv) {
     case Output::Video: status = captureVideo(options, musicPath); break;
     case Output::None: break;
   }
-  stopOfflineRendering();
+  stopHeadlessRendering();
   return status;
 }

@@ -1,5 +1,5 @@
 // PNG output through libpng, with no time stamp so equal pixels give equal bytes.
-#include "tools/offline/png_file.h"
+#include "tools/capture/png_file.h"
 
 #include <png.h>
 

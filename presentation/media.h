@@ -1,5 +1,6 @@
 // The presentation's media files, listed once: the player loads them, the
 // generator writes them, the build and the tests check them, all from here.
+// The build reads the file names from the lines that open with "X(".
 #pragma once
 
 // One entry per picture, in the order the player loads them:
@@ -17,7 +18,8 @@
   X(scroller, "scroller.png", scrollerTexture, "greetings strip of the scroller")
 
 // The soundtrack, played once from the start: X(id, file name, role).
-#define DEMO_MUSIC_LIST(X) X(music, "music.ogg", "the soundtrack, streamed once")
+#define DEMO_MUSIC_LIST(X) \
+  X(music, "music.ogg", "the soundtrack, streamed once")
 
 enum class MediaId {
 #define DEMO_MEDIA_TEXTURE_ID(id, file, handle, role) id,

@@ -5,6 +5,7 @@
 #include "gpu/program.h"
 #include "gpu/shaders.h"
 #include "platform/headless_gl.h"
+#include "presentation/media.h"
 #include "presentation/window.h"
 
 #include <gtest/gtest.h>
@@ -71,10 +72,8 @@ std::vector<unsigned char> readPixels(int x, int y, int width, int height) {
 const std::string kGeneratedMedia = DEMO_BINARY_DIR "/media";
 
 bool generatedMediaPresent() {
-  for (const char* file : {"logo.jpg", "noise.png", "guru_text.png", "guru_rect.png",
-                           "testhall1.jpg", "layer_starfield.png", "oldschool.png", "space.png",
-                           "love.png", "scroller.png", "music.ogg"}) {
-    if (access((kGeneratedMedia + "/" + file).c_str(), R_OK) != 0) return false;
+  for (const MediaFile& file : kMediaFiles) {
+    if (access((kGeneratedMedia + "/" + file.name).c_str(), R_OK) != 0) return false;
   }
   return true;
 }

@@ -5,6 +5,7 @@
 #include "tools/capture/sheet.h"
 #include "tools/capture/video_encoder.h"
 #include "presentation/headless_render.h"
+#include "presentation/media.h"
 #include "tools/capture/png_file.h"
 
 #include <sys/stat.h>
@@ -175,7 +176,7 @@ int main(int argc, char** argv) {
         return failure("ffmpeg is not installed (Debian package: ffmpeg)");
       }
       if (!checkWritableFile(options.target, &error)) return failure(error);
-      musicPath = options.mediaDir + "/music.ogg";
+      musicPath = options.mediaDir + "/" + mediaName(MediaId::music);
       if (access(musicPath.c_str(), R_OK) != 0) {
         std::fprintf(stderr, "demo-capture: no \"%s\" (%s); the video has no sound\n",
                      musicPath.c_str(), std::strerror(errno));

@@ -15,6 +15,7 @@
 #include "music.h"
 #include "ogg_writer.h"
 #include "text.h"
+#include "presentation/media.h"
 
 namespace fs = std::filesystem;
 using namespace mediagen;
@@ -35,17 +36,17 @@ std::vector<Output> outputs() {
     auto png = [](Image (*make)()) { return [make](const std::string& p) { write_png(p, make()); }; };
     auto jpg = [](Image (*make)()) { return [make](const std::string& p) { write_jpeg(p, make(), kJpegQuality); }; };
     return {
-        {"logo.jpg", jpg(make_logo)},
-        {"noise.png", png(make_noise)},
-        {"guru_text.png", png(make_guru_text)},
-        {"guru_rect.png", png(make_guru_rect)},
-        {"testhall1.jpg", jpg(make_end_card)},
-        {"layer_starfield.png", png(make_starfield)},
-        {"oldschool.png", png(make_oldschool)},
-        {"space.png", png(make_space)},
-        {"love.png", png(make_love)},
-        {"scroller.png", png(make_scroller)},
-        {"music.ogg",
+        {mediaName(MediaId::logo), jpg(make_logo)},
+        {mediaName(MediaId::noise), png(make_noise)},
+        {mediaName(MediaId::guruText), png(make_guru_text)},
+        {mediaName(MediaId::guruRect), png(make_guru_rect)},
+        {mediaName(MediaId::testhall), jpg(make_end_card)},
+        {mediaName(MediaId::starfield), png(make_starfield)},
+        {mediaName(MediaId::oldschool), png(make_oldschool)},
+        {mediaName(MediaId::space), png(make_space)},
+        {mediaName(MediaId::love), png(make_love)},
+        {mediaName(MediaId::scroller), png(make_scroller)},
+        {mediaName(MediaId::music),
          [](const std::string& p) { write_ogg_vorbis(p, compose_soundtrack(), kVorbisQuality, "NARROWBAND"); }},
     };
 }

@@ -7,8 +7,9 @@
 // Progress goes to stderr, figures to stdout.
 #include "bench/program_sets.h"
 #include "bench/startup.h"
+#include "presentation/headless_render.h"
+#include "presentation/window.h"
 #include "tools/common/numbers.h"
-#include "tools/offline/offline_render.h"
 
 #include <GL/gl.h>
 
@@ -23,8 +24,8 @@
 
 namespace {
 
-const int kWidth = 960;
-const int kHeight = 89;
+const int kWidth = kWindowWidth;
+const int kHeight = kWindowHeight;
 const int kTolerance = 2;
 
 // Times at which something in the schedule starts, ends or changes regime.
@@ -210,7 +211,7 @@ void printSummary(const std::vector<Sample>& samples) {
               leastAgreeing->time, maxDifference);
 }
 
-// Frames of the offline path as the capture tool makes them, without PNG
+// Frames of the headless path as the capture tool makes them, without PNG
 // encoding: draw, then read the RGB rows back.
 void printCaptureThroughput(const ProgramSet& fast) {
   useProgramSet(fast);
@@ -225,7 +226,7 @@ void printCaptureThroughput(const ProgramSet& fast) {
   const double seconds = msSince(start, Clock::now()) / 1000;
   std::fprintf(stderr, "\n");
   const double fps = frames / seconds;
-  std::printf("\nCapture throughput (offline path, draw + RGB read-back, no PNG), %d frames "
+  std::printf("\nCapture throughput (headless path, draw + RGB read-back, no PNG), %d frames "
               "spread over 0-130 s\n",
               frames);
   std::printf("  %.1f frames/s; the whole 130 s at 60 fps (7800 frames) projects to %.1f s of "
@@ -252,7 +253,7 @@ int main(int argc, char** argv) {
   const std::vector<double> times = options.times.empty() ? sampleTimes() : options.times;
 
   std::string error;
-  if (!startOfflineRendering(kWidth, kHeight, options.mediaDir, &error)) {
+  if (!startHeadlessRendering(kWidth, kHeight, options.mediaDir, &error)) {
     std::fprintf(stderr, "demo-bench: %s\n", error.c_str());
     return 1;
   }
@@ -271,7 +272,7 @@ int main(int argc, char** argv) {
   printSummary(samples);
   if (options.capture) printCaptureThroughput(fast);
   useProgramSet(fast);
-  stopOfflineRendering();
+  stopHeadlessRendering();
 
   if (options.startup) printStartup(options.mediaDir);
   return 0;

@@ -3,7 +3,7 @@
 
 #include "bench/reference_shaders.h"
 #include "gpu/program.h"
-#include "presentation/demo.h"
+#include "presentation/handles.h"
 
 #include <algorithm>
 #include <cstdlib>

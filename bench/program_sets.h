@@ -1,5 +1,5 @@
 // Two sets of the six programs behind the one drawing path: drawLayers draws
-// with whatever the process-wide handles of presentation/demo.h hold, so
+// with whatever the process-wide handles of presentation/handles.h hold, so
 // switching sets is assigning those handles.
 #pragma once
 

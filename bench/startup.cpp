@@ -24,7 +24,7 @@ using Clock = std::chrono::steady_clock;
 
 const char* const kPhases[] = {
     "SDL_Init",      "SDL_SetVideoMode", "checkGlSupport", "buildPrograms",
-    "loadTextures",  "enableBlending",   "startMusic",     "first frame: drawLayers",
+    "loadTextures",  "enableBlending",   "startMusic",     "first frame: drawFrame",
     "first frame: swap + glFinish",
 };
 const int kPhaseCount = sizeof kPhases / sizeof kPhases[0];
@@ -92,13 +92,9 @@ int measureOneStartup(const std::string& mediaDir, bool literal) {
   }
   std::vector<Clock::time_point> marks{Clock::now()};
   auto mark = [&marks] { marks.push_back(Clock::now()); };
-  if (SDL_Init(SDL_INIT_VIDEO) < 0) {
-    std::fprintf(stderr, "demo-bench: cannot start SDL: %s\n", SDL_GetError());
-    return 1;
-  }
+  if (!initVideo()) return 1;
   mark();
-  if (!SDL_SetVideoMode(960, 89, 16, SDL_OPENGL | SDL_DOUBLEBUF)) {
-    std::fprintf(stderr, "demo-bench: cannot open the window: %s\n", SDL_GetError());
+  if (!openWindow()) {
     SDL_Quit();
     return 1;
   }
@@ -123,10 +119,7 @@ int measureOneStartup(const std::string& mediaDir, bool literal) {
   startMusic();
   mark();
   // The frame loop's first frame, then a finish so that the frame is really drawn.
-  glClear(GL_COLOR_BUFFER_BIT);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  drawLayers();
+  drawFrame();
   mark();
   SDL_GL_SwapBuffers();
   glFinish();

@@ -8,6 +8,7 @@
 #include "platform/sound.h"
 #include "presentation/clock.h"
 #include "presentation/layers.h"
+#include "presentation/window.h"
 
 #include <SDL.h>
 
@@ -15,40 +16,12 @@
 #include <cstdlib>
 #include <string>
 
-GLuint morphProgram;
-GLuint imageWarpProgram;
-GLuint plasmaProgram;
-GLuint starfieldProgram;
-GLuint overlayProgram;
-GLuint scrollerProgram;
-
-GLuint logoTexture;
-GLuint noiseTexture;
-GLuint guruTextTexture;
-GLuint guruRectTexture;
-GLuint testhallTexture;
-GLuint starfieldTexture;
-GLuint oldschoolTexture;
-GLuint spaceTexture;
-GLuint loveTexture;
-GLuint scrollerTexture;
-
 namespace {
-
-const int kWindowWidth = 960;
-const int kWindowHeight = 89;
-const int kWindowDepth = 16;
-const float kEndTime = 130.0f;
 
 struct ProgramSlot {
   GLuint* handle;
   const char* fragmentSource;
   const char* name;
-};
-
-struct TextureSlot {
-  GLuint* handle;
-  const char* path;
 };
 
 GLuint buildAndUse(const char* fragmentSource, const char* name) {
@@ -79,19 +52,9 @@ void loadTextures() {
   const GLubyte transparent[4] = {0, 0, 0, 0};
   glBindTexture(GL_TEXTURE_2D, 0);
   glTexImage2D(GL_TEXTURE_2D, 0, 4, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, transparent);
-  const TextureSlot textures[] = {
-      {&logoTexture, "logo.jpg"},
-      {&noiseTexture, "noise.png"},
-      {&guruTextTexture, "guru_text.png"},
-      {&guruRectTexture, "guru_rect.png"},
-      {&testhallTexture, "testhall1.jpg"},
-      {&starfieldTexture, "layer_starfield.png"},
-      {&oldschoolTexture, "oldschool.png"},
-      {&spaceTexture, "space.png"},
-      {&loveTexture, "love.png"},
-      {&scrollerTexture, "scroller.png"},
-  };
-  for (const TextureSlot& t : textures) *t.handle = loadTexture(t.path, false);
+#define DEMO_LOAD_TEXTURE(id, file, handle, role) handle = loadTexture(file, false);
+  DEMO_TEXTURE_LIST(DEMO_LOAD_TEXTURE)
+#undef DEMO_LOAD_TEXTURE
 }
 
 void enableBlending() {
@@ -108,57 +71,66 @@ void startMusic() {
   soundSystemCreate(&system);
   soundSystemSetOutput(system, kSoundOutputDefault);
   soundSystemInit(system, 10, 0, nullptr);
-  soundSystemCreateStream(system, "music.ogg",
+  soundSystemCreateStream(system, mediaName(MediaId::music),
                           kSoundLoopOff | kSound2d | kSoundSoftware | kSoundCreateSample |
                               kSoundAccurateTime | kSoundUnique,
                           nullptr, &music);
   soundSystemPlaySound(system, kSoundChannelFree, music, false, &channel);
 }
 
-int runFrameLoop() {
+bool playFrame() {
+  if (!(demoTime() < kEndTime)) return false;
   // SDL 1.2 queues at most 128 events, so this holds all it can have pending.
   SDL_Event events[128];
-  for (;;) {
-    if (!(demoTime() < kEndTime)) return 0;
-    bool quit = false;
-    // Fetch the window system's events once, then take the whole queue in
-    // one call. Polling until the queue is empty (every poll fetches again)
-    // never ends while events keep arriving faster than they are read; what
-    // arrives after this point waits for the next frame.
-    SDL_PumpEvents();
-    const int count = SDL_PeepEvents(events, 128, SDL_GETEVENT, SDL_ALLEVENTS);
-    for (int i = 0; i < count; ++i) {
-      if ((events[i].type == SDL_KEYDOWN && events[i].key.keysym.sym == SDLK_ESCAPE) ||
-          events[i].type == SDL_QUIT) {
-        quit = true;
-      }
+  bool quit = false;
+  // Fetch the window system's events once, then take the whole queue in
+  // one call. Polling until the queue is empty (every poll fetches again)
+  // never ends while events keep arriving faster than they are read; what
+  // arrives after this point waits for the next frame.
+  SDL_PumpEvents();
+  const int count = SDL_PeepEvents(events, 128, SDL_GETEVENT, SDL_ALLEVENTS);
+  for (int i = 0; i < count; ++i) {
+    if ((events[i].type == SDL_KEYDOWN && events[i].key.keysym.sym == SDLK_ESCAPE) ||
+        events[i].type == SDL_QUIT) {
+      quit = true;
     }
-    glClear(GL_COLOR_BUFFER_BIT);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    drawLayers();
-    SDL_GL_SwapBuffers();
-    if (quit) return 0;
   }
+  drawFrame();
+  SDL_GL_SwapBuffers();
+  return !quit;
+}
+
+int runFrameLoop() {
+  while (playFrame()) {
+  }
+  return 0;
+}
+
+bool initVideo() {
+  if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
+  // SDL's reason is a bare "No available video device" when there is no
+  // display, so the display asked for is named beside it.
+  const char* display = std::getenv("DISPLAY");
+  const std::string asked =
+      display && *display ? "DISPLAY is \"" + std::string(display) + "\"" : "DISPLAY is not set";
+  std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s (%s)\n", kWindowWidth,
+               kWindowHeight, SDL_GetError(), asked.c_str());
+  return false;
+}
+
+bool openWindow() {
+  if (SDL_SetVideoMode(kWindowWidth, kWindowHeight, kWindowDepth, SDL_OPENGL | SDL_DOUBLEBUF)) {
+    return true;
+  }
+  std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s\n", kWindowWidth, kWindowHeight,
+               SDL_GetError());
+  return false;
 }
 
 int presentationMain(int, char**) {
-  if (SDL_Init(SDL_INIT_VIDEO) < 0) {
-    // SDL's reason is a bare "No available video device" when there is no
-    // display, so the display asked for is named beside it.
-    const char* display = std::getenv("DISPLAY");
-    const std::string asked =
-        display && *display ? "DISPLAY is \"" + std::string(display) + "\"" : "DISPLAY is not set";
-    std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s (%s)\n", kWindowWidth,
-                 kWindowHeight, SDL_GetError(), asked.c_str());
-    return 1;
-  }
+  if (!initVideo()) return 1;
   std::atexit(SDL_Quit);
-  if (!SDL_SetVideoMode(kWindowWidth, kWindowHeight, kWindowDepth, SDL_OPENGL | SDL_DOUBLEBUF)) {
-    std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s\n", kWindowWidth,
-                 kWindowHeight, SDL_GetError());
-    return 1;
-  }
+  if (!openWindow()) return 1;
   // Building a program on a context older than 2.0 crashes some drivers, and
   // a missing entry point would be called through null.
   if (!checkGlSupport()) return 1;

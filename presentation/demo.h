@@ -1,38 +1,29 @@
 // The presentation's start-up pieces, its frame loop and its main function.
 #pragma once
 
-#include <GL/gl.h>
-
-// Program handles, set once at start-up in this order.
-extern GLuint morphProgram;
-extern GLuint imageWarpProgram;
-extern GLuint plasmaProgram;
-extern GLuint starfieldProgram;
-extern GLuint overlayProgram;
-extern GLuint scrollerProgram;
-
-// Texture handles, loaded once at start-up in this order (0 when a file is missing).
-extern GLuint logoTexture;
-extern GLuint noiseTexture;
-extern GLuint guruTextTexture;
-extern GLuint guruRectTexture;
-extern GLuint testhallTexture;
-extern GLuint starfieldTexture;
-extern GLuint oldschoolTexture;
-extern GLuint spaceTexture;
-extern GLuint loveTexture;
-extern GLuint scrollerTexture;
+#include "presentation/handles.h"
 
 // Start-up steps shared by the window player and the headless drivers; each
 // needs a current GL context with OpenGL 2.0 (see checkGlSupport()).
 void buildPrograms();      // the six programs, each made current as it is built
 void loadTextures();       // GL_TEXTURE_2D on, then the ten images from the working folder
 void enableBlending();     // GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA for the whole run
-void startMusic();         // "music.ogg" from the working folder, played once
+void startMusic();         // the media list's music file from the working folder, played once
 
-// Polls, clears, draws and swaps until the demo time reaches 130 s (returns
-// 0 without drawing) or a frame saw Esc or a window close (returns 0 after
-// that frame is shown). Needs SDL's window.
+// SDL_Init for video; false with one line on stderr naming the display.
+bool initVideo();
+
+// The kWindowWidth × kWindowHeight OpenGL window; false with SDL's reason on
+// stderr. Needs initVideo().
+bool openWindow();
+
+// One frame of the window player, with its end conditions: once the demo
+// time reaches 130 s it returns false without drawing; otherwise it takes
+// the pending events, draws the frame with drawFrame(), shows it, and
+// returns false when that frame saw Esc or a window close. Needs SDL's window.
+bool playFrame();
+
+// playFrame() until it returns false; returns 0.
 int runFrameLoop();
 
 // The whole presentation: window, start-up, music, frame loop. Returns the

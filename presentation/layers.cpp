@@ -5,7 +5,7 @@
 #include "gpu/gl_entry_points.h"
 #include "gpu/program.h"
 #include "presentation/clock.h"
-#include "presentation/demo.h"
+#include "presentation/handles.h"
 
 #include <GL/glu.h>
 
@@ -107,4 +107,11 @@ void drawLayers() {
     glBindTexture(GL_TEXTURE_2D, testhallTexture);
     drawFullScreenQuad();
   }
+}
+
+void drawFrame() {
+  glClear(GL_COLOR_BUFFER_BIT);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  drawLayers();
 }

@@ -3,6 +3,7 @@
 #include "gpu/program.h"
 #include "presentation/clock.h"
 #include "presentation/demo.h"
+#include "presentation/media.h"
 #include "tests/support/test_support.h"
 
 #include <SDL.h>
@@ -74,7 +75,7 @@ class FrameLoop : public ::testing::Test {
       enableBlending();
     });
     ASSERT_EQ(chdir(previous), 0);
-    EXPECT_NE(log.find("cannot load \"logo.jpg\""), std::string::npos) << log;
+    EXPECT_NE(log.find("cannot load \"" + std::string(mediaName(MediaId::logo)) + "\""), std::string::npos) << log;
     EXPECT_EQ(logoTexture, 0u);
     // A layer whose file is missing binds texture 0, which samples as one
     // transparent texel, so the layers beneath it still show.

@@ -84,7 +84,7 @@ std::string withoutDiskNotice(const std::string& log) {
 }  // namespace
 
 TEST_F(MusicPlayer, PlaysTheStreamOnceFromTheFifthCall) {
-  const std::string music = folder + "/music.ogg";
+  const std::string music = folder + "/tone.ogg";
   ASSERT_TRUE(writeToneOgg(music, 1.0, 440.0));
   SoundChannel* channel = nullptr;
   SoundSystem* system = nullptr;
@@ -148,7 +148,7 @@ TEST(SoundArguments, CallsOnANullSystemAreRefusedQuietly) {
     EXPECT_EQ(soundSystemCreate(nullptr), kSoundErrInvalidParam);
     EXPECT_EQ(soundSystemSetOutput(nullptr, kSoundOutputDefault), kSoundErrInvalidParam);
     EXPECT_EQ(soundSystemInit(nullptr, 10, 0, nullptr), kSoundErrInvalidParam);
-    EXPECT_EQ(soundSystemCreateStream(nullptr, "music.ogg", kPresentationMode, nullptr, &music),
+    EXPECT_EQ(soundSystemCreateStream(nullptr, "any.ogg", kPresentationMode, nullptr, &music),
               kSoundErrInvalidParam);
     EXPECT_EQ(soundSystemPlaySound(nullptr, kSoundChannelFree, music, false, &channel),
               kSoundErrInvalidParam);

@@ -1,4 +1,6 @@
 // demo-capture as a user runs it: outputs, determinism, and every way it refuses.
+#include "presentation/media.h"
+#include "presentation/window.h"
 #include "tests/support/demo_process.h"
 #include "tests/support/test_support.h"
 
@@ -118,16 +120,16 @@ TEST(Capture, FailuresExitOneWithOneLineNamingTheCause) {
 TEST(Capture, StillsAreDeterministicAndTheSpacePictureShowsWhereItIsOpaque) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   const std::string folder = makeTempDir();
-  // The same media with space.png made fully transparent: the two stills at
+  // The same media with the space picture made fully transparent: the two stills at
   // 56 s (space at alpha 0.5) may differ only where the real picture has alpha.
   const std::string clear = folder + "/clear";
   mkdir(clear.c_str(), 0777);
-  for (const char* f : {"logo.jpg", "noise.png", "guru_text.png", "guru_rect.png", "testhall1.jpg",
-                        "layer_starfield.png", "oldschool.png", "love.png", "scroller.png"}) {
-    symlink((kMedia + "/" + f).c_str(), (clear + "/" + f).c_str());
+  const std::string spaceFile = mediaName(MediaId::space);
+  for (const MediaFile& f : kMediaFiles) {
+    if (f.name != spaceFile) symlink((kMedia + "/" + f.name).c_str(), (clear + "/" + f.name).c_str());
   }
   shell("ffmpeg -loglevel error -f lavfi -i color=c=black@0.0:s=64x64,format=rgba -frames:v 1 " +
-        clear + "/space.png");
+        clear + "/" + spaceFile);
 
   const std::string a = folder + "/a.png", b = folder + "/b.png", c = folder + "/c.png";
   ASSERT_EQ(capture({"--media", kMedia, "--still", "56", a}).status, 0);
@@ -135,9 +137,9 @@ TEST(Capture, StillsAreDeterministicAndTheSpacePictureShowsWhereItIsOpaque) {
   ASSERT_EQ(capture({"--media", clear, "--still", "56", c}).status, 0);
   EXPECT_EQ(fileBytes(a), fileBytes(b)) << "two stills of one time must be identical";
 
-  Picture with = load(a), without = load(c), space = load(kMedia + "/space.png");
-  ASSERT_EQ(with.w, 960);
-  ASSERT_EQ(with.h, 89);
+  Picture with = load(a), without = load(c), space = load(kMedia + "/" + spaceFile);
+  ASSERT_EQ(with.w, kWindowWidth);
+  ASSERT_EQ(with.h, kWindowHeight);
   ASSERT_GT(space.w, 0);
   int differing = 0, outside = 0;
   for (int y = 0; y < 89; ++y) {

@@ -1,5 +1,6 @@
 // The real presentation binary against bad files, missing services and an
 // old GL driver: each case ends well, with a clear line where something is wrong.
+#include "presentation/media.h"
 #include "tests/support/demo_process.h"
 #include "tests/support/test_support.h"
 
@@ -23,10 +24,6 @@ namespace {
 const std::string kDemo = DEMO_BINARY_DIR "/demo";
 const std::string kBrokenShaderDemo = DEMO_BINARY_DIR "/demo-broken-shader";
 const std::string& kMedia = kGeneratedMedia;
-const char* const kMediaFiles[] = {"logo.jpg",      "noise.png",           "guru_text.png",
-                                   "guru_rect.png", "testhall1.jpg",       "layer_starfield.png",
-                                   "oldschool.png", "space.png",           "love.png",
-                                   "scroller.png",  "music.ogg"};
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -57,7 +54,8 @@ const char* faultName(Fault f) {
 // A media folder of links to the good files, with `file` spoilt by `fault`.
 std::string spoiltMedia(const std::string& file, Fault fault) {
   const std::string folder = makeTempDir();
-  for (const char* name : kMediaFiles) {
+  for (const MediaFile& media : kMediaFiles) {
+    const char* name = media.name;
     if (file != name) symlink((kMedia + "/" + name).c_str(), (folder + "/" + name).c_str());
   }
   const std::string good = readFile(kMedia + "/" + file);
@@ -88,7 +86,8 @@ struct Watch {
 
 TEST(Hardening, EverySpoiltMediaFileLeavesTheRestOfTheRunIntact) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
-  for (const char* file : kMediaFiles) {
+  for (const MediaFile& media : kMediaFiles) {
+    const char* file = media.name;
     for (Fault fault : {Fault::Missing, Fault::Empty, Fault::Truncated, Fault::RandomBytes}) {
       SCOPED_TRACE(std::string(file) + " " + faultName(fault));
       DemoOptions o = presentationIn(spoiltMedia(file, fault));
@@ -98,7 +97,7 @@ TEST(Hardening, EverySpoiltMediaFileLeavesTheRestOfTheRunIntact) {
       EXPECT_FALSE(run.timedOut);
       EXPECT_EQ(run.status, 0) << run.output;
       EXPECT_GT(watch.lit, 960 * 89 / 4) << "the other layers should still draw";
-      const bool music = std::string(file) == "music.ogg";
+      const bool music = std::string(file) == mediaName(MediaId::music);
       const std::string named = std::string(music ? "cannot play \"" : "cannot load \"") + file + "\"";
       if (fault == Fault::Truncated && run.output.empty()) continue;  // decoded what was there
       EXPECT_EQ(lineCount(run.output), 1) << run.output;

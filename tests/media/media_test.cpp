@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "presentation/media.h"
 #include "tests/media/media_helpers.h"
 
 using namespace media_test;
@@ -19,11 +20,6 @@ using namespace media_test;
 namespace fs = std::filesystem;
 
 namespace {
-
-const char* const kFiles[] = {"logo.jpg",      "noise.png",     "guru_text.png",
-                              "guru_rect.png", "testhall1.jpg", "layer_starfield.png",
-                              "oldschool.png", "space.png",     "love.png",
-                              "scroller.png",  "music.ogg"};
 
 double toDb(double v) { return v > 0.0 ? 20.0 * std::log10(v) : -300.0; }
 
@@ -33,7 +29,7 @@ class Media : public ::testing::Test {
     char tmpl[] = "/tmp/media_test_XXXXXX";
     root_ = mkdtemp(tmpl);
     first_ = run(quoted(MEDIAGEN_EXE) + " " + quoted((root_ / "a").string()));
-    if (first_.exitCode == 0) loadSound(root_ / "a" / "music.ogg", sound_);
+    if (first_.exitCode == 0) loadSound(out(mediaName(MediaId::music)), sound_);
   }
   static void TearDownTestSuite() {
     std::error_code ec;
@@ -51,19 +47,27 @@ Sound Media::sound_;
 
 // ---- generator behaviour --------------------------------------------------------
 
-TEST_F(Media, GeneratorWritesAllFilesQuietly) {
+TEST_F(Media, GeneratorWritesExactlyTheListedFilesQuietly) {
   ASSERT_EQ(first_.exitCode, 0) << first_.output;
   EXPECT_LE(std::count(first_.output.begin(), first_.output.end(), '\n'), 1) << first_.output;
-  for (const char* name : kFiles) EXPECT_GT(fs::file_size(out(name)), 0u) << name;
+  std::vector<std::string> listed, written;
+  for (const MediaFile& file : kMediaFiles) listed.push_back(file.name);
+  for (const auto& entry : fs::directory_iterator(root_ / "a")) {
+    written.push_back(entry.path().filename().string());
+    EXPECT_GT(entry.file_size(), 0u) << written.back();
+  }
+  std::sort(listed.begin(), listed.end());
+  std::sort(written.begin(), written.end());
+  EXPECT_EQ(written, listed);
 }
 
 TEST_F(Media, SecondRunGivesIdenticalBytes) {
   ASSERT_EQ(first_.exitCode, 0) << first_.output;
   const RunResult again = run(quoted(MEDIAGEN_EXE) + " " + quoted((root_ / "b").string()));
   ASSERT_EQ(again.exitCode, 0) << again.output;
-  for (const char* name : kFiles)
-    EXPECT_TRUE(readBytes(out(name)) == readBytes(root_ / "b" / name))
-        << name << " differs between runs";
+  for (const MediaFile& file : kMediaFiles)
+    EXPECT_TRUE(readBytes(out(file.name)) == readBytes(root_ / "b" / file.name))
+        << file.name << " differs between runs";
 }
 
 TEST_F(Media, FailuresExitOneWithOneLineNamingTheCulprit) {
@@ -108,16 +112,16 @@ struct PictureCase {
 };
 
 const PictureCase kPictures[] = {
-    {"logo.jpg", 960, 89, true, 0, 0, 0},
-    {"testhall1.jpg", 960, 89, true, 0, 0, 0},
-    {"guru_text.png", 960, 89, true, 0, 0, 0},
-    {"noise.png", 256, 256, true, 0, 0, 0},
-    {"guru_rect.png", 960, 89, false, 0.6, 0.1, 0.95},
-    {"layer_starfield.png", 512, 512, false, 0.5, 0.002, 0.9},
-    {"oldschool.png", 960, 89, false, 0.5, 0.1, 0.8},
-    {"space.png", 960, 89, false, 0.5, 0.05, 0.6},
-    {"love.png", 960, 89, false, 0.5, 0.1, 0.8},
-    {"scroller.png", 3200, 89, false, 0.5, 0.05, 0.85},
+    {mediaName(MediaId::logo), 960, 89, true, 0, 0, 0},
+    {mediaName(MediaId::testhall), 960, 89, true, 0, 0, 0},
+    {mediaName(MediaId::guruText), 960, 89, true, 0, 0, 0},
+    {mediaName(MediaId::noise), 256, 256, true, 0, 0, 0},
+    {mediaName(MediaId::guruRect), 960, 89, false, 0.6, 0.1, 0.95},
+    {mediaName(MediaId::starfield), 512, 512, false, 0.5, 0.002, 0.9},
+    {mediaName(MediaId::oldschool), 960, 89, false, 0.5, 0.1, 0.8},
+    {mediaName(MediaId::space), 960, 89, false, 0.5, 0.05, 0.6},
+    {mediaName(MediaId::love), 960, 89, false, 0.5, 0.1, 0.8},
+    {mediaName(MediaId::scroller), 3200, 89, false, 0.5, 0.05, 0.85},
 };
 
 TEST_F(Media, PicturesHaveTheSizeAndTransparencyTheirLayerNeeds) {
@@ -198,7 +202,7 @@ TEST_F(Media, RepeatingTexturesTileWithoutSeams) {
     const char* name;
     int channel;  // red carries the noise, alpha carries the stars
   };
-  for (const Case& c : {Case{"noise.png", 0}, Case{"layer_starfield.png", 3}}) {
+  for (const Case& c : {Case{mediaName(MediaId::noise), 0}, Case{mediaName(MediaId::starfield), 3}}) {
     Picture pic;
     ASSERT_TRUE(loadPicture(out(c.name), pic)) << c.name;
     for (bool horizontal : {true, false}) {
@@ -215,7 +219,7 @@ TEST_F(Media, RepeatingTexturesTileWithoutSeams) {
 TEST_F(Media, NoiseUsesTheFullRange) {
   ASSERT_EQ(first_.exitCode, 0) << first_.output;
   Picture pic;
-  ASSERT_TRUE(loadPicture(out("noise.png"), pic));
+  ASSERT_TRUE(loadPicture(out(mediaName(MediaId::noise)), pic));
   int lo = 255, hi = 0;
   for (int y = 0; y < pic.h; ++y)
     for (int x = 0; x < pic.w; ++x) {
@@ -229,8 +233,8 @@ TEST_F(Media, NoiseUsesTheFullRange) {
 TEST_F(Media, CrashFrameSurroundsTheCrashText) {
   ASSERT_EQ(first_.exitCode, 0) << first_.output;
   Picture text, frame;
-  ASSERT_TRUE(loadPicture(out("guru_text.png"), text));
-  ASSERT_TRUE(loadPicture(out("guru_rect.png"), frame));
+  ASSERT_TRUE(loadPicture(out(mediaName(MediaId::guruText)), text));
+  ASSERT_TRUE(loadPicture(out(mediaName(MediaId::guruRect)), frame));
   ASSERT_EQ(text.w, frame.w);
   ASSERT_EQ(text.h, frame.h);
   // Bounding box of the lettering.
@@ -274,7 +278,7 @@ double rmsDb(const Sound& s, double from, double to) {
 
 TEST_F(Media, MusicIsLongEnoughStereoAndUnclipped) {
   ASSERT_EQ(first_.exitCode, 0) << first_.output;
-  ASSERT_FALSE(sound_.left.empty()) << "music.ogg did not decode";
+  ASSERT_FALSE(sound_.left.empty()) << "the music did not decode";
   EXPECT_EQ(sound_.rate, 44100);
   EXPECT_EQ(sound_.channels, 2);
   EXPECT_GE(static_cast<double>(sound_.left.size()) / static_cast<double>(sound_.rate), 130.0);
@@ -286,7 +290,7 @@ TEST_F(Media, MusicIsLongEnoughStereoAndUnclipped) {
 }
 
 TEST_F(Media, MusicFollowsTheTimeline) {
-  ASSERT_FALSE(sound_.left.empty()) << "music.ogg did not decode";
+  ASSERT_FALSE(sound_.left.empty()) << "the music did not decode";
   struct Section {
     const char* name;
     double from, to, minDb;

@@ -129,7 +129,7 @@ void* recordingLookup(const char* name) {
 }
 
 // One frame as the frame loop draws it, every reading at `ms` milliseconds.
-const Frame& drawFrameAt(Uint32 ms) {
+const Frame& recordFrameAt(Uint32 ms) {
   static auto genQueries = reinterpret_cast<PFNGLGENQUERIESPROC>(lookupGlProc("glGenQueries"));
   static auto beginQuery = reinterpret_cast<PFNGLBEGINQUERYPROC>(lookupGlProc("glBeginQuery"));
   static auto endQuery = reinterpret_cast<PFNGLENDQUERYPROC>(lookupGlProc("glEndQuery"));
@@ -142,11 +142,8 @@ const Frame& drawFrameAt(Uint32 ms) {
   }();
   frame = Frame{};
   nowMs = ms;
-  glClear(GL_COLOR_BUFFER_BIT);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
   beginQuery(GL_SAMPLES_PASSED, query);
-  drawLayers();
+  drawFrame();
   endQuery(GL_SAMPLES_PASSED);
   GLuint samples = 0;
   getQueryResult(query, GL_QUERY_RESULT, &samples);
@@ -196,7 +193,7 @@ TEST_F(Schedule, OneFrameBindsUsesAndSetsInTableOrder) {
       "use overlay on love after look-at", "alpha = 0",
       "use scroller on scroller after look-at", "time = 29", "alpha = 0"};
   // clang-format on
-  const Frame& early = drawFrameAt(29000);
+  const Frame& early = recordFrameAt(29000);
   EXPECT_EQ(early.calls, permanentLayers);
   EXPECT_EQ(early.readings, 20);
   EXPECT_EQ(early.lookups, 17);
@@ -204,7 +201,7 @@ TEST_F(Schedule, OneFrameBindsUsesAndSetsInTableOrder) {
   // The morph quad is drawn after the look-at: with the identity camera the
   // eye would sit inside the bar, and at 40 s, with every layer above it
   // transparent, the whole frame would show its inside, lit as facing up.
-  drawFrameAt(40000);
+  recordFrameAt(40000);
   const std::vector<unsigned char> pixels = readPixels(0, 0, kWidth, kHeight);
   int insideColour = 0;
   for (size_t i = 0; i < pixels.size(); i += 4) {
@@ -212,7 +209,7 @@ TEST_F(Schedule, OneFrameBindsUsesAndSetsInTableOrder) {
   }
   EXPECT_LT(insideColour, kWidth * kHeight / 2);
 
-  const Frame& late = drawFrameAt(124000);
+  const Frame& late = recordFrameAt(124000);
   ASSERT_EQ(late.calls.size(), permanentLayers.size() + 2);
   EXPECT_EQ(late.calls[permanentLayers.size()], "use imageWarp on guruText after look-at");
   EXPECT_EQ(late.calls.back(), "alpha = 1");
@@ -240,7 +237,7 @@ TEST_F(Schedule, FadesSaturateAndOverlapAsTimed) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.ms) + " ms, " + c.uniform);
-    const Frame& f = drawFrameAt(c.ms);
+    const Frame& f = recordFrameAt(c.ms);
     const std::vector<float>& set = f.values.at(c.uniform);
     ASSERT_GT(set.size(), c.index);
     if (c.tolerance == 0) {
@@ -266,7 +263,7 @@ TEST_F(Schedule, ClosingLayersFollowTheirTimeTests) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.ms) + " ms");
-    const Frame& f = drawFrameAt(c.ms);
+    const Frame& f = recordFrameAt(c.ms);
     EXPECT_EQ(f.quads, c.quads);
     EXPECT_EQ(f.readings, c.readings);
     if (c.topTexture >= 0) {

@@ -4,26 +4,21 @@
 #include "bench/program_sets.h"
 #include "bench/reference_shaders.h"
 #include "gpu/shaders.h"
-#include "tools/offline/offline_render.h"
+#include "presentation/headless_render.h"
+#include "presentation/window.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
 
-const int kWidth = 960;
-const int kHeight = 89;
-const std::string kMedia = DEMO_BINARY_DIR "/media";
-
-bool mediaPresent() {
-  struct stat s;
-  return stat((kMedia + "/noise.png").c_str(), &s) == 0 &&
-         stat((kMedia + "/scroller.png").c_str(), &s) == 0;
-}
+const int kWidth = kWindowWidth;
+const int kHeight = kWindowHeight;
+const std::string& kMedia = testing_support::kGeneratedMedia;
 
 std::vector<uint8_t> frameAt(const ProgramSet& set, double seconds) {
   useProgramSet(set);
@@ -38,9 +33,9 @@ std::vector<uint8_t> frameAt(const ProgramSet& set, double seconds) {
 class ProgramSets : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (!mediaPresent()) return;
+    if (!testing_support::generatedMediaPresent()) return;
     std::string error;
-    started = startOfflineRendering(kWidth, kHeight, kMedia, &error);
+    started = startHeadlessRendering(kWidth, kHeight, kMedia, &error);
     ASSERT_TRUE(started) << error;
     fast = currentProgramSet();
     literal = buildReferencePrograms();
@@ -48,11 +43,11 @@ class ProgramSets : public ::testing::Test {
   static void TearDownTestSuite() {
     if (!started) return;
     useProgramSet(fast);
-    stopOfflineRendering();
+    stopHeadlessRendering();
     started = false;
   }
   void SetUp() override {
-    if (!mediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+    if (!testing_support::generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
     ASSERT_TRUE(started);
   }
 

@@ -6,6 +6,8 @@
 #include "gpu/shaders.h"
 #include "platform/headless_gl.h"
 #include "platform/stderr_capture.h"
+#include "presentation/media.h"
+#include "presentation/window.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +30,7 @@ void requireHeadlessGl(int width, int height) {
 bool openPresentationWindow() {
   for (int attempt = 0; attempt < 20; ++attempt) {
     if (SDL_Init(SDL_INIT_VIDEO) == 0 &&
-        SDL_SetVideoMode(960, 89, 16, SDL_OPENGL | SDL_DOUBLEBUF)) {
+        SDL_SetVideoMode(kWindowWidth, kWindowHeight, kWindowDepth, SDL_OPENGL | SDL_DOUBLEBUF)) {
       return true;
     }
     std::fprintf(stderr, "opening the window failed (%s); trying again\n", SDL_GetError());
@@ -55,10 +57,8 @@ std::vector<unsigned char> readPixels(int x, int y, int width, int height) {
 const std::string kGeneratedMedia = DEMO_BINARY_DIR "/media";
 
 bool generatedMediaPresent() {
-  for (const char* file : {"logo.jpg", "noise.png", "guru_text.png", "guru_rect.png",
-                           "testhall1.jpg", "layer_starfield.png", "oldschool.png", "space.png",
-                           "love.png", "scroller.png", "music.ogg"}) {
-    if (access((kGeneratedMedia + "/" + file).c_str(), R_OK) != 0) return false;
+  for (const MediaFile& file : kMediaFiles) {
+    if (access((kGeneratedMedia + "/" + file.name).c_str(), R_OK) != 0) return false;
   }
   return true;
 }

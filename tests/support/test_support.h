@@ -30,7 +30,7 @@ std::array<int, 4> pixelAt(int x, int y);
 // Whole rows, bottom row first, as glReadPixels gives them.
 std::vector<unsigned char> readPixels(int x, int y, int width, int height);
 
-// The folder the build generates the eleven media files into, and whether
+// The folder the build generates the media files into, and whether
 // they are all there (tests that need them skip otherwise).
 extern const std::string kGeneratedMedia;
 bool generatedMediaPresent();

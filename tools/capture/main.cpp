@@ -4,8 +4,9 @@
 #include "tools/capture/progress.h"
 #include "tools/capture/sheet.h"
 #include "tools/capture/video_encoder.h"
-#include "tools/offline/offline_render.h"
-#include "tools/offline/png_file.h"
+#include "presentation/headless_render.h"
+#include "presentation/media.h"
+#include "tools/capture/png_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -175,7 +176,7 @@ int main(int argc, char** argv) {
         return failure("ffmpeg is not installed (Debian package: ffmpeg)");
       }
       if (!checkWritableFile(options.target, &error)) return failure(error);
-      musicPath = options.mediaDir + "/music.ogg";
+      musicPath = options.mediaDir + "/" + mediaName(MediaId::music);
       if (access(musicPath.c_str(), R_OK) != 0) {
         std::fprintf(stderr, "demo-capture: no \"%s\" (%s); the video has no sound\n",
                      musicPath.c_str(), std::strerror(errno));
@@ -190,7 +191,7 @@ int main(int argc, char** argv) {
     return failure("cannot open the media folder \"" + options.mediaDir + "\"");
   }
 
-  if (!startOfflineRendering(options.width, options.height, options.mediaDir, &error)) {
+  if (!startHeadlessRendering(options.width, options.height, options.mediaDir, &error)) {
     return failure(error);
   }
   int status = 0;
@@ -201,6 +202,6 @@ int main(int argc, char** argv) {
     case Output::Video: status = captureVideo(options, musicPath); break;
     case Output::None: break;
   }
-  stopOfflineRendering();
+  stopHeadlessRendering();
   return status;
 }

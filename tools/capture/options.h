@@ -1,6 +1,8 @@
 // The capture tool's command line.
 #pragma once
 
+#include "presentation/window.h"
+
 #include <string>
 #include <vector>
 
@@ -10,8 +12,8 @@ struct CaptureOptions {
   double from = 0;
   double to = 130;
   double fps = 60;
-  int width = 960;
-  int height = 89;
+  int width = kWindowWidth;
+  int height = kWindowHeight;
   std::string mediaDir = ".";
   Output output = Output::None;
   std::string target;               // file or folder of the output

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "presentation/media.h"
 #include "tools/mediagen/image_io.h"
 #include "tools/mediagen/media.h"
 #include "tools/mediagen/music.h"
@@ -45,17 +46,17 @@ std::vector<Output> outputs() {
     };
   };
   return {
-      {"logo.jpg", jpg(makeLogo)},
-      {"noise.png", png(makeNoise)},
-      {"guru_text.png", png(makeGuruText)},
-      {"guru_rect.png", png(makeGuruRect)},
-      {"testhall1.jpg", jpg(makeEndCard)},
-      {"layer_starfield.png", png(makeStarfield)},
-      {"oldschool.png", png(makeOldschool)},
-      {"space.png", png(makeSpace)},
-      {"love.png", png(makeLove)},
-      {"scroller.png", png(makeScroller)},
-      {"music.ogg",
+      {mediaName(MediaId::logo), jpg(makeLogo)},
+      {mediaName(MediaId::noise), png(makeNoise)},
+      {mediaName(MediaId::guruText), png(makeGuruText)},
+      {mediaName(MediaId::guruRect), png(makeGuruRect)},
+      {mediaName(MediaId::testhall), jpg(makeEndCard)},
+      {mediaName(MediaId::starfield), png(makeStarfield)},
+      {mediaName(MediaId::oldschool), png(makeOldschool)},
+      {mediaName(MediaId::space), png(makeSpace)},
+      {mediaName(MediaId::love), png(makeLove)},
+      {mediaName(MediaId::scroller), png(makeScroller)},
+      {mediaName(MediaId::music),
        [](const std::string& p, std::string* error) {
          return writeOggVorbis(p, composeSoundtrack(), kVorbisQuality, "NARROWBAND", error);
        }},

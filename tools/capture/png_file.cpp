@@ -1,6 +1,6 @@
 // PNG output of captured frames through the shared encoder, with no time stamp so equal pixels
 // give equal bytes.
-#include "tools/offline/png_file.h"
+#include "tools/capture/png_file.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -11,7 +11,7 @@
 // the programs, loads the textures from `mediaDir` and enables blending, as
 // the player does. On failure returns false with one line in `error`.
 // Paths given later stay relative to the folder the process started in.
-bool startOfflineRendering(int width, int height, const std::string& mediaDir,
+bool startHeadlessRendering(int width, int height, const std::string& mediaDir,
                            std::string* error);
 
 // Draws the frame whose every clock reading is `seconds`.
@@ -20,4 +20,4 @@ void drawFrameAt(double seconds);
 // The drawn frame as tightly packed RGB rows, top row first.
 void readFrameRgb(int width, int height, std::vector<uint8_t>* rgb);
 
-void stopOfflineRendering();
+void stopHeadlessRendering();

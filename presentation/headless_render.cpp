@@ -1,5 +1,5 @@
 // Headless frames through the player's own start-up and drawLayers.
-#include "tools/offline/offline_render.h"
+#include "presentation/headless_render.h"
 
 #include "gpu/program.h"
 #include "platform/headless_gl.h"
@@ -21,24 +21,24 @@ float frameClock() { return frameTime; }
 
 }  // namespace
 
-bool startOfflineRendering(int width, int height, const std::string& mediaDir,
+bool startHeadlessRendering(int width, int height, const std::string& mediaDir,
                            std::string* error) {
   if (!createHeadlessGl(width, height, error)) return false;
   if (!checkGlSupport()) {
     *error = "the headless context does not offer OpenGL 2.0";
-    stopOfflineRendering();
+    stopHeadlessRendering();
     return false;
   }
   // Textures are named relative to the media folder, as the player opens them.
   char previous[4096];
   if (!getcwd(previous, sizeof previous)) {
     *error = std::string("cannot read the working folder: ") + std::strerror(errno);
-    stopOfflineRendering();
+    stopHeadlessRendering();
     return false;
   }
   if (chdir(mediaDir.c_str()) != 0) {
     *error = "cannot open the media folder \"" + mediaDir + "\": " + std::strerror(errno);
-    stopOfflineRendering();
+    stopHeadlessRendering();
     return false;
   }
   buildPrograms();
@@ -46,7 +46,7 @@ bool startOfflineRendering(int width, int height, const std::string& mediaDir,
   enableBlending();
   if (chdir(previous) != 0) {
     *error = std::string("cannot return to the working folder: ") + std::strerror(errno);
-    stopOfflineRendering();
+    stopHeadlessRendering();
     return false;
   }
   setDemoClock(frameClock);
@@ -55,10 +55,7 @@ bool startOfflineRendering(int width, int height, const std::string& mediaDir,
 
 void drawFrameAt(double seconds) {
   frameTime = static_cast<float>(seconds);
-  glClear(GL_COLOR_BUFFER_BIT);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  drawLayers();
+  drawFrame();
 }
 
 void readFrameRgb(int width, int height, std::vector<uint8_t>* rgb) {
@@ -73,7 +70,7 @@ void readFrameRgb(int width, int height, std::vector<uint8_t>* rgb) {
   }
 }
 
-void stopOfflineRendering() {
+void stopHeadlessRendering() {
   setDemoClock(nullptr);
   destroyHeadlessGl();
 }

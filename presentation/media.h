@@ -1,0 +1,47 @@
+// The presentation's media files, listed once: the player loads them, the
+// generator writes them, the build and the tests check them, all from here.
+// The build reads the file names from the lines that open with "X(".
+#pragma once
+
+// One entry per picture, in the order the player loads them:
+// X(id, file name, texture handle, role).
+#define DEMO_TEXTURE_LIST(X)                                                                \
+  X(logo, "logo.jpg", logoTexture, "title artwork, settling out of its warp until 9 s")    \
+  X(noise, "noise.png", noiseTexture, "tiling noise that bends the plasma background")     \
+  X(guruText, "guru_text.png", guruTextTexture, "closing screen text, from 120 s")         \
+  X(guruRect, "guru_rect.png", guruRectTexture, "frame around the closing text, blinking") \
+  X(testhall, "testhall1.jpg", testhallTexture, "end picture, from 123.5 s")               \
+  X(starfield, "layer_starfield.png", starfieldTexture, "stars of the polar starfield")    \
+  X(oldschool, "oldschool.png", oldschoolTexture, "overlay picture, 20 s to 30 s")         \
+  X(space, "space.png", spaceTexture, "overlay picture, 55 s to 65 s")                     \
+  X(love, "love.png", loveTexture, "overlay picture, 75 s to 85 s")                        \
+  X(scroller, "scroller.png", scrollerTexture, "greetings strip of the scroller")
+
+// The soundtrack, played once from the start: X(id, file name, role).
+#define DEMO_MUSIC_LIST(X) \
+  X(music, "music.ogg", "the soundtrack, streamed once")
+
+enum class MediaId {
+#define DEMO_MEDIA_TEXTURE_ID(id, file, handle, role) id,
+#define DEMO_MEDIA_MUSIC_ID(id, file, role) id,
+  DEMO_TEXTURE_LIST(DEMO_MEDIA_TEXTURE_ID) DEMO_MUSIC_LIST(DEMO_MEDIA_MUSIC_ID)
+#undef DEMO_MEDIA_TEXTURE_ID
+#undef DEMO_MEDIA_MUSIC_ID
+};
+
+struct MediaFile {
+  const char* name;
+  const char* role;
+};
+
+// Every media file, indexed by MediaId.
+constexpr MediaFile kMediaFiles[] = {
+#define DEMO_MEDIA_TEXTURE_ENTRY(id, file, handle, role) {file, role},
+#define DEMO_MEDIA_MUSIC_ENTRY(id, file, role) {file, role},
+    DEMO_TEXTURE_LIST(DEMO_MEDIA_TEXTURE_ENTRY) DEMO_MUSIC_LIST(DEMO_MEDIA_MUSIC_ENTRY)
+#undef DEMO_MEDIA_TEXTURE_ENTRY
+#undef DEMO_MEDIA_MUSIC_ENTRY
+};
+constexpr int kMediaFileCount = sizeof kMediaFiles / sizeof kMediaFiles[0];
+
+constexpr const char* mediaName(MediaId id) { return kMediaFiles[static_cast<int>(id)].name; }

@@ -1,12 +1,15 @@
 // PNG output through libpng, with no time stamp so equal pixels give equal bytes.
 #include "tools/offline/png_file.h"
 
+#include "platform/output_file.h"
+
 #include <png.h>
 
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -21,15 +24,9 @@ void onPngError(png_structp png, png_const_charp message) {
 
 void onPngWarning(png_structp, png_const_charp) {}
 
-}  // namespace
-
-bool writePngRgb(const std::string& path, int width, int height,
-                 const std::vector<uint8_t>& rgb, std::string* error) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) {
-    *error = std::strerror(errno);
-    return false;
-  }
+// Encodes into `file` and closes it; false with the reason in `error`.
+bool encodePng(FILE* file, int width, int height, const std::vector<uint8_t>& rgb,
+               std::string* error) {
   ErrorText pngError;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &pngError, onPngError,
                                             onPngWarning);
@@ -58,9 +55,27 @@ bool writePngRgb(const std::string& path, int width, int height,
     ok = false;
     pngError.text = std::strerror(errno);
   }
-  if (!ok) {
-    *error = pngError.text.empty() ? "cannot encode the PNG" : pngError.text;
-    std::remove(path.c_str());
-  }
+  if (!ok) *error = pngError.text.empty() ? "cannot encode the PNG" : pngError.text;
   return ok;
+}
+
+}  // namespace
+
+bool writePngRgb(const std::string& path, int width, int height,
+                 const std::vector<uint8_t>& rgb, std::string* error) {
+  OutputFile output;
+  const int fd = beginOutput(path, ".png", true, &output, error);
+  if (fd < 0) return false;
+  FILE* file = fdopen(fd, "wb");
+  if (!file) {
+    *error = std::strerror(errno);
+    close(fd);
+    abandonOutput(&output);
+    return false;
+  }
+  if (!encodePng(file, width, height, rgb, error)) {
+    abandonOutput(&output);
+    return false;
+  }
+  return commitOutput(&output, error);
 }

@@ -8,8 +8,10 @@
 #include "platform/sound.h"
 #include "presentation/clock.h"
 #include "presentation/layers.h"
+#include "platform/stderr_capture.h"
 
 #include <SDL.h>
+#include <X11/Xlib.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +36,15 @@ GLuint loveTexture;
 GLuint scrollerTexture;
 
 namespace {
+
+std::string firstXError;
+
+int keepFirstXError(Display* display, XErrorEvent* event) {
+  char text[256];
+  XGetErrorText(display, event->error_code, text, sizeof text);
+  if (firstXError.empty()) firstXError = text;
+  return 0;
+}
 
 const int kWindowWidth = 960;
 const int kWindowHeight = 89;
@@ -145,18 +156,36 @@ int runFrameLoop() {
 int presentationMain(int, char**) {
   if (SDL_Init(SDL_INIT_VIDEO) < 0) {
     // SDL's reason is a bare "No available video device" when there is no
-    // display, so the display asked for is named beside it.
+    // display or no such driver, so what was asked for is named beside it:
+    // the driver when it is not x11, otherwise the display.
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
     const char* display = std::getenv("DISPLAY");
     const std::string asked =
-        display && *display ? "DISPLAY is \"" + std::string(display) + "\"" : "DISPLAY is not set";
+        driver && *driver && std::string(driver) != "x11"
+            ? "SDL_VIDEODRIVER is \"" + std::string(driver) + "\""
+        : display && *display ? "DISPLAY is \"" + std::string(display) + "\""
+                              : "DISPLAY is not set";
     std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s (%s)\n", kWindowWidth,
                  kWindowHeight, SDL_GetError(), asked.c_str());
     return 1;
   }
   std::atexit(SDL_Quit);
-  if (!SDL_SetVideoMode(kWindowWidth, kWindowHeight, kWindowDepth, SDL_OPENGL | SDL_DOUBLEBUF)) {
+  // A GL context the X server refuses (indirect GLX, a driver that does not
+  // load) reaches Xlib's default error handler, which prints six lines and
+  // ends the process, and libGL prints its own lines first. Both are caught
+  // while the window opens and folded into one line.
+  const XErrorHandler previousHandler = XSetErrorHandler(keepFirstXError);
+  SDL_Surface* window = nullptr;
+  const std::string driverMessage = lastStderrLineOf([&] {
+    window = SDL_SetVideoMode(kWindowWidth, kWindowHeight, kWindowDepth, SDL_OPENGL | SDL_DOUBLEBUF);
+  });
+  XSetErrorHandler(previousHandler);
+  if (!window) {
+    std::string reason = SDL_GetError();
+    if (!firstXError.empty()) reason += "; X error: " + firstXError;
+    if (!driverMessage.empty()) reason += " (" + driverMessage + ")";
     std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s\n", kWindowWidth,
-                 kWindowHeight, SDL_GetError());
+                 kWindowHeight, reason.c_str());
     return 1;
   }
   // Building a program on a context older than 2.0 crashes some drivers, and

@@ -1,10 +1,13 @@
 // Texture loading: decode, convert to RGBA32, flip, upload.
 #include "imaging/texture.h"
 
+#include "platform/regular_file.h"
 #include "platform/stderr_capture.h"
 
 #include <GL/glu.h>
 #include <SDL_image.h>
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -34,11 +37,31 @@ SDL_Surface* flipSurface(SDL_Surface* source) {
   return copy;
 }
 
+namespace {
+
+// IMG_Load on a file that is known to be regular: a FIFO would block the
+// open, or the first read, for good.
+SDL_Surface* decodeRegularFile(const char* path) {
+  std::string reason;
+  const int fd = openRegularFile(path, &reason);
+  FILE* file = fd >= 0 ? fdopen(fd, "rb") : nullptr;
+  if (!file) {
+    if (fd >= 0) close(fd);
+    IMG_SetError("%s", reason.c_str());
+    return nullptr;
+  }
+  // IMG_Load passes the name's ending as a type hint; so does this.
+  const char* dot = std::strrchr(path, '.');
+  return IMG_LoadTyped_RW(SDL_RWFromFP(file, 1), 1, const_cast<char*>(dot ? dot + 1 : ""));
+}
+
+}  // namespace
+
 GLuint loadTexture(const char* path, bool mipmapped) {
   // Decoders may print their own complaint on stderr (libpng does, before it
   // gives up); it is caught and folded into the one line that names the file.
   SDL_Surface* decoded = nullptr;
-  const std::string decoderMessage = lastStderrLineOf([&] { decoded = IMG_Load(path); });
+  const std::string decoderMessage = lastStderrLineOf([&] { decoded = decodeRegularFile(path); });
   if (!decoded) {
     std::fprintf(stderr, "cannot load \"%s\": %s%s%s%s\n", path, IMG_GetError(),
                  decoderMessage.empty() ? "" : " (", decoderMessage.c_str(),
@@ -64,6 +87,22 @@ GLuint loadTexture(const char* path, bool mipmapped) {
     return 0;
   }
 
+  // A picture past the GL size limit would upload as nothing and sample as
+  // opaque black; it is refused like an undecodable file.
+  GLint limit = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &limit);
+  if (!mipmapped && (flipped->w > limit || flipped->h > limit)) {
+    std::fprintf(stderr, "cannot load \"%s\": %dx%d pixels is more than this GL's texture limit of %d\n",
+                 path, flipped->w, flipped->h, limit);
+    SDL_FreeSurface(flipped);
+    SDL_FreeSurface(converted);
+    SDL_FreeSurface(decoded);
+    return 0;
+  }
+
+  // Earlier errors are cleared so that the check after the upload sees its own.
+  for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+  }
   GLuint name = 0;
   glGenTextures(1, &name);
   glBindTexture(GL_TEXTURE_2D, name);
@@ -77,6 +116,15 @@ GLuint loadTexture(const char* path, bool mipmapped) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   }
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  // The driver may still refuse the upload (no memory for it).
+  const GLenum uploadError = glGetError();
+  if (uploadError != GL_NO_ERROR) {
+    std::fprintf(stderr, "cannot load \"%s\": the GL upload of %dx%d pixels failed (%s)\n", path,
+                 flipped->w, flipped->h, reinterpret_cast<const char*>(gluErrorString(uploadError)));
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glDeleteTextures(1, &name);
+    name = 0;
+  }
 
   SDL_FreeSurface(flipped);
   SDL_FreeSurface(converted);

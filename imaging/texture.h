@@ -17,8 +17,9 @@ enum : Uint32 {
 // texture coordinate t = 1 samples the file's top row. Linear filtering,
 // default (repeat) wrapping; with `mipmapped` the whole chain via GLU.
 // Returns the texture name, left bound to GL_TEXTURE_2D, or 0 when the file
-// cannot be decoded (one line on stderr names the file and the reason; no GL
-// call is made then).
+// is not a regular file, cannot be decoded, or is larger than the GL texture
+// limit (one line on stderr names the file and the reason; no texture is made
+// then).
 GLuint loadTexture(const char* path, bool mipmapped);
 
 // A new surface with the source's size, depth and masks and its rows in

@@ -144,6 +144,7 @@ bool xpmCursorBits(const char* const* lines, CursorBits* out) {
   int height = 0;
   if (!readInt(header, &width) || !readInt(header, &height)) return false;
   if (width <= 0 || height <= 0 || width % 8 != 0) return false;
+  if (width > kMaxCursorSide || height > kMaxCursorSide) return false;
   if (width > kMaxCursorPixels / height) return false;
 
   for (int i = 1; i <= 3; ++i) {

@@ -40,9 +40,14 @@ struct CursorBits {
 // header rather than a cursor.
 constexpr long kMaxCursorPixels = 1024L * 1024L;
 
+// Longest side accepted: SDL keeps cursor coordinates in 16-bit signed
+// integers, and an X server refuses a cursor side past 32767 with an error
+// that ends the process.
+constexpr int kMaxCursorSide = 32767;
+
 // Checks the whole text before anything is allocated: the header gives a
 // positive width that is a multiple of 8 and a positive height, within
-// kMaxCursorPixels; each of the H pixel rows has at least width characters
+// kMaxCursorSide and kMaxCursorPixels; each of the H pixel rows has at least width characters
 // before its NUL; the hot spot parses and lies inside the cursor. Fills `out`
 // and returns true, or returns false and leaves `out` alone.
 // Elements are read strictly in order and a null element (colour lines

@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include "platform/regular_file.h"
 #include "platform/stderr_capture.h"
 
 #include <cstdio>
@@ -78,6 +79,12 @@ int soundSystemCreateStream(SoundSystem* system, const char* path, unsigned mode
   if (!system || !path || !sound) return kSoundErrInvalidParam;
   *sound = nullptr;
   if (!system->open) return kSoundErrNotReady;
+  // SDL_mixer opens the file by name and would block for good on a FIFO.
+  std::string reason;
+  if (!isReadableRegularFile(path, &reason)) {
+    std::fprintf(stderr, "cannot play \"%s\": %s; the run is silent\n", path, reason.c_str());
+    return kSoundErrFile;
+  }
   Mix_Music* music = Mix_LoadMUS(path);
   if (!music) {
     std::fprintf(stderr, "cannot play \"%s\": %s; the run is silent\n", path, Mix_GetError());

@@ -6,17 +6,28 @@
 #include "gpu/gl_entry_points.h"
 #include "imaging/texture.h"
 #include "platform/sound.h"
+#include "platform/stderr_capture.h"
 #include "presentation/clock.h"
 #include "presentation/layers.h"
 #include "presentation/window.h"
 
 #include <SDL.h>
+#include <X11/Xlib.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 namespace {
+
+std::string firstXError;
+
+int keepFirstXError(Display* display, XErrorEvent* event) {
+  char text[256];
+  XGetErrorText(display, event->error_code, text, sizeof text);
+  if (firstXError.empty()) firstXError = text;
+  return 0;
+}
 
 struct ProgramSlot {
   GLuint* handle;
@@ -109,21 +120,37 @@ int runFrameLoop() {
 bool initVideo() {
   if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
   // SDL's reason is a bare "No available video device" when there is no
-  // display, so the display asked for is named beside it.
+  // display or no such driver, so what was asked for is named beside it:
+  // the driver when it is not x11, otherwise the display.
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
   const char* display = std::getenv("DISPLAY");
   const std::string asked =
-      display && *display ? "DISPLAY is \"" + std::string(display) + "\"" : "DISPLAY is not set";
+      driver && *driver && std::string(driver) != "x11"
+          ? "SDL_VIDEODRIVER is \"" + std::string(driver) + "\""
+      : display && *display ? "DISPLAY is \"" + std::string(display) + "\""
+                            : "DISPLAY is not set";
   std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s (%s)\n", kWindowWidth,
                kWindowHeight, SDL_GetError(), asked.c_str());
   return false;
 }
 
 bool openWindow() {
-  if (SDL_SetVideoMode(kWindowWidth, kWindowHeight, kWindowDepth, SDL_OPENGL | SDL_DOUBLEBUF)) {
-    return true;
-  }
+  // A GL context the X server refuses (indirect GLX, a driver that does not
+  // load) reaches Xlib's default error handler, which prints six lines and
+  // ends the process, and libGL prints its own lines first. Both are caught
+  // while the window opens and folded into one line.
+  const XErrorHandler previousHandler = XSetErrorHandler(keepFirstXError);
+  SDL_Surface* window = nullptr;
+  const std::string driverMessage = lastStderrLineOf([&] {
+    window = SDL_SetVideoMode(kWindowWidth, kWindowHeight, kWindowDepth, SDL_OPENGL | SDL_DOUBLEBUF);
+  });
+  XSetErrorHandler(previousHandler);
+  if (window) return true;
+  std::string reason = SDL_GetError();
+  if (!firstXError.empty()) reason += "; X error: " + firstXError;
+  if (!driverMessage.empty()) reason += " (" + driverMessage + ")";
   std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s\n", kWindowWidth, kWindowHeight,
-               SDL_GetError());
+               reason.c_str());
   return false;
 }
 

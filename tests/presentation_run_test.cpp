@@ -62,34 +62,38 @@ TEST(PresentationRun, OtherKeysDoNotEndTheRun) {
   EXPECT_EQ(run.status, 0);
 }
 
-TEST(PresentationRun, NoDisplayIsOneLineAndStatusOne) {
+TEST(PresentationRun, NoWindowIsOneLineAndStatusOne) {
   const std::string folder = makeTempDir();
   struct Case {
     const char* name;
-    const char* display;
-    const char* term;
-  } cases[] = {{"DISPLAY unset", "", "xterm"},
-               {"no such display", ":4321", "xterm"},
+    std::vector<std::pair<std::string, std::string>> env;
+    const char* expected;
+    double seconds = 1.0;   // at most; making a GL context loads libGL's driver first
+  } cases[] = {{"DISPLAY unset", {{"DISPLAY", ""}, {"TERM", "xterm"}}, "DISPLAY is not set"},
+               {"no such display", {{"DISPLAY", ":4321"}, {"TERM", "xterm"}}, "DISPLAY is \":4321\""},
                // Without a display SDL must not fall back to a text-mode driver:
                // it would draw on the terminal, or with no known terminal end
                // the process from inside SDL_Init with a message of its own.
-               {"DISPLAY unset, no terminal type", "", ""},
-               {"no such display, no terminal type", ":4321", ""}};
+               {"DISPLAY unset, no terminal type", {{"DISPLAY", ""}, {"TERM", ""}}, "DISPLAY is not set"},
+               {"no such display, no terminal type", {{"DISPLAY", ":4321"}, {"TERM", ""}},
+                "DISPLAY is \":4321\""},
+               {"no such video driver", {{"SDL_VIDEODRIVER", "nonexistent"}},
+                "SDL_VIDEODRIVER is \"nonexistent\""},
+               // On the test's display: the X server refuses the GL context.
+               {"indirect GLX", {{"LIBGL_ALWAYS_INDIRECT", "1"}}, "X error: ", 4.0},
+               {"no GL driver", {{"LIBGL_DRIVERS_PATH", "/nonexistent"}}, "X error: ", 4.0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     DemoOptions o = presentationIn(folder);
-    o.env.push_back({"DISPLAY", c.display});
-    o.env.push_back({"TERM", c.term});
+    o.env.insert(o.env.end(), c.env.begin(), c.env.end());
     o.timeLimit = 5;
     DemoRun run = runDemo(o);
     EXPECT_EQ(run.status, 1);
-    EXPECT_LT(run.seconds, 1.0);
+    EXPECT_LT(run.seconds, c.seconds);
     EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
     EXPECT_EQ(run.output.find('\x1b'), std::string::npos) << "terminal control codes";
     EXPECT_NE(run.output.find("cannot open the 960x89 OpenGL window"), std::string::npos)
         << run.output;
-    EXPECT_NE(run.output.find(*c.display ? "DISPLAY is \":4321\"" : "DISPLAY is not set"),
-              std::string::npos)
-        << run.output;
+    EXPECT_NE(run.output.find(c.expected), std::string::npos) << run.output;
   }
 }

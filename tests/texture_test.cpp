@@ -3,6 +3,7 @@
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
@@ -67,7 +68,9 @@ TEST(FlipSurface, ReversesRowsAndLeavesTheSourceAlone) {
   }
 }
 
-TEST_F(Texture, UndecodableFilesGiveZeroAndTouchNothing) {
+// Undecodable, not a regular file (a FIFO must not block), or past the GL
+// texture limit: each is one line naming the file, and no texture.
+TEST_F(Texture, UnusableFilesGiveZeroAndTouchNothing) {
   const std::string empty = folder + "/empty.png";
   FILE* f = std::fopen(empty.c_str(), "wb");
   std::fclose(f);
@@ -75,11 +78,17 @@ TEST_F(Texture, UndecodableFilesGiveZeroAndTouchNothing) {
   f = std::fopen(garbage.c_str(), "wb");
   std::fputs("this is not a picture at all", f);
   std::fclose(f);
+  const std::string fifo = folder + "/fifo.png";
+  mkfifo(fifo.c_str(), 0644);
+  GLint limit = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &limit);
+  const std::string tall = folder + "/tall.bmp";
+  writeBmp(tall, 4, limit + 1, [](int, int) { return std::array<Uint8, 3>{200, 200, 200}; });
 
   GLuint marker = 0;
   glGenTextures(1, &marker);
   glBindTexture(GL_TEXTURE_2D, marker);
-  for (const std::string& path : {folder + "/missing.png", empty, garbage}) {
+  for (const std::string& path : {folder + "/missing.png", empty, garbage, fifo, folder, tall}) {
     SCOPED_TRACE(path);
     GLuint name = 1234;
     std::string log = captureStderr([&] { name = loadTexture(path.c_str(), false); });

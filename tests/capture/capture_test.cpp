@@ -7,9 +7,16 @@
 #include <SDL_image.h>
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -25,10 +32,11 @@ const std::string kCapture = DEMO_BINARY_DIR "/demo-capture";
 const std::string& kMedia = kGeneratedMedia;
 
 DemoRun capture(std::vector<std::string> args,
-                std::vector<std::pair<std::string, std::string>> env = {}) {
+                std::vector<std::pair<std::string, std::string>> env = {},
+                const std::string& workingDir = "/tmp") {
   DemoOptions o;
   o.binary = kCapture;
-  o.workingDir = "/tmp";
+  o.workingDir = workingDir;
   o.args = std::move(args);
   o.env = std::move(env);
   o.timeLimit = 120;
@@ -53,6 +61,46 @@ std::string shell(const std::string& command) {
   while (p && fgets(buffer, sizeof buffer, p)) out += buffer;
   if (p) pclose(p);
   return out;
+}
+
+// Names in a folder, hidden ones included.
+std::vector<std::string> entries(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  while (const dirent* e = dir ? readdir(dir) : nullptr) {
+    if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+  }
+  if (dir) closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string kindOf(const std::string& path) {
+  struct stat s;
+  if (lstat(path.c_str(), &s) != 0) return "absent";
+  return S_ISREG(s.st_mode) ? "file" : S_ISCHR(s.st_mode) ? "chardev" : S_ISFIFO(s.st_mode) ? "fifo" : "other";
+}
+
+// How many processes have `text` in their command line.
+int processesNaming(const std::string& text) {
+  int count = 0;
+  for (const std::string& pid : entries("/proc")) {
+    if (!std::isdigit(static_cast<unsigned char>(pid[0]))) continue;
+    std::string cmdline = fileBytes("/proc/" + pid + "/cmdline");
+    std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+    if (cmdline.find(text) != std::string::npos) ++count;
+  }
+  return count;
+}
+
+// A folder of links to the generated media, with the named files left out.
+std::string mediaWithout(const std::string& folder, std::vector<std::string> left) {
+  mkdir(folder.c_str(), 0777);
+  for (const std::string& name : entries(kMedia)) {
+    if (std::find(left.begin(), left.end(), name) != left.end()) continue;
+    symlink((kMedia + "/" + name).c_str(), (folder + "/" + name).c_str());
+  }
+  return folder;
 }
 
 // Pixels of a PNG as RGBA bytes, through SDL_image.
@@ -92,7 +140,7 @@ TEST(Capture, BadCommandLinesExitTwoWithUsage) {
 
 TEST(Capture, FailuresExitOneWithOneLineNamingTheCause) {
   const std::string folder = makeTempDir();
-  const std::string noFfmpeg = folder + "/bin";
+  const std::string noFfmpeg = folder + "/bin.png";
   mkdir(noFfmpeg.c_str(), 0777);
   struct Case {
     const char* name;
@@ -102,7 +150,7 @@ TEST(Capture, FailuresExitOneWithOneLineNamingTheCause) {
   } cases[] = {
       {"no ffmpeg", {"--video", folder + "/v.mp4"}, {{"PATH", noFfmpeg}}, "Debian package: ffmpeg"},
       {"unwritable still", {"--still", "1", "/no/such/folder/s.png"}, {}, "/no/such/folder/s.png"},
-      {"output is a folder", {"--sheet", folder}, {}, "it is a folder"},
+      {"output is a folder", {"--sheet", noFfmpeg}, {}, "it is a folder"},
       {"no media folder", {"--media", folder + "/none", "--still", "1", folder + "/s.png"}, {},
        "media folder"},
       {"no EGL driver", {"--still", "1", folder + "/s.png"},
@@ -169,17 +217,23 @@ TEST(Capture, StillsAreDeterministicAndTheSpacePictureShowsWhereItIsOpaque) {
 TEST(Capture, FramesAndSheetHaveThePromisedShape) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   const std::string folder = makeTempDir();
+  // Parents are made; frames of an earlier, longer run go, other files stay.
+  const std::string frameFolder = folder + "/a/frames";
+  ASSERT_EQ(capture({"--media", kMedia, "--to", "0.05", "--fps", "100", "--size", "8x8",
+                     "--frames", frameFolder}).status, 0);
+  std::ofstream(frameFolder + "/notes.txt") << "keep";
   DemoRun frames = capture({"--media", kMedia, "--from", "10", "--to", "10.1", "--fps", "30",
-                            "--size", "320x40", "--frames", folder + "/frames"});
+                            "--size", "320x40", "--frames", frameFolder});
   ASSERT_EQ(frames.status, 0) << frames.output;
+  EXPECT_EQ(entries(frameFolder), (std::vector<std::string>{"frame_000000.png", "frame_000001.png",
+                                                            "frame_000002.png", "notes.txt"}));
   for (int i = 0; i < 3; ++i) {
     char name[64];
-    std::snprintf(name, sizeof name, "/frames/frame_%06d.png", i);
+    std::snprintf(name, sizeof name, "/a/frames/frame_%06d.png", i);
     Picture p = load(folder + name);
     EXPECT_EQ(p.w, 320) << name;
     EXPECT_EQ(p.h, 40) << name;
   }
-  EXPECT_EQ(load(folder + "/frames/frame_000003.png").w, 0) << "0.1 s at 30 fps is 3 frames";
 
   DemoRun sheet = capture({"--media", kMedia, "--sheet", folder + "/sheet.png", "--times",
                            "0,6,21", "--columns", "2"});
@@ -221,4 +275,124 @@ TEST(Capture, AnEncoderDyingMidRunStopsWithTheFrame) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find("video stopped at frame "), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("disk on fire"), std::string::npos) << run.output;
+}
+
+// Where an output may point: a new or old file, a device, a FIFO, names that
+// look like URLs or options. The target ends up written or as it was, never
+// removed, and no temporary is left beside it.
+TEST(Capture, OutputPathsAreWrittenWhole) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  const std::string folder = makeTempDir();
+  std::ofstream(folder + "/old.png") << "old";
+  mknod((folder + "/null.png").c_str(), S_IFCHR | 0666, makedev(1, 3));
+  mknod((folder + "/full.png").c_str(), S_IFCHR | 0666, makedev(1, 7));
+  mknod((folder + "/dev.mp4").c_str(), S_IFCHR | 0666, makedev(1, 3));
+  mkfifo((folder + "/fifo.png").c_str(), 0666);
+  const std::vector<std::string> shortVideo = {"--from", "56", "--to", "56.2", "--size", "64x16"};
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string path, kind;   // what `path` is afterwards
+  } cases[] = {
+      {{"--still", "56", "new.png"}, 0, "new.png", "file"},
+      {{"--still", "56", "old.png"}, 0, "old.png", "file"},
+      {{"--still", "56", "null.png"}, 0, "null.png", "chardev"},
+      {{"--still", "56", "full.png"}, 1, "full.png", "chardev"},
+      {{"--still", "56", "fifo.png"}, 1, "fifo.png", "fifo"},   // no reader: refused, no hang
+      {{"--sheet", "full.png", "--count", "2"}, 1, "full.png", "chardev"},
+      {{"--frames", "full.png"}, 1, "full.png", "chardev"},
+      {{"--video", "dev.mp4"}, 1, "dev.mp4", "chardev"},
+      {{"--video", "take2:v.mp4"}, 0, "take2:v.mp4", "file"},
+      {{"--video", "file:v.mp4"}, 0, "file:v.mp4", "file"},
+      {{"--video", "-v.mp4"}, 0, "-v.mp4", "file"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"--media", kMedia};
+    if (c.args[0] == "--video") args.insert(args.end(), shortVideo.begin(), shortVideo.end());
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    SCOPED_TRACE(c.args[0] + " " + c.path);
+    const DemoRun run = capture(args, {}, folder);
+    EXPECT_EQ(run.status, c.status) << run.output;
+    EXPECT_EQ(kindOf(folder + "/" + c.path), c.kind);
+    if (c.status == 0 && c.kind == "file") {
+      EXPECT_NE(fileBytes(folder + "/" + c.path), "old");
+      if (c.args[0] == "--video") {
+        EXPECT_NE(run.output.find(" to " + c.path + " in "), std::string::npos)
+            << "messages name the file as given: " << run.output;
+      }
+    }
+    if (c.status != 0) {
+      EXPECT_EQ(lines(run.output), 1) << run.output;
+    }
+    for (const std::string& name : entries(folder)) EXPECT_NE(name[0], '.') << "left behind";
+  }
+  EXPECT_EQ(shell("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 file:" + folder +
+                  "/take2:v.mp4"),
+            "video\naudio\n");
+}
+
+// A signal mid-run ends ffmpeg, removes what was half written and ends the
+// capture by that signal, with one line saying where it stopped.
+TEST(Capture, SignalsStopCleanly) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  struct Case {
+    int signal;
+    std::string output;
+  } cases[] = {{SIGTERM, "--video"}, {SIGINT, "--video"}, {SIGHUP, "--frames"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.signal);
+    const std::string folder = makeTempDir(), logs = makeTempDir();
+    const std::string target = folder + (c.output == "--video" ? "/v.mp4" : "");
+    if (c.output == "--video") std::ofstream(target) << "old";
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int log = open((logs + "/stderr").c_str(), O_WRONLY | O_CREAT, 0644);
+      dup2(log, 2);
+      execl(kCapture.c_str(), kCapture.c_str(), "--media", kMedia.c_str(), "--size", "320x40",
+            c.output.c_str(), target.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    // The hidden temporary shows that frames are being made.
+    bool started = false;
+    for (int i = 0; i < 600 && !started; ++i) {
+      for (const std::string& name : entries(folder)) started = started || name[0] == '.';
+      usleep(100000);
+    }
+    ASSERT_TRUE(started);
+    usleep(500000);
+    kill(pid, c.signal);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the shell sees 128 + the signal";
+    EXPECT_EQ(WTERMSIG(status), c.signal);
+    const std::string log = fileBytes(logs + "/stderr");
+    EXPECT_NE(log.find("stopped at frame "), std::string::npos) << log;
+    EXPECT_NE(log.find(" of 7800\n"), std::string::npos) << log;
+    EXPECT_EQ(processesNaming(folder), 0) << "ffmpeg is still running";
+    EXPECT_EQ(entries(folder), c.output == "--video" ? std::vector<std::string>{"v.mp4"}
+                                                     : std::vector<std::string>{});
+    if (c.output == "--video") {
+      EXPECT_EQ(fileBytes(target), "old");
+    }
+  }
+}
+
+// Media that cannot be used costs one line each and the video is still made:
+// a FIFO is refused at once, bad music gives a silent sound track.
+TEST(Capture, UnusableMediaGiveOneLineEachAndTheVideoIsMade) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  const std::string folder = makeTempDir();
+  const std::string media = mediaWithout(folder + "/media", {"logo.jpg", "music.ogg"});
+  mkfifo((media + "/logo.jpg").c_str(), 0644);
+  std::ofstream(media + "/music.ogg") << "OggS but nothing after it";
+  const DemoRun run = capture({"--media", media, "--from", "56", "--to", "56.2", "--size",
+                               "64x16", "--video", folder + "/v.mkv"});
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("\"logo.jpg\": not a regular file (a FIFO)"), std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("music.ogg\": ffmpeg cannot decode"), std::string::npos) << run.output;
+  EXPECT_EQ(lines(run.output), 4) << "two complaints, the last progress line, the summary";
+  EXPECT_EQ(shell("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " + folder +
+                  "/v.mkv"),
+            "video\naudio\n");
 }

@@ -46,6 +46,31 @@ TEST(CaptureOptions, DefaultsAndValues) {
 }
 
 TEST(CaptureOptions, BadCommandLinesAreRefusedWithAReason) {
+  // Bounds: each refusal names its limit.
+  const std::vector<std::pair<std::vector<const char*>, const char*>> bounds = {
+      {{"--to", "1e300", "--frames", "d"}, "86400"},
+      {{"--from", "1e14", "--to", "2e14", "--frames", "d"}, "86400"},
+      {{"--still", "1e300", "s.png"}, "86400"},
+      {{"--sheet", "s.png", "--times", "1,1e300"}, "86400"},
+      {{"--sheet", "s.png", "--size", "8192x8192", "--count", "1000", "--columns", "1"}, "65535"},
+      {{"--sheet", "s.png", "--size", "8192x8192", "--count", "6", "--columns", "3"}, "256 megapixels"},
+      {{"--count", "3", "--video", "v.mp4"}, "only to --sheet"},
+      {{"--columns", "3", "--still", "5", "s.png"}, "only to --sheet"},
+      {{"--still", "56", "o.jpg"}, ".png"},
+      {{"--sheet", "s.jpg"}, ".png"},
+  };
+  for (const auto& [args, limit] : bounds) {
+    CaptureOptions o;
+    std::string error;
+    SCOPED_TRACE(limit);
+    EXPECT_FALSE(parse(args, &o, &error));
+    EXPECT_NE(error.find(limit), std::string::npos) << error;
+  }
+  CaptureOptions edge;
+  std::string edgeError;
+  EXPECT_TRUE(parse({"--sheet", "S.PNG", "--size", "8192x8192", "--count", "2"}, &edge, &edgeError))
+      << edgeError;
+
   const std::vector<std::vector<const char*>> cases = {
       {},
       {"--bogus"},

@@ -325,6 +325,11 @@ TEST_F(Xpm, MalformedTextGivesNoCursor) {
   tooBig.insert(tooBig.end(), 1025, row1024.c_str());
   tooBig.push_back("0,0");
   cases.push_back({"one row more than 1024 x 1024", tooBig});
+  // Under the pixel limit, but one row taller than SDL and X take.
+  std::vector<const char*> tooTall = colours({"8 32768"}, {});
+  tooTall.insert(tooTall.end(), 32768, r);
+  tooTall.push_back("0,0");
+  cases.push_back({"8 x 32768", tooTall});
 
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -338,14 +343,20 @@ TEST_F(Xpm, MalformedTextGivesNoCursor) {
   }
   EXPECT_EQ(cursorFromXpm(nullptr), nullptr);
 
-  // The largest cursor allowed is still made.
+  // The largest cursors allowed are still made.
   std::vector<const char*> largest = colours({"1024 1024"}, {});
   largest.insert(largest.end(), 1024, row1024.c_str());
   largest.push_back("1023,1023");
   largest.push_back(nullptr);
-  SDL_Cursor* cursor = cursorFromXpm(largest.data());
-  EXPECT_NE(cursor, nullptr);
-  SDL_FreeCursor(cursor);
+  std::vector<const char*> tallest = colours({"8 32767"}, {});
+  tallest.insert(tallest.end(), 32767, r);
+  tallest.push_back("7,32766");
+  tallest.push_back(nullptr);
+  for (auto* lines : {&largest, &tallest}) {
+    SDL_Cursor* cursor = cursorFromXpm(lines->data());
+    EXPECT_NE(cursor, nullptr);
+    SDL_FreeCursor(cursor);
+  }
 }
 
 TEST_F(Xpm, NoCursorWithoutSdlVideo) {

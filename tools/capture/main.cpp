@@ -4,20 +4,46 @@
 #include "tools/capture/progress.h"
 #include "tools/capture/sheet.h"
 #include "tools/capture/video_encoder.h"
+#include "platform/regular_file.h"
 #include "presentation/headless_render.h"
 #include "presentation/media.h"
 #include "tools/capture/png_file.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
+
+// The status a capture returns when a stop signal ended it: main then ends
+// the process by that signal, so the shell sees 128 + its number.
+const int kStopped = -1;
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+void onStopSignal(int signal) { stopSignal = signal; }
+
+// Without SA_RESTART, a write blocked on ffmpeg's pipe returns at the signal.
+void installStopHandlers() {
+  struct sigaction action = {};
+  action.sa_handler = onStopSignal;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+int stopped(long frame, long total) {
+  std::fprintf(stderr, "\ndemo-capture: stopped at frame %ld of %ld\n", frame, total);
+  return kStopped;
+}
 
 int failure(const std::string& message) {
   std::fprintf(stderr, "demo-capture: %s\n", message.c_str());
@@ -35,10 +61,14 @@ std::string folderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Checked before any rendering, so a bad path costs no time.
-bool checkWritableFile(const std::string& path, std::string* error) {
-  if (isDirectory(path)) {
-    *error = "cannot write \"" + path + "\": it is a folder";
+// Checked before any rendering, so a bad path costs no time. A PNG may go
+// to an existing device or FIFO; a video is only ever a file.
+bool checkWritableFile(const std::string& path, bool regularOnly, std::string* error) {
+  struct stat s;
+  const bool exists = stat(path.c_str(), &s) == 0;
+  if (exists && (S_ISDIR(s.st_mode) || (regularOnly && !S_ISREG(s.st_mode)))) {
+    *error = "cannot write \"" + path + "\": " +
+             (S_ISDIR(s.st_mode) ? "it is a folder" : "not a regular file");
     return false;
   }
   const std::string folder = folderOf(path);
@@ -49,10 +79,15 @@ bool checkWritableFile(const std::string& path, std::string* error) {
   return true;
 }
 
+// Makes the folder and any missing parents.
 bool prepareFolder(const std::string& folder, std::string* error) {
-  if (!isDirectory(folder) && mkdir(folder.c_str(), 0777) != 0) {
-    *error = "cannot make the folder \"" + folder + "\": " + std::strerror(errno);
-    return false;
+  for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+    const std::string part = folder.substr(0, slash);
+    if (!isDirectory(part) && mkdir(part.c_str(), 0777) != 0) {
+      *error = "cannot make the folder \"" + part + "\": " + std::strerror(errno);
+      return false;
+    }
+    if (slash == std::string::npos) break;
   }
   if (access(folder.c_str(), W_OK) != 0) {
     *error = "cannot write into \"" + folder + "\": " + std::strerror(errno);
@@ -67,6 +102,24 @@ std::string framePath(const std::string& folder, long index) {
   return folder + name;
 }
 
+// Removes the regular files named frame_<number>.png with a number from
+// `first` on: what an earlier, longer capture left.
+void removeFramesFrom(const std::string& folder, long first) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    char* end = nullptr;
+    if (name.compare(0, 6, "frame_") != 0 || name.size() < 7 || !std::isdigit(name[6])) continue;
+    const long index = std::strtol(name.c_str() + 6, &end, 10);
+    if (std::strcmp(end, ".png") != 0 || index < first) continue;
+    const std::string path = folder + "/" + name;
+    struct stat s;
+    if (lstat(path.c_str(), &s) == 0 && S_ISREG(s.st_mode)) unlink(path.c_str());
+  }
+  closedir(dir);
+}
+
 std::string describeRange(const CaptureOptions& o, long frames) {
   char text[160];
   std::snprintf(text, sizeof text, "%ld frames (%.2f-%.2f s at %g fps)", frames, o.from, o.to,
@@ -78,6 +131,7 @@ int captureStill(const CaptureOptions& o) {
   std::vector<uint8_t> rgb;
   drawFrameAt(o.stillTime);
   readFrameRgb(o.width, o.height, &rgb);
+  if (stopSignal) return stopped(0, 1);
   std::string error;
   if (!writePngRgb(o.target, o.width, o.height, rgb, &error)) {
     return failure("cannot write \"" + o.target + "\": " + error);
@@ -85,20 +139,44 @@ int captureStill(const CaptureOptions& o) {
   return 0;
 }
 
+// The frames go to a hidden folder inside the target and move into place
+// once all are written, so a failed or stopped run leaves the folder as it was.
 int captureFrames(const CaptureOptions& o) {
   const long total = frameCount(o);
+  std::string staging = o.target + "/.frames-XXXXXX";
+  if (!mkdtemp(staging.data())) {
+    return failure("cannot write into \"" + o.target + "\": " + std::strerror(errno));
+  }
+  auto discard = [&] {
+    removeFramesFrom(staging, 0);
+    rmdir(staging.c_str());
+  };
   Progress progress(total, "frames");
   std::vector<uint8_t> rgb;
   for (long i = 0; i < total; ++i) {
+    if (stopSignal) {
+      discard();
+      return stopped(i, total);
+    }
     drawFrameAt(frameTime(o, i));
     readFrameRgb(o.width, o.height, &rgb);
     std::string error;
-    const std::string path = framePath(o.target, i);
-    if (!writePngRgb(path, o.width, o.height, rgb, &error)) {
-      return failure("cannot write \"" + path + "\" (frame " + std::to_string(i) + "): " + error);
+    if (!writePngRgb(framePath(staging, i), o.width, o.height, rgb, &error)) {
+      discard();
+      return failure("cannot write \"" + framePath(o.target, i) + "\" (frame " +
+                     std::to_string(i) + "): " + error);
     }
     progress.update(i + 1);
   }
+  for (long i = 0; i < total; ++i) {
+    if (rename(framePath(staging, i).c_str(), framePath(o.target, i).c_str()) != 0) {
+      const std::string reason = std::strerror(errno);
+      discard();
+      return failure("cannot write \"" + framePath(o.target, i) + "\": " + reason);
+    }
+  }
+  rmdir(staging.c_str());
+  removeFramesFrom(o.target, total);
   progress.finish("wrote " + describeRange(o, total) + " to " + o.target);
   return 0;
 }
@@ -107,9 +185,10 @@ int captureSheet(const CaptureOptions& o) {
   const std::vector<double> times =
       o.sheetTimes.empty() ? spreadTimes(o.from, o.to, o.sheetCount) : o.sheetTimes;
   const int count = static_cast<int>(times.size());
-  ContactSheet sheet(o.width, o.height, count, o.sheetColumns < count ? o.sheetColumns : count);
+  ContactSheet sheet(o.width, o.height, count, o.sheetColumns);
   std::vector<uint8_t> rgb;
   for (int i = 0; i < count; ++i) {
+    if (stopSignal) return stopped(i, count);
     drawFrameAt(times[static_cast<size_t>(i)]);
     readFrameRgb(o.width, o.height, &rgb);
     sheet.place(i, times[static_cast<size_t>(i)], rgb);
@@ -131,18 +210,29 @@ int captureVideo(const CaptureOptions& o, const std::string& musicPath) {
   settings.musicPath = musicPath;
   settings.musicStart = o.from;
   settings.duration = static_cast<double>(total) / o.fps;
+  settings.stopRequested = &stopSignal;
   VideoEncoder encoder;
   std::string error;
   if (!encoder.start(settings, &error)) return failure(error);
   Progress progress(total, "video");
   std::vector<uint8_t> rgb;
   for (long i = 0; i < total; ++i) {
+    if (stopSignal) {
+      encoder.abandon();
+      return stopped(i, total);
+    }
     drawFrameAt(frameTime(o, i));
     readFrameRgb(o.width, o.height, &rgb);
     if (!encoder.writeFrame(rgb, &error)) {
+      encoder.abandon();
+      if (stopSignal) return stopped(i, total);
       return failure("video stopped at frame " + std::to_string(i) + ": " + error);
     }
     progress.update(i + 1);
+  }
+  if (stopSignal) {
+    encoder.abandon();
+    return stopped(total, total);
   }
   if (!encoder.finish(&error)) {
     return failure("cannot finish \"" + o.target + "\": " + error);
@@ -175,22 +265,25 @@ int main(int argc, char** argv) {
       if (!ffmpegAvailable()) {
         return failure("ffmpeg is not installed (Debian package: ffmpeg)");
       }
-      if (!checkWritableFile(options.target, &error)) return failure(error);
+      if (!checkWritableFile(options.target, true, &error)) return failure(error);
       musicPath = options.mediaDir + "/" + mediaName(MediaId::music);
-      if (access(musicPath.c_str(), R_OK) != 0) {
-        std::fprintf(stderr, "demo-capture: no \"%s\" (%s); the video has no sound\n",
-                     musicPath.c_str(), std::strerror(errno));
+      if (!isReadableRegularFile(musicPath.c_str(), &error) ||
+          !musicDecodes(musicPath, &error)) {
+        std::fprintf(stderr,
+                     "demo-capture: cannot use \"%s\": %s; the video has a silent sound track\n",
+                     musicPath.c_str(), error.c_str());
         musicPath.clear();
       }
       break;
     default:
-      if (!checkWritableFile(options.target, &error)) return failure(error);
+      if (!checkWritableFile(options.target, false, &error)) return failure(error);
       break;
   }
   if (!isDirectory(options.mediaDir)) {
     return failure("cannot open the media folder \"" + options.mediaDir + "\"");
   }
 
+  installStopHandlers();
   if (!startHeadlessRendering(options.width, options.height, options.mediaDir, &error)) {
     return failure(error);
   }
@@ -203,5 +296,10 @@ int main(int argc, char** argv) {
     case Output::None: break;
   }
   stopHeadlessRendering();
+  if (status == kStopped) {
+    const int signal = stopSignal;
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+  }
   return status;
 }

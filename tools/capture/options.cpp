@@ -1,12 +1,14 @@
 // Parsing and checking of the capture tool's options.
 #include "tools/capture/options.h"
 
+#include "tools/capture/sheet.h"
 #include "tools/common/numbers.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <sstream>
 
 const char kCaptureUsage[] =
@@ -18,14 +20,16 @@ const char kCaptureHelp[] =
     "Renders the presentation without a display, through the same start-up and\n"
     "layer code as the player, on a demo clock that advances exactly 1/fps per frame.\n"
     "\n"
-    "  --from S, --to S    the stretch of the timeline in seconds (default 0 and 130)\n"
+    "  --from S, --to S    the stretch of the timeline in seconds (default 0 and 130,\n"
+    "                      at most 86400)\n"
     "  --fps N             frames per second (default 60)\n"
     "  --size WxH          frame size in pixels (default 960x89)\n"
     "  --media DIR         folder with the eleven media files (default: working folder)\n"
     "\n"
     "One output:\n"
     "  --still T OUT.png   the frame at T seconds\n"
-    "  --frames DIR        every frame as DIR/frame_000000.png, ... (made if missing)\n"
+    "  --frames DIR        every frame as DIR/frame_000000.png, ... (made if missing;\n"
+    "                      older frame_*.png files past the new ones are removed)\n"
     "  --video OUT         a video with music.ogg from the matching offset; by ending:\n"
     "                      .mp4 H.264 + AAC, .mkv H.264 + Vorbis, .webm VP9 + Opus.\n"
     "                      These store 4:2:0 colour, which needs even sizes: an odd\n"
@@ -33,7 +37,8 @@ const char kCaptureHelp[] =
     "                      right or bottom (960x89 becomes 960x90). Needs ffmpeg.\n"
     "  --sheet OUT.png     a storyboard: a grid of frames, each labelled with its time;\n"
     "                      at --times T,T,... or --count N times spread over the\n"
-    "                      stretch (default 16), in --columns N columns (default 2)\n"
+    "                      stretch (default 16), in --columns N columns (default 2);\n"
+    "                      at most 65535 pixels a side and 256 megapixels in all\n"
     "\n"
     "Progress goes to stderr. Exit status: 0 done, 1 failed, 2 bad command line.\n";
 
@@ -52,6 +57,10 @@ bool parseSize(const char* text, int* width, int* height) {
   if (!x) return false;
   std::string w(text, x), h(x + 1);
   return parseCount(w.c_str(), width, 1, 8192) && parseCount(h.c_str(), height, 1, 8192);
+}
+
+bool parseSeconds(const char* text, double* value) {
+  return parseNumber(text, value) && *value >= 0 && *value <= kMaxSeconds;
 }
 
 }  // namespace
@@ -82,6 +91,7 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o,
     o->target = target;
     return true;
   };
+  std::string sheetOption;  // the last of --times, --count, --columns given
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -94,10 +104,10 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o,
       o->help = true;
       return true;
     } else if (arg == "--from") {
-      if (!parseNumber(value, &o->from) || o->from < 0) return bad("seconds, 0 or more");
+      if (!parseSeconds(value, &o->from)) return bad("seconds, 0 to 86400");
       ++i;
     } else if (arg == "--to") {
-      if (!parseNumber(value, &o->to) || o->to <= 0) return bad("seconds, more than 0");
+      if (!parseSeconds(value, &o->to) || o->to <= 0) return bad("seconds, more than 0 and at most 86400");
       ++i;
     } else if (arg == "--fps") {
       if (!parseNumber(value, &o->fps) || o->fps <= 0 || o->fps > 1000) {
@@ -112,8 +122,12 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o,
       o->mediaDir = value;
       ++i;
     } else if (arg == "--still") {
-      if (!parseNumber(value, &o->stillTime) || o->stillTime < 0) return bad("seconds, 0 or more");
+      if (!parseSeconds(value, &o->stillTime)) return bad("seconds, 0 to 86400");
       if (!setOutput(Output::Still, i + 2 < argc ? argv[i + 2] : nullptr, "--still")) return false;
+      if (!endsWith(o->target, ".png")) {
+        *error = "bad file name for --still: \"" + o->target + "\" (it is written as PNG: end it in .png)";
+        return false;
+      }
       i += 2;
     } else if (arg == "--frames") {
       if (!setOutput(Output::Frames, value, "--frames")) return false;
@@ -127,15 +141,19 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o,
       ++i;
     } else if (arg == "--sheet") {
       if (!setOutput(Output::Sheet, value, "--sheet")) return false;
+      if (!endsWith(o->target, ".png")) return bad("a file ending in .png");
       ++i;
-    } else if (arg == "--times") {
-      if (!parseTimes(value, &o->sheetTimes)) return bad("a comma-separated list of seconds");
-      ++i;
-    } else if (arg == "--count") {
-      if (!parseCount(value, &o->sheetCount, 1, 1000)) return bad("a whole number, 1 to 1000");
-      ++i;
-    } else if (arg == "--columns") {
-      if (!parseCount(value, &o->sheetColumns, 1, 64)) return bad("a whole number, 1 to 64");
+    } else if (arg == "--times" || arg == "--count" || arg == "--columns") {
+      sheetOption = arg;
+      if (arg == "--times") {
+        if (!parseTimes(value, &o->sheetTimes)) {
+          return bad("a comma-separated list of up to 1000 times, each 0 to 86400 seconds");
+        }
+      } else if (arg == "--count") {
+        if (!parseCount(value, &o->sheetCount, 1, 1000)) return bad("a whole number, 1 to 1000");
+      } else if (!parseCount(value, &o->sheetColumns, 1, 64)) {
+        return bad("a whole number, 1 to 64");
+      }
       ++i;
     } else {
       *error = "unknown option \"" + arg + "\"";
@@ -149,6 +167,22 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o,
   if (o->to <= o->from) {
     *error = "--to must be later than --from";
     return false;
+  }
+  if (!sheetOption.empty() && o->output != Output::Sheet) {
+    *error = sheetOption + " applies only to --sheet";
+    return false;
+  }
+  if (o->output == Output::Sheet) {
+    const int frames = o->sheetTimes.empty() ? o->sheetCount : static_cast<int>(o->sheetTimes.size());
+    const SheetSize size = sheetSize(o->width, o->height, frames, o->sheetColumns);
+    if (size.width > kMaxSheetSide || size.height > kMaxSheetSide ||
+        size.width * size.height > kMaxSheetPixels) {
+      *error = "the storyboard would be " + std::to_string(size.width) + "x" +
+               std::to_string(size.height) +
+               " pixels; the limit is 65535 a side and 256 megapixels in all "
+               "(fewer frames, other --columns or a smaller --size)";
+      return false;
+    }
   }
   return true;
 }

@@ -1,14 +1,20 @@
 // Progress lines for the capture tool.
 #include "tools/capture/progress.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
 std::string minutesSeconds(double seconds) {
   if (seconds < 0) seconds = 0;
-  const long s = static_cast<long>(seconds + 0.5);
+  // Frame counts are bounded, but a slow machine can still make an estimate of days.
+  const long s = static_cast<long>(std::min(seconds, 1e9) + 0.5);
   char text[32];
-  std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+  if (s < 3600) {
+    std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+  } else {
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+  }
   return text;
 }
 

@@ -20,5 +20,5 @@ class Progress {
   Clock::time_point lastPrint_;
 };
 
-// "2:05" for 125 seconds.
+// "2:05" for 125 seconds, "1:02:05" from an hour on.
 std::string minutesSeconds(double seconds);

@@ -45,11 +45,22 @@ std::vector<double> spreadTimes(double from, double to, int count) {
   return times;
 }
 
+SheetSize sheetSize(int frameWidth, int frameHeight, int frames, int columns) {
+  const long long n = frames, c = columns < frames ? columns : frames;
+  const long long rows = (n + c - 1) / c;
+  SheetSize size;
+  size.width = c * frameWidth + (c + 1) * ContactSheet::kGap;
+  size.height = rows * (frameHeight + ContactSheet::kLabelHeight) + (rows + 1) * ContactSheet::kGap;
+  return size;
+}
+
 ContactSheet::ContactSheet(int frameWidth, int frameHeight, int frames, int columns)
-    : frameWidth_(frameWidth), frameHeight_(frameHeight), columns_(columns) {
-  const int rows = (frames + columns - 1) / columns;
-  width_ = columns * frameWidth + (columns + 1) * kGap;
-  height_ = rows * (frameHeight + kLabelHeight) + (rows + 1) * kGap;
+    : frameWidth_(frameWidth),
+      frameHeight_(frameHeight),
+      columns_(columns < frames ? columns : frames) {
+  const SheetSize size = sheetSize(frameWidth, frameHeight, frames, columns);
+  width_ = static_cast<int>(size.width);
+  height_ = static_cast<int>(size.height);
   // A dark grey background tells the frames apart from black frames.
   pixels_.assign(static_cast<size_t>(width_) * height_ * 3, 40);
 }

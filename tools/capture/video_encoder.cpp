@@ -1,4 +1,4 @@
-// The ffmpeg child: raw frames in on stdin, its messages kept in a temp file.
+// The ffmpeg child: raw frames in on stdin, its messages kept in an unlinked temp file.
 #include "tools/capture/video_encoder.h"
 
 #include "tools/common/numbers.h"
@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,7 +23,91 @@ std::string number(double v) {
   return text;
 }
 
+// A file for ffmpeg's messages that is gone from the folder as soon as it is
+// made: nothing is left behind however this process ends.
+int makeLog(std::string* error) {
+  char name[] = "/tmp/demo-capture-ffmpeg-XXXXXX";
+  const int log = mkostemp(name, O_CLOEXEC);
+  if (log < 0) {
+    *error = std::string("cannot make a temp file for ffmpeg's messages: ") + std::strerror(errno);
+    return -1;
+  }
+  unlink(name);
+  return log;
+}
+
+// Starts ffmpeg with `args`, stdin from `input`, stdout and stderr into `log`.
+pid_t spawnFfmpeg(std::vector<std::string> args, int input, int log) {
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  // Its own process group keeps a terminal's Ctrl-C away from it: this
+  // process ends it, and removes its file. If this process is killed
+  // outright, the kernel ends ffmpeg too.
+  setpgid(0, 0);
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(127);
+  dup2(input, 0);
+  dup2(log, 1);
+  dup2(log, 2);
+  std::signal(SIGPIPE, SIG_DFL);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  execvp("ffmpeg", argv.data());
+  _exit(127);
+}
+
+int waitFor(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return status;
+}
+
+std::string lastLineOf(int log) {
+  std::string text;
+  char buffer[4096];
+  ssize_t n = 0;
+  off_t at = 0;
+  while ((n = pread(log, buffer, sizeof buffer, at)) > 0) {
+    text.append(buffer, static_cast<size_t>(n));
+    at += n;
+  }
+  std::stringstream lines(text);
+  std::string line, last;
+  while (std::getline(lines, line)) {
+    if (!line.empty()) last = line;
+  }
+  return last;
+}
+
 }  // namespace
+
+std::string ffmpegFileName(const std::string& path) { return "file:" + path; }
+
+bool musicDecodes(const std::string& path, std::string* reason) {
+  const int log = makeLog(reason);
+  if (log < 0) return false;
+  const int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const pid_t pid = spawnFfmpeg({"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error",
+                                 "-i", ffmpegFileName(path), "-map", "0:a:0", "-t", "1", "-f",
+                                 "null", "-"},
+                                input, log);
+  if (input >= 0) close(input);
+  const int status = pid > 0 ? waitFor(pid) : -1;
+  const bool ok = pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  if (!ok) {
+    // ffmpeg starts its complaint with the name it was given; the caller names the file.
+    std::string last = lastLineOf(log);
+    const std::string prefix = ffmpegFileName(path) + ": ";
+    if (last.compare(0, prefix.size(), prefix) == 0) last.erase(0, prefix.size());
+    *reason = pid < 0 ? std::string("cannot start ffmpeg: ") + std::strerror(errno)
+              : "ffmpeg cannot decode its audio" + (last.empty() ? "" : " (" + last + ")");
+  }
+  close(log);
+  return ok;
+}
 
 bool ffmpegAvailable() {
   const char* path = std::getenv("PATH");
@@ -37,6 +121,14 @@ bool ffmpegAvailable() {
 }
 
 bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
+  stopRequested_ = s.stopRequested;
+  const size_t dot = s.path.find_last_of('.');
+  const int file = beginOutput(s.path, s.path.c_str() + dot, false, &output_, error);
+  if (file < 0) {
+    *error = "cannot write \"" + s.path + "\": " + *error;
+    return false;
+  }
+  close(file);
   std::vector<std::string> args = {
       "ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
       "-f", "rawvideo", "-pix_fmt", "rgb24", "-s",
@@ -45,73 +137,61 @@ bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
   if (!s.musicPath.empty()) {
     // Seeking an audio input decodes up to the offset, so the cut is exact.
     args.insert(args.end(), {"-ss", number(s.musicStart), "-t", number(s.duration), "-i",
-                             s.musicPath, "-map", "0:v", "-map", "1:a"});
+                             ffmpegFileName(s.musicPath), "-map", "0:v", "-map", "1:a"});
+  } else {
+    // No usable music: a silent track, so the video has sound as the player's run does.
+    args.insert(args.end(), {"-f", "lavfi", "-t", number(s.duration), "-i",
+                             "anullsrc=channel_layout=stereo:sample_rate=44100", "-map", "0:v",
+                             "-map", "1:a"});
   }
   // 4:2:0 needs even sizes: pad an odd width or height with black at the right or bottom.
   args.insert(args.end(), {"-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2", "-pix_fmt", "yuv420p"});
   if (endsWith(s.path, ".webm")) {
     args.insert(args.end(), {"-c:v", "libvpx-vp9", "-crf", "30", "-b:v", "0", "-row-mt", "1"});
-    if (!s.musicPath.empty()) args.insert(args.end(), {"-c:a", "libopus", "-b:a", "160k"});
+    args.insert(args.end(), {"-c:a", "libopus", "-b:a", "160k"});
   } else {
     // The encoder shares the CPU with the software rasteriser. The veryfast
     // preset at CRF 14 keeps the picture as close to the frames as medium at
     // CRF 18 does (44 dB PSNR either way) for 40% of the encoding time, at
     // the cost of a larger file.
     args.insert(args.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "14"});
-    if (!s.musicPath.empty()) {
-      if (endsWith(s.path, ".mkv")) {
-        args.insert(args.end(), {"-c:a", "libvorbis", "-q:a", "6"});
-      } else {
-        args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart"});
-      }
+    if (endsWith(s.path, ".mkv")) {
+      args.insert(args.end(), {"-c:a", "libvorbis", "-q:a", "6"});
+    } else {
+      args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart"});
     }
   }
-  args.insert(args.end(), {"-t", number(s.duration), s.path});
+  args.insert(args.end(), {"-t", number(s.duration), ffmpegFileName(output_.writePath)});
 
-  char logTemplate[] = "/tmp/demo-capture-ffmpeg-XXXXXX";
-  int log = mkstemp(logTemplate);
-  if (log < 0) {
-    *error = std::string("cannot make a temp file for ffmpeg's messages: ") + std::strerror(errno);
-    return false;
-  }
-  logPath_ = logTemplate;
+  log_ = makeLog(error);
   int fds[2];
-  if (pipe(fds) != 0) {
-    close(log);
-    *error = std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno);
+  if (log_ < 0 || pipe2(fds, O_CLOEXEC) != 0) {
+    if (log_ >= 0) *error = std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno);
+    abandon();
     return false;
   }
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(fds[0], 0);
-    dup2(log, 1);
-    dup2(log, 2);
-    close(fds[0]);
-    close(fds[1]);
-    close(log);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execvp("ffmpeg", argv.data());
-    _exit(127);
-  }
+  // A dead ffmpeg must show up as a failed write, not kill this process.
+  std::signal(SIGPIPE, SIG_IGN);
+  const pid_t pid = spawnFfmpeg(args, fds[0], log_);
   close(fds[0]);
-  close(log);
   if (pid < 0) {
     close(fds[1]);
     *error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
+    abandon();
     return false;
   }
   pid_ = pid;
   pipe_ = fds[1];
-  // A dead ffmpeg must show up as a failed write, not kill this process.
-  std::signal(SIGPIPE, SIG_IGN);
   return true;
 }
 
 bool VideoEncoder::writeFrame(const std::vector<uint8_t>& rgb, std::string* error) {
   size_t done = 0;
   while (done < rgb.size()) {
+    if (stopRequested_ && *stopRequested_) {
+      *error = "stopped";
+      return false;
+    }
     ssize_t n = write(pipe_, rgb.data() + done, rgb.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
@@ -126,37 +206,40 @@ bool VideoEncoder::writeFrame(const std::vector<uint8_t>& rgb, std::string* erro
   return true;
 }
 
-bool VideoEncoder::finish(std::string* error) {
+int VideoEncoder::reap() {
   if (pipe_ >= 0) close(pipe_);
   pipe_ = -1;
-  if (pid_ < 0) return true;
-  int status = 0;
-  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-  }
+  const int status = pid_ > 0 ? waitFor(pid_) : 0;
   pid_ = -1;
-  const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return status;
+}
+
+bool VideoEncoder::finish(std::string* error) {
+  const int status = reap();
+  bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   if (!ok) {
     const std::string last = lastLogLine();
     *error = WIFEXITED(status) && WEXITSTATUS(status) == 127
                  ? "ffmpeg could not be started"
                  : "ffmpeg failed" + (last.empty() ? std::string() : ": " + last);
+    abandon();
+  } else {
+    ok = commitOutput(&output_, error);
   }
-  if (!logPath_.empty()) unlink(logPath_.c_str());
-  logPath_.clear();
+  if (log_ >= 0) close(log_);
+  log_ = -1;
   return ok;
 }
 
-VideoEncoder::~VideoEncoder() {
+void VideoEncoder::abandon() {
   if (pid_ > 0) kill(pid_, SIGKILL);
-  std::string ignored;
-  finish(&ignored);
+  reap();
+  abandonOutput(&output_);
 }
 
-std::string VideoEncoder::lastLogLine() const {
-  std::ifstream in(logPath_);
-  std::string line, last;
-  while (std::getline(in, line)) {
-    if (!line.empty()) last = line;
-  }
-  return last;
+VideoEncoder::~VideoEncoder() {
+  abandon();
+  if (log_ >= 0) close(log_);
 }
+
+std::string VideoEncoder::lastLogLine() const { return lastLineOf(log_); }

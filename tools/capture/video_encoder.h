@@ -1,36 +1,56 @@
 // Video output through an ffmpeg child process fed raw RGB frames on a pipe.
 #pragma once
 
+#include "platform/output_file.h"
+
+#include <csignal>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 struct VideoSettings {
-  std::string path;        // .mp4, .webm or .mkv
+  std::string path;        // .mp4, .webm or .mkv, as the user gave it
   int width = 0;
   int height = 0;
   double fps = 60;
-  std::string musicPath;   // muxed from `musicStart` for `duration` s; empty: no audio
+  std::string musicPath;   // muxed from `musicStart` for `duration` s; empty: a silent track
   double musicStart = 0;
   double duration = 0;
+  // Set from a signal handler: a write blocked on the pipe gives up when it is.
+  const volatile std::sig_atomic_t* stopRequested = nullptr;
 };
 
 class VideoEncoder {
  public:
-  // Starts ffmpeg. False with one line in `error` when it cannot run.
+  // Starts ffmpeg on a temporary file beside `settings.path`. False with one
+  // line in `error` when it cannot run.
   bool start(const VideoSettings& settings, std::string* error);
-  // One frame, top row first, width × height × 3 bytes.
+  // One frame, top row first, width × height × 3 bytes. False when ffmpeg
+  // stopped taking frames, or when a stop was requested meanwhile.
   bool writeFrame(const std::vector<uint8_t>& rgb, std::string* error);
-  // Closes the pipe and waits for ffmpeg, which writes the file's index last.
+  // Closes the pipe and waits for ffmpeg, which writes the file's index last;
+  // then the finished file replaces the target.
   bool finish(std::string* error);
+  // Ends ffmpeg at once, reaps it and removes the temporary file.
+  void abandon();
   ~VideoEncoder();
 
  private:
   int pipe_ = -1;
   int pid_ = -1;
-  std::string logPath_;
+  int log_ = -1;   // ffmpeg's messages, in an already unlinked file
+  OutputFile output_;
+  const volatile std::sig_atomic_t* stopRequested_ = nullptr;
+  int reap();
   std::string lastLogLine() const;
 };
+
+// Whether ffmpeg can decode the audio of `path`; the reason when not.
+bool musicDecodes(const std::string& path, std::string* reason);
+
+// The form of a file name that ffmpeg takes as a file: "take2:a.mp4" would
+// name a protocol and "-a.mp4" an option.
+std::string ffmpegFileName(const std::string& path);
 
 // True when an `ffmpeg` program is on the PATH.
 bool ffmpegAvailable();

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <sstream>
 
+#include <strings.h>
+
 bool parseNumber(const char* text, double* value) {
   if (!text || !*text) return false;
   char* end = nullptr;
@@ -24,7 +26,7 @@ bool parseTimes(const char* text, std::vector<double>* times) {
   std::string item;
   while (std::getline(list, item, ',')) {
     double t = 0;
-    if (!parseNumber(item.c_str(), &t) || t < 0) return false;
+    if (!parseNumber(item.c_str(), &t) || t < 0 || t > kMaxSeconds) return false;
     times->push_back(t);
   }
   return !times->empty() && times->size() <= 1000;
@@ -39,5 +41,5 @@ double median(std::vector<double> values) {
 
 bool endsWith(const std::string& s, const char* suffix) {
   const size_t n = std::strlen(suffix);
-  return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
+  return s.size() >= n && strcasecmp(s.c_str() + s.size() - n, suffix) == 0;
 }

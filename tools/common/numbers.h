@@ -6,9 +6,14 @@
 
 // A whole finite decimal number; false on trailing text, overflow or nothing.
 bool parseNumber(const char* text, double* value);
-// "T,T,..." of at least one and at most 1000 seconds, none negative; the
-// times are appended to `times`.
+// The longest stretch of time the tools take, in seconds: frame counts and
+// progress figures stay far inside a long's range.
+constexpr double kMaxSeconds = 86400;
+
+// "T,T,..." of at least one and at most 1000 times, each 0 to kMaxSeconds;
+// the times are appended to `times`.
 bool parseTimes(const char* text, std::vector<double>* times);
 // Middle value (mean of the middle two for an even count); 0 when empty.
 double median(std::vector<double> values);
+// Whether `s` ends in `suffix`, ignoring ASCII case (".PNG" is a PNG name).
 bool endsWith(const std::string& s, const char* suffix);

@@ -1,0 +1,96 @@
+// Outputs that replace their target only when complete.
+#include "platform/output_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int fail(const std::string& reason, std::string* error) {
+  *error = reason;
+  return -1;
+}
+
+}  // namespace
+
+int beginOutput(const std::string& target, const char* suffix, bool allowInPlace,
+                OutputFile* out, std::string* error) {
+  *out = OutputFile();
+  out->finalPath = target;
+  struct stat s;
+  const bool exists = stat(target.c_str(), &s) == 0;
+  if (exists && S_ISDIR(s.st_mode)) return fail("it is a folder", error);
+  if (exists && !S_ISREG(s.st_mode)) {
+    if (!allowInPlace) return fail("not a regular file", error);
+    // Non-blocking, so a FIFO without a reader fails (ENXIO) instead of hanging.
+    const int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return fail(std::strerror(errno), error);
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    out->writePath = target;
+    out->inPlace = true;
+    return fd;
+  }
+  struct stat link;
+  if (exists && lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    // Renaming onto a link would replace the link; the file it names is replaced instead.
+    char resolved[PATH_MAX];
+    if (realpath(target.c_str(), resolved)) out->finalPath = resolved;
+  }
+  const std::string tmp = folderOf(out->finalPath) + "/." + nameOf(out->finalPath) + "-XXXXXX" +
+                          (suffix ? suffix : "");
+  std::vector<char> name(tmp.begin(), tmp.end());
+  name.push_back('\0');
+  const int fd = mkstemps(name.data(), suffix ? static_cast<int>(std::strlen(suffix)) : 0);
+  if (fd < 0) return fail(std::strerror(errno), error);
+  out->writePath = name.data();
+  // mkstemp makes the file private; the output gets the mode a new file (or
+  // the file it replaces) would have.
+  mode_t mode = 0;
+  if (exists) {
+    mode = s.st_mode & 07777;
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  fchmod(fd, mode);
+  fcntl(fd, F_SETFD, FD_CLOEXEC);
+  return fd;
+}
+
+bool commitOutput(OutputFile* out, std::string* error) {
+  if (out->inPlace || out->writePath.empty()) return true;
+  if (rename(out->writePath.c_str(), out->finalPath.c_str()) != 0) {
+    const std::string reason = std::strerror(errno);
+    abandonOutput(out);
+    fail(reason, error);
+    return false;
+  }
+  out->writePath.clear();
+  return true;
+}
+
+void abandonOutput(OutputFile* out) {
+  if (out->inPlace || out->writePath.empty()) return;
+  struct stat s;
+  if (lstat(out->writePath.c_str(), &s) == 0 && S_ISREG(s.st_mode)) unlink(out->writePath.c_str());
+  out->writePath.clear();
+}

@@ -1,0 +1,28 @@
+// Outputs that replace their target only when complete.
+#pragma once
+
+#include <string>
+
+// Bytes are written under a temporary name in the target's folder and renamed
+// onto the target at the end, so a failed or interrupted write leaves the
+// target as it was. An existing device or FIFO (/dev/null, a pipe) cannot be
+// replaced that way: it is written in place, and never renamed or removed.
+struct OutputFile {
+  std::string finalPath;   // what is replaced: the target, or the file its link names
+  std::string writePath;   // where the bytes go
+  bool inPlace = false;    // writePath is an existing device or FIFO
+};
+
+// Picks where the bytes of `target` go and opens it for writing. The
+// temporary is named ".<name>-XXXXXX<suffix>" (a suffix keeps the ending
+// that tells a program like ffmpeg the format). With `allowInPlace` false an
+// existing non-regular target is refused. Returns the descriptor, or -1 with
+// the reason in `error`.
+int beginOutput(const std::string& target, const char* suffix, bool allowInPlace,
+                OutputFile* out, std::string* error);
+
+// Moves the finished temporary onto the target; on failure removes it.
+bool commitOutput(OutputFile* out, std::string* error);
+
+// Removes the temporary if it is still a regular file; the target is never touched.
+void abandonOutput(OutputFile* out);

@@ -1,0 +1,14 @@
+// Opening media files without ever blocking on a FIFO or a device.
+#pragma once
+
+#include <string>
+
+// Opens `path` read-only and non-blocking and keeps it only when it is a
+// regular file (a FIFO without a writer would otherwise hang the open or the
+// first read). Returns the descriptor, or -1 with the reason in `reason`
+// ("not a regular file (a FIFO)", or the system's message).
+int openRegularFile(const char* path, std::string* reason);
+
+// The same check, with the descriptor closed again: for libraries that open
+// the file by name themselves.
+bool isReadableRegularFile(const char* path, std::string* reason);

@@ -18,12 +18,6 @@
 
 namespace {
 
-struct ProgramSlot {
-  GLuint* handle;
-  const char* fragmentSource;
-  const char* name;
-};
-
 GLuint buildAndUse(const char* fragmentSource, const char* name) {
   GLuint program = buildProgram(shaders::vertex, fragmentSource, name);
   GlEntryPoints.glUseProgram(program);
@@ -33,15 +27,11 @@ GLuint buildAndUse(const char* fragmentSource, const char* name) {
 }  // namespace
 
 void buildPrograms() {
-  const ProgramSlot programs[] = {
-      {&morphProgram, shaders::morph, "morph"},
-      {&imageWarpProgram, shaders::imageWarp, "image warp"},
-      {&plasmaProgram, shaders::plasma, "plasma"},
-      {&starfieldProgram, shaders::starfield, "starfield"},
-      {&overlayProgram, shaders::overlay, "overlay"},
-      {&scrollerProgram, shaders::scroller, "scroller"},
-  };
-  for (const ProgramSlot& p : programs) *p.handle = buildAndUse(p.fragmentSource, p.name);
+  // morphProgram from shaders::morph as "morph", imageWarpProgram from
+  // shaders::imageWarp as "image warp", ... in the shader list's order.
+#define DEMO_BUILD_PROGRAM(ident, label) ident##Program = buildAndUse(shaders::ident, label);
+  SHADERS_FRAGMENT_LIST(DEMO_BUILD_PROGRAM)
+#undef DEMO_BUILD_PROGRAM
 }
 
 void loadTextures() {

@@ -12,7 +12,7 @@
 
 // One handle per fragment program of the shader list (morph, imageWarp, ...).
 struct ProgramSet {
-#define PROGRAM_SET_FIELD(ident, label) GLuint ident = 0;
+#define PROGRAM_SET_FIELD(ident, label, file) GLuint ident = 0;
   SHADERS_FRAGMENT_LIST(PROGRAM_SET_FIELD)
 #undef PROGRAM_SET_FIELD
 };

@@ -10,7 +10,7 @@ include(${CMAKE_CURRENT_LIST_DIR}/ShaderNames.cmake)
 # The header is written when CMake configures, into
 # ${CMAKE_BINARY_DIR}/generated/<h> (add that folder to the include path). It
 # declares every constant, `all` and `count`, and <NS>_FRAGMENT_LIST(X), which
-# expands X(identifier, "label") for each .frag file in the order given.
+# expands X(identifier, "label", "file") for each .frag file in the order given.
 function(generate_shader_sources out_var dir)
   cmake_parse_arguments(G "" "NAMESPACE;HEADER" "" ${ARGN})
   if(NOT G_NAMESPACE)
@@ -54,12 +54,12 @@ function(generate_shader_sources out_var dir)
     if(f MATCHES "\\.frag$")
       get_filename_component(stem ${f} NAME_WE)
       string(REPLACE "_" " " label ${stem})
-      string(APPEND list " X(${ident}, \"${label}\")")
+      string(APPEND list " X(${ident}, \"${label}\", \"${f}\")")
     endif()
   endforeach()
   string(APPEND h "\n// Every embedded file, by file name, in the order they were embedded.\n")
   string(APPEND h "extern const Source all[];\nextern const int count;\n\n}  // namespace ${G_NAMESPACE}\n\n")
-  string(APPEND h "// The fragment programs in list order: X(identifier, label).\n")
+  string(APPEND h "// The fragment programs in list order: X(identifier, label, file).\n")
   string(APPEND h "#define ${upper}_FRAGMENT_LIST(X)${list}\n")
   set(out_h ${CMAKE_BINARY_DIR}/generated/${G_HEADER})
   file(WRITE ${out_h}.tmp "${h}")

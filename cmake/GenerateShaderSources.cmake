@@ -1,14 +1,9 @@
 # Writes one C++ file with each shader file as a raw string constant.
 # Inputs: OUT (the .cpp to write), DIR (folder of the files), FILES (names),
-# optionally NAMESPACE (default shaders) and HEADER (default gpu/shaders.h).
+# NAMESPACE and HEADER (generate_shader_sources in EmbedShaders.cmake fills
+# in their defaults).
 include(${CMAKE_CURRENT_LIST_DIR}/ShaderNames.cmake)
 string(REPLACE ":" ";" FILES "${FILES}")
-if(NOT NAMESPACE)
-  set(NAMESPACE shaders)
-endif()
-if(NOT HEADER)
-  set(HEADER gpu/shaders.h)
-endif()
 set(text "// Generated from ${DIR} at build time; edit the GLSL files instead.\n")
 string(APPEND text "#include \"${HEADER}\"\n\nnamespace ${NAMESPACE} {\n")
 set(table "")

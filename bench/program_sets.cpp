@@ -10,35 +10,25 @@
 
 ProgramSet currentProgramSet() {
   ProgramSet set;
-  set.morph = morphProgram;
-  set.imageWarp = imageWarpProgram;
-  set.plasma = plasmaProgram;
-  set.starfield = starfieldProgram;
-  set.overlay = overlayProgram;
-  set.scroller = scrollerProgram;
+#define PROGRAM_SET_READ(ident, label, file) set.ident = ident##Program;
+  SHADERS_FRAGMENT_LIST(PROGRAM_SET_READ)
+#undef PROGRAM_SET_READ
   return set;
 }
 
 ProgramSet buildReferencePrograms() {
   ProgramSet set;
-  set.morph = buildProgram(shaders::vertex, reference_shaders::morph, "reference morph");
-  set.imageWarp =
-      buildProgram(shaders::vertex, reference_shaders::imageWarp, "reference image warp");
-  set.plasma = buildProgram(shaders::vertex, reference_shaders::plasma, "reference plasma");
-  set.starfield =
-      buildProgram(shaders::vertex, reference_shaders::starfield, "reference starfield");
-  set.overlay = buildProgram(shaders::vertex, reference_shaders::overlay, "reference overlay");
-  set.scroller = buildProgram(shaders::vertex, reference_shaders::scroller, "reference scroller");
+#define PROGRAM_SET_BUILD(ident, label, file) \
+  set.ident = buildProgram(shaders::vertex, reference_shaders::ident, "reference " label);
+  SHADERS_FRAGMENT_LIST(PROGRAM_SET_BUILD)
+#undef PROGRAM_SET_BUILD
   return set;
 }
 
 void useProgramSet(const ProgramSet& set) {
-  morphProgram = set.morph;
-  imageWarpProgram = set.imageWarp;
-  plasmaProgram = set.plasma;
-  starfieldProgram = set.starfield;
-  overlayProgram = set.overlay;
-  scrollerProgram = set.scroller;
+#define PROGRAM_SET_WRITE(ident, label, file) ident##Program = set.ident;
+  SHADERS_FRAGMENT_LIST(PROGRAM_SET_WRITE)
+#undef PROGRAM_SET_WRITE
 }
 
 FrameAgreement compareFrames(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b,

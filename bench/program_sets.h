@@ -3,18 +3,18 @@
 // switching sets is assigning those handles.
 #pragma once
 
+#include "gpu/shaders.h"
+
 #include <GL/gl.h>
 
 #include <cstdint>
 #include <vector>
 
+// One handle per fragment program of the shader list (morph, imageWarp, ...).
 struct ProgramSet {
-  GLuint morph = 0;
-  GLuint imageWarp = 0;
-  GLuint plasma = 0;
-  GLuint starfield = 0;
-  GLuint overlay = 0;
-  GLuint scroller = 0;
+#define PROGRAM_SET_FIELD(ident, label, file) GLuint ident = 0;
+  SHADERS_FRAGMENT_LIST(PROGRAM_SET_FIELD)
+#undef PROGRAM_SET_FIELD
 };
 
 // The handles drawLayers uses now (after buildPrograms, the presentation's).

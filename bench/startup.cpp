@@ -5,16 +5,20 @@
 #include "gpu/program.h"
 #include "presentation/demo.h"
 #include "presentation/layers.h"
+#include "tools/common/numbers.h"
 
 #include <GL/gl.h>
 #include <SDL.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <numeric>
 #include <sstream>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -46,41 +50,84 @@ std::string absolutePath(const std::string& path) {
   return result;
 }
 
-// Runs `command` through the shell and returns its standard output.
-bool runAndRead(const std::string& command, std::string* output) {
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return false;
+// Runs `args` (looked up on PATH) with `env` added to the environment and
+// returns its standard output; true when it exits with status 0. No shell
+// sees the arguments, so folder names need no quoting.
+bool runAndRead(const std::vector<std::string>& args, std::string* output,
+                const std::vector<std::pair<std::string, std::string>>& env = {}) {
+  int fds[2];
+  if (pipe(fds) != 0) return false;
+  const pid_t child = fork();
+  if (child < 0) {
+    close(fds[0]);
+    close(fds[1]);
+    return false;
+  }
+  if (child == 0) {
+    dup2(fds[1], 1);
+    close(fds[0]);
+    close(fds[1]);
+    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  close(fds[1]);
   char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output->append(buffer, n);
-  return pclose(pipe) == 0;
+  ssize_t n;
+  while ((n = read(fds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
+    if (n > 0) output->append(buffer, static_cast<size_t>(n));
+  }
+  close(fds[0]);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-bool onPath(const char* program) {
-  const std::string command = std::string("command -v ") + program + " >/dev/null 2>&1";
-  return std::system(command.c_str()) == 0;
+bool onPath(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  std::istringstream folders(path ? path : "");
+  std::string folder;
+  while (std::getline(folders, folder, ':')) {
+    if (!folder.empty() && access((folder + "/" + program).c_str(), X_OK) == 0) return true;
+  }
+  return false;
+}
+
+// Removes the shader cache folder that mkdtemp made: regular files and the
+// folders they leave empty, nothing else (a link or a device node stays).
+void removeCacheFolder(const std::string& folder) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::filesystem::file_status status = entry.symlink_status(ec);
+    if (std::filesystem::is_regular_file(status)) {
+      std::filesystem::remove(entry.path(), ec);
+    } else if (std::filesystem::is_directory(status)) {
+      removeCacheFolder(entry.path().string());
+    }
+  }
+  rmdir(folder.c_str());
 }
 
 // One start in a fresh process; false when it failed.
 bool startOnce(const std::string& mediaDir, const std::string& cacheDir, bool literal,
                std::vector<double>* phases) {
-  const std::string command = "MESA_SHADER_CACHE_DIR='" + cacheDir +
-                              "' SDL_AUDIODRIVER=dummy '" + selfPath() + "' --startup-once '" +
-                              mediaDir + "'" + (literal ? " --literal" : "");
+  std::vector<std::string> args = {selfPath(), "--startup-once", mediaDir};
+  if (literal) args.push_back("--literal");
   std::string output;
-  if (!runAndRead(command, &output)) return false;
+  if (!runAndRead(args, &output,
+                  {{"MESA_SHADER_CACHE_DIR", cacheDir}, {"SDL_AUDIODRIVER", "dummy"}})) {
+    return false;
+  }
   std::istringstream in(output);
   phases->assign(kPhaseCount, 0);
   for (double& ms : *phases) {
     if (!(in >> ms)) return false;
   }
   return true;
-}
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) * 0.5;
 }
 
 }  // namespace
@@ -158,7 +205,7 @@ struct StartSeries {
 
 void removeCaches(const std::vector<StartSeries>& sets) {
   for (const StartSeries& set : sets) {
-    if (!set.cacheDir.empty()) std::system(("rm -rf '" + set.cacheDir + "'").c_str());
+    if (!set.cacheDir.empty()) removeCacheFolder(set.cacheDir);
   }
 }
 
@@ -246,11 +293,15 @@ void printStartup(const std::string& mediaDir) {
   // would then wait for the regeneration inside SDL_Init. The table is
   // measured on an Xvfb told not to regenerate (-noreset); the bare server
   // is measured beside it for comparison.
-  const std::string series = "' --startup-series '" + media + "'";
+  const std::vector<std::string> series = {selfPath(), "--startup-series", media};
+  auto underXvfb = [&series](const std::string& screen, bool brief) {
+    std::vector<std::string> args = {"xvfb-run", "-a", "-s", screen};
+    args.insert(args.end(), series.begin(), series.end());
+    if (brief) args.push_back("--brief");
+    return args;
+  };
   std::string output;
-  const bool ok = runAndRead("xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' '" + selfPath() +
-                                 series,
-                             &output);
+  const bool ok = runAndRead(underXvfb("-screen 0 1280x1024x24 -noreset", false), &output);
   std::fputs(output.c_str(), stdout);
   if (!ok && output.empty()) {
     std::printf("start-up: n/a (no display)\n");
@@ -258,8 +309,7 @@ void printStartup(const std::string& mediaDir) {
   }
   std::string bare;
   double sdlInit = 0, total = 0;
-  if (runAndRead("xvfb-run -a -s '-screen 0 1280x1024x24' '" + selfPath() + series + " --brief",
-                 &bare) &&
+  if (runAndRead(underXvfb("-screen 0 1280x1024x24", true), &bare) &&
       std::sscanf(bare.c_str(), "%lf %lf", &sdlInit, &total) == 2) {
     std::printf("The table's X server is Xvfb -noreset, which like a desktop's stays as it is\n"
                 "when a client leaves. On a bare Xvfb, where the player is the only client,\n"

@@ -1,13 +1,9 @@
 # Writes one C++ file with each shader file as a raw string constant.
 # Inputs: OUT (the .cpp to write), DIR (folder of the files), FILES (names),
-# optionally NAMESPACE (default shaders) and HEADER (default gpu/shaders.h).
+# NAMESPACE and HEADER (generate_shader_sources in EmbedShaders.cmake fills
+# in their defaults).
+include(${CMAKE_CURRENT_LIST_DIR}/ShaderNames.cmake)
 string(REPLACE ":" ";" FILES "${FILES}")
-if(NOT NAMESPACE)
-  set(NAMESPACE shaders)
-endif()
-if(NOT HEADER)
-  set(HEADER gpu/shaders.h)
-endif()
 set(text "// Generated from ${DIR} at build time; edit the GLSL files instead.\n")
 string(APPEND text "#include \"${HEADER}\"\n\nnamespace ${NAMESPACE} {\n")
 set(table "")
@@ -17,20 +13,7 @@ foreach(f ${FILES})
   if(NOT clash EQUAL -1)
     message(FATAL_ERROR "${DIR}/${f} contains the raw-string delimiter )glsl\"")
   endif()
-  # plasma.frag -> plasma, image_warp.frag -> imageWarp, vertex.vert -> vertex
-  get_filename_component(stem ${f} NAME_WE)
-  string(REGEX MATCHALL "[^_]+" parts ${stem})
-  set(ident "")
-  foreach(p ${parts})
-    if(ident STREQUAL "")
-      set(ident ${p})
-    else()
-      string(SUBSTRING ${p} 0 1 head)
-      string(SUBSTRING ${p} 1 -1 tail)
-      string(TOUPPER ${head} head)
-      set(ident "${ident}${head}${tail}")
-    endif()
-  endforeach()
+  shader_identifier(ident ${f})
   string(APPEND text "const char ${ident}[] = R\"glsl(${body})glsl\";\n")
   string(APPEND table "    {\"${f}\", ${ident}},\n")
 endforeach()

@@ -4,15 +4,21 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <cstddef>
+
 // One list, in slot order; it expands into the name table, the pointer table
-// and the loader so the three cannot drift apart.
-#define GL_ENTRY_POINT_LIST(X)                           \
+// and the loader so the three cannot drift apart. The first slots are the
+// ones the program builder needs.
+#define GL_BUILDER_ENTRY_POINT_LIST(X)                   \
   X(PFNGLCREATEPROGRAMPROC, glCreateProgram)             \
   X(PFNGLCREATESHADERPROC, glCreateShader)               \
   X(PFNGLSHADERSOURCEPROC, glShaderSource)               \
   X(PFNGLCOMPILESHADERPROC, glCompileShader)             \
   X(PFNGLATTACHSHADERPROC, glAttachShader)               \
-  X(PFNGLLINKPROGRAMPROC, glLinkProgram)                 \
+  X(PFNGLLINKPROGRAMPROC, glLinkProgram)
+
+#define GL_ENTRY_POINT_LIST(X)                           \
+  GL_BUILDER_ENTRY_POINT_LIST(X)                         \
   X(PFNGLUSEPROGRAMPROC, glUseProgram)                   \
   X(PFNGLGETUNIFORMLOCATIONPROC, glGetUniformLocation)   \
   X(PFNGLUNIFORM1IPROC, glUniform1i)                     \
@@ -21,7 +27,20 @@
   X(PFNGLUNIFORM4FPROC, glUniform4f)                     \
   X(PFNGLTEXIMAGE3DPROC, glTexImage3D)
 
-enum { kGlEntryPointCount = 13, kGlEntryPointNameSize = 21 };
+#define GL_ENTRY_POINT_ONE(type, name) +1
+#define GL_ENTRY_POINT_NAME_SIZE(type, name) sizeof #name,
+// Slots 0 .. kGlBuilderEntryPointCount - 1 are the builder's.
+constexpr int kGlBuilderEntryPointCount = 0 GL_BUILDER_ENTRY_POINT_LIST(GL_ENTRY_POINT_ONE);
+constexpr int kGlEntryPointCount = 0 GL_ENTRY_POINT_LIST(GL_ENTRY_POINT_ONE);
+// The longest name with its terminating NUL.
+constexpr int kGlEntryPointNameSize = [] {
+  const std::size_t sizes[] = {GL_ENTRY_POINT_LIST(GL_ENTRY_POINT_NAME_SIZE)};
+  std::size_t longest = 0;
+  for (std::size_t size : sizes) longest = size > longest ? size : longest;
+  return static_cast<int>(longest);
+}();
+#undef GL_ENTRY_POINT_ONE
+#undef GL_ENTRY_POINT_NAME_SIZE
 
 // Slot i names the entry point of slot i; fixed fields padded with NULs.
 extern const char glEntryPointNames[kGlEntryPointCount][kGlEntryPointNameSize];

@@ -55,7 +55,7 @@ void reportProgram(const Diagnostics& d, GLuint program, const char* name) {
 }
 
 bool builderEntryPointsPresent(const char* name) {
-  for (int slot = 0; slot <= 5; ++slot) {
+  for (int slot = 0; slot < kGlBuilderEntryPointCount; ++slot) {
     if (!glEntryPointSlot(slot)) {
       std::fprintf(stderr, "cannot build %s: OpenGL entry point %s is missing\n", name,
                    glEntryPointNames[slot]);

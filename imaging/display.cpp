@@ -3,7 +3,15 @@
 
 #include <GL/gl.h>
 
-SDL_Rect** (*fullscreenModeQuery)(SDL_PixelFormat* format, Uint32 flags) = SDL_ListModes;
+namespace {
+
+FullscreenModeQuery fullscreenModeQuery = SDL_ListModes;
+
+}  // namespace
+
+void setFullscreenModeQuery(FullscreenModeQuery query) {
+  fullscreenModeQuery = query ? query : SDL_ListModes;
+}
 
 namespace {
 

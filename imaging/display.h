@@ -4,9 +4,11 @@
 #include <SDL.h>
 
 // The mode query behind setBestFullscreenMode: SDL_ListModes unless a test
-// puts another in its place. It answers null (no mode fits), (SDL_Rect**)-1
-// (any size fits) or a null-terminated list, largest mode first.
-extern SDL_Rect** (*fullscreenModeQuery)(SDL_PixelFormat* format, Uint32 flags);
+// puts another in its place (nullptr restores it). It answers null (no mode
+// fits), (SDL_Rect**)-1 (any size fits) or a null-terminated list, largest
+// mode first.
+using FullscreenModeQuery = SDL_Rect** (*)(SDL_PixelFormat* format, Uint32 flags);
+void setFullscreenModeQuery(FullscreenModeQuery query);
 
 // Switches to full screen with an OpenGL context at the first mode listed for
 // SDL_FULLSCREEN | SDL_OPENGL, at the depth of the current video format.

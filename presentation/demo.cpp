@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -29,30 +30,36 @@ int keepFirstXError(Display* display, XErrorEvent* event) {
   return 0;
 }
 
-struct ProgramSlot {
-  GLuint* handle;
-  const char* fragmentSource;
-  const char* name;
-};
-
 GLuint buildAndUse(const char* fragmentSource, const char* name) {
   GLuint program = buildProgram(shaders::vertex, fragmentSource, name);
   GlEntryPoints.glUseProgram(program);
   return program;
 }
 
+const shaders::Source* shaderTable = nullptr;
+int shaderTableCount = 0;
+
+const char* fragmentSource(const char* file, const char* embedded) {
+  for (int i = 0; i < shaderTableCount; ++i) {
+    if (std::strcmp(shaderTable[i].file, file) == 0) return shaderTable[i].text;
+  }
+  return embedded;
+}
+
 }  // namespace
 
+void setShaderTable(const shaders::Source* all, int count) {
+  shaderTable = all;
+  shaderTableCount = all ? count : 0;
+}
+
 void buildPrograms() {
-  const ProgramSlot programs[] = {
-      {&morphProgram, shaders::morph, "morph"},
-      {&imageWarpProgram, shaders::imageWarp, "image warp"},
-      {&plasmaProgram, shaders::plasma, "plasma"},
-      {&starfieldProgram, shaders::starfield, "starfield"},
-      {&overlayProgram, shaders::overlay, "overlay"},
-      {&scrollerProgram, shaders::scroller, "scroller"},
-  };
-  for (const ProgramSlot& p : programs) *p.handle = buildAndUse(p.fragmentSource, p.name);
+  // morphProgram from shaders::morph as "morph", imageWarpProgram from
+  // shaders::imageWarp as "image warp", ... in the shader list's order.
+#define DEMO_BUILD_PROGRAM(ident, label, file) \
+  ident##Program = buildAndUse(fragmentSource(file, shaders::ident), label);
+  SHADERS_FRAGMENT_LIST(DEMO_BUILD_PROGRAM)
+#undef DEMO_BUILD_PROGRAM
 }
 
 void loadTextures() {
@@ -155,6 +162,14 @@ bool openWindow() {
 }
 
 int presentationMain(int, char**) {
+#if defined(__unix__) && !defined(__APPLE__)
+  // The window needs OpenGL, which of SDL's video drivers here only x11
+  // gives. Left to choose, SDL falls through to its text-mode drivers when
+  // there is no X display: they take over the terminal, fail the OpenGL
+  // window anyway, and with an unknown terminal end the process from inside
+  // SDL_Init. A driver the user names still wins.
+  setenv("SDL_VIDEODRIVER", "x11", 0);
+#endif
   if (!initVideo()) return 1;
   std::atexit(SDL_Quit);
   if (!openWindow()) return 1;

@@ -1,7 +1,13 @@
 // The presentation's start-up pieces, its frame loop and its main function.
 #pragma once
 
+#include "gpu/shaders.h"
 #include "presentation/handles.h"
+
+// Where buildPrograms takes the fragment programs from: the embedded
+// shaders::all unless another table of the same file names is set (a build
+// of the player with other GLSL); nullptr restores the embedded one.
+void setShaderTable(const shaders::Source* all, int count);
 
 // Start-up steps shared by the window player and the headless drivers; each
 // needs a current GL context with OpenGL 2.0 (see checkGlSupport()).
@@ -27,5 +33,6 @@ bool playFrame();
 int runFrameLoop();
 
 // The whole presentation: window, start-up, music, frame loop. Returns the
-// exit status: 0, or 1 when there is no window or no OpenGL 2.0.
+// exit status: 0, or 1 when there is no window or no OpenGL 2.0. SDL's x11
+// video driver is chosen unless SDL_VIDEODRIVER names another.
 int presentationMain(int argc, char** argv);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the tools need.
-# Run as root it calls apt-get; otherwise it prints the exact command to run.
+# Installs the Debian packages the build, the tests and the tools need, with
+# apt-get: directly as root, through password-less sudo otherwise; when
+# neither is possible it prints the exact command to run and exits 1.
 set -euo pipefail
 
 packages=(

@@ -1,4 +1,4 @@
-// The layer schedule, driven by a test clock on Mesa: the GL 2.0 calls of a
+// The layer schedule, driven by a test clock on Mesa: the uniform calls of a
 // frame are recorded through the entry-point lookup, quads are counted with
 // an occlusion query, and each texture is a solid colour of its own.
 #include "gpu/gl_entry_points.h"
@@ -11,10 +11,7 @@
 #include <EGL/egl.h>
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -45,8 +42,9 @@ const std::pair<GLuint*, const char*> kTextures[] = {
 
 // What one frame did.
 struct Frame {
-  std::vector<std::string> calls;  // "use <program> on <texture>", "<uniform> = <value>"
-  std::map<std::string, std::vector<float>> values;  // "<program>.<uniform>" -> values in order
+  std::vector<std::string> keys;  // "<program>.<uniform>" of every uniform set, in call order
+  std::vector<float> values;      // the value set, in the same order
+  std::vector<std::string> misuses;  // uniforms set on a program not current, or inactive
   int readings = 0, lookups = 0, quads = 0;
   std::array<int, 4> centre{};
 } frame;
@@ -57,11 +55,10 @@ float testClock() {
   return static_cast<float>(nowMs) * 0.001f;
 }
 
-PFNGLUSEPROGRAMPROC realUseProgram;
 PFNGLGETUNIFORMLOCATIONPROC realGetUniformLocation;
 PFNGLUNIFORM1FPROC realUniform1f;
 PFNGLUNIFORM1IPROC realUniform1i;
-std::string lastUniform, lastKey;
+std::string lastKey;
 
 GLint currentProgram() {
   GLint program = 0;
@@ -69,42 +66,24 @@ GLint currentProgram() {
   return program;
 }
 
-void recordUseProgram(GLuint program) {
-  GLint texture = 0;
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
-  // The look-at matrix takes its eye, (0, 20, 5), to the origin.
-  float m[16];
-  glGetFloatv(GL_MODELVIEW_MATRIX, m);
-  const bool lookAt = std::fabs(m[4] * 20 + m[8] * 5 + m[12]) +
-                          std::fabs(m[5] * 20 + m[9] * 5 + m[13]) +
-                          std::fabs(m[6] * 20 + m[10] * 5 + m[14]) <
-                      1e-4f;
-  frame.calls.push_back("use " + nameOf(program, kPrograms) + " on " +
-                        nameOf(static_cast<GLuint>(texture), kTextures) +
-                        (lookAt ? " after look-at" : ""));
-  realUseProgram(program);
-}
-
 GLint recordGetUniformLocation(GLuint program, const GLchar* name) {
   ++frame.lookups;
   const GLint location = realGetUniformLocation(program, name);
-  lastUniform = name;
-  if (static_cast<GLint>(program) != currentProgram()) lastUniform += " (on a program not current)";
-  if (location < 0) lastUniform += " (inactive)";
   lastKey = nameOf(program, kPrograms) + "." + name;
+  if (static_cast<GLint>(program) != currentProgram()) frame.misuses.push_back(lastKey + " not current");
+  if (location < 0) frame.misuses.push_back(lastKey + " inactive");
   return location;
 }
 
 void recordUniform1f(GLint location, GLfloat value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.4g", static_cast<double>(value));
-  frame.calls.push_back(lastUniform + " = " + text);
-  frame.values[lastKey].push_back(value);
+  frame.keys.push_back(lastKey);
+  frame.values.push_back(value);
   realUniform1f(location, value);
 }
 
 void recordUniform1i(GLint location, GLint value) {
-  frame.calls.push_back(lastUniform + " = int " + std::to_string(value));
+  frame.keys.push_back(lastKey + " (int)");
+  frame.values.push_back(static_cast<float>(value));
   realUniform1i(location, value);
 }
 
@@ -117,8 +96,6 @@ void* wrap(void* real, Proc* slot, Proc wrapper) {
 void* recordingLookup(const char* name) {
   void* real = reinterpret_cast<void*>(eglGetProcAddress(name));
   const std::string n = name;
-  if (n == "glUseProgram")
-    return wrap(real, &realUseProgram, PFNGLUSEPROGRAMPROC(recordUseProgram));
   if (n == "glGetUniformLocation") {
     return wrap(real, &realGetUniformLocation,
                 PFNGLGETUNIFORMLOCATIONPROC(recordGetUniformLocation));
@@ -180,23 +157,58 @@ class Schedule : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Schedule, OneFrameBindsUsesAndSetsInTableOrder) {
-  // One line per layer: texture bound and program made current, then its uniforms.
+// Every uniform of every layer at the schedule's boundary times, through the
+// real drawLayers: fade starts and ends, half-way points that show each rate,
+// the caps, and the closing text's alpha from 120 s (120 000 ms reads just above 120).
+TEST_F(Schedule, UniformValuesAtBoundaryTimes) {
+  const std::vector<std::string> keys = {
+      "plasma.time", "plasma.size", "plasma.prln", "plasma.rt (int)", "plasma.transition",
+      "morph.time", "morph.offset", "morph.alpha", "morph.transition",
+      "imageWarp.alpha",  // logo
+      "starfield.time", "starfield.alpha",
+      "overlay.alpha", "overlay.alpha", "overlay.alpha",  // oldschool, space, love
+      "scroller.time", "scroller.alpha",
+      "imageWarp.alpha"};  // closing text, after 120 s only
   // clang-format off
-  const std::vector<std::string> permanentLayers = {
-      "use plasma on noise", "time = 29", "size = 1", "prln = 0", "rt = int 0", "transition = 0",
-      "use morph on noise", "time = 29", "offset = 0", "alpha = 1", "transition = 0",
-      "use imageWarp on logo after look-at", "alpha = 0",
-      "use starfield on starfield after look-at", "time = 29", "alpha = 0",
-      "use overlay on oldschool after look-at", "alpha = 0.5",
-      "use overlay on space after look-at", "alpha = 0",
-      "use overlay on love after look-at", "alpha = 0",
-      "use scroller on scroller after look-at", "time = 29", "alpha = 0"};
+  const struct {
+    Uint32 ms;
+    std::vector<float> values;  // in the order of `keys`
+  } rows[] = {
+      //        plasma: time size prln rt transition | morph: time offset alpha transition | logo
+      //        | starfield: time alpha | oldschool space love | scroller: time alpha | closing
+      {0,      {0, 1, 0, 0, 0,               0, 0, 0, 0,            1,    0, 0,       0, 0, 0,       0, 0}},
+      {7000,   {7, 1, 0, 0, 0,               7, 0, 0, 0,            0.4f, 7, 0,       0, 0, 0,       7, 0}},
+      {9000,   {9, 1, 0, 0, 0,               9, 0, 0, 0,            0,    9, 0,       0, 0, 0,       9, 0}},
+      {21000,  {21, 1, 0, 0, 0,              21, 0, 0, 0,           0,    21, 0,      0.5f, 0, 0,    21, 0}},
+      {26002,  {26.002f, 1, 0, 0, 0,         26.002f, 0, 0.5f, 0,   0,    26.002f, 0, 1, 0, 0,       26.002f, 0}},
+      {29000,  {29, 1, 0, 0, 0,              29, 0, 1, 0,           0,    29, 0,      0.5f, 0, 0,    29, 0}},
+      {48170,  {48.17f, 1, 0.125f, 0, 0,     48.17f, 0.5f, 1, 0,    0,    48.17f, 0,  0, 0, 0,       48.17f, 0}},
+      {54170,  {54.17f, 1, 0.5f, 0, 0,       54.17f, 1, 1, 0,       0,    54.17f, 0,  0, 0, 0,       54.17f, 0}},
+      {56000,  {56, 1, 0.5f, 0, 0,           56, 1, 1, 0,           0,    56, 0,      0, 0.5f, 0,    56, 0}},
+      {64000,  {64, 1, 0.5f, 0, 0,           64, 1, 1, 0,           0,    64, 0,      0, 0.5f, 0,    64, 0}},
+      {69000,  {69, 1, 0.5f, 0, 0.5f,        69, 1, 1, 0.5f,        0,    69, 0,      0, 0, 0,       69, 0}},
+      {78000,  {78, 1, 0.5f, 0, 1,           78, 1, 1, 1,           0,    78, 0,      0, 0, 0.6f,    78, 0}},
+      {84000,  {84, 1, 0.5f, 0, 1,           84, 1, 1, 1,           0,    84, 0,      0, 0, 0.5f,    84, 0}},
+      {93500,  {93.5f, 1, 0.5f, 0, 1,        93.5f, 1, 1, 1,        0,    93.5f, 0.5f, 0, 0, 0,      93.5f, 0}},
+      {107500, {107.5f, 1, 0.5f, 0, 1,       107.5f, 1, 1, 1,       0,    107.5f, 1,  0, 0, 0,       107.5f, 0.5f}},
+      {119999, {119.999f, 1, 0.5f, 0, 1,     119.999f, 1, 1, 1,     0,    119.999f, 1, 0, 0, 0,      119.999f, 1}},
+      {120000, {120, 1, 0.5f, 0, 1,          120, 1, 1, 1,          0,    120, 1,     0, 0, 0,       120, 1, 1}},
+      {129999, {129.999f, 1, 0.5f, 0, 1,     129.999f, 1, 1, 1,     0,    129.999f, 1, 0, 0, 0,      129.999f, 1, 1}},
+  };
   // clang-format on
-  const Frame& early = recordFrameAt(29000);
-  EXPECT_EQ(early.calls, permanentLayers);
-  EXPECT_EQ(early.readings, 20);
-  EXPECT_EQ(early.lookups, 17);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::to_string(row.ms) + " ms");
+    const Frame& f = recordFrameAt(row.ms);
+    EXPECT_EQ(f.keys, std::vector<std::string>(keys.begin(), keys.begin() + row.values.size()));
+    ASSERT_EQ(f.values.size(), row.values.size());
+    for (size_t i = 0; i < row.values.size(); ++i) {
+      EXPECT_NEAR(f.values[i], row.values[i], 2e-5f) << keys[i];
+    }
+    EXPECT_EQ(f.misuses, std::vector<std::string>());
+    // The closing layers read the clock once more, for the blink.
+    EXPECT_EQ(f.readings, row.values.size() == keys.size() ? 21 : 20);
+    EXPECT_EQ(f.lookups, static_cast<int>(row.values.size()));
+  }
 
   // The morph quad is drawn after the look-at: with the identity camera the
   // eye would sit inside the bar, and at 40 s, with every layer above it
@@ -208,45 +220,6 @@ TEST_F(Schedule, OneFrameBindsUsesAndSetsInTableOrder) {
     insideColour += pixels[i] == 255 && pixels[i + 1] == 128 && pixels[i + 2] == 128;
   }
   EXPECT_LT(insideColour, kWidth * kHeight / 2);
-
-  const Frame& late = recordFrameAt(124000);
-  ASSERT_EQ(late.calls.size(), permanentLayers.size() + 2);
-  EXPECT_EQ(late.calls[permanentLayers.size()], "use imageWarp on guruText after look-at");
-  EXPECT_EQ(late.calls.back(), "alpha = 1");
-  EXPECT_EQ(late.readings, 21);
-  EXPECT_EQ(late.lookups, 18);
-}
-
-TEST_F(Schedule, FadesSaturateAndOverlapAsTimed) {
-  const struct {
-    Uint32 ms;
-    const char* uniform;
-    size_t index;  // which setting of that uniform in the frame
-    float expected, tolerance;
-  } cases[] = {
-      {0, "imageWarp.alpha", 0, 1, 0},          {4000, "imageWarp.alpha", 0, 1, 0},
-      {9000, "imageWarp.alpha", 0, 0, 0},       {25000, "morph.alpha", 0, 0, 0},
-      {27002, "morph.alpha", 0, 1, 0},          {29000, "overlay.alpha", 0, 0.5f, 1e-5f},
-      {29000, "overlay.alpha", 1, 0, 0},        {29000, "overlay.alpha", 2, 0, 0},
-      {56000, "overlay.alpha", 1, 0.5f, 1e-5f}, {46000, "plasma.prln", 0, 0, 0},
-      {54170, "plasma.prln", 0, 0.5f, 1e-5f},   {129999, "plasma.prln", 0, 0.5f, 0},
-      {67999, "morph.transition", 0, 0, 0},     {70000, "morph.transition", 0, 1, 0},
-      {70000, "plasma.transition", 0, 1, 0},    {90999, "starfield.alpha", 0, 0, 0},
-      {96000, "starfield.alpha", 0, 1, 0},      {104999, "scroller.alpha", 0, 0, 0},
-      {110000, "scroller.alpha", 0, 1, 0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.ms) + " ms, " + c.uniform);
-    const Frame& f = recordFrameAt(c.ms);
-    const std::vector<float>& set = f.values.at(c.uniform);
-    ASSERT_GT(set.size(), c.index);
-    if (c.tolerance == 0) {
-      EXPECT_EQ(set[c.index], c.expected);
-    } else {
-      EXPECT_NEAR(set[c.index], c.expected, c.tolerance);
-    }
-    EXPECT_LE(f.values.at("plasma.prln")[0], 0.5f);
-  }
 }
 
 // The closing layers: layer 9 from the first millisecond after 120 s, the

@@ -21,7 +21,7 @@ constexpr Uint32 kFullscreenGl = SDL_FULLSCREEN | SDL_OPENGL;
 class FullscreenMode : public ::testing::Test {
  protected:
   void TearDown() override {
-    fullscreenModeQuery = SDL_ListModes;
+    setFullscreenModeQuery(nullptr);
     SDL_Quit();
   }
   // Starts SDL video afresh with `driver`. Connecting to Xvfb fails now and
@@ -55,7 +55,7 @@ TEST_F(FullscreenMode, NoParticularModeChangesNothing) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(startVideo(c.driver));
-    fullscreenModeQuery = c.query;
+    setFullscreenModeQuery(c.query);
     if (c.query == SDL_ListModes) {
       ASSERT_EQ(SDL_ListModes(nullptr, kFullscreenGl), reinterpret_cast<SDL_Rect**>(-1));
     }
@@ -66,7 +66,7 @@ TEST_F(FullscreenMode, NoParticularModeChangesNothing) {
     EXPECT_EQ(height, 5678);
     EXPECT_EQ(SDL_GetVideoSurface(), nullptr) << "a mode was set";
     EXPECT_EQ(setBestFullscreenMode(nullptr, nullptr), 0);
-    fullscreenModeQuery = SDL_ListModes;
+    setFullscreenModeQuery(nullptr);
   }
 }
 
@@ -90,7 +90,7 @@ TEST_F(FullscreenMode, SwitchesToTheFirstListedMode) {
     ASSERT_TRUE(modes != nullptr && modes != reinterpret_cast<SDL_Rect**>(-1));
     const int firstW = modes[0]->w;
     const int firstH = modes[0]->h;
-    fullscreenModeQuery = c.query;
+    setFullscreenModeQuery(c.query);
 
     int width = -1;
     int height = -1;
@@ -105,7 +105,7 @@ TEST_F(FullscreenMode, SwitchesToTheFirstListedMode) {
     EXPECT_EQ(screen->w, firstW);
     EXPECT_EQ(screen->h, firstH);
     EXPECT_EQ(screen->flags & kFullscreenGl, kFullscreenGl);
-    fullscreenModeQuery = SDL_ListModes;
+    setFullscreenModeQuery(nullptr);
   }
 }
 

@@ -1,0 +1,18 @@
+# shader_identifier(<out> <file>): the C++ name of a shader file's constant,
+# plasma.frag -> plasma, image_warp.frag -> imageWarp, vertex.vert -> vertex.
+function(shader_identifier out file)
+  get_filename_component(stem ${file} NAME_WE)
+  string(REGEX MATCHALL "[^_]+" parts ${stem})
+  set(ident "")
+  foreach(p ${parts})
+    if(ident STREQUAL "")
+      set(ident ${p})
+    else()
+      string(SUBSTRING ${p} 0 1 head)
+      string(SUBSTRING ${p} 1 -1 tail)
+      string(TOUPPER ${head} head)
+      set(ident "${ident}${head}${tail}")
+    endif()
+  endforeach()
+  set(${out} ${ident} PARENT_SCOPE)
+endfunction()

@@ -107,6 +107,28 @@ bool soundChannelIsPlaying(const SoundChannel* channel) {
   return channel && channel->sound && Mix_PlayingMusic() && !Mix_PausedMusic();
 }
 
+int soundChannelPlayFrom(SoundChannel* channel, double seconds) {
+  if (!channel || !channel->sound || seconds < 0) return kSoundErrInvalidParam;
+  // SDL_mixer 1.2 sets an Ogg stream's position in seconds from its start,
+  // but only while the music is playing; starting it at the position does
+  // both under one audio lock, so no block from the old position slips in.
+  const Sound* sound = channel->sound;
+  if (Mix_FadeInMusicPos(sound->music, sound->loop ? kPlayForever : kPlayOnce, 0, seconds) < 0) {
+    return kSoundErrFile;
+  }
+  return kSoundOk;
+}
+
+int soundChannelSetPaused(SoundChannel* channel, bool paused) {
+  if (!channel || !channel->sound) return kSoundErrInvalidParam;
+  if (paused) {
+    Mix_PauseMusic();
+  } else {
+    Mix_ResumeMusic();
+  }
+  return kSoundOk;
+}
+
 void soundSystemRelease(SoundSystem* system) {
   if (!system) return;
   if (system->sound) {

@@ -62,7 +62,7 @@ void enableBlending() {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }
 
-void startMusic() {
+SoundChannel* startMusic() {
   // The handles live as long as the process; the music plays out by itself
   // and the timeline never asks where it is.
   static SoundSystem* system = nullptr;
@@ -76,6 +76,7 @@ void startMusic() {
                               kSoundAccurateTime | kSoundUnique,
                           nullptr, &music);
   soundSystemPlaySound(system, kSoundChannelFree, music, false, &channel);
+  return channel;
 }
 
 bool playFrame() {
@@ -118,11 +119,10 @@ bool initVideo() {
   return false;
 }
 
-bool openWindow() {
-  if (SDL_SetVideoMode(kWindowWidth, kWindowHeight, kWindowDepth, SDL_OPENGL | SDL_DOUBLEBUF)) {
-    return true;
-  }
-  std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s\n", kWindowWidth, kWindowHeight,
+bool openWindow(int scale) {
+  const int width = kWindowWidth * scale, height = kWindowHeight * scale;
+  if (SDL_SetVideoMode(width, height, kWindowDepth, SDL_OPENGL | SDL_DOUBLEBUF)) return true;
+  std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s\n", width, height,
                SDL_GetError());
   return false;
 }

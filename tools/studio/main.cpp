@@ -138,6 +138,14 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
   std::string title;
   const int width = kWindowWidth * o.scale, height = kWindowHeight * o.scale;
   for (;;) {
+    // The time moves on under the state the last frame left; the keys of
+    // this frame act after that, so a resume or a seek starts exactly at the
+    // time shown when the key came.
+    const Clock::time_point now = Clock::now();
+    jumped = advanceTransport(&transport, std::chrono::duration<double>(now - last).count()) ||
+             jumped;
+    last = now;
+
     bool quit = false, save = false;
     SDL_Event events[128];
     SDL_PumpEvents();
@@ -156,11 +164,6 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
       }
     }
     if (quit) break;
-
-    const Clock::time_point now = Clock::now();
-    jumped = advanceTransport(&transport, std::chrono::duration<double>(now - last).count()) ||
-             jumped;
-    last = now;
 
     // Every jump, and every return to 1× play, starts the stream at the
     // demo time; a pause or another speed silences it.

@@ -223,12 +223,12 @@ TEST(Studio, MusicStartsAtTheDemoTimeAfterASeek) {
   const long from = kRate * 113 / 2;
   ASSERT_EQ(ov_pcm_seek(&ogg, from), 0);
   std::vector<int16_t> ogg16(static_cast<size_t>(kRate) * 2 * 2);
-  long got = 0;
+  long got = 0, n = 0;
   int section = 0;
-  while (got < static_cast<long>(ogg16.size() * 2)) {
-    const long n = ov_read(&ogg, reinterpret_cast<char*>(ogg16.data()) + got,
-                           static_cast<int>(ogg16.size() * 2 - got), 0, 2, 1, &section);
-    if (n <= 0) break;
+  char* bytesOut = reinterpret_cast<char*>(ogg16.data());
+  const long capacity = static_cast<long>(ogg16.size() * 2);
+  while (got < capacity && (n = ov_read(&ogg, bytesOut + got, static_cast<int>(capacity - got),
+                                        0, 2, 1, &section)) > 0) {
     got += n;
   }
   ov_clear(&ogg);

@@ -4,7 +4,7 @@ MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 XVFB_HINT = xvfb-run -a -s \"-screen 0 1280x1024x24 -noreset\" make run
 
-.PHONY: all deps build run test capture asan soak clean bench
+.PHONY: all deps build run studio test capture asan soak clean bench
 
 all: build
 
@@ -21,6 +21,15 @@ run: build
 	  exit 1; \
 	fi
 	@cd $(BUILD)/media && ../demo
+
+# The studio on the generated media and the source tree's shaders; saved
+# frames land in the folder make runs in. STUDIO_ARGS adds options.
+studio: build
+	@if [ -z "$$DISPLAY" ]; then \
+	  echo "no display to open the studio on; run it inside: xvfb-run -a -s \"-screen 0 1280x1024x24 -noreset\" make studio"; \
+	  exit 1; \
+	fi
+	@$(BUILD)/demo-studio --media $(BUILD)/media --shaders $(CURDIR)/gpu/shaders $(STUDIO_ARGS)
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j2 -LE soak

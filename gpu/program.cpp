@@ -54,6 +54,13 @@ void reportProgram(const Diagnostics& d, GLuint program, const char* name) {
   }
 }
 
+GLuint compileShader(GLenum type, const char* source) {
+  const GLuint shader = GlEntryPoints.glCreateShader(type);
+  GlEntryPoints.glShaderSource(shader, 1, &source, nullptr);
+  GlEntryPoints.glCompileShader(shader);
+  return shader;
+}
+
 bool builderEntryPointsPresent(const char* name) {
   for (int slot = 0; slot < kGlBuilderEntryPointCount; ++slot) {
     if (!glEntryPointSlot(slot)) {
@@ -74,21 +81,62 @@ GLuint buildProgram(const char* vertexSource, const char* fragmentSource, const 
 
   GLuint program = GlEntryPoints.glCreateProgram();
 
-  GLuint shader = GlEntryPoints.glCreateShader(GL_VERTEX_SHADER);
-  GlEntryPoints.glShaderSource(shader, 1, &vertexSource, nullptr);
-  GlEntryPoints.glCompileShader(shader);
+  GLuint shader = compileShader(GL_VERTEX_SHADER, vertexSource);
   reportShader(diagnostics, shader, name, "vertex");
   GlEntryPoints.glAttachShader(program, shader);
 
-  shader = GlEntryPoints.glCreateShader(GL_FRAGMENT_SHADER);
-  GlEntryPoints.glShaderSource(shader, 1, &fragmentSource, nullptr);
-  GlEntryPoints.glCompileShader(shader);
+  shader = compileShader(GL_FRAGMENT_SHADER, fragmentSource);
   reportShader(diagnostics, shader, name, "fragment");
   GlEntryPoints.glAttachShader(program, shader);
 
   GlEntryPoints.glLinkProgram(program);
   reportProgram(diagnostics, program, name);
   return program;
+}
+
+GLuint buildProgramQuietly(const char* vertexSource, const char* fragmentSource,
+                           BuildFailure* failure) {
+  loadGlEntryPoints();
+  for (int slot = 0; slot <= 5; ++slot) {
+    if (!glEntryPointSlot(slot)) {
+      failure->stage = "link";
+      failure->log = std::string("OpenGL entry point ") + glEntryPointNames[slot] + " is missing";
+      return 0;
+    }
+  }
+  const Diagnostics d = lookupDiagnostics();
+  const auto deleteShader = reinterpret_cast<PFNGLDELETESHADERPROC>(lookupGlProc("glDeleteShader"));
+  const auto deleteProgram =
+      reinterpret_cast<PFNGLDELETEPROGRAMPROC>(lookupGlProc("glDeleteProgram"));
+
+  const GLuint program = GlEntryPoints.glCreateProgram();
+  const GLuint vertex = compileShader(GL_VERTEX_SHADER, vertexSource);
+  const GLuint fragment = compileShader(GL_FRAGMENT_SHADER, fragmentSource);
+  GlEntryPoints.glAttachShader(program, vertex);
+  GlEntryPoints.glAttachShader(program, fragment);
+  bool ok = true;
+  if (failed(d.getShaderiv, d.getShaderInfoLog, vertex, GL_COMPILE_STATUS, &failure->log)) {
+    failure->stage = "vertex";
+    ok = false;
+  } else if (failed(d.getShaderiv, d.getShaderInfoLog, fragment, GL_COMPILE_STATUS,
+                    &failure->log)) {
+    failure->stage = "fragment";
+    ok = false;
+  } else {
+    GlEntryPoints.glLinkProgram(program);
+    if (failed(d.getProgramiv, d.getProgramInfoLog, program, GL_LINK_STATUS, &failure->log)) {
+      failure->stage = "link";
+      ok = false;
+    }
+  }
+  // Attached shaders only go when their program does; a studio rebuilds
+  // programs many times, so nothing may outlive the program it belongs to.
+  if (deleteShader) {
+    deleteShader(vertex);
+    deleteShader(fragment);
+  }
+  if (!ok && deleteProgram) deleteProgram(program);
+  return ok ? program : 0;
 }
 
 void setUniform1f(GLuint program, const char* name, float value) {

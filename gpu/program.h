@@ -3,12 +3,27 @@
 
 #include <GL/gl.h>
 
+#include <string>
+
 // Compiles the two sources into a new program and links it. Refills the
 // entry-point table first. A compile or link failure prints the info log on
 // stderr under `name` and still returns the program, which then draws
 // nothing. Returns 0 only when the driver lacks an entry point it needs.
 GLuint buildProgram(const char* vertexSource, const char* fragmentSource,
                     const char* name = "program");
+
+// Why a quiet build failed: the stage ("vertex", "fragment" or "link") and
+// the driver's info log.
+struct BuildFailure {
+  const char* stage = "";
+  std::string log;
+};
+
+// Builds like buildProgram but prints nothing, for callers that keep a
+// working program while a new source is tried: a compile or link failure
+// deletes what was made, fills `failure` and returns 0.
+GLuint buildProgramQuietly(const char* vertexSource, const char* fragmentSource,
+                           BuildFailure* failure);
 
 // Look the location up by name on `program`, which must be current, and set it.
 void setUniform1f(GLuint program, const char* name, float value);

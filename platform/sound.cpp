@@ -8,11 +8,13 @@
 #include "platform/stderr_capture.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 struct Sound {
   Mix_Music* music;
   bool loop;
+  std::string path;  // absolute, to open the stream again from any folder
 };
 
 struct SoundChannel {
@@ -90,7 +92,9 @@ int soundSystemCreateStream(SoundSystem* system, const char* path, unsigned mode
     std::fprintf(stderr, "cannot play \"%s\": %s; the run is silent\n", path, Mix_GetError());
     return kSoundErrFile;
   }
-  *sound = new Sound{music, (mode & kSoundLoopNormal) != 0};
+  char* absolute = realpath(path, nullptr);
+  *sound = new Sound{music, (mode & kSoundLoopNormal) != 0, absolute ? absolute : path};
+  std::free(absolute);
   system->sound = *sound;
   return kSoundOk;
 }
@@ -112,6 +116,35 @@ int soundSystemPlaySound(SoundSystem* system, int channelIndex, Sound* sound, bo
 
 bool soundChannelIsPlaying(const SoundChannel* channel) {
   return channel && channel->sound && Mix_PlayingMusic() && !Mix_PausedMusic();
+}
+
+int soundChannelPlayFrom(SoundChannel* channel, double seconds) {
+  if (!channel || !channel->sound || seconds < 0) return kSoundErrInvalidParam;
+  Sound* sound = channel->sound;
+  // SDL_mixer 1.2 keeps up to 1024 decoded frames (23 ms) of an Ogg stream
+  // across a seek and plays them first; a stream opened anew has none, so
+  // the jump lands exactly at the next mixed block. Opening costs ~1 ms.
+  if (Mix_Music* fresh = Mix_LoadMUS(sound->path.c_str())) {
+    Mix_FreeMusic(sound->music);
+    sound->music = fresh;
+  }
+  // Starting at the position sets it under the audio lock, so no block from
+  // the old position slips in; SDL_mixer 1.2 takes an Ogg position in
+  // seconds from the start of the stream.
+  if (Mix_FadeInMusicPos(sound->music, sound->loop ? kPlayForever : kPlayOnce, 0, seconds) < 0) {
+    return kSoundErrFile;
+  }
+  return kSoundOk;
+}
+
+int soundChannelSetPaused(SoundChannel* channel, bool paused) {
+  if (!channel || !channel->sound) return kSoundErrInvalidParam;
+  if (paused) {
+    Mix_PauseMusic();
+  } else {
+    Mix_ResumeMusic();
+  }
+  return kSoundOk;
 }
 
 void soundSystemRelease(SoundSystem* system) {

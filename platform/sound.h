@@ -47,4 +47,10 @@ int soundSystemPlaySound(SoundSystem* system, int channelIndex, Sound* sound, bo
 // Not used by the presentation, whose sound lives as long as the process:
 // whether the channel is still playing, and tearing a system down (tests).
 bool soundChannelIsPlaying(const SoundChannel* channel);
+
+// For a transport that moves the music with its picture (the studio): plays
+// the channel's stream from `seconds` after its start, whether it was
+// playing, paused or had ended; and pauses or resumes it where it is.
+int soundChannelPlayFrom(SoundChannel* channel, double seconds);
+int soundChannelSetPaused(SoundChannel* channel, bool paused);
 void soundSystemRelease(SoundSystem* system);

@@ -80,7 +80,7 @@ void enableBlending() {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }
 
-void startMusic() {
+SoundChannel* startMusic() {
   // The handles live as long as the process; the music plays out by itself
   // and the timeline never asks where it is.
   static SoundSystem* system = nullptr;
@@ -94,6 +94,7 @@ void startMusic() {
                               kSoundAccurateTime | kSoundUnique,
                           nullptr, &music);
   soundSystemPlaySound(system, kSoundChannelFree, music, false, &channel);
+  return channel;
 }
 
 bool playFrame() {
@@ -141,7 +142,8 @@ bool initVideo() {
   return false;
 }
 
-bool openWindow() {
+bool openWindow(int scale) {
+  const int width = kWindowWidth * scale, height = kWindowHeight * scale;
   // A GL context the X server refuses (indirect GLX, a driver that does not
   // load) reaches Xlib's default error handler, which prints six lines and
   // ends the process, and libGL prints its own lines first. Both are caught
@@ -149,14 +151,14 @@ bool openWindow() {
   const XErrorHandler previousHandler = XSetErrorHandler(keepFirstXError);
   SDL_Surface* window = nullptr;
   const std::string driverMessage = lastStderrLineOf([&] {
-    window = SDL_SetVideoMode(kWindowWidth, kWindowHeight, kWindowDepth, SDL_OPENGL | SDL_DOUBLEBUF);
+    window = SDL_SetVideoMode(width, height, kWindowDepth, SDL_OPENGL | SDL_DOUBLEBUF);
   });
   XSetErrorHandler(previousHandler);
   if (window) return true;
   std::string reason = SDL_GetError();
   if (!firstXError.empty()) reason += "; X error: " + firstXError;
   if (!driverMessage.empty()) reason += " (" + driverMessage + ")";
-  std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s\n", kWindowWidth, kWindowHeight,
+  std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s\n", width, height,
                reason.c_str());
   return false;
 }

@@ -9,19 +9,25 @@
 // of the player with other GLSL); nullptr restores the embedded one.
 void setShaderTable(const shaders::Source* all, int count);
 
+struct SoundChannel;
+
 // Start-up steps shared by the window player and the headless drivers; each
 // needs a current GL context with OpenGL 2.0 (see checkGlSupport()).
 void buildPrograms();      // the six programs, each made current as it is built
 void loadTextures();       // GL_TEXTURE_2D on, then the ten images from the working folder
 void enableBlending();     // GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA for the whole run
-void startMusic();         // the media list's music file from the working folder, played once
+// The media list's music file from the working folder, played once. Returns
+// its channel for drivers that move the music (null when the run is silent);
+// the player ignores it.
+SoundChannel* startMusic();
 
 // SDL_Init for video; false with one line on stderr naming the display.
 bool initVideo();
 
-// The kWindowWidth × kWindowHeight OpenGL window; false with SDL's reason on
-// stderr. Needs initVideo().
-bool openWindow();
+// The kWindowWidth × kWindowHeight OpenGL window, or `scale` times as large
+// (the programs fill any viewport); false with SDL's reason on stderr.
+// Needs initVideo().
+bool openWindow(int scale = 1);
 
 // One frame of the window player, with its end conditions: once the demo
 // time reaches 130 s it returns false without drawing; otherwise it takes

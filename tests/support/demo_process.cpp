@@ -87,21 +87,42 @@ void sleepSeconds(double seconds) {
 
 bool windowFound(const DemoWindow& window) { return window.window != 0; }
 
-int litPixels(DemoWindow& w) {
-  if (!w.window) return 0;
+WindowPicture windowPicture(DemoWindow& w) {
+  WindowPicture picture;
   XWindowAttributes a;
-  if (!XGetWindowAttributes(w.display, w.window, &a)) return 0;
+  if (!w.window || !XGetWindowAttributes(w.display, w.window, &a)) return picture;
   XImage* image = XGetImage(w.display, w.window, 0, 0, static_cast<unsigned>(a.width),
                             static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
-  if (!image) return 0;
-  int lit = 0;
+  if (!image) return picture;
+  picture.width = a.width;
+  picture.height = a.height;
   for (int y = 0; y < a.height; ++y) {
     for (int x = 0; x < a.width; ++x) {
-      if (XGetPixel(image, x, y) & 0xFFFFFF) ++lit;
+      const unsigned long pixel = XGetPixel(image, x, y);
+      for (int shift : {16, 8, 0}) {
+        picture.rgb.push_back(static_cast<unsigned char>((pixel >> shift) & 0xFF));
+      }
     }
   }
   XDestroyImage(image);
+  return picture;
+}
+
+int litPixels(DemoWindow& w) {
+  const WindowPicture picture = windowPicture(w);
+  int lit = 0;
+  for (size_t i = 0; i < picture.rgb.size(); i += 3) {
+    if (picture.rgb[i] || picture.rgb[i + 1] || picture.rgb[i + 2]) ++lit;
+  }
   return lit;
+}
+
+std::string windowTitle(DemoWindow& w) {
+  char* name = nullptr;
+  if (!w.window || !XFetchName(w.display, w.window, &name) || !name) return "";
+  std::string title = name;
+  XFree(name);
+  return title;
 }
 
 long residentKilobytes(const DemoWindow& w) {

@@ -46,6 +46,16 @@ bool windowFound(const DemoWindow& window);
 // How many pixels of the window's current picture are not black.
 int litPixels(DemoWindow& window);
 
+// The window's current picture as RGB rows, top row first (empty when gone).
+struct WindowPicture {
+  int width = 0, height = 0;
+  std::vector<unsigned char> rgb;
+};
+WindowPicture windowPicture(DemoWindow& window);
+
+// The window's title ("" when gone).
+std::string windowTitle(DemoWindow& window);
+
 // The child's resident memory in kB (VmRSS), read while it runs; -1 if gone.
 long residentKilobytes(const DemoWindow& window);
 

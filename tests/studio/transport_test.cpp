@@ -1,0 +1,132 @@
+// The studio's transport, heads-up and command line, without a window.
+#include "tools/studio/options.h"
+#include "tools/studio/transport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using K = TransportKey;
+
+Transport at(double time, bool paused = false) {
+  Transport t;
+  t.time = time;
+  t.paused = paused;
+  return t;
+}
+
+}  // namespace
+
+TEST(StudioTransport, KeysMoveTheTimeAndSayWhenTheMusicMustFollow) {
+  Transport loop91to96 = at(93);
+  loop91to96.looping = true;
+  loop91to96.loopStart = 91;
+  loop91to96.loopEnd = 96;
+  struct Case {
+    const char* name;
+    Transport start;
+    std::vector<K> keys;
+    double time;
+    bool jumped;
+  } cases[] = {
+      {"Right", at(56, true), {K::forward1}, 57, true},
+      {"Down clamps at 0", at(5), {K::back10}, 0, true},
+      {"Up clamps at the end", at(125), {K::forward10}, 130, true},
+      {"Home without a loop", at(70), {K::home}, 0, true},
+      {"Home with a loop", loop91to96, {K::home}, 91, true},
+      {"frame steps while paused", at(10, true), {K::stepForward, K::stepForward, K::stepBack},
+       10 + kStepSeconds, true},
+      {"no frame steps while playing", at(10), {K::stepForward}, 10, false},
+      {"pause is no jump", at(10), {K::pauseResume}, 10, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Transport t = c.start;
+    bool jumped = false;
+    for (K key : c.keys) jumped = applyTransportKey(&t, key) || jumped;
+    EXPECT_NEAR(t.time, c.time, 1e-9);
+    EXPECT_EQ(jumped, c.jumped);
+  }
+}
+
+TEST(StudioTransport, LoopSpeedAndTheEnd) {
+  // I and O set the range at the current time; L needs a non-empty range.
+  Transport t = at(91);
+  applyTransportKey(&t, K::setLoopStart);
+  t.time = 96;
+  applyTransportKey(&t, K::setLoopEnd);
+  applyTransportKey(&t, K::toggleLoop);
+  EXPECT_TRUE(t.looping);
+  EXPECT_EQ(t.loopStart, 91);
+  EXPECT_EQ(t.loopEnd, 96);
+  t.time = 95.99;
+  EXPECT_TRUE(advanceTransport(&t, 0.02)) << "crossing the loop end wraps: a jump";
+  EXPECT_EQ(t.time, 91);
+  t.time = 100;
+  EXPECT_FALSE(advanceTransport(&t, 0.5)) << "a seek past the loop plays on";
+  EXPECT_NEAR(t.time, 100.5, 1e-9);
+
+  Transport empty = at(0);
+  applyTransportKey(&empty, K::setLoopEnd);
+  applyTransportKey(&empty, K::toggleLoop);
+  EXPECT_FALSE(empty.looping);
+
+  // Speed doubles and halves within 0.25x to 4x; the music only plays at 1x.
+  Transport s = at(10);
+  for (int i = 0; i < 5; ++i) applyTransportKey(&s, K::faster);
+  EXPECT_EQ(s.speed, kMaxSpeed);
+  EXPECT_FALSE(musicAudible(s));
+  advanceTransport(&s, 0.5);
+  EXPECT_NEAR(s.time, 12, 1e-9);
+  for (int i = 0; i < 5; ++i) applyTransportKey(&s, K::slower);
+  EXPECT_EQ(s.speed, kMinSpeed);
+
+  // Without a loop the end pauses on the last frame instead of running on.
+  Transport end = at(129.99);
+  advanceTransport(&end, 0.1);
+  EXPECT_EQ(end.time, 130);
+  EXPECT_TRUE(end.paused);
+  EXPECT_FALSE(musicAudible(end));
+}
+
+TEST(StudioTransport, HeadsUpNamesTimeSectionStateAndErrors) {
+  Transport t = at(57, true);
+  const std::string title = headsUpText(t, 59.6, "");
+  for (const char* part : {"57.000 s", "overlays: space", "paused", "1x", "60 fps"}) {
+    EXPECT_NE(title.find(part), std::string::npos) << part << " in " << title;
+  }
+  EXPECT_EQ(title.find("ERROR"), std::string::npos);
+  EXPECT_NE(headsUpText(t, 60, "starfield.frag").find("ERROR in starfield.frag"),
+            std::string::npos);
+  EXPECT_STREQ(scheduleSection(119.99), "scroller");
+  EXPECT_STREQ(scheduleSection(120), "closing");
+  EXPECT_STREQ(scheduleSection(130), "closing: end picture");
+}
+
+TEST(StudioOptions, GoodAndBadCommandLines) {
+  struct Case {
+    std::vector<const char*> args;
+    bool ok;
+    const char* errorPart;
+  } cases[] = {
+      {{"--at", "95", "--loop", "91:96", "--speed", "0.5", "--scale", "2", "--paused"}, true, ""},
+      {{"--at", "131"}, false, "--at"},
+      {{"--loop", "96:91"}, false, "A:B"},
+      {{"--speed", "8"}, false, "0.25 to 4"},
+      {{"--scale", "1.5"}, false, "whole number"},
+      {{"--fullscreen"}, false, "unknown option"},
+  };
+  for (const Case& c : cases) {
+    std::vector<const char*> argv{"demo-studio"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    StudioOptions o;
+    std::string error;
+    SCOPED_TRACE(c.args[0]);
+    EXPECT_EQ(parseStudioOptions(static_cast<int>(argv.size()), argv.data(), &o, &error), c.ok);
+    EXPECT_NE(error.find(c.errorPart), std::string::npos) << error;
+    EXPECT_TRUE(!c.ok || (o.at == 95 && o.loopStart == 91 && o.loopEnd == 96 && o.scale == 2));
+  }
+}

@@ -1,0 +1,240 @@
+// demo-studio: the presentation under a transport (pause, seek, step, loop,
+// speed) with its music following, and its programs rebuilt as their source
+// files are saved.
+#include "gpu/program.h"
+#include "platform/sound.h"
+#include "presentation/clock.h"
+#include "presentation/demo.h"
+#include "presentation/layers.h"
+#include "presentation/window.h"
+#include "tools/capture/png_file.h"
+#include "tools/studio/options.h"
+#include "tools/studio/shader_watch.h"
+#include "tools/studio/transport.h"
+
+#include <SDL.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+float studioTime = 0;
+
+float studioClock() { return studioTime; }
+
+bool isDirectory(const std::string& path) {
+  struct stat s;
+  return stat(path.c_str(), &s) == 0 && S_ISDIR(s.st_mode);
+}
+
+bool transportKeyOf(SDLKey key, TransportKey* out) {
+  static const struct {
+    SDLKey sdl;
+    TransportKey key;
+  } keys[] = {
+      {SDLK_SPACE, TransportKey::pauseResume},   {SDLK_RIGHT, TransportKey::forward1},
+      {SDLK_LEFT, TransportKey::back1},          {SDLK_UP, TransportKey::forward10},
+      {SDLK_DOWN, TransportKey::back10},         {SDLK_HOME, TransportKey::home},
+      {SDLK_PERIOD, TransportKey::stepForward},  {SDLK_COMMA, TransportKey::stepBack},
+      {SDLK_i, TransportKey::setLoopStart},      {SDLK_o, TransportKey::setLoopEnd},
+      {SDLK_l, TransportKey::toggleLoop},        {SDLK_RIGHTBRACKET, TransportKey::faster},
+      {SDLK_LEFTBRACKET, TransportKey::slower},
+  };
+  for (const auto& k : keys) {
+    if (k.sdl == key) {
+      *out = k.key;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The drawn back buffer as a PNG named by the demo time, written under a
+// temporary name and renamed into place.
+void saveFrame(double seconds, int width, int height) {
+  const size_t row = static_cast<size_t>(width) * 3;
+  std::vector<uint8_t> bottomUp(row * static_cast<size_t>(height)), rgb(bottomUp.size());
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+  for (int y = 0; y < height; ++y) {
+    std::memcpy(rgb.data() + static_cast<size_t>(y) * row,
+                bottomUp.data() + static_cast<size_t>(height - 1 - y) * row, row);
+  }
+  char name[64];
+  std::snprintf(name, sizeof name, "frame-%07.3f.png", seconds);
+  const std::string temporary = std::string(".") + name + ".part";
+  std::string error;
+  if (!writePngRgb(temporary, width, height, rgb, &error)) {
+    std::fprintf(stderr, "demo-studio: cannot write \"%s\": %s\n", name, error.c_str());
+  } else if (std::rename(temporary.c_str(), name) != 0) {
+    std::fprintf(stderr, "demo-studio: cannot write \"%s\": %s\n", name, std::strerror(errno));
+    std::remove(temporary.c_str());
+  } else {
+    std::printf("demo-studio: saved %s\n", name);
+    std::fflush(stdout);
+  }
+}
+
+// The player's start-up in the media folder, then back to the folder the
+// studio started in, where saved frames go. False with one line on stderr.
+bool startPresentation(const StudioOptions& o, SoundChannel** music) {
+  if (!initVideo()) return false;
+  std::atexit(SDL_Quit);
+  if (!openWindow(o.scale)) return false;
+  if (!checkGlSupport()) return false;
+  char previous[PATH_MAX];
+  if (!getcwd(previous, sizeof previous) || chdir(o.mediaDir.c_str()) != 0) {
+    std::fprintf(stderr, "demo-studio: cannot open the media folder \"%s\": %s\n",
+                 o.mediaDir.c_str(), std::strerror(errno));
+    return false;
+  }
+  buildPrograms();
+  loadTextures();
+  enableBlending();
+  // The stream keeps its file open, so the folder may change after this.
+  *music = startMusic();
+  if (chdir(previous) != 0) {
+    std::fprintf(stderr, "demo-studio: cannot return to \"%s\": %s\n", previous,
+                 std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+int runStudio(const StudioOptions& o, const std::string& shaderDir) {
+  SoundChannel* music = nullptr;
+  if (!startPresentation(o, &music)) return 1;
+  SDL_EnableKeyRepeat(SDL_DEFAULT_REPEAT_DELAY, SDL_DEFAULT_REPEAT_INTERVAL);
+  setDemoClock(studioClock);
+  startShaderWatch(shaderDir);
+
+  Transport transport;
+  transport.time = o.at;
+  transport.paused = o.paused;
+  transport.speed = o.speed;
+  transport.looping = o.looping;
+  if (o.looping) {
+    transport.loopStart = o.loopStart;
+    transport.loopEnd = o.loopEnd;
+  }
+  // The player's start-up set the music playing from 0; it is moved to the
+  // transport's time (or paused) before the first frame.
+  bool audible = !musicAudible(transport);
+  bool jumped = true;
+
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point last = Clock::now(), fpsStart = last;
+  int framesCounted = 0;
+  double framesPerSecond = 0;
+  std::string title;
+  const int width = kWindowWidth * o.scale, height = kWindowHeight * o.scale;
+  for (;;) {
+    // The time moves on under the state the last frame left; the keys of
+    // this frame act after that, so a resume or a seek starts exactly at the
+    // time shown when the key came.
+    const Clock::time_point now = Clock::now();
+    jumped = advanceTransport(&transport, std::chrono::duration<double>(now - last).count()) ||
+             jumped;
+    last = now;
+
+    bool quit = false, save = false;
+    SDL_Event events[128];
+    SDL_PumpEvents();
+    const int count = SDL_PeepEvents(events, 128, SDL_GETEVENT, SDL_ALLEVENTS);
+    for (int i = 0; i < count; ++i) {
+      if (events[i].type == SDL_QUIT) quit = true;
+      if (events[i].type != SDL_KEYDOWN) continue;
+      const SDLKey key = events[i].key.keysym.sym;
+      TransportKey action;
+      if (key == SDLK_ESCAPE) {
+        quit = true;
+      } else if (key == SDLK_F12) {
+        save = true;
+      } else if (transportKeyOf(key, &action)) {
+        jumped = applyTransportKey(&transport, action) || jumped;
+      }
+    }
+    if (quit) break;
+
+    // Every jump, and every return to 1× play, starts the stream at the
+    // demo time; a pause or another speed silences it.
+    const bool nowAudible = musicAudible(transport);
+    if (music && nowAudible && (jumped || !audible)) {
+      soundChannelPlayFrom(music, transport.time);
+    } else if (music && !nowAudible && audible) {
+      soundChannelSetPaused(music, true);
+    }
+    audible = nowAudible;
+    jumped = false;
+
+    pollShaderWatch();
+    studioTime = static_cast<float>(transport.time);
+    drawFrame();
+    if (save) saveFrame(transport.time, width, height);
+    SDL_GL_SwapBuffers();
+
+    ++framesCounted;
+    const double counted = std::chrono::duration<double>(Clock::now() - fpsStart).count();
+    if (counted >= 1.0) {
+      framesPerSecond = framesCounted / counted;
+      framesCounted = 0;
+      fpsStart = Clock::now();
+    }
+    const std::string heading = headsUpText(transport, framesPerSecond, failingShaderFiles());
+    if (heading != title) {
+      title = heading;
+      SDL_WM_SetCaption(title.c_str(), "demo-studio");
+    }
+    // About 60 frames a second is enough to edit by, and leaves the CPU to
+    // the compiler and the editor.
+    const double spent = std::chrono::duration<double>(Clock::now() - now).count();
+    if (spent < kStepSeconds) SDL_Delay(static_cast<Uint32>((kStepSeconds - spent) * 1000));
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#if defined(__unix__) && !defined(__APPLE__)
+  // As the player: only x11 gives OpenGL among SDL's video drivers here.
+  setenv("SDL_VIDEODRIVER", "x11", 0);
+#endif
+  StudioOptions options;
+  std::string error;
+  if (!parseStudioOptions(argc, argv, &options, &error)) {
+    std::fprintf(stderr, "demo-studio: %s\n%s", error.c_str(), kStudioUsage);
+    return 2;
+  }
+  if (options.help) {
+    std::printf("%s\n%s", kStudioUsage, kStudioKeys);
+    return 0;
+  }
+  std::string shaderDir = options.shaderDir.empty() ? DEMO_SHADER_DIR : options.shaderDir;
+  if (!isDirectory(shaderDir)) {
+    std::fprintf(stderr, "demo-studio: cannot open the shader folder \"%s\"\n", shaderDir.c_str());
+    return 1;
+  }
+  if (!isDirectory(options.mediaDir)) {
+    std::fprintf(stderr, "demo-studio: cannot open the media folder \"%s\"\n",
+                 options.mediaDir.c_str());
+    return 1;
+  }
+  // Relative folders are taken from where the studio starts, before the
+  // start-up visits the media folder.
+  char* absolute = realpath(shaderDir.c_str(), nullptr);
+  if (absolute) {
+    shaderDir = absolute;
+    std::free(absolute);
+  }
+  return runStudio(options, shaderDir);
+}

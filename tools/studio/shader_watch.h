@@ -1,0 +1,20 @@
+// Live reload: watches the vertex and fragment sources in a folder and
+// rebuilds the presentation's programs from them while it runs.
+#pragma once
+
+#include <string>
+
+// Starts watching `folder`. Sources that already differ from the ones the
+// player embedded are built at the first poll. Needs the current GL context
+// in which buildPrograms() ran.
+void startShaderWatch(const std::string& folder);
+
+// Looks at the files (one stat each) and rebuilds the programs of those saved
+// since the last poll. A file counts as saved once it has stayed the same for
+// one poll, so a save caught half-written is not compiled. A program that
+// fails to build keeps its last good version; the file and the info log go
+// to stderr once per save.
+void pollShaderWatch();
+
+// The files whose last save does not build, space-separated ("" when none).
+std::string failingShaderFiles();

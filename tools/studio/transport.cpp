@@ -1,0 +1,86 @@
+// The studio's transport and its heads-up text.
+#include "tools/studio/transport.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+double clampTime(double t) { return std::min(std::max(t, 0.0), static_cast<double>(kEndTime)); }
+
+bool seek(Transport* t, double to) {
+  t->time = clampTime(to);
+  return true;
+}
+
+}  // namespace
+
+bool applyTransportKey(Transport* t, TransportKey key) {
+  switch (key) {
+    case TransportKey::pauseResume: t->paused = !t->paused; return false;
+    case TransportKey::forward1: return seek(t, t->time + 1);
+    case TransportKey::back1: return seek(t, t->time - 1);
+    case TransportKey::forward10: return seek(t, t->time + 10);
+    case TransportKey::back10: return seek(t, t->time - 10);
+    case TransportKey::home: return seek(t, t->looping ? t->loopStart : 0);
+    case TransportKey::stepForward: return t->paused && seek(t, t->time + kStepSeconds);
+    case TransportKey::stepBack: return t->paused && seek(t, t->time - kStepSeconds);
+    case TransportKey::setLoopStart:
+      t->loopStart = t->time;
+      if (t->loopEnd <= t->loopStart) t->loopEnd = kEndTime;
+      return false;
+    case TransportKey::setLoopEnd:
+      t->loopEnd = t->time;
+      if (t->loopStart >= t->loopEnd) t->loopStart = 0;
+      return false;
+    case TransportKey::toggleLoop:
+      // An empty range (an end set at 0) would never play; it stays off.
+      t->looping = !t->looping && t->loopStart < t->loopEnd;
+      return false;
+    case TransportKey::faster: t->speed = std::min(t->speed * 2, kMaxSpeed); return false;
+    case TransportKey::slower: t->speed = std::max(t->speed / 2, kMinSpeed); return false;
+  }
+  return false;
+}
+
+bool advanceTransport(Transport* t, double wallSeconds) {
+  if (t->paused) return false;
+  const double next = t->time + wallSeconds * t->speed;
+  // Only crossing the end wraps: a seek past the loop plays on from there.
+  if (t->looping && t->time < t->loopEnd && next >= t->loopEnd) return seek(t, t->loopStart);
+  t->time = clampTime(next);
+  if (t->time >= kEndTime) t->paused = true;
+  return false;
+}
+
+bool musicAudible(const Transport& t) { return !t.paused && t.speed == 1.0; }
+
+const char* scheduleSection(double seconds) {
+  // Where each part of the layer schedule starts to show, in time order.
+  static const struct {
+    double start;
+    const char* name;
+  } sections[] = {
+      {0, "intro: logo"},         {9, "plasma"},         {20, "overlays: oldschool"},
+      {30, "morph: bar"},         {55, "overlays: space"}, {65, "morph: bar"},
+      {68, "morph: box"},         {75, "overlays: love"}, {85, "morph: box"},
+      {91, "starfield"},          {105, "scroller"},     {120, "closing"},
+      {123.5, "closing: end picture"},
+  };
+  const char* name = sections[0].name;
+  for (const auto& s : sections) {
+    if (seconds >= s.start) name = s.name;
+  }
+  return name;
+}
+
+std::string headsUpText(const Transport& t, double framesPerSecond,
+                        const std::string& failingFiles) {
+  char text[256];
+  std::snprintf(text, sizeof text, "%.3f s | %s | %s | %gx | loop %.3f-%.3f %s | %.0f fps",
+                t.time, scheduleSection(t.time), t.paused ? "paused" : "playing", t.speed,
+                t.loopStart, t.loopEnd, t.looping ? "on" : "off", framesPerSecond);
+  std::string title = text;
+  if (!failingFiles.empty()) title += " | ERROR in " + failingFiles;
+  return title;
+}

@@ -4,6 +4,7 @@
 #include "gpu/gl_entry_points.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,8 @@ void reportProgram(const Diagnostics& d, GLuint program, const char* name) {
   }
 }
 
+const char* fragmentPrelude = "";
+
 bool builderEntryPointsPresent(const char* name) {
   for (int slot = 0; slot <= 5; ++slot) {
     if (!glEntryPointSlot(slot)) {
@@ -81,7 +84,8 @@ GLuint buildProgram(const char* vertexSource, const char* fragmentSource, const 
   GlEntryPoints.glAttachShader(program, shader);
 
   shader = GlEntryPoints.glCreateShader(GL_FRAGMENT_SHADER);
-  GlEntryPoints.glShaderSource(shader, 1, &fragmentSource, nullptr);
+  const char* fragmentParts[] = {fragmentPrelude, fragmentSource};
+  GlEntryPoints.glShaderSource(shader, 2, fragmentParts, nullptr);
   GlEntryPoints.glCompileShader(shader);
   reportShader(diagnostics, shader, name, "fragment");
   GlEntryPoints.glAttachShader(program, shader);
@@ -90,6 +94,8 @@ GLuint buildProgram(const char* vertexSource, const char* fragmentSource, const 
   reportProgram(diagnostics, program, name);
   return program;
 }
+
+void setFragmentPrelude(const char* prelude) { fragmentPrelude = prelude ? prelude : ""; }
 
 void setUniform1f(GLuint program, const char* name, float value) {
   GLint location = GlEntryPoints.glGetUniformLocation(program, name);
@@ -101,10 +107,18 @@ void setUniform1i(GLuint program, const char* name, int value) {
   GlEntryPoints.glUniform1i(location, value);
 }
 
+bool parseGlVersion(const char* version, int* major, int* minor) {
+  if (!version) return false;
+  // OpenGL ES names itself before the number; desktop OpenGL starts with it.
+  const char kEsPrefix[] = "OpenGL ES ";
+  if (std::strncmp(version, kEsPrefix, sizeof kEsPrefix - 1) == 0) version += sizeof kEsPrefix - 1;
+  return std::sscanf(version, "%d.%d", major, minor) == 2;
+}
+
 bool checkGlSupport() {
   const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
   int major = 0, minor = 0;
-  if (!version || std::sscanf(version, "%d.%d", &major, &minor) != 2) {
+  if (!parseGlVersion(version, &major, &minor)) {
     std::fprintf(stderr, "cannot read the OpenGL version: no current context\n");
     return false;
   }

@@ -34,16 +34,17 @@ SDL_Surface* flipSurface(SDL_Surface* source) {
   return copy;
 }
 
-GLuint loadTexture(const char* path, bool mipmapped) {
+namespace {
+
+bool decodeWithSdlImage(const char* path, DecodedImage* image, std::string* reason) {
   // Decoders may print their own complaint on stderr (libpng does, before it
   // gives up); it is caught and folded into the one line that names the file.
   SDL_Surface* decoded = nullptr;
   const std::string decoderMessage = lastStderrLineOf([&] { decoded = IMG_Load(path); });
   if (!decoded) {
-    std::fprintf(stderr, "cannot load \"%s\": %s%s%s%s\n", path, IMG_GetError(),
-                 decoderMessage.empty() ? "" : " (", decoderMessage.c_str(),
-                 decoderMessage.empty() ? "" : ")");
-    return 0;
+    *reason = IMG_GetError();
+    if (!decoderMessage.empty()) *reason += " (" + decoderMessage + ")";
+    return false;
   }
 
   // The decoded format with only depth and masks replaced: SDL converts into it.
@@ -57,10 +58,38 @@ GLuint loadTexture(const char* path, bool mipmapped) {
 
   SDL_Surface* converted = SDL_ConvertSurface(decoded, &target, 0);
   SDL_Surface* flipped = converted ? flipSurface(converted) : nullptr;
-  if (!flipped) {
-    std::fprintf(stderr, "cannot load \"%s\": %s\n", path, SDL_GetError());
-    if (converted) SDL_FreeSurface(converted);
-    SDL_FreeSurface(decoded);
+  if (flipped) {
+    image->width = flipped->w;
+    image->height = flipped->h;
+    const size_t rowBytes = static_cast<size_t>(flipped->w) * 4;
+    image->texels.resize(rowBytes * static_cast<size_t>(flipped->h));
+    const Uint8* rows = static_cast<const Uint8*>(flipped->pixels);
+    for (int y = 0; y < flipped->h; ++y) {
+      std::memcpy(&image->texels[y * rowBytes], rows + static_cast<size_t>(y) * flipped->pitch,
+                  rowBytes);
+    }
+    SDL_FreeSurface(flipped);
+  } else {
+    *reason = SDL_GetError();
+  }
+  if (converted) SDL_FreeSurface(converted);
+  SDL_FreeSurface(decoded);
+  return flipped != nullptr;
+}
+
+ImageDecoder decoder = decodeWithSdlImage;
+
+}  // namespace
+
+void setImageDecoder(ImageDecoder newDecoder) {
+  decoder = newDecoder ? newDecoder : decodeWithSdlImage;
+}
+
+GLuint loadTexture(const char* path, bool mipmapped) {
+  DecodedImage image;
+  std::string reason;
+  if (!decoder(path, &image, &reason)) {
+    std::fprintf(stderr, "cannot load \"%s\": %s\n", path, reason.c_str());
     return 0;
   }
 
@@ -68,18 +97,14 @@ GLuint loadTexture(const char* path, bool mipmapped) {
   glGenTextures(1, &name);
   glBindTexture(GL_TEXTURE_2D, name);
   if (mipmapped) {
-    gluBuild2DMipmaps(GL_TEXTURE_2D, 4, flipped->w, flipped->h, GL_RGBA, GL_UNSIGNED_BYTE,
-                      flipped->pixels);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, 4, image.width, image.height, GL_RGBA, GL_UNSIGNED_BYTE,
+                      image.texels.data());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
   } else {
-    glTexImage2D(GL_TEXTURE_2D, 0, 4, flipped->w, flipped->h, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 flipped->pixels);
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, image.width, image.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 image.texels.data());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   }
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-
-  SDL_FreeSurface(flipped);
-  SDL_FreeSurface(converted);
-  SDL_FreeSurface(decoded);
   return name;
 }

@@ -4,6 +4,9 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
+#include <string>
+#include <vector>
+
 // Masks of the RGBA32 layout: bytes R, G, B, A in address order on a
 // little-endian machine, the order GL_RGBA / GL_UNSIGNED_BYTE reads.
 enum : Uint32 {
@@ -13,7 +16,21 @@ enum : Uint32 {
   kRgba32Amask = 0xFF000000,
 };
 
-// Decodes `path` with SDL_image and uploads it with its bottom row first, so
+// A decoded picture: RGBA32 texels, rows bottom first as glTexImage2D reads them.
+struct DecodedImage {
+  int width = 0;
+  int height = 0;
+  std::vector<Uint8> texels;
+};
+
+// How loadTexture() decodes a file: false, with the reason, when it cannot.
+// The default decodes with SDL_image; a platform whose SDL cannot hand over
+// the file's exact texels (the browser's) installs its own. nullptr
+// restores the default.
+using ImageDecoder = bool (*)(const char* path, DecodedImage* image, std::string* reason);
+void setImageDecoder(ImageDecoder decoder);
+
+// Decodes `path` (with SDL_image unless setImageDecoder() says otherwise) and uploads it with its bottom row first, so
 // texture coordinate t = 1 samples the file's top row. Linear filtering,
 // default (repeat) wrapping; with `mipmapped` the whole chain via GLU.
 // Returns the texture name, left bound to GL_TEXTURE_2D, or 0 when the file

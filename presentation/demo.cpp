@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -49,10 +50,18 @@ void loadTextures() {
   // A file that cannot be loaded leaves its handle at 0, and its layer binds
   // texture 0. Untouched, that texture samples as opaque black and would hide
   // every layer beneath; one transparent texel makes such a layer invisible.
+  // OpenGL ES and WebGL have no texture object 0 to hold the texel, so there
+  // the pictures that failed share a real 1 x 1 texture instead.
+  const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  GLuint fallback = 0;
+  if (version && std::strncmp(version, "OpenGL ES", 9) == 0) glGenTextures(1, &fallback);
   const GLubyte transparent[4] = {0, 0, 0, 0};
-  glBindTexture(GL_TEXTURE_2D, 0);
+  glBindTexture(GL_TEXTURE_2D, fallback);
   glTexImage2D(GL_TEXTURE_2D, 0, 4, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, transparent);
-#define DEMO_LOAD_TEXTURE(id, file, handle, role) handle = loadTexture(file, false);
+  if (fallback) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+#define DEMO_LOAD_TEXTURE(id, file, handle, role) \
+  handle = loadTexture(file, false);              \
+  if (!handle) handle = fallback;
   DEMO_TEXTURE_LIST(DEMO_LOAD_TEXTURE)
 #undef DEMO_LOAD_TEXTURE
 }

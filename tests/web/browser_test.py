@@ -183,12 +183,23 @@ def open_page(tab, url):
     tab.call("Page.navigate", url=url)
 
 
-def check_stills(tab, address, capture, media, work):
+def without(folder, missing, work):
+    """A copy of `folder` (links) that lacks the file `missing`."""
+    copy = tempfile.mkdtemp(dir=work)
+    for name in os.listdir(folder):
+        if name != missing:
+            os.symlink(os.path.abspath(os.path.join(folder, name)), os.path.join(copy, name))
+    return copy
+
+
+def check_stills(tab, address, capture, media, work, times=STILL_TIMES, expected_error=None):
+    """Each still of the page against demo-capture's; `expected_error` is a
+    text the page's one error line must hold (no error line when None)."""
     failures = []
-    for t in STILL_TIMES:
+    for t in times:
         reference = os.path.join(work, "reference_%g.png" % t)
         subprocess.run([capture, "--media", media, "--still", str(t), reference], check=True,
-                       stdout=subprocess.DEVNULL)
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         open_page(tab, "%sindex.html?t=%g&still" % (address, t))
         tab.wait_for_state(["still", "failed"])
         shot = tab.call("Page.captureScreenshot", format="png",
@@ -198,6 +209,11 @@ def check_stills(tab, address, capture, media, work):
         difference = mean_difference(page_rows, reference_rows)
         print("still %5g s: %dx%d, mean difference %.3f/255" % (t, width, height, difference))
         errors = tab.console_errors()
+        if expected_error:
+            shown = tab.evaluate("document.getElementById('message').textContent") or ""
+            if expected_error not in shown:
+                failures.append("still %g s: the page shows %r, not %r" % (t, shown, expected_error))
+            errors = [e for e in errors if expected_error not in e and "status of 404" not in e]
         if (width, height) != (WIDTH, HEIGHT) or difference >= MAX_MEAN_DIFFERENCE or errors:
             failures.append("still %g s: %dx%d, mean difference %.2f/255, errors %s"
                             % (t, width, height, difference, errors))
@@ -242,6 +258,13 @@ def main():
                   % (frames / demo_seconds, frames, demo_seconds))
             return 0
         failures = check_stills(tab, address, capture, media, work)
+        # A picture that fails leaves its layer empty, as on the desktop, and
+        # the page says so in its one line.
+        missing = "oldschool.png"
+        server_without, address_without = serve.start(without(page, missing, work))
+        failures += check_stills(tab, address_without, capture, without(media, missing, work),
+                                 work, [25], '"%s"' % missing)
+        server_without.shutdown()
         frames, demo_seconds = play(tab, address, 3)
         time.sleep(1)
         later_frames, later_seconds = tab.evaluate("Module._demoFrames()"), tab.evaluate(

@@ -4,7 +4,7 @@ MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 XVFB_HINT = xvfb-run -a -s \"-screen 0 1280x1024x24 -noreset\" make run
 
-.PHONY: all deps build run studio test capture asan soak clean bench
+.PHONY: all deps build run studio test capture asan soak clean bench web serve
 
 all: build
 
@@ -31,7 +31,7 @@ studio: build
 	fi
 	@$(BUILD)/demo-studio --media $(BUILD)/media --shaders $(CURDIR)/gpu/shaders $(STUDIO_ARGS)
 
-test: build
+test: build web
 	@cd $(BUILD) && ctest --output-on-failure -j2 -LE soak
 
 # The whole presentation as a video with its music, and a storyboard of the cue times.
@@ -60,3 +60,20 @@ clean:
 # by side, with their pixel agreement, start-up phases and capture throughput.
 bench: build
 	@$(BUILD)/demo-bench --media $(BUILD)/media
+
+# The presentation as a web page in $(BUILD)/web: the same code built with
+# Debian's emscripten (its prebuilt system libraries are read-only), and the
+# generated media beside it. Debian's emcc finds its acorn module through
+# NODE_PATH when another node comes first on PATH.
+WEB_ENV = NODE_PATH=/usr/share/nodejs
+web: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS) --target media
+	@$(WEB_ENV) emcmake cmake -S . -B $(BUILD)/web-build -DCMAKE_BUILD_TYPE=Release \
+	  -DDEMO_WEB_DIR=$(abspath $(BUILD))/web -DDEMO_MEDIA_DIR=$(abspath $(BUILD))/media >/dev/null
+	@$(WEB_ENV) cmake --build $(BUILD)/web-build -j$(JOBS) --target demo_web
+
+# Serves the page on this machine only; open the printed address and click.
+PORT ?= 8000
+serve: web
+	@python3 platform/web/serve.py $(BUILD)/web $(PORT)

@@ -4,6 +4,7 @@
 #include "gpu/gl_entry_points.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -54,9 +55,13 @@ void reportProgram(const Diagnostics& d, GLuint program, const char* name) {
   }
 }
 
-GLuint compileShader(GLenum type, const char* source) {
+const char* fragmentPrelude = "";
+
+// Compiles `prelude` followed by `source`; the status is read by the caller.
+GLuint compileShader(GLenum type, const char* prelude, const char* source) {
   const GLuint shader = GlEntryPoints.glCreateShader(type);
-  GlEntryPoints.glShaderSource(shader, 1, &source, nullptr);
+  const char* parts[] = {prelude, source};
+  GlEntryPoints.glShaderSource(shader, 2, parts, nullptr);
   GlEntryPoints.glCompileShader(shader);
   return shader;
 }
@@ -81,11 +86,11 @@ GLuint buildProgram(const char* vertexSource, const char* fragmentSource, const 
 
   GLuint program = GlEntryPoints.glCreateProgram();
 
-  GLuint shader = compileShader(GL_VERTEX_SHADER, vertexSource);
+  GLuint shader = compileShader(GL_VERTEX_SHADER, "", vertexSource);
   reportShader(diagnostics, shader, name, "vertex");
   GlEntryPoints.glAttachShader(program, shader);
 
-  shader = compileShader(GL_FRAGMENT_SHADER, fragmentSource);
+  shader = compileShader(GL_FRAGMENT_SHADER, fragmentPrelude, fragmentSource);
   reportShader(diagnostics, shader, name, "fragment");
   GlEntryPoints.glAttachShader(program, shader);
 
@@ -97,7 +102,7 @@ GLuint buildProgram(const char* vertexSource, const char* fragmentSource, const 
 GLuint buildProgramQuietly(const char* vertexSource, const char* fragmentSource,
                            BuildFailure* failure) {
   loadGlEntryPoints();
-  for (int slot = 0; slot <= 5; ++slot) {
+  for (int slot = 0; slot < kGlBuilderEntryPointCount; ++slot) {
     if (!glEntryPointSlot(slot)) {
       failure->stage = "link";
       failure->log = std::string("OpenGL entry point ") + glEntryPointNames[slot] + " is missing";
@@ -110,8 +115,8 @@ GLuint buildProgramQuietly(const char* vertexSource, const char* fragmentSource,
       reinterpret_cast<PFNGLDELETEPROGRAMPROC>(lookupGlProc("glDeleteProgram"));
 
   const GLuint program = GlEntryPoints.glCreateProgram();
-  const GLuint vertex = compileShader(GL_VERTEX_SHADER, vertexSource);
-  const GLuint fragment = compileShader(GL_FRAGMENT_SHADER, fragmentSource);
+  const GLuint vertex = compileShader(GL_VERTEX_SHADER, "", vertexSource);
+  const GLuint fragment = compileShader(GL_FRAGMENT_SHADER, fragmentPrelude, fragmentSource);
   GlEntryPoints.glAttachShader(program, vertex);
   GlEntryPoints.glAttachShader(program, fragment);
   bool ok = true;
@@ -139,6 +144,8 @@ GLuint buildProgramQuietly(const char* vertexSource, const char* fragmentSource,
   return ok ? program : 0;
 }
 
+void setFragmentPrelude(const char* prelude) { fragmentPrelude = prelude ? prelude : ""; }
+
 void setUniform1f(GLuint program, const char* name, float value) {
   GLint location = GlEntryPoints.glGetUniformLocation(program, name);
   GlEntryPoints.glUniform1f(location, value);
@@ -149,10 +156,18 @@ void setUniform1i(GLuint program, const char* name, int value) {
   GlEntryPoints.glUniform1i(location, value);
 }
 
+bool parseGlVersion(const char* version, int* major, int* minor) {
+  if (!version) return false;
+  // OpenGL ES names itself before the number; desktop OpenGL starts with it.
+  const char kEsPrefix[] = "OpenGL ES ";
+  if (std::strncmp(version, kEsPrefix, sizeof kEsPrefix - 1) == 0) version += sizeof kEsPrefix - 1;
+  return std::sscanf(version, "%d.%d", major, minor) == 2;
+}
+
 bool checkGlSupport() {
   const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
   int major = 0, minor = 0;
-  if (!version || std::sscanf(version, "%d.%d", &major, &minor) != 2) {
+  if (!parseGlVersion(version, &major, &minor)) {
     std::fprintf(stderr, "cannot read the OpenGL version: no current context\n");
     return false;
   }

@@ -25,11 +25,20 @@ struct BuildFailure {
 GLuint buildProgramQuietly(const char* vertexSource, const char* fragmentSource,
                            BuildFailure* failure);
 
+// GLSL text that buildProgram() puts before every fragment source, for a
+// GLSL dialect that lacks built-ins the programs use (the browser's GLSL ES
+// has no gl_ModelViewMatrixInverse). Empty by default; nullptr restores that.
+void setFragmentPrelude(const char* prelude);
+
 // Look the location up by name on `program`, which must be current, and set it.
 void setUniform1f(GLuint program, const char* name, float value);
 void setUniform1i(GLuint program, const char* name, int value);
 
-// True when the current context is OpenGL 2.0 or newer and every entry point
+// Reads the major and minor number from a GL_VERSION string: "2.1 Mesa ..."
+// on desktop OpenGL, "OpenGL ES 3.0 ..." on OpenGL ES and WebGL.
+bool parseGlVersion(const char* version, int* major, int* minor);
+
+// True when the current context is OpenGL 2.0 or OpenGL ES 2.0 or newer and every entry point
 // of the table resolves; otherwise prints what is missing and returns false.
 // Building a program on an older context crashes some drivers, so this runs
 // before the first build.

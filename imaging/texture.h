@@ -4,6 +4,9 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
+#include <string>
+#include <vector>
+
 // Masks of the RGBA32 layout: bytes R, G, B, A in address order on a
 // little-endian machine, the order GL_RGBA / GL_UNSIGNED_BYTE reads.
 enum : Uint32 {
@@ -13,8 +16,21 @@ enum : Uint32 {
   kRgba32Amask = 0xFF000000,
 };
 
-// Decodes `path` with SDL_image and uploads it with its bottom row first, so
-// texture coordinate t = 1 samples the file's top row. Linear filtering,
+// A decoded picture: RGBA32 texels, rows bottom first as glTexImage2D reads them.
+struct DecodedImage {
+  int width = 0;
+  int height = 0;
+  std::vector<Uint8> texels;
+};
+
+// Decodes a picture file for loadTexture(): false, with the reason, when it
+// cannot. On the desktop SDL_image decodes it (imaging/image_file.cpp) and
+// anything but a regular file is refused; the browser's SDL cannot hand over
+// a file's exact texels, so its platform layer decodes in the module.
+bool decodeImageFile(const char* path, DecodedImage* image, std::string* reason);
+
+// Decodes `path` with decodeImageFile() and uploads it with its bottom row first, so texture coordinate t = 1
+// samples the file's top row. Linear filtering,
 // default (repeat) wrapping; with `mipmapped` the whole chain via GLU.
 // Returns the texture name, left bound to GL_TEXTURE_2D, or 0 when the file
 // is not a regular file, cannot be decoded, or is larger than the GL texture

@@ -7,12 +7,12 @@
 #include "imaging/texture.h"
 #include "platform/sound.h"
 #include "platform/stderr_capture.h"
+#include "platform/x_errors.h"
 #include "presentation/clock.h"
 #include "presentation/layers.h"
 #include "presentation/window.h"
 
 #include <SDL.h>
-#include <X11/Xlib.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,15 +20,6 @@
 #include <string>
 
 namespace {
-
-std::string firstXError;
-
-int keepFirstXError(Display* display, XErrorEvent* event) {
-  char text[256];
-  XGetErrorText(display, event->error_code, text, sizeof text);
-  if (firstXError.empty()) firstXError = text;
-  return 0;
-}
 
 GLuint buildAndUse(const char* fragmentSource, const char* name) {
   GLuint program = buildProgram(shaders::vertex, fragmentSource, name);
@@ -67,10 +58,18 @@ void loadTextures() {
   // A file that cannot be loaded leaves its handle at 0, and its layer binds
   // texture 0. Untouched, that texture samples as opaque black and would hide
   // every layer beneath; one transparent texel makes such a layer invisible.
+  // OpenGL ES and WebGL have no texture object 0 to hold the texel, so there
+  // the pictures that failed share a real 1 x 1 texture instead.
+  const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  GLuint fallback = 0;
+  if (version && std::strncmp(version, "OpenGL ES", 9) == 0) glGenTextures(1, &fallback);
   const GLubyte transparent[4] = {0, 0, 0, 0};
-  glBindTexture(GL_TEXTURE_2D, 0);
+  glBindTexture(GL_TEXTURE_2D, fallback);
   glTexImage2D(GL_TEXTURE_2D, 0, 4, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, transparent);
-#define DEMO_LOAD_TEXTURE(id, file, handle, role) handle = loadTexture(file, false);
+  if (fallback) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+#define DEMO_LOAD_TEXTURE(id, file, handle, role) \
+  handle = loadTexture(file, false);              \
+  if (!handle) handle = fallback;
   DEMO_TEXTURE_LIST(DEMO_LOAD_TEXTURE)
 #undef DEMO_LOAD_TEXTURE
 }
@@ -148,15 +147,16 @@ bool openWindow(int scale) {
   // load) reaches Xlib's default error handler, which prints six lines and
   // ends the process, and libGL prints its own lines first. Both are caught
   // while the window opens and folded into one line.
-  const XErrorHandler previousHandler = XSetErrorHandler(keepFirstXError);
   SDL_Surface* window = nullptr;
+  std::string xError;
   const std::string driverMessage = lastStderrLineOf([&] {
-    window = SDL_SetVideoMode(width, height, kWindowDepth, SDL_OPENGL | SDL_DOUBLEBUF);
+    xError = firstXErrorDuring([&] {
+      window = SDL_SetVideoMode(width, height, kWindowDepth, SDL_OPENGL | SDL_DOUBLEBUF);
+    });
   });
-  XSetErrorHandler(previousHandler);
   if (window) return true;
   std::string reason = SDL_GetError();
-  if (!firstXError.empty()) reason += "; X error: " + firstXError;
+  if (!xError.empty()) reason += "; X error: " + xError;
   if (!driverMessage.empty()) reason += " (" + driverMessage + ")";
   std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s\n", width, height,
                reason.c_str());

@@ -10,6 +10,8 @@ packages=(
   libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libpng-dev zlib1g-dev libjpeg-dev libvorbis-dev libfreetype-dev fonts-dejavu-core fonts-dejavu-extra
   xvfb xauth ffmpeg
+  # The web page (make web) and its test in a headless browser.
+  emscripten chromium python3
   # Tests: GoogleTest, and clang with its fuzzer runtime (only recommended by clang).
   libgtest-dev clang libclang-rt-dev
 )

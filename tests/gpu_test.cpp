@@ -5,11 +5,16 @@
 #include "tests/support/test_support.h"
 
 #include <EGL/egl.h>
+#include <GL/glu.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
+#include <vector>
 
 using namespace testing_support;
 
@@ -227,4 +232,74 @@ TEST_F(Gpu, AMissingEntryPointIsNamedBeforeAnythingCallsThroughIt) {
   withheld = "";  // no entry point is named "": the lookup withholds nothing now
   loadGlEntryPoints();
   EXPECT_TRUE(checkGlSupport());
+}
+
+TEST(GlVersion, DesktopAndEsStringsAreRead) {
+  struct Case {
+    const char* text;
+    bool read;
+    int major, minor;
+  } cases[] = {
+      {"2.1 Mesa 22.3.6", true, 2, 1},
+      {"4.5 (Compatibility Profile) Mesa 22.3.6", true, 4, 5},
+      {"OpenGL ES 3.0 (WebGL 2.0 (OpenGL ES 3.0 Chromium))", true, 3, 0},
+      {"OpenGL ES-CM 1.1", false, 0, 0},
+      {"", false, 0, 0},
+      {nullptr, false, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text ? c.text : "null");
+    int major = 0, minor = 0;
+    EXPECT_EQ(parseGlVersion(c.text, &major, &minor), c.read);
+    if (c.read) {
+      EXPECT_EQ(major, c.major);
+      EXPECT_EQ(minor, c.minor);
+    }
+  }
+}
+
+// The browser's prelude stands in for gl_ModelViewMatrixInverse with the
+// inverse of the u_modelView uniform; under the morph's camera its ray
+// origin and directions agree with the built-in's.
+TEST_F(Gpu, WebPreludeInvertsTheModelviewAsTheBuiltInDoes) {
+  std::ifstream file(DEMO_SOURCE_DIR "/platform/web/prelude.frag");
+  const std::string prelude((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(prelude.empty());
+  const char* camera =
+      "varying vec4 v;\n"
+      "void main() {\n"
+      "  vec3 o = gl_ModelViewMatrixInverse[3].xyz;\n"
+      "  vec4 d = gl_ModelViewMatrixInverse * vec4(v.x * 16.0 / 9.0, v.y, -1.0, 0.0);\n"
+      "  gl_FragColor = vec4(normalize(d.xyz) * 0.5 + 0.5, o.y / 32.0 + o.z / 64.0);\n"
+      "}\n";
+  auto uniformMatrix = reinterpret_cast<PFNGLUNIFORMMATRIX4FVPROC>(
+      lookupGlProc("glUniformMatrix4fv"));
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  gluLookAt(0, 20, 5, 0, 0, 0, 0, 1, 0);
+  GLfloat modelView[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
+
+  std::vector<std::array<int, 4>> pixels[2];
+  for (int withPrelude = 0; withPrelude < 2; ++withPrelude) {
+    setFragmentPrelude(withPrelude ? prelude.c_str() : nullptr);
+    GLuint program = 0;
+    const std::string log = captureStderr([&] { program = buildProgram(shaders::vertex, camera, "camera"); });
+    EXPECT_EQ(log, "");
+    GlEntryPoints.glUseProgram(program);
+    if (withPrelude) {
+      uniformMatrix(GlEntryPoints.glGetUniformLocation(program, "u_modelView"), 1, GL_FALSE,
+                    modelView);
+    }
+    glClear(GL_COLOR_BUFFER_BIT);
+    glRects(-1, 1, 1, -1);
+    for (int y : {0, kSize / 2, kSize - 1})
+      for (int x : {0, kSize / 3, kSize - 1}) pixels[withPrelude].push_back(pixelAt(x, y));
+  }
+  setFragmentPrelude(nullptr);
+  glLoadIdentity();
+  for (size_t i = 0; i < pixels[0].size(); ++i) {
+    for (int c = 0; c < 4; ++c) EXPECT_NEAR(pixels[1][i][c], pixels[0][i][c], 1) << i << "/" << c;
+  }
+  EXPECT_NEAR(pixels[0][0][3], (20.0 / 32 + 5.0 / 64) * 255, 1) << "eye at (0, 20, 5)";
 }

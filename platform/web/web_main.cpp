@@ -1,0 +1,116 @@
+// The presentation in a web page: start-up, media download, one frame per
+// animation frame of the browser, and a still mode for tests and thumbnails.
+// The page (index.html) calls the exported functions and shows what they
+// report through Module.onDemo(...).
+#include "gpu/program.h"
+#include "platform/web/web_shaders.h"
+#include "presentation/clock.h"
+#include "presentation/demo.h"
+#include "presentation/layers.h"
+#include "presentation/media.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+#include <emscripten.h>
+#include <emscripten/wget.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+double clockStart = 0;
+float stillSeconds = 0;
+int framesShown = 0;
+int mediaPending = kMediaFileCount;
+
+// The player's clock arithmetic: whole milliseconds times single-precision
+// 0.001, from the click instead of from SDL_Init.
+float pageClock() {
+  const double ms = std::floor(emscripten_get_now() - clockStart);
+  return static_cast<float>(static_cast<Uint32>(ms)) * 0.001f;
+}
+
+float stillClock() { return stillSeconds; }
+
+// Tells the page what happened: "ready", "ended" or "failed".
+void report(const char* what) {
+  const std::string script = std::string("if (Module.onDemo) Module.onDemo('") + what + "')";
+  emscripten_run_script(script.c_str());
+}
+
+void stop() {
+  emscripten_cancel_main_loop();
+  Mix_HaltMusic();
+}
+
+void step() {
+  if (playFrame()) {
+    ++framesShown;
+    return;
+  }
+  stop();
+  report("ended");
+}
+
+void mediaArrived() {
+  if (--mediaPending > 0) return;
+  loadTextures();
+  enableBlending();
+  report("ready");
+}
+
+void onMediaLoaded(unsigned, void*, const char*) { mediaArrived(); }
+
+void onMediaFailed(unsigned, void* file, int status) {
+  std::fprintf(stderr, "cannot download \"%s\": HTTP status %d\n", static_cast<const char*>(file),
+               status);
+  mediaArrived();
+}
+
+}  // namespace
+
+extern "C" {
+
+// Starts the presentation from 0 s with its music; the page calls it from a
+// click, since browsers play sound only after the user has interacted.
+EMSCRIPTEN_KEEPALIVE void demoPlay() {
+  stop();
+  clockStart = emscripten_get_now();
+  framesShown = 0;
+  setDemoClock(pageClock);
+  startMusic();
+  emscripten_set_main_loop(step, 0, 0);
+}
+
+// Esc's counterpart for the page: leaving it ends the presentation.
+EMSCRIPTEN_KEEPALIVE void demoStop() { stop(); }
+
+// Draws the frame at demo time `seconds` once, without sound.
+EMSCRIPTEN_KEEPALIVE void demoStill(float seconds) {
+  stillSeconds = seconds;
+  setDemoClock(stillClock);
+  drawFrame();
+}
+
+EMSCRIPTEN_KEEPALIVE int demoFrames() { return framesShown; }
+EMSCRIPTEN_KEEPALIVE float demoSeconds() { return demoTime(); }
+
+}  // extern "C"
+
+int main() {
+  if (!initVideo() || !openWindow() || !checkGlSupport()) {
+    report("failed");
+    return 1;
+  }
+  setFragmentPrelude(webShaders::prelude);
+  buildPrograms();
+  // Every media file is fetched into the module's file system under its
+  // own name, where loadTextures() and startMusic() look for it.
+  for (const MediaFile& media : kMediaFiles) {
+    emscripten_async_wget2(media.name, media.name, "GET", "",
+                           const_cast<char*>(media.name), onMediaLoaded, onMediaFailed, nullptr);
+  }
+  return 0;
+}

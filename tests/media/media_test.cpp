@@ -105,6 +105,10 @@ struct PictureCase {
   // Visible content must span this share of the width: full-window layers
   // are stretched over a 960x89 strip.
   double minSpan;
+  // ... and lie within these columns. The scroller's first 960 columns are
+  // blank so the text enters from the right, and its message ends before
+  // 3168, the window's right edge when the show cuts away at 120 s.
+  int inkFrom = 0, inkTo = 1 << 20;
 };
 
 const PictureCase kPictures[] = {
@@ -112,12 +116,13 @@ const PictureCase kPictures[] = {
     {"testhall1.jpg", 960, 89, true, 0, 0, 0},
     {"guru_text.png", 960, 89, true, 0, 0, 0},
     {"noise.png", 256, 256, true, 0, 0, 0},
+    // Opaque: the starfield program weighs colour by alpha squared.
+    {"layer_starfield.png", 512, 512, true, 0, 0, 0},
     {"guru_rect.png", 960, 89, false, 0.6, 0.1, 0.95},
-    {"layer_starfield.png", 512, 512, false, 0.5, 0.002, 0.9},
     {"oldschool.png", 960, 89, false, 0.5, 0.1, 0.8},
-    {"space.png", 960, 89, false, 0.5, 0.05, 0.6},
+    {"space.png", 960, 89, false, 0.25, 0.1, 0.6},
     {"love.png", 960, 89, false, 0.5, 0.1, 0.8},
-    {"scroller.png", 3200, 89, false, 0.5, 0.05, 0.85},
+    {"scroller.png", 3200, 89, false, 0.5, 0.05, 0.6, 960, 3168},
 };
 
 TEST_F(Media, PicturesHaveTheSizeAndTransparencyTheirLayerNeeds) {
@@ -157,6 +162,8 @@ TEST_F(Media, PicturesHaveTheSizeAndTransparencyTheirLayerNeeds) {
       EXPECT_GE(static_cast<double>(clear) / total, c.minClear);
       EXPECT_GE(static_cast<double>(visible) / total, c.minVisible);
       EXPECT_GE((maxX - minX + 1) / static_cast<double>(pic.w), c.minSpan);
+      EXPECT_GE(minX, c.inkFrom);
+      EXPECT_LT(maxX, c.inkTo);
     }
   }
 }
@@ -196,9 +203,9 @@ TEST_F(Media, RepeatingTexturesTileWithoutSeams) {
   ASSERT_EQ(first_.exitCode, 0) << first_.output;
   struct Case {
     const char* name;
-    int channel;  // red carries the noise, alpha carries the stars
+    int channel;  // red carries the noise, blue the nebula and the stars
   };
-  for (const Case& c : {Case{"noise.png", 0}, Case{"layer_starfield.png", 3}}) {
+  for (const Case& c : {Case{"noise.png", 0}, Case{"layer_starfield.png", 2}}) {
     Picture pic;
     ASSERT_TRUE(loadPicture(out(c.name), pic)) << c.name;
     for (bool horizontal : {true, false}) {

@@ -31,11 +31,10 @@ std::vector<double> kWeightedSquares(const std::vector<float>& x, int rate) {
   const double shelfK = std::tan(kPi * 1681.974450955533 / rate), shelfQ = 0.7071752369554196;
   const double vh = std::pow(10.0, 3.999843853973347 / 20.0), vb = std::pow(vh, 0.4996667741545416);
   const double sa0 = 1.0 + shelfK / shelfQ + shelfK * shelfK;
-  Biquad shelf{(vh + vb * shelfK / shelfQ + shelfK * shelfK) / sa0,
-               2.0 * (shelfK * shelfK - vh) / sa0,
-               (vh - vb * shelfK / shelfQ + shelfK * shelfK) / sa0,
-               2.0 * (shelfK * shelfK - 1.0) / sa0,
-               (1.0 - shelfK / shelfQ + shelfK * shelfK) / sa0};
+  Biquad shelf{
+      (vh + vb * shelfK / shelfQ + shelfK * shelfK) / sa0, 2.0 * (shelfK * shelfK - vh) / sa0,
+      (vh - vb * shelfK / shelfQ + shelfK * shelfK) / sa0, 2.0 * (shelfK * shelfK - 1.0) / sa0,
+      (1.0 - shelfK / shelfQ + shelfK * shelfK) / sa0};
   const double hpK = std::tan(kPi * 38.13547087602444 / rate), hpQ = 0.5003270373238773;
   const double ha0 = 1.0 + hpK / hpQ + hpK * hpK;
   Biquad highPass{1.0, -2.0, 1.0, 2.0 * (hpK * hpK - 1.0) / ha0,

@@ -171,7 +171,7 @@ const Progression kDark = {
     {57, 60, 64, 69}, {53, 57, 60, 65}, {50, 57, 62, 65}, {52, 56, 59, 64}};  // Am F Dm E
 const Progression kSpace = {
     {53, 57, 60, 64}, {55, 59, 62, 65}, {52, 55, 59, 64}, {57, 60, 64, 69}};  // Fmaj7 G7 Em Am
-const Progression kDominant = {{52, 56, 59, 64}};                           // E
+const Progression kDominant = {{52, 56, 59, 64}};                             // E
 
 // The same progression `semitones` higher: the key lifts of the build and
 // the last chorus.
@@ -285,8 +285,8 @@ void melody(Score& s, double start, double end, int transpose, float length, flo
       const double len = n[0] * kBeat;
       if (t >= end - 1e-9) break;
       if (n[1] > 0)
-        s.lead.push_back({t, std::min(len * length, end - t), n[1] + static_cast<float>(transpose),
-                          vel, 0.1f});
+        s.lead.push_back(
+            {t, std::min(len * length, end - t), n[1] + static_cast<float>(transpose), vel, 0.1f});
       t += len;
     }
 }
@@ -320,7 +320,8 @@ void cueHit(Score& s, double t, const Chord& chord, float vel) {
   s.boom.push_back({t, vel * 0.6f});
   for (size_t i = 0; i < chord.size(); ++i)
     s.bell.push_back({t + 0.03 * static_cast<double>(i), 2.5, static_cast<float>(chord[i] + 12),
-                      vel * 0.5f, static_cast<float>(i) / static_cast<float>(chord.size() - 1) - 0.5f});
+                      vel * 0.5f,
+                      static_cast<float>(i) / static_cast<float>(chord.size() - 1) - 0.5f});
 }
 
 Score compose() {
@@ -377,12 +378,12 @@ Score compose() {
   melody(s, kScroll, kOutro, 2, 0.92f, 0.85f);
   // Closing bells: a falling line, then a struck chord on the cut to the
   // hall, then two last notes under the fade.
-  const std::pair<double, int> bells[] = {{kOutro, 81},        {kOutro + 0.75, 76},
-                                          {kOutro + 1.5, 72},  {kOutro + 2.25, 77},
+  const std::pair<double, int> bells[] = {{kOutro, 81},         {kOutro + 0.75, 76},
+                                          {kOutro + 1.5, 72},   {kOutro + 2.25, 77},
                                           {kHallCue + 1.5, 76}, {kHallCue + 3.0, 69}};
   for (size_t i = 0; i < std::size(bells); ++i)
-    s.bell.push_back({bells[i].first, 2.0, static_cast<float>(bells[i].second), 0.5f,
-                      (i % 2 ? 0.4f : -0.4f)});
+    s.bell.push_back(
+        {bells[i].first, 2.0, static_cast<float>(bells[i].second), 0.5f, (i % 2 ? 0.4f : -0.4f)});
   cueHit(s, kHallCue, kMain[0], 0.7f);
   s.pad.push_back({kEnd - 2.0, 2.0, 45.0f, 0.4f, 0.0f});  // a last low A under the fade
   return s;

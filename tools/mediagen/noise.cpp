@@ -83,9 +83,8 @@ Image makeStarfield() {
       // Anisotropic lattice: periodX cells across, periodY down, both
       // dividing the texture so every octave tiles.
       sum += amp * periodicGradientNoise(x * static_cast<float>(periodX * scale),
-                                         y * static_cast<float>(periodY * scale),
-                                         periodX * scale, seed + static_cast<uint32_t>(octave),
-                                         periodY * scale);
+                                         y * static_cast<float>(periodY * scale), periodX * scale,
+                                         seed + static_cast<uint32_t>(octave), periodY * scale);
     }
     return sum;
   };
@@ -98,8 +97,7 @@ Image makeStarfield() {
     // Thin bright filaments inside the clouds.
     const float filament = std::pow(1.0f - std::fabs(fbm(u, v, 12, 3, 0xF11Au)) * 3.0f, 6.0f);
     const Rgba cloud = hue < 0.5f ? mix(blue, violet, hue * 2.0f)
-                                  : mix(violet, hue < 0.75f ? magenta : teal,
-                                        (hue - 0.5f) * 2.0f);
+                                  : mix(violet, hue < 0.75f ? magenta : teal, (hue - 0.5f) * 2.0f);
     Rgba c = mix(deep, cloud, 0.05f + 0.5f * density * density);
     return mix(c, rgb255(255, 220, 250), clamp01(filament) * density * 0.35f);
   });

@@ -77,9 +77,8 @@ struct Headline {
 void drawHeadline(Canvas& canvas, const Mask& word, const Headline& h) {
   const float top = kH / 2.0f - static_cast<float>(word.height) / 2.0f;
   TextStyle style;
-  style.fill =
-      verticalRamp(top + h.rampInset, top + static_cast<float>(word.height) - h.rampInset - 2.0f,
-                   h.ramp);
+  style.fill = verticalRamp(top + h.rampInset,
+                            top + static_cast<float>(word.height) - h.rampInset - 2.0f, h.ramp);
   style.outline = h.outline;
   style.outlinePx = h.outlinePx;
   style.glow = h.glow;
@@ -95,7 +94,9 @@ void drawBacking(Canvas& canvas, float x0, float y0, float x1, float y1, float s
   const float hw = (x1 - x0) / 2.0f, hh = (y1 - y0) / 2.0f;
   canvas.fillShape(
       x0 - softness, y0 - softness, x1 + softness, y1 + softness,
-      [=](float x, float y) { return sdBox(x, y, cx, cy, hw + softness, hh + softness, hh) - 0.5f; },
+      [=](float x, float y) {
+        return sdBox(x, y, cx, cy, hw + softness, hh + softness, hh) - 0.5f;
+      },
       [=](float x, float y) {
         const float d = sdBox(x, y, cx, cy, hw, hh, hh);
         return withAlpha(c, c.a * (1.0f - smoothstep(-softness * 0.3f, softness, d)));
@@ -158,7 +159,8 @@ Mask pixelFace(const std::string& text, int sx, int sy) {
   const Mask thin = threshold(font(kPixel).render(text, 16), 0.5f);
   Mask bold(thin.width + 1, thin.height);
   for (int y = 0; y < bold.height; ++y)
-    for (int x = 0; x < bold.width; ++x) bold.ref(x, y) = std::max(thin.at(x, y), thin.at(x - 1, y));
+    for (int x = 0; x < bold.width; ++x)
+      bold.ref(x, y) = std::max(thin.at(x, y), thin.at(x - 1, y));
   return scaleNearest(bold, sx, sy);
 }
 
@@ -523,30 +525,32 @@ void drawRocket(Canvas& canvas, float rx, float ry, float angle) {
   });
 
   // Nozzle: a dark bell between the flame and the tail.
-  canvas.fillShape(rx - 80, ry - 30, rx - 20, ry + 30,
-                   [=](float x, float y) {
-                     auto [lx, ly] = local(x, y);
-                     const float w = 6.0f + (tailX + 2.0f - lx) * 0.45f;
-                     return std::max({std::fabs(ly) - w, lx - (tailX + 2.0f), tailX - 8.0f - lx});
-                   },
-                   [=](float x, float y) {
-                     auto [lx, ly] = local(x, y);
-                     return cylinder(rgb255(110, 110, 130), ly / 10.0f);
-                   });
+  canvas.fillShape(
+      rx - 80, ry - 30, rx - 20, ry + 30,
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        const float w = 6.0f + (tailX + 2.0f - lx) * 0.45f;
+        return std::max({std::fabs(ly) - w, lx - (tailX + 2.0f), tailX - 8.0f - lx});
+      },
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        return cylinder(rgb255(110, 110, 130), ly / 10.0f);
+      });
 
   // Swept fins above and below; the body is painted over their roots.
-  canvas.fillShape(rx - 70, ry - 45, rx + 10, ry + 45,
-                   [=](float x, float y) {
-                     auto [lx, ly] = local(x, y);
-                     const float a = std::fabs(ly);
-                     const float leading = a - (8.0f + (-6.0f - lx) * 0.75f);
-                     return std::max({leading, -48.0f - lx, a - 27.0f, lx - -4.0f});
-                   },
-                   [=](float x, float y) {
-                     auto [lx, ly] = local(x, y);
-                     const Rgba fin = ly < 0.0f ? rgb255(240, 60, 60) : rgb255(170, 20, 35);
-                     return mix(fin, rgb255(255, 200, 200), clamp01((lx + 20.0f) / 30.0f) * 0.25f);
-                   });
+  canvas.fillShape(
+      rx - 70, ry - 45, rx + 10, ry + 45,
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        const float a = std::fabs(ly);
+        const float leading = a - (8.0f + (-6.0f - lx) * 0.75f);
+        return std::max({leading, -48.0f - lx, a - 27.0f, lx - -4.0f});
+      },
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        const Rgba fin = ly < 0.0f ? rgb255(240, 60, 60) : rgb255(170, 20, 35);
+        return mix(fin, rgb255(255, 200, 200), clamp01((lx + 20.0f) / 30.0f) * 0.25f);
+      });
 
   // Fuselage with a red nose cone, a red ring and a porthole.
   canvas.fillShape(
@@ -566,12 +570,13 @@ void drawRocket(Canvas& canvas, float rx, float ry, float angle) {
         return c;
       });
   // Edge-on third fin, pointing at the viewer.
-  canvas.fillShape(rx - 60, ry - 20, rx + 10, ry + 20,
-                   [=](float x, float y) {
-                     auto [lx, ly] = local(x, y);
-                     return std::max({std::fabs(ly - 1.0f) - 2.0f, -46.0f - lx, lx - -14.0f});
-                   },
-                   [](float, float) { return rgb255(130, 15, 30); });
+  canvas.fillShape(
+      rx - 60, ry - 20, rx + 10, ry + 20,
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        return std::max({std::fabs(ly - 1.0f) - 2.0f, -46.0f - lx, lx - -14.0f});
+      },
+      [](float, float) { return rgb255(130, 15, 30); });
   const float portX = 24.0f;
   canvas.fillShape(
       rx - 20, ry - 25, rx + 50, ry + 25,
@@ -582,9 +587,12 @@ void drawRocket(Canvas& canvas, float rx, float ry, float angle) {
       [=](float x, float y) {
         auto [lx, ly] = local(x, y);
         const float d = std::hypot(lx - portX, ly + 1.0f);
-        if (d > 5.5f) return mix(rgb255(250, 210, 110), rgb255(120, 80, 30), clamp01((ly + 6.0f) / 12.0f));
-        const Rgba glass = mix(rgb255(150, 230, 255), rgb255(20, 60, 140), clamp01((ly + 5.0f) / 10.0f));
-        const float glint = std::exp(-(std::pow(lx - portX + 2.0f, 2.0f) + std::pow(ly + 3.5f, 2.0f)) / 2.0f);
+        if (d > 5.5f)
+          return mix(rgb255(250, 210, 110), rgb255(120, 80, 30), clamp01((ly + 6.0f) / 12.0f));
+        const Rgba glass =
+            mix(rgb255(150, 230, 255), rgb255(20, 60, 140), clamp01((ly + 5.0f) / 10.0f));
+        const float glint =
+            std::exp(-(std::pow(lx - portX + 2.0f, 2.0f) + std::pow(ly + 3.5f, 2.0f)) / 2.0f);
         return mix(glass, rgb255(255, 255, 255), glint);
       });
 }
@@ -727,9 +735,9 @@ Image makeScroller() {
   Canvas canvas(kScrollW, kH);
   const float top = kH / 2.0f - static_cast<float>(line.height) / 2.0f;
   TextStyle style;
-  style.fill = verticalRamp(top + 8, top + static_cast<float>(line.height) - 10,
-                            {rgb255(255, 255, 230), rgb255(255, 230, 80), rgb255(255, 120, 20),
-                             rgb255(220, 40, 90)});
+  style.fill = verticalRamp(
+      top + 8, top + static_cast<float>(line.height) - 10,
+      {rgb255(255, 255, 230), rgb255(255, 230, 80), rgb255(255, 120, 20), rgb255(220, 40, 90)});
   style.outline = rgb255(10, 10, 40);
   style.outlinePx = 3.0f;
   style.shadow = rgb255(0, 0, 0, 0.6f);

@@ -3,8 +3,8 @@
 // The score is a list of timed events per instrument; each event renders
 // straight into stereo buses (dry, pad, delay send, reverb send), so a note
 // costs only its own length. Buses are then filtered, effected, mixed, faded
-// and peak-normalised. Everything is plain float arithmetic with seeded
-// noise, so the output is identical on every run.
+// and brought to the loudness norm under a peak limiter. Everything is plain
+// float arithmetic with seeded noise, so the output is identical on every run.
 #include "tools/mediagen/music.h"
 
 #include <algorithm>

@@ -63,7 +63,7 @@ int soundSystemInit(SoundSystem* system, int maxChannels, unsigned flags, void*)
   bool opened = false;
   const std::string driverMessage = lastStderrLineOf([&] {
     opened = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 &&
-             Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 4096) == 0;
+             Mix_OpenAudio(kSoundRate, AUDIO_S16SYS, 2, kSoundBufferFrames) == 0;
   });
   if (!opened) {
     std::fprintf(stderr, "sound: no audio device (%s%s%s); the run is silent\n", SDL_GetError(),

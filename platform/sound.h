@@ -36,6 +36,13 @@ enum : unsigned {
 
 enum { kSoundChannelFree = -1 };
 
+// The output format. The buffer is what the device plays ahead of the
+// mixer, so it is also how far the music lags behind the picture on top of
+// the start-up: 1024 frames is 23 ms, and mixing one buffer of the
+// soundtrack costs about 1 % of that, leaving the rest as slack against
+// scheduling stalls.
+enum { kSoundRate = 44100, kSoundBufferFrames = 1024 };
+
 int soundSystemCreate(SoundSystem** system);
 int soundSystemSetOutput(SoundSystem* system, int outputType);
 int soundSystemInit(SoundSystem* system, int maxChannels, unsigned flags, void* extraDriverData);

@@ -14,6 +14,7 @@
 
 #include "presentation/media.h"
 #include "tests/media/media_helpers.h"
+#include "tools/mediagen/mastering.h"
 
 using namespace media_test;
 
@@ -109,6 +110,10 @@ struct PictureCase {
   // Visible content must span this share of the width: full-window layers
   // are stretched over a 960x89 strip.
   double minSpan;
+  // ... and lie within these columns. The scroller's first 960 columns are
+  // blank so the text enters from the right, and its message ends before
+  // 3168, the window's right edge when the show cuts away at 120 s.
+  int inkFrom = 0, inkTo = 1 << 20;
 };
 
 const PictureCase kPictures[] = {
@@ -116,12 +121,13 @@ const PictureCase kPictures[] = {
     {mediaName(MediaId::testhall), 960, 89, true, 0, 0, 0},
     {mediaName(MediaId::guruText), 960, 89, true, 0, 0, 0},
     {mediaName(MediaId::noise), 256, 256, true, 0, 0, 0},
+    // Opaque: the starfield program weighs colour by alpha squared.
+    {mediaName(MediaId::starfield), 512, 512, true, 0, 0, 0},
     {mediaName(MediaId::guruRect), 960, 89, false, 0.6, 0.1, 0.95},
-    {mediaName(MediaId::starfield), 512, 512, false, 0.5, 0.002, 0.9},
     {mediaName(MediaId::oldschool), 960, 89, false, 0.5, 0.1, 0.8},
-    {mediaName(MediaId::space), 960, 89, false, 0.5, 0.05, 0.6},
+    {mediaName(MediaId::space), 960, 89, false, 0.25, 0.1, 0.6},
     {mediaName(MediaId::love), 960, 89, false, 0.5, 0.1, 0.8},
-    {mediaName(MediaId::scroller), 3200, 89, false, 0.5, 0.05, 0.85},
+    {mediaName(MediaId::scroller), 3200, 89, false, 0.5, 0.05, 0.6, 960, 3168},
 };
 
 TEST_F(Media, PicturesHaveTheSizeAndTransparencyTheirLayerNeeds) {
@@ -161,6 +167,8 @@ TEST_F(Media, PicturesHaveTheSizeAndTransparencyTheirLayerNeeds) {
       EXPECT_GE(static_cast<double>(clear) / total, c.minClear);
       EXPECT_GE(static_cast<double>(visible) / total, c.minVisible);
       EXPECT_GE((maxX - minX + 1) / static_cast<double>(pic.w), c.minSpan);
+      EXPECT_GE(minX, c.inkFrom);
+      EXPECT_LT(maxX, c.inkTo);
     }
   }
 }
@@ -200,9 +208,9 @@ TEST_F(Media, RepeatingTexturesTileWithoutSeams) {
   ASSERT_EQ(first_.exitCode, 0) << first_.output;
   struct Case {
     const char* name;
-    int channel;  // red carries the noise, alpha carries the stars
+    int channel;  // red carries the noise, blue the nebula and the stars
   };
-  for (const Case& c : {Case{mediaName(MediaId::noise), 0}, Case{mediaName(MediaId::starfield), 3}}) {
+  for (const Case& c : {Case{mediaName(MediaId::noise), 0}, Case{mediaName(MediaId::starfield), 2}}) {
     Picture pic;
     ASSERT_TRUE(loadPicture(out(c.name), pic)) << c.name;
     for (bool horizontal : {true, false}) {
@@ -286,7 +294,8 @@ TEST_F(Media, MusicIsLongEnoughStereoAndUnclipped) {
   for (size_t i = 0; i < sound_.left.size(); ++i)
     peak = std::max({peak, std::fabs(sound_.left[i]), std::fabs(sound_.right[i])});
   EXPECT_LE(toDb(peak), -1.0);
-  EXPECT_GE(toDb(peak), -6.0) << "mix should be normalised close to full scale";
+  // Mastered to the streaming loudness norm, as decoded.
+  EXPECT_NEAR(mediagen::integratedLoudness(sound_.left, sound_.right, 44100), -14.0, 1.0);
 }
 
 TEST_F(Media, MusicFollowsTheTimeline) {

@@ -13,6 +13,7 @@
 
 #include "tests/media/media_helpers.h"
 #include "tools/mediagen/image_io.h"
+#include "tools/mediagen/mastering.h"
 #include "tools/mediagen/music.h"
 #include "tools/mediagen/raster.h"
 #include "tools/mediagen/text.h"
@@ -222,7 +223,7 @@ int bottomInk(const Mask& m, int x0, int x1) {
 }
 
 TEST(Text, LinesShareOneBaselineAndNothingIsClipped) {
-  const Font& sans = font("DejaVuSans-Bold.ttf");
+  const Font& sans = font(kSansBold);
   const Mask caps = sans.render("HHH", 40);
   const Mask mixed = sans.render("Hgj(|)", 40);
   EXPECT_EQ(caps.height, mixed.height) << "line box must not depend on the letters";
@@ -240,7 +241,7 @@ TEST(Text, LinesShareOneBaselineAndNothingIsClipped) {
 }
 
 TEST(Text, FitPicksTheLargestSizeThatFits) {
-  const Font& sans = font("DejaVuSans-Bold.ttf");
+  const Font& sans = font(kSansBold);
   const std::string text = "greetings to everyone";
   const int size = sans.fit(text, 300, 60);
   EXPECT_LE(sans.render(text, size).width, 300);
@@ -423,6 +424,55 @@ TEST(Writers, VorbisKeepsLengthChannelsAndLevelAndRepeatsExactly) {
   }
   EXPECT_NEAR(peakL, 0.5f, 0.05f);
   EXPECT_NEAR(peakR, 0.25f, 0.05f);
+}
+
+// ---- mastering -------------------------------------------------------------------
+
+// Stereo 997 Hz tone: the meter's calibration signal.
+std::vector<float> tone(float amplitude, double seconds) {
+  std::vector<float> v(static_cast<size_t>(seconds * 48000));
+  for (size_t i = 0; i < v.size(); ++i)
+    v[i] = amplitude * std::sin(6.2831853f * 997.0f * static_cast<float>(i) / 48000.0f);
+  return v;
+}
+
+TEST(Mastering, LoudnessIsCalibratedAndGated) {
+  // A 997 Hz tone in both channels reads its peak level in dBFS as LUFS;
+  // silence and a much quieter passage are gated out of the mean.
+  auto then = [](std::vector<float> a, const std::vector<float>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  struct Case {
+    const char* what;
+    std::vector<float> signal;
+    double lufs;
+  };
+  const Case cases[] = {
+      {"tone at -20 dBFS", tone(0.1f, 3), -20.0},
+      {"tone at -6 dBFS", tone(0.5f, 3), -6.0},
+      {"tone then silence", then(tone(0.1f, 3), tone(0.0f, 3)), -20.0},
+      {"tone then a passage 30 dB down", then(tone(0.1f, 3), tone(0.00316f, 3)), -20.0},
+      {"silence", tone(0.0f, 3), -70.0},
+  };
+  // Blocks that straddle a change pass the gates half-filled, hence 0.3.
+  for (const Case& c : cases)
+    EXPECT_NEAR(integratedLoudness(c.signal, c.signal, 48000), c.lufs, 0.3) << c.what;
+}
+
+TEST(Mastering, LimiterHoldsTheCeilingAndLeavesQuietPartsAlone) {
+  // A quiet tone with one loud burst in the middle.
+  std::vector<float> l = tone(0.2f, 2);
+  for (size_t i = 48000; i < 48000 + 480; ++i) l[i] *= 4.5f;
+  std::vector<float> r = l;
+  const std::vector<float> before = l;
+  limitPeaks(l, r, 48000, 0.5f, 2.0, 50.0);
+  float peak = 0;
+  for (size_t i = 0; i < l.size(); ++i) peak = std::max({peak, std::fabs(l[i]), std::fabs(r[i])});
+  EXPECT_LE(peak, 0.5f + 1e-5f);
+  EXPECT_GT(peak, 0.45f) << "the burst is turned down to the ceiling, not below it";
+  // Half a second before the burst and after its release, nothing changes.
+  for (size_t i : {size_t{24000}, size_t{80000}}) EXPECT_NEAR(l[i], before[i], 1e-4f) << i;
 }
 
 }  // namespace

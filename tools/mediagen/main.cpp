@@ -73,14 +73,12 @@ int main(int argc, char** argv) {
   const fs::path outdir = argv[1];
 
   // Check fonts first so a missing package fails fast with one clear line.
-  for (const std::string& file : requiredFonts()) {
-    const fs::path path = fs::path(fontDir()) / file;
+  for (const FontFile& font : requiredFonts()) {
+    const fs::path path = fs::path(fontDir()) / font.file;
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) {
-      // The condensed faces come in Debian's fonts-dejavu-extra, the rest in -core.
-      const bool extra = file.find("Condensed") != std::string::npos;
       std::fprintf(stderr, "mediagen: font file not found: %s (install %s)\n",
-                   path.string().c_str(), extra ? "fonts-dejavu-extra" : "fonts-dejavu-core");
+                   path.string().c_str(), font.package);
       return 1;
     }
   }

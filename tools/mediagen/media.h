@@ -5,7 +5,7 @@
 namespace mediagen {
 
 Image makeNoise();      // noise.cpp: 256x256 tiling gradient noise
-Image makeStarfield();  // noise.cpp: 512x512 tiling stars, transparent
+Image makeStarfield();  // noise.cpp: 512x512 tiling nebula and stars, opaque
 
 // pictures.cpp: all 960x89 unless noted.
 Image makeLogo();       // opaque title artwork

@@ -3,14 +3,16 @@
 // The score is a list of timed events per instrument; each event renders
 // straight into stereo buses (dry, pad, delay send, reverb send), so a note
 // costs only its own length. Buses are then filtered, effected, mixed, faded
-// and peak-normalised. Everything is plain float arithmetic with seeded
-// noise, so the output is identical on every run.
+// and brought to the loudness norm under a peak limiter. Everything is plain
+// float arithmetic with seeded noise, so the output is identical on every run.
 #include "tools/mediagen/music.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 
+#include "tools/mediagen/mastering.h"
 #include "tools/mediagen/rng.h"
 
 namespace mediagen {
@@ -24,10 +26,16 @@ constexpr double kBeat = 0.5;         // 120 BPM
 constexpr double kBar = 4 * kBeat;    // one chord per bar
 constexpr double kStep = kBeat / 4;   // sixteenth note
 constexpr float kTwoPi = 6.2831853f;
+// The streaming loudness norm, and a sample-peak ceiling low enough that
+// peaks between samples and the encoder's overshoot stay under -1 dBTP.
+constexpr double kTargetLufs = -14.0;
+constexpr float kCeilingDb = -2.5f;
 
 // Section starts, in seconds, matching the picture timeline.
 constexpr double kIntro = 0, kPulse = 20, kDrums = 25, kBuild = 46, kMelt = 68, kDrop = 70,
                  kStars = 91, kScroll = 105, kOutro = 120, kEnd = 130;
+// Pictures that appear within a section and get a hit of their own.
+constexpr double kSpaceCue = 55, kLoveCue = 75, kHallCue = 123.5;
 
 float midiHz(float note) { return 440.0f * std::pow(2.0f, (note - 69.0f) / 12.0f); }
 size_t toSample(double t) { return static_cast<size_t>(std::llround(std::max(0.0, t) * kRate)); }
@@ -156,10 +164,23 @@ struct Score {
 
 // Chord voicings (MIDI), one per bar.
 using Chord = std::vector<int>;
-const std::vector<Chord> kMain = {
+using Progression = std::vector<Chord>;
+const Progression kMain = {
     {57, 60, 64, 69}, {53, 57, 60, 65}, {48, 55, 60, 64}, {55, 59, 62, 67}};  // Am F C G
-const std::vector<Chord> kSpace = {
+const Progression kDark = {
+    {57, 60, 64, 69}, {53, 57, 60, 65}, {50, 57, 62, 65}, {52, 56, 59, 64}};  // Am F Dm E
+const Progression kSpace = {
     {53, 57, 60, 64}, {55, 59, 62, 65}, {52, 55, 59, 64}, {57, 60, 64, 69}};  // Fmaj7 G7 Em Am
+const Progression kDominant = {{52, 56, 59, 64}};                             // E
+
+// The same progression `semitones` higher: the key lifts of the build and
+// the last chorus.
+Progression lifted(const Progression& prog, int semitones) {
+  Progression out = prog;
+  for (Chord& c : out)
+    for (int& note : c) note += semitones;
+  return out;
+}
 
 // Calls fn(t, i) for t = start, start + step, ... < end.
 template <typename Fn>
@@ -168,7 +189,7 @@ void every(double start, double end, double step, Fn fn) {
   for (double t = start; t < end - 1e-9; t = start + step * ++i) fn(t, i);
 }
 
-void chords(Score& s, double start, double end, const std::vector<Chord>& prog, float vel) {
+void chords(Score& s, double start, double end, const Progression& prog, float vel) {
   every(start, end, kBar, [&](double t, int bar) {
     const Chord& c = prog[bar % prog.size()];
     for (size_t i = 0; i < c.size(); ++i)
@@ -178,12 +199,12 @@ void chords(Score& s, double start, double end, const std::vector<Chord>& prog, 
 }
 
 // Root of the chord sounding at time t within a section.
-int rootAt(const std::vector<Chord>& prog, double start, double t) {
+int rootAt(const Progression& prog, double start, double t) {
   const int bar = static_cast<int>((t - start) / kBar + 1e-9);
   return prog[bar % prog.size()][0];
 }
 
-void bassLine(Score& s, double start, double end, const std::vector<Chord>& prog, float vel,
+void bassLine(Score& s, double start, double end, const Progression& prog, float vel,
               bool rolling) {
   if (rolling) {
     // Sixteenths skipping each downbeat, leaving room for the kick.
@@ -202,7 +223,7 @@ void bassLine(Score& s, double start, double end, const std::vector<Chord>& prog
   }
 }
 
-void arpeggio(Score& s, double start, double end, const std::vector<Chord>& prog, float vel,
+void arpeggio(Score& s, double start, double end, const Progression& prog, float vel,
               int octaveUp) {
   static const int pattern[8] = {0, 1, 2, 3, 2, 1, 3, 0};
   every(start, end, kStep, [&](double t, int i) {
@@ -243,7 +264,10 @@ void drums(Score& s, double start, double end, Beat style, float vel) {
   });
 }
 
-void melody(Score& s, double start, double end) {
+// The tune, `transpose` semitones up; `length` is the share of each note's
+// value that sounds, so 0.5 gives the drop's detached variation and 0.92 the
+// scroller's sung line.
+void melody(Score& s, double start, double end, int transpose, float length, float vel) {
   // (beats, MIDI) pairs over eight bars of Am F C G; 0 = rest.
   static const float tune[][2] = {
       {1, 69},    {0.5f, 72}, {0.5f, 76}, {1.5f, 81}, {0.5f, 79},              // Am
@@ -260,72 +284,108 @@ void melody(Score& s, double start, double end) {
     for (const auto& n : tune) {
       const double len = n[0] * kBeat;
       if (t >= end - 1e-9) break;
-      if (n[1] > 0) s.lead.push_back({t, std::min(len * 0.92, end - t), n[1], 0.8f, 0.1f});
+      if (n[1] > 0)
+        s.lead.push_back(
+            {t, std::min(len * length, end - t), n[1] + static_cast<float>(transpose), vel, 0.1f});
       t += len;
     }
 }
 
+// A stretch of the arrangement between two cues: pads, bass, arpeggio and
+// beat over one progression, opened by a crash. A zero velocity leaves that
+// part out.
+struct Section {
+  double start, end;
+  const Progression* chords;
+  float pad, bass;
+  bool rollingBass;
+  float arp;
+  int arpOctave;
+  Beat beat;
+  float drums, crash;
+};
+
+void play(Score& s, const Section& x) {
+  if (x.crash > 0.0f) s.crash.push_back({x.start, x.crash});
+  chords(s, x.start, x.end, *x.chords, x.pad);
+  if (x.bass > 0.0f) bassLine(s, x.start, x.end, *x.chords, x.bass, x.rollingBass);
+  if (x.arp > 0.0f) arpeggio(s, x.start, x.end, *x.chords, x.arp, x.arpOctave);
+  if (x.drums > 0.0f) drums(s, x.start, x.end, x.beat, x.drums);
+}
+
+// A picture's entrance: a crash, a soft sub drop and a chord struck on
+// bells, panned across.
+void cueHit(Score& s, double t, const Chord& chord, float vel) {
+  s.crash.push_back({t, vel});
+  s.boom.push_back({t, vel * 0.6f});
+  for (size_t i = 0; i < chord.size(); ++i)
+    s.bell.push_back({t + 0.03 * static_cast<double>(i), 2.5, static_cast<float>(chord[i] + 12),
+                      vel * 0.5f,
+                      static_cast<float>(i) / static_cast<float>(chord.size() - 1) - 0.5f});
+}
+
 Score compose() {
   Score s;
-  // 0-20: the logo. Pads alone, filter slowly opening.
-  chords(s, kIntro, kPulse, kMain, 0.55f);
-  // 20-25: bass pulse and a quiet arpeggio announce the object.
-  chords(s, kPulse, kDrums, kMain, 0.55f);
-  bassLine(s, kPulse, kDrums, kMain, 0.6f, false);
-  arpeggio(s, kPulse, kDrums, kMain, 0.25f, 1);
+  const Progression lift = lifted(kMain, 2), spaceLift = lifted(kSpace, 2);
+  // One row per stretch between cues; the one-off effects follow.
+  const Section sections[] = {
+      // 0-20: the logo. Pads alone, filter slowly opening.
+      {kIntro, kPulse, &kMain, 0.55f, 0, false, 0, 1, Beat::Light, 0, 0},
+      // 20-25: bass pulse and a quiet arpeggio announce the object.
+      {kPulse, kDrums, &kMain, 0.55f, 0.6f, false, 0.3f, 1, Beat::Light, 0, 0},
+      // 25-46: the object fades in, the drums start, the harmony darkens
+      // towards its dominant.
+      {kDrums, kBuild, &kDark, 0.5f, 0.6f, false, 0.4f, 1, Beat::Light, 0.75f, 1.0f},
+      // 46-55: the lift, the theme a whole tone up over the full beat.
+      {kBuild, kSpaceCue, &lift, 0.5f, 0.7f, false, 0.5f, 1, Beat::Full, 0.9f, 0.9f},
+      // 55-64: "space" in the lifted key: major sevenths, the arpeggio an
+      // octave higher.
+      {kSpaceCue, kMelt - 4.0, &spaceLift, 0.55f, 0.7f, false, 0.5f, 2, Beat::Full, 0.9f, 0},
+      // 64-68: the dominant under the snare roll, back to A minor.
+      {kMelt - 4.0, kMelt, &kDominant, 0.5f, 0.7f, false, 0.45f, 1, Beat::Full, 0, 0},
+      // 68-70: the melt. Pads left ringing on the dominant.
+      {kMelt, kDrop, &kDominant, 0.45f, 0, false, 0, 1, Beat::Light, 0, 1.0f},
+      // 70-91: the drop, everything at once, with the tune (below).
+      {kDrop, kStars, &kMain, 0.5f, 0.85f, true, 0.45f, 1, Beat::Full, 1.0f, 1.0f},
+      // 91-105: starfield. New chords, half-time beat, high arpeggio.
+      {kStars, kScroll, &kSpace, 0.55f, 0, false, 0.45f, 2, Beat::Half, 0.85f, 0.8f},
+      // 105-120: the scroller's last chorus, lifted a whole tone.
+      {kScroll, kOutro, &lift, 0.45f, 0.75f, true, 0.35f, 1, Beat::Full, 0.95f, 1.0f},
+      // 120-128: the closing screen. Soft pads, no beat; bells below.
+      {kOutro, kEnd - 2.0, &kMain, 0.4f, 0, false, 0, 1, Beat::Light, 0, 0.6f},
+  };
+  for (const Section& x : sections) play(s, x);
+
   s.riser.push_back({kDrums - 3.0, 3.0f});
-  // 25-46: the object fades in and the drums start.
-  s.crash.push_back({kDrums, 1.0f});
-  chords(s, kDrums, kBuild, kMain, 0.5f);
-  bassLine(s, kDrums, kBuild, kMain, 0.6f, false);
-  arpeggio(s, kDrums, kBuild, kMain, 0.35f, 1);
-  drums(s, kDrums, kBuild, Beat::Light, 0.75f);
-  // 46-68: the lift. Full beat, brighter arpeggio, snare roll into the melt.
-  s.crash.push_back({kBuild, 0.9f});
-  chords(s, kBuild, kMelt, kMain, 0.5f);
-  bassLine(s, kBuild, kMelt, kMain, 0.75f, false);
-  arpeggio(s, kBuild, kMelt, kMain, 0.45f, 1);
-  drums(s, kBuild, kMelt - 4.0, Beat::Full, 0.9f);
+  s.riser.push_back({kSpaceCue - 2.0, 2.0f});
+  cueHit(s, kSpaceCue, spaceLift[0], 0.9f);
+  // The snare roll into the melt: sixteenths, then 32nds for the last 2 s.
   every(kMelt - 4.0, kMelt, kStep / 2, [&](double t, int i) {
-    if (t < kMelt - 2.0 && i % 2) return;  // sixteenths, then 32nds for the last 2 s
+    if (t < kMelt - 2.0 && i % 2) return;
     s.snare.push_back({t, 0.3f + 0.6f * static_cast<float>((t - (kMelt - 4.0)) / 4.0)});
   });
   s.riser.push_back({kMelt - 4.0, 4.0f});
-  // 68-70: the melt. Impact, falling synth, pads left ringing.
-  s.crash.push_back({kMelt, 1.0f});
   s.boom.push_back({kMelt, 1.0f});
   s.melt.push_back({kMelt, 1.0f});
-  chords(s, kMelt, kDrop, {kMain[0]}, 0.45f);
-  // 70-91: the drop, everything at once.
-  s.crash.push_back({kDrop, 1.0f});
-  chords(s, kDrop, kStars, kMain, 0.5f);
-  bassLine(s, kDrop, kStars, kMain, 0.9f, true);
-  arpeggio(s, kDrop, kStars, kMain, 0.4f, 1);
-  drums(s, kDrop, kStars, Beat::Full, 1.0f);
-  // 91-105: starfield. New chords, half-time beat, high sparkling arpeggio.
-  s.crash.push_back({kStars, 0.8f});
-  chords(s, kStars, kScroll, kSpace, 0.55f);
-  every(kStars, kScroll, kBeat * 2, [&](double t, int) {
+  // The tune from the drop on: detached at first, then sung and lifted.
+  melody(s, kDrop, kStars, 0, 0.5f, 0.75f);
+  cueHit(s, kLoveCue, kMain[2], 0.8f);
+  // Starfield bass: long roots, one every bar.
+  every(kStars, kScroll, kBar, [&](double t, int) {
     s.bass.push_back(
-        {t, kBeat * 1.8, static_cast<float>(rootAt(kSpace, kStars, t) - 12), 0.7f, 0.0f});
+        {t, kBar * 0.9, static_cast<float>(rootAt(kSpace, kStars, t) - 12), 0.7f, 0.0f});
   });
-  arpeggio(s, kStars, kScroll, kSpace, 0.35f, 2);
-  drums(s, kStars, kScroll, Beat::Half, 0.85f);
-  // 105-120: the scroller gets the lead melody over the full beat.
-  s.crash.push_back({kScroll, 1.0f});
-  chords(s, kScroll, kOutro, kMain, 0.45f);
-  bassLine(s, kScroll, kOutro, kMain, 0.75f, true);
-  arpeggio(s, kScroll, kOutro, kMain, 0.25f, 1);
-  drums(s, kScroll, kOutro, Beat::Full, 0.95f);
-  melody(s, kScroll, kOutro);
-  // 120-130: the closing screen. Soft pads and bells, no beat.
-  s.crash.push_back({kOutro, 0.6f});
-  chords(s, kOutro, kEnd - 2.0, kMain, 0.4f);
+  melody(s, kScroll, kOutro, 2, 0.92f, 0.85f);
+  // Closing bells: a falling line, then a struck chord on the cut to the
+  // hall, then two last notes under the fade.
+  const std::pair<double, int> bells[] = {{kOutro, 81},         {kOutro + 0.75, 76},
+                                          {kOutro + 1.5, 72},   {kOutro + 2.25, 77},
+                                          {kHallCue + 1.5, 76}, {kHallCue + 3.0, 69}};
+  for (size_t i = 0; i < std::size(bells); ++i)
+    s.bell.push_back(
+        {bells[i].first, 2.0, static_cast<float>(bells[i].second), 0.5f, (i % 2 ? 0.4f : -0.4f)});
+  cueHit(s, kHallCue, kMain[0], 0.7f);
   s.pad.push_back({kEnd - 2.0, 2.0, 45.0f, 0.4f, 0.0f});  // a last low A under the fade
-  static const int bells[] = {81, 76, 72, 77, 72, 79, 74, 81};
-  every(kOutro, kEnd - 3.0, kBeat * 2.5, [&](double t, int i) {
-    s.bell.push_back({t, 2.0, static_cast<float>(bells[i % 8]), 0.5f, (i % 2 ? 0.4f : -0.4f)});
-  });
   return s;
 }
 
@@ -372,7 +432,7 @@ void renderBass(Buses& b, const Note& n) {
     f.process(saw.next(hz));
     sub += hz / kRate;
     if (sub >= 1.0f) sub -= 1.0f;
-    const float v = (f.lp * 0.7f + std::sin(sub * kTwoPi) * 0.6f) *
+    const float v = (f.lp * 0.7f + std::sin(sub * kTwoPi) * 0.4f) *
                     env.at(t, static_cast<float>(n.dur)) * n.vel;
     b.dry.add(a + i, v * 0.35f, n.pan);
   }
@@ -389,7 +449,7 @@ void renderArp(Buses& b, const Note& n) {
     f.process(osc.next(hz, 0.3f));
     const float env = std::min(1.0f, t / 0.002f) * std::exp(-t * 12.0f) *
                       std::max(0.0f, 1.0f - std::max(0.0f, t - static_cast<float>(n.dur)) / 0.05f);
-    const float v = f.lp * env * n.vel * 0.16f;
+    const float v = f.lp * env * n.vel * 0.28f;
     b.dry.add(a + i, v, n.pan);
     b.delay.add(a + i, v * 0.6f, n.pan);
     b.reverb.add(a + i, v * 0.3f, 0.0f);
@@ -412,7 +472,7 @@ void renderLead(Buses& b, const Note& n) {
     const float f0 = hz * std::pow(2.0f, vib / 12.0f);
     f.process(s1.next(f0 * 1.003f) * 0.5f + s2.next(f0 * 0.997f) * 0.5f +
               sq.next(f0 * 0.5f, 0.5f) * 0.4f);
-    const float v = f.lp * env.at(t, static_cast<float>(n.dur)) * n.vel * 0.2f;
+    const float v = f.lp * env.at(t, static_cast<float>(n.dur)) * n.vel * 0.32f;
     b.dry.add(a + i, v, n.pan);
     b.delay.add(a + i, v * 0.45f, n.pan);
     b.reverb.add(a + i, v * 0.35f, 0.0f);
@@ -449,7 +509,7 @@ void renderKick(Buses& b, const Hit& h) {
     phase += (48.0f + 120.0f * std::exp(-t * 28.0f)) / kRate;
     const float body = std::sin(kTwoPi * phase) * std::exp(-t * 7.0f);
     const float click = rng.bipolar() * std::exp(-t * 900.0f) * 0.4f;
-    b.dry.add(a + i, std::tanh((body + click) * 1.6f) * h.vel * 0.75f, 0.0f);
+    b.dry.add(a + i, std::tanh((body + click) * 1.6f) * h.vel * 0.5f, 0.0f);
   }
 }
 
@@ -674,14 +734,13 @@ Audio composeSoundtrack() {
   applyDelay(b.delay, b.reverb);  // echoes also feed the room
   applyReverb(b.reverb, b.dry);
 
-  // Master: fade to silence by kFadeEnd, then normalise the peak to
-  // -2 dBFS: lossy encoding overshoots peaks by a fraction of a dB, and the
-  // decoded file must stay below -1 dBFS.
+  // Master: fade to silence by kFadeEnd, bring the whole to the streaming
+  // loudness norm, then limit the peaks. The limiter takes off a little
+  // loudness, so the gain is measured again once and the pair repeated.
   Audio audio;
   audio.rate = kRate;
   audio.left = std::move(b.dry.l);
   audio.right = std::move(b.dry.r);
-  float peak = 0.0f;
   for (size_t i = 0; i < n; ++i) {
     const double t = static_cast<double>(i) / kRate;
     float g = 1.0f;
@@ -694,12 +753,15 @@ Audio composeSoundtrack() {
     g *= static_cast<float>(std::min(1.0, t / 0.02));
     audio.left[i] *= g;
     audio.right[i] *= g;
-    peak = std::max({peak, std::fabs(audio.left[i]), std::fabs(audio.right[i])});
   }
-  const float gain = peak > 0.0f ? std::pow(10.0f, -2.0f / 20.0f) / peak : 1.0f;
-  for (size_t i = 0; i < n; ++i) {
-    audio.left[i] *= gain;
-    audio.right[i] *= gain;
+  for (int pass = 0; pass < 2; ++pass) {
+    const double lufs = integratedLoudness(audio.left, audio.right, kRate);
+    const float gain = static_cast<float>(std::pow(10.0, (kTargetLufs - lufs) / 20.0));
+    for (size_t i = 0; i < n; ++i) {
+      audio.left[i] *= gain;
+      audio.right[i] *= gain;
+    }
+    limitPeaks(audio.left, audio.right, kRate, std::pow(10.0f, kCeilingDb / 20.0f), 2.0, 120.0);
   }
   return audio;
 }

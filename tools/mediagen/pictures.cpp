@@ -63,6 +63,46 @@ Shader verticalRamp(float top, float bottom, std::vector<Rgba> stops) {
   };
 }
 
+// The overlays' headline: a word centred on the window with a vertical
+// colour ramp, an outline and a glow.
+struct Headline {
+  std::vector<Rgba> ramp;
+  float rampInset;  // the ramp runs this far inside the word's line box
+  Rgba outline;
+  float outlinePx;
+  Rgba glow;
+  int glowRadius;
+};
+
+void drawHeadline(Canvas& canvas, const Mask& word, const Headline& h) {
+  const float top = kH / 2.0f - static_cast<float>(word.height) / 2.0f;
+  TextStyle style;
+  style.fill = verticalRamp(top + h.rampInset,
+                            top + static_cast<float>(word.height) - h.rampInset - 2.0f, h.ramp);
+  style.outline = h.outline;
+  style.outlinePx = h.outlinePx;
+  style.glow = h.glow;
+  style.glowRadius = h.glowRadius;
+  drawText(canvas, word, kW / 2.0f, kH / 2.0f, style);
+}
+
+// A soft-edged dark pill behind busy content, so what sits on it reads
+// against any background the layer is drawn over.
+void drawBacking(Canvas& canvas, float x0, float y0, float x1, float y1, float softness,
+                 const Rgba& c) {
+  const float cx = (x0 + x1) / 2.0f, cy = (y0 + y1) / 2.0f;
+  const float hw = (x1 - x0) / 2.0f, hh = (y1 - y0) / 2.0f;
+  canvas.fillShape(
+      x0 - softness, y0 - softness, x1 + softness, y1 + softness,
+      [=](float x, float y) {
+        return sdBox(x, y, cx, cy, hw + softness, hh + softness, hh) - 0.5f;
+      },
+      [=](float x, float y) {
+        const float d = sdBox(x, y, cx, cy, hw, hh, hh);
+        return withAlpha(c, c.a * (1.0f - smoothstep(-softness * 0.3f, softness, d)));
+      });
+}
+
 // Rotates (x, y) about (cx, cy) by -angle, i.e. into a shape's own frame.
 void unrotate(float& x, float& y, float cx, float cy, float angle) {
   const float c = std::cos(angle), s = std::sin(angle);
@@ -109,6 +149,19 @@ Mask pixelText(const std::string& text) {
               m.ref(static_cast<int>(i) * 7 + x + 1, y) = 1.0f;
             }
   return m;
+}
+
+// A line in the pixel face, drawn on its native 16 px grid and blown up by
+// whole pixels (sx across, sy down), so every dot stays a crisp block.
+// Strokes are doubled one dot to the right, as the overlays' bitmap font
+// does, so the single-dot lines hold up on a busy background.
+Mask pixelFace(const std::string& text, int sx, int sy) {
+  const Mask thin = threshold(font(kPixel).render(text, 16), 0.5f);
+  Mask bold(thin.width + 1, thin.height);
+  for (int y = 0; y < bold.height; ++y)
+    for (int x = 0; x < bold.width; ++x)
+      bold.ref(x, y) = std::max(thin.at(x, y), thin.at(x - 1, y));
+  return scaleNearest(bold, sx, sy);
 }
 
 }  // namespace
@@ -158,7 +211,7 @@ Image makeLogo() {
   }
 
   // Chrome title: sky-blue top, dark horizon line, gold bottom.
-  const Mask title = font("DejaVuSans-Bold.ttf").render(kTitle, 58, 2);
+  const Mask title = font(kSansBold).render(kTitle, 58, 2);
   const float ty = kH / 2.0f - 2.0f;
   const float top = ty - static_cast<float>(title.height) / 2.0f,
               bottom = top + static_cast<float>(title.height);
@@ -177,7 +230,7 @@ Image makeLogo() {
   caption.fill = [](float, float) { return rgb255(255, 240, 250); };
   caption.outline = rgb255(20, 0, 40, 0.9f);
   caption.outlinePx = 1.5f;
-  const Font& sans = font("DejaVuSans-Bold.ttf");
+  const Font& sans = font(kSansBold);
   // Each caption gets the space between the window edge and the title.
   const float sideW = (kW - static_cast<float>(title.width)) / 2.0f - 24.0f;
   const float leftX = 8.0f + sideW / 2.0f, rightX = kW - leftX;
@@ -203,13 +256,13 @@ const Rgba kAlarmRed = rgb255(255, 36, 20);
 Image makeGuruText() {
   Canvas canvas(kW, kH);
   canvas.fillRect(0, 0, kW, kH, rgb255(0, 0, 0));
-  const Font& mono = font("DejaVuSansMono-Bold.ttf");
+  // The console's own pixel face at twice its size: a machine talking.
   TextStyle red;
   red.fill = [](float, float) { return kAlarmRed; };
-  drawText(canvas, mono.render("SYSTEM HALTED - the demo ran out of time.", 22), kW / 2.0f, 31.0f,
+  drawText(canvas, pixelFace("SYSTEM HALTED - the demo ran out of time.", 2, 2), kW / 2.0f, 30.0f,
            red);
-  drawText(canvas, mono.render("Error #0000130.00   Reboot the audience to continue.", 22),
-           kW / 2.0f, 58.0f, red);
+  drawText(canvas, pixelFace("Error #0000130.00   Reboot the audience to continue.", 2, 2),
+           kW / 2.0f, 59.0f, red);
   return canvas.toImage(false);
 }
 
@@ -306,7 +359,7 @@ Image makeEndCard() {
   Canvas canvas(kW, kH);
   canvas.shadeSupersampled(2, traceHall);
 
-  const Font& serif = font("DejaVuSerif-Bold.ttf");
+  const Font& serif = font(kSerifBold);
   const Mask title = serif.render("THE END", 62, 4);
   const float top = kH / 2.0f - static_cast<float>(title.height) / 2.0f;
   TextStyle gold;
@@ -322,10 +375,20 @@ Image makeEndCard() {
   caption.fill = [](float, float) { return rgb255(255, 250, 240); };
   caption.outline = rgb255(20, 0, 0, 0.95f);
   caption.outlinePx = 2.0f;
-  const Font& sans = font("DejaVuSans-Bold.ttf");
-  drawText(canvas, sans.render("thanks for watching", 20), 150.0f, kH / 2.0f, caption);
-  drawText(canvas, sans.render(std::string(kTitle) + " / " + kGroup, 14), kW - 150.0f, kH / 2.0f,
-           caption);
+  const Font& sans = font(kSansBold);
+  // The captions share the space beside the title, each kept clear of the
+  // window's edge and of the title by a margin.
+  const float margin = 12.0f;
+  const float sideW = (kW - static_cast<float>(title.width)) / 2.0f - 2.0f * margin - 6.0f;
+  const float leftX = margin + sideW / 2.0f, rightX = kW - leftX;
+  auto captionLine = [&](const std::string& text, int size, float x, float y) {
+    drawText(canvas, sans.render(text, sans.fit(text, static_cast<int>(sideW), size, 1), 1), x, y,
+             caption);
+  };
+  captionLine("thanks for", 24, leftX, 30.0f);
+  captionLine("watching", 24, leftX, 59.0f);
+  captionLine(kTitle, 24, rightX, 30.0f);
+  captionLine(kGroup, 24, rightX, 59.0f);
   return canvas.toImage(false);
 }
 
@@ -402,12 +465,153 @@ Image makeOldschool() {
   return canvas.toImage(true);
 }
 
+namespace {
+
+// A rocket about 180 px long from flame tip to nose, centred on (rx, ry) and
+// flying along `angle` (radians, screen y down): a silver fuselage shaded as
+// a cylinder, red nose cone and fins, a porthole and a two-layer flame.
+void drawRocket(Canvas& canvas, float rx, float ry, float angle) {
+  // Positions in the rocket's own frame: lx forward along the axis, ly across.
+  auto local = [=](float x, float y) {
+    unrotate(x, y, rx, ry, angle);
+    return std::pair<float, float>(x - rx, y - ry);
+  };
+  const float noseX = 66.0f, tailX = -42.0f, radius = 13.0f;
+  // Fuselage half-height at lx: an ellipse from the tail to the nose.
+  auto halfHeight = [=](float lx) {
+    const float t = (lx - 8.0f) / 58.0f;
+    return radius * std::sqrt(std::max(0.0f, 1.0f - t * t));
+  };
+  // Lit from above: bright band on the upper third, dark underside, and a
+  // narrow specular streak; `n` is -1 at the top edge and 1 at the bottom.
+  auto cylinder = [](const Rgba& base, float n) {
+    const float lambert = clamp01(0.35f + 0.65f * (1.0f - (n + 0.3f) * (n + 0.3f)));
+    const float spec = std::exp(-(n + 0.45f) * (n + 0.45f) * 60.0f);
+    return mix(mix(rgb255(15, 15, 35), base, lambert), rgb255(255, 255, 255), spec * 0.8f);
+  };
+  const float box = 140.0f;
+
+  // Exhaust glow, then the flame's orange body and white-hot core.
+  canvas.fillShape(
+      rx - box, ry - 45, rx, ry + 45,
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        return sdEllipse(lx, ly, -88.0f, 0.0f, 62.0f, 24.0f);
+      },
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        const float e = std::hypot((lx + 88.0f) / 62.0f, ly / 24.0f);
+        return rgb255(255, 120, 40, 0.45f * (1.0f - e) * (1.0f - e));
+      });
+  auto flame = [=](float length, float width) {
+    return [=](float x, float y) {
+      auto [lx, ly] = local(x, y);
+      const float t = (tailX - 6.0f - lx) / length;  // 0 at the nozzle, 1 at the tip
+      if (t < -0.05f) return 1.0f;
+      const float w = width * std::sqrt(clamp01(1.0f - t)) * (1.0f + 0.15f * std::sin(t * 18.0f));
+      return std::fabs(ly) - w;
+    };
+  };
+  canvas.fillShape(rx - box, ry - 30, rx, ry + 30, flame(80.0f, 11.0f), [=](float x, float y) {
+    auto [lx, ly] = local(x, y);
+    const float t = clamp01((tailX - 6.0f - lx) / 80.0f);
+    return withAlpha(mix(rgb255(255, 200, 60), rgb255(230, 40, 20), t + std::fabs(ly) / 20.0f),
+                     1.0f - t * t);
+  });
+  canvas.fillShape(rx - box, ry - 20, rx, ry + 20, flame(42.0f, 6.0f), [=](float x, float y) {
+    auto [lx, ly] = local(x, y);
+    const float t = clamp01((tailX - 6.0f - lx) / 42.0f);
+    return withAlpha(mix(rgb255(255, 255, 250), rgb255(255, 230, 120), t), 1.0f - t);
+  });
+
+  // Nozzle: a dark bell between the flame and the tail.
+  canvas.fillShape(
+      rx - 80, ry - 30, rx - 20, ry + 30,
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        const float w = 6.0f + (tailX + 2.0f - lx) * 0.45f;
+        return std::max({std::fabs(ly) - w, lx - (tailX + 2.0f), tailX - 8.0f - lx});
+      },
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        return cylinder(rgb255(110, 110, 130), ly / 10.0f);
+      });
+
+  // Swept fins above and below; the body is painted over their roots.
+  canvas.fillShape(
+      rx - 70, ry - 45, rx + 10, ry + 45,
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        const float a = std::fabs(ly);
+        const float leading = a - (8.0f + (-6.0f - lx) * 0.75f);
+        return std::max({leading, -48.0f - lx, a - 27.0f, lx - -4.0f});
+      },
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        const Rgba fin = ly < 0.0f ? rgb255(240, 60, 60) : rgb255(170, 20, 35);
+        return mix(fin, rgb255(255, 200, 200), clamp01((lx + 20.0f) / 30.0f) * 0.25f);
+      });
+
+  // Fuselage with a red nose cone, a red ring and a porthole.
+  canvas.fillShape(
+      rx - 60, ry - 30, rx + 80, ry + 30,
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        return std::max(sdEllipse(lx, ly, 8.0f, 0.0f, 58.0f, radius), tailX - lx);
+      },
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        const float n = ly / std::max(2.0f, halfHeight(lx));
+        const bool red = lx > noseX - 24.0f || (lx > -14.0f && lx < -8.0f);
+        Rgba c = cylinder(red ? rgb255(225, 35, 45) : rgb255(225, 228, 240), n);
+        // Panel seams every 14 px along the silver part.
+        if (!red && std::fabs(std::fmod(lx + 100.0f, 14.0f) - 7.0f) < 0.5f)
+          c = mix(c, rgb255(60, 60, 80), 0.5f);
+        return c;
+      });
+  // Edge-on third fin, pointing at the viewer.
+  canvas.fillShape(
+      rx - 60, ry - 20, rx + 10, ry + 20,
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        return std::max({std::fabs(ly - 1.0f) - 2.0f, -46.0f - lx, lx - -14.0f});
+      },
+      [](float, float) { return rgb255(130, 15, 30); });
+  const float portX = 24.0f;
+  canvas.fillShape(
+      rx - 20, ry - 25, rx + 50, ry + 25,
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        return sdCircle(lx, ly, portX, -1.0f, 7.5f);
+      },
+      [=](float x, float y) {
+        auto [lx, ly] = local(x, y);
+        const float d = std::hypot(lx - portX, ly + 1.0f);
+        if (d > 5.5f)
+          return mix(rgb255(250, 210, 110), rgb255(120, 80, 30), clamp01((ly + 6.0f) / 12.0f));
+        const Rgba glass =
+            mix(rgb255(150, 230, 255), rgb255(20, 60, 140), clamp01((ly + 5.0f) / 10.0f));
+        const float glint =
+            std::exp(-(std::pow(lx - portX + 2.0f, 2.0f) + std::pow(ly + 3.5f, 2.0f)) / 2.0f);
+        return mix(glass, rgb255(255, 255, 255), glint);
+      });
+}
+
+}  // namespace
+
 Image makeSpace() {
   Canvas canvas(kW, kH);
   Rng rng(0x5BACEull);
   for (int i = 0; i < 45; ++i)
     drawTwinkle(canvas, rng.uniform(10.0f, kW - 10.0f), rng.uniform(6.0f, kH - 6.0f),
                 rng.uniform(2.0f, 6.0f), rgb255(230, 240, 255, rng.uniform(0.5f, 1.0f)));
+
+  // Dark, soft-edged backings behind the word, the planet and the rocket:
+  // the layer is drawn over the busy bumpy bar and needs its own calm ground.
+  const Rgba night = rgb255(3, 5, 26, 0.82f);
+  drawBacking(canvas, 318.0f, 12.0f, 642.0f, 77.0f, 16.0f, night);
+  drawBacking(canvas, 104.0f, 10.0f, 276.0f, 80.0f, 18.0f, withAlpha(night, 0.7f));
+  drawBacking(canvas, 676.0f, 22.0f, 840.0f, 70.0f, 16.0f, withAlpha(night, 0.6f));
 
   // Ringed planet. The ring is an ellipse band tilted by `tilt`; its far
   // half is drawn before the planet and its near half after.
@@ -453,76 +657,15 @@ Image makeSpace() {
   canvas.fillCircle(262.0f, 18.0f, 7.0f, rgb255(200, 200, 215));
   canvas.fillCircle(259.0f, 16.0f, 2.0f, rgb255(150, 150, 170));
 
-  // Rocket flying right and slightly up, flame trailing behind.
-  const float rx = 760.0f, ry = 46.0f, ang = -0.12f;
-  auto local = [=](float x, float y) {
-    unrotate(x, y, rx, ry, ang);
-    return std::pair<float, float>(x - rx, y - ry);
-  };
-  const float bigBox = 110.0f;
-  // Flame: tapered teardrop behind the body, yellow core to red tips.
-  canvas.fillShape(
-      rx - bigBox, ry - 40, rx + 10, ry + 40,
-      [=](float x, float y) {
-        auto [lx, ly] = local(x, y);
-        if (lx > -40.0f) return 1.0f;
-        const float len = std::clamp((-40.0f - lx) / 60.0f, 0.0f, 1.0f);
-        return std::fabs(ly) - 9.0f * (1.0f - len) * (1.0f - len) + (lx < -100.0f ? 5.0f : 0.0f);
-      },
-      [=](float x, float y) {
-        auto [lx, ly] = local(x, y);
-        const float t = clamp01((-40.0f - lx) / 55.0f);
-        Rgba c = mix(rgb255(255, 250, 200), rgb255(255, 80, 20), t + std::fabs(ly) / 12.0f);
-        c.a = 1.0f - t * t;
-        return c;
-      });
-  // Fins, body, nose cone and porthole.
-  auto fins = [=](float x, float y) {
-    auto [lx, ly] = local(x, y);
-    const float d = std::fabs(ly) - (10.0f + (-18.0f - lx) * 0.9f);
-    return std::max({d, lx - -18.0f, -44.0f - lx, 7.0f - std::fabs(ly)});
-  };
-  canvas.fillShape(rx - 60, ry - 40, rx + 10, ry + 40, fins,
-                   [](float, float) { return rgb255(220, 40, 50); });
-  canvas.fillShape(
-      rx - 50, ry - 20, rx + 60, ry + 20,
-      [=](float x, float y) {
-        auto [lx, ly] = local(x, y);
-        // Body: rounded box; nose: intersection of two circles.
-        const float body = sdBox(lx, ly, -5.0f, 0.0f, 35.0f, 10.0f, 4.0f);
-        const float nose =
-            std::max(sdCircle(lx, ly, 20.0f, 30.0f, 40.0f), sdCircle(lx, ly, 20.0f, -30.0f, 40.0f));
-        return std::min(body, std::max(nose, 28.0f - lx));
-      },
-      [=](float x, float y) {
-        auto [lx, ly] = local(x, y);
-        const float shade = 1.0f - clamp01((ly + 10.0f) / 20.0f) * 0.5f;
-        const Rgba hull = lx > 29.0f ? rgb255(230, 40, 50) : rgb255(235, 235, 245);
-        return mix(rgb255(30, 30, 50), hull, shade);
-      });
-  canvas.fillShape(
-      rx - 20, ry - 20, rx + 30, ry + 20,
-      [=](float x, float y) {
-        auto [lx, ly] = local(x, y);
-        return sdCircle(lx, ly, 10.0f, 0.0f, 5.5f);
-      },
-      [=](float x, float y) {
-        auto [lx, ly] = local(x, y);
-        const float rim = std::hypot(lx - 10.0f, ly) > 4.0f ? 1.0f : 0.0f;
-        return mix(rgb255(80, 200, 255), rgb255(60, 60, 80), rim);
-      });
+  drawRocket(canvas, 770.0f, 46.0f, -0.12f);
 
-  // The word itself, widely spaced, cool white with a blue glow.
-  const Mask word = font("DejaVuSans-Bold.ttf").render("SPACE", 52, 14);
-  const float top = kH / 2.0f - static_cast<float>(word.height) / 2.0f;
-  TextStyle style;
-  style.fill = verticalRamp(top + 4, top + static_cast<float>(word.height) - 6,
-                            {rgb255(255, 255, 255), rgb255(150, 220, 255), rgb255(60, 90, 220)});
-  style.outline = rgb255(5, 5, 30);
-  style.outlinePx = 2.0f;
-  style.glow = rgb255(60, 140, 255, 0.9f);
-  style.glowRadius = 4;
-  drawText(canvas, word, kW / 2.0f, kH / 2.0f, style);
+  drawHeadline(canvas, font(kDisplay).render("SPACE", 54, 16),
+               {{rgb255(255, 255, 255), rgb255(150, 220, 255), rgb255(60, 90, 220)},
+                4.0f,
+                rgb255(5, 5, 30),
+                2.0f,
+                rgb255(60, 140, 255, 0.9f),
+                4});
   return canvas.toImage(true);
 }
 
@@ -561,46 +704,47 @@ Image makeLove() {
           i % 3 == 0 ? rose : pink);
   }
 
-  const Mask word = font("DejaVuSerif-Bold.ttf").render("LOVE", 66, 6);
-  const float top = kH / 2.0f - static_cast<float>(word.height) / 2.0f;
-  TextStyle style;
-  style.fill = verticalRamp(top + 6, top + static_cast<float>(word.height) - 8,
-                            {rgb255(255, 230, 240), rgb255(255, 90, 150), rgb255(190, 0, 60)});
-  style.outline = rgb255(80, 0, 20);
-  style.outlinePx = 2.5f;
-  style.glow = rgb255(255, 60, 160, 0.85f);
-  style.glowRadius = 5;
-  drawText(canvas, word, kW / 2.0f, kH / 2.0f, style);
+  drawHeadline(canvas, font(kSerifBold).render("LOVE", 66, 6),
+               {{rgb255(255, 230, 240), rgb255(255, 90, 150), rgb255(190, 0, 60)},
+                6.0f,
+                rgb255(80, 0, 20),
+                2.5f,
+                rgb255(255, 60, 160, 0.85f),
+                5});
   return canvas.toImage(true);
 }
 
 // ---- greetings scroller -------------------------------------------------------
 
 Image makeScroller() {
-  // 0.3 of the width fills the window, so 3200 px shows 960 px at 1:1.
+  // 0.3 of the width fills the window, so 3200 px shows 960 px at 1:1, and
+  // the window slides 0.046 of the width (147.2 px) per second from 105 s.
   constexpr int kScrollW = 3200;
+  // A blank first screenful: the text enters from the right edge as the
+  // strip starts moving instead of standing on screen before it.
+  constexpr int kLead = 960;
+  // By 120 s the window's right edge is at 960 + 15 * 147.2 = 3168 px: the
+  // message is kept short enough to end before that (the media test checks),
+  // so it has crossed in full when the show cuts.
   const std::string text = std::string(kTitle) + " by the " + kGroup +
-                           "  ***  greetings to all pixel pushers and chip tweakers"
-                           "  ***  stay thin, stay wide!";
-  const Font& sans = font("DejaVuSansCondensed-Bold.ttf");
-  const int margin = 60;
-  const int size = sans.fit(text, kScrollW - 2 * margin, 60, 1);
-  const Mask line = sans.render(text, size, 1);
+                           " <> hello pixel pushers & chip tweakers <> stay thin!";
+  // The pixel face with tall pixels, three wide and four high: the strip's
+  // 89 rows take big letters while the message still fits its run.
+  const Mask line = pixelFace(text, 3, 4);
 
   Canvas canvas(kScrollW, kH);
   const float top = kH / 2.0f - static_cast<float>(line.height) / 2.0f;
   TextStyle style;
-  style.fill = verticalRamp(top + 4, top + static_cast<float>(line.height) - 6,
-                            {rgb255(255, 255, 230), rgb255(255, 230, 80), rgb255(255, 120, 20)});
+  style.fill = verticalRamp(
+      top + 8, top + static_cast<float>(line.height) - 10,
+      {rgb255(255, 255, 230), rgb255(255, 230, 80), rgb255(255, 120, 20), rgb255(220, 40, 90)});
   style.outline = rgb255(10, 10, 40);
   style.outlinePx = 3.0f;
   style.shadow = rgb255(0, 0, 0, 0.6f);
-  style.shadowDx = 3;
-  style.shadowDy = 3;
-  // Left-aligned after a short margin: the first screenful is on show
-  // (fading in) before the strip starts to move.
-  drawText(canvas, line, static_cast<float>(margin) + static_cast<float>(line.width) / 2.0f,
-           kH / 2.0f, style);
+  style.shadowDx = 4;
+  style.shadowDy = 4;
+  // The outline reaches 3 px left of the ink.
+  drawText(canvas, line, static_cast<float>(kLead + 4 + line.width / 2), kH / 2.0f, style);
   return canvas.toImage(true);
 }
 

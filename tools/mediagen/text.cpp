@@ -13,13 +13,17 @@ namespace mediagen {
 
 std::string fontDir() {
   const char* env = std::getenv("MEDIAGEN_FONT_DIR");
-  return env && *env ? std::string(env) : std::string("/usr/share/fonts/truetype/dejavu");
+  return env && *env ? std::string(env) : std::string("/usr/share/fonts");
 }
 
-const std::vector<std::string>& requiredFonts() {
-  static const std::vector<std::string> fonts = {"DejaVuSans-Bold.ttf", "DejaVuSansMono-Bold.ttf",
-                                                 "DejaVuSerif-Bold.ttf",
-                                                 "DejaVuSansCondensed-Bold.ttf"};
+#define MEDIAGEN_FONT_NAME(name, file, package) const char* const name = file;
+MEDIAGEN_FONTS(MEDIAGEN_FONT_NAME)
+#undef MEDIAGEN_FONT_NAME
+
+const std::vector<FontFile>& requiredFonts() {
+#define MEDIAGEN_FONT_ENTRY(name, file, package) {file, package},
+  static const std::vector<FontFile> fonts = {MEDIAGEN_FONTS(MEDIAGEN_FONT_ENTRY)};
+#undef MEDIAGEN_FONT_ENTRY
   return fonts;
 }
 

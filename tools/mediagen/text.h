@@ -8,11 +8,29 @@
 
 namespace mediagen {
 
-// Where the DejaVu fonts live; MEDIAGEN_FONT_DIR overrides the Debian path
+// The root of the font tree; MEDIAGEN_FONT_DIR overrides the Debian path
 // for systems that install fonts elsewhere.
 std::string fontDir();
-// The font files the pictures use; main() checks them before drawing anything.
-const std::vector<std::string>& requiredFonts();
+
+// Every face the pictures use: a name for the code, the file under
+// fontDir(), and the Debian package that installs it.
+#define MEDIAGEN_FONTS(X)                                                        \
+  X(kSansBold, "truetype/dejavu/DejaVuSans-Bold.ttf", "fonts-dejavu-core")       \
+  X(kSerifBold, "truetype/dejavu/DejaVuSerif-Bold.ttf", "fonts-dejavu-core")     \
+  X(kPixel, "truetype/dotgothic16/DotGothic16-Regular.ttf", "fonts-dotgothic16") \
+  X(kDisplay, "opentype/ferrite-core/FerriteCoreDX-Black.otf", "fonts-ferrite-core")
+
+#define MEDIAGEN_FONT_NAME(name, file, package) extern const char* const name;
+MEDIAGEN_FONTS(MEDIAGEN_FONT_NAME)
+#undef MEDIAGEN_FONT_NAME
+
+struct FontFile {
+  const char* file;
+  const char* package;
+};
+// main() checks these before drawing anything, so a missing package fails
+// fast with its name.
+const std::vector<FontFile>& requiredFonts();
 
 class Font {
  public:

@@ -71,7 +71,7 @@ web: deps
 	@cmake --build $(BUILD) -j$(JOBS) --target media
 	@$(WEB_ENV) emcmake cmake -S . -B $(BUILD)/web-build -DCMAKE_BUILD_TYPE=Release \
 	  -DDEMO_WEB_DIR=$(abspath $(BUILD))/web -DDEMO_MEDIA_DIR=$(abspath $(BUILD))/media >/dev/null
-	@$(WEB_ENV) cmake --build $(BUILD)/web-build -j$(JOBS) --target demo_web
+	@$(WEB_ENV) cmake --build $(BUILD)/web-build -j$(JOBS) --target web_page
 
 # Serves the page on this machine only; open the printed address and click.
 PORT ?= 8000

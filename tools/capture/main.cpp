@@ -130,6 +130,7 @@ int captureVideo(const CaptureOptions& o, const std::string& musicPath) {
   settings.musicPath = musicPath;
   settings.musicStart = o.from;
   settings.duration = static_cast<double>(total) / o.fps;
+  settings.bottomRowFirst = true;
   VideoEncoder encoder;
   std::string error;
   if (!encoder.start(settings, &error)) return failure(error);
@@ -137,7 +138,7 @@ int captureVideo(const CaptureOptions& o, const std::string& musicPath) {
   std::vector<uint8_t> rgb;
   for (long i = 0; i < total; ++i) {
     drawFrameAt(frameTime(o, i));
-    readFrameRgb(o.width, o.height, &rgb);
+    readFrameRgbBottomUp(o.width, o.height, &rgb);
     if (!encoder.writeFrame(rgb, &error)) {
       return failure("video stopped at frame " + std::to_string(i) + ": " + error);
     }

@@ -26,6 +26,24 @@ std::string number(double v) {
   return text;
 }
 
+// 4:2:0 needs even sizes, so an odd width or height gets one more column or
+// row. That line repeats its neighbour, which it is drawn beside: a black
+// line would show as a dark seam, and chroma shared between the last row and
+// a black one would bleed into the picture. The fill works on planar RGB
+// (left to itself, ffmpeg would hand it 4:2:0, whose last chroma row it would
+// overwrite with the one above), so the chroma of the last two rows is
+// theirs.
+std::string videoFilters(const VideoSettings& s) {
+  const int right = s.width % 2, bottom = s.height % 2;
+  std::string filters = s.bottomRowFirst ? "vflip," : "";
+  if (right || bottom) {
+    filters += "format=gbrp,pad=" + std::to_string(s.width + right) + ":" + std::to_string(s.height + bottom) +
+               ",fillborders=right=" + std::to_string(right) +
+               ":bottom=" + std::to_string(bottom) + ":mode=smear,";
+  }
+  return filters + "format=yuv420p";
+}
+
 }  // namespace
 
 bool ffmpegAvailable() {
@@ -50,8 +68,7 @@ bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
     args.insert(args.end(), {"-ss", number(s.musicStart), "-t", number(s.duration), "-i",
                              s.musicPath, "-map", "0:v", "-map", "1:a"});
   }
-  // 4:2:0 needs even sizes: pad an odd width or height with black at the right or bottom.
-  args.insert(args.end(), {"-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2", "-pix_fmt", "yuv420p"});
+  args.insert(args.end(), {"-vf", videoFilters(s), "-pix_fmt", "yuv420p"});
   if (endsWith(s.path, ".webm")) {
     args.insert(args.end(), {"-c:v", "libvpx-vp9", "-crf", "30", "-b:v", "0", "-row-mt", "1"});
     if (!s.musicPath.empty()) args.insert(args.end(), {"-c:a", "libopus", "-b:a", "160k"});

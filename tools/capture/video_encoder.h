@@ -13,13 +13,14 @@ struct VideoSettings {
   std::string musicPath;   // muxed from `musicStart` for `duration` s; empty: no audio
   double musicStart = 0;
   double duration = 0;
+  bool bottomRowFirst = false;  // frames arrive in GL's row order; ffmpeg flips them
 };
 
 class VideoEncoder {
  public:
   // Starts ffmpeg. False with one line in `error` when it cannot run.
   bool start(const VideoSettings& settings, std::string* error);
-  // One frame, top row first, width × height × 3 bytes.
+  // One frame of width × height × 3 bytes, rows in the order the settings say.
   bool writeFrame(const std::vector<uint8_t>& rgb, std::string* error);
   // Closes the pipe and waits for ffmpeg, which writes the file's index last.
   bool finish(std::string* error);

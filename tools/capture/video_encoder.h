@@ -33,5 +33,9 @@ class VideoEncoder {
   std::string lastLogLine() const;
 };
 
+// The -vf chain that turns the raw frames into what is encoded: flipped when
+// they come bottom row first, an odd size made even, 4:2:0.
+std::string videoFilters(const VideoSettings& settings);
+
 // True when an `ffmpeg` program is on the PATH.
 bool ffmpegAvailable();

@@ -223,7 +223,8 @@ TEST(Capture, VideoRowAddedForEvenHeightMatchesThePicture) {
   ASSERT_EQ(frame.h, 90);
   ASSERT_EQ(picture.h, 89);
   for (int y : {86, 87, 88, 89}) {
-    const size_t a = static_cast<size_t>(y) * 960 * 4, b = static_cast<size_t>(std::min(y, 88)) * 960 * 4;
+    const size_t a = static_cast<size_t>(y) * 960 * 4;
+    const size_t b = static_cast<size_t>(std::min(y, 88)) * 960 * 4;
     double difference = 0;
     for (size_t i = 0; i < 960 * 4; ++i) {
       if (i % 4 != 3) difference += std::abs(frame.rgba[a + i] - picture.rgba[b + i]);

@@ -39,8 +39,8 @@ std::string videoFilters(const VideoSettings& s) {
   const int right = s.width % 2, bottom = s.height % 2;
   std::string filters = s.bottomRowFirst ? "vflip," : "";
   if (right || bottom) {
-    filters += "format=gbrp,pad=" + std::to_string(s.width + right) + ":" + std::to_string(s.height + bottom) +
-               ",fillborders=right=" + std::to_string(right) +
+    filters += "format=gbrp,pad=" + std::to_string(s.width + right) + ":" +
+               std::to_string(s.height + bottom) + ",fillborders=right=" + std::to_string(right) +
                ":bottom=" + std::to_string(bottom) + ":mode=smear,";
   }
   return filters + "format=yuv420p";

@@ -57,7 +57,8 @@ clean:
 	rm -rf $(BUILD) build-asan
 
 # Frame times of the presentation's programs against the literal ones, side
-# by side, with their pixel agreement, start-up phases and capture throughput.
+# by side, with their pixel agreement, start-up phases, capture throughput and
+# a whole capture timed end to end.
 bench: build
 	@$(BUILD)/demo-bench --media $(BUILD)/media
 

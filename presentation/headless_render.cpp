@@ -58,15 +58,22 @@ void drawFrameAt(double seconds) {
   drawFrame();
 }
 
-void readFrameRgb(int width, int height, std::vector<uint8_t>* rgb) {
-  const size_t row = static_cast<size_t>(width) * 3;
-  std::vector<uint8_t> bottomUp(row * static_cast<size_t>(height));
+void readFrameRgbBottomUp(int width, int height, std::vector<uint8_t>* rgb) {
+  rgb->resize(static_cast<size_t>(width) * 3 * static_cast<size_t>(height));
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-  rgb->resize(bottomUp.size());
-  for (int y = 0; y < height; ++y) {
-    std::memcpy(rgb->data() + static_cast<size_t>(y) * row,
-                bottomUp.data() + static_cast<size_t>(height - 1 - y) * row, row);
+  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb->data());
+}
+
+void readFrameRgb(int width, int height, std::vector<uint8_t>* rgb) {
+  readFrameRgbBottomUp(width, height, rgb);
+  const size_t row = static_cast<size_t>(width) * 3;
+  std::vector<uint8_t> swap(row);
+  for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+    uint8_t* a = rgb->data() + static_cast<size_t>(top) * row;
+    uint8_t* b = rgb->data() + static_cast<size_t>(bottom) * row;
+    std::memcpy(swap.data(), a, row);
+    std::memcpy(a, b, row);
+    std::memcpy(b, swap.data(), row);
   }
 }
 

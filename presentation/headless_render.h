@@ -20,4 +20,9 @@ void drawFrameAt(double seconds);
 // The drawn frame as tightly packed RGB rows, top row first.
 void readFrameRgb(int width, int height, std::vector<uint8_t>* rgb);
 
+// The drawn frame as tightly packed RGB rows in GL's order, bottom row first,
+// read straight into `rgb` (reused from frame to frame without reallocating):
+// for consumers that flip the picture themselves, such as the video encoder.
+void readFrameRgbBottomUp(int width, int height, std::vector<uint8_t>* rgb);
+
 void stopHeadlessRendering();

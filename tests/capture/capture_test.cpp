@@ -262,6 +262,33 @@ TEST(Capture, VideoHasTheFramesDurationAndMusicOfItsRange) {
   EXPECT_NEAR(audioSeconds, 1.5, 0.05) << probe;
 }
 
+// 960x89 is stored as 960x90: the added row, and the last row of the picture
+// that shares its chroma, must look like the picture's last row, not like a
+// dark seam.
+TEST(Capture, VideoRowAddedForEvenHeightMatchesThePicture) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  const std::string folder = makeTempDir();
+  const std::string video = folder + "/v.mp4", decoded = folder + "/first.png",
+                    still = folder + "/still.png";
+  ASSERT_EQ(capture({"--media", kMedia, "--from", "55", "--to", "55.05", "--video", video}).status,
+            0);
+  ASSERT_EQ(capture({"--media", kMedia, "--still", "55", still}).status, 0);
+  shell("ffmpeg -v error -i " + video + " -frames:v 1 -y " + decoded);
+  const Picture frame = load(decoded), picture = load(still);
+  ASSERT_EQ(frame.w, 960);
+  ASSERT_EQ(frame.h, 90);
+  ASSERT_EQ(picture.h, 89);
+  for (int y : {86, 87, 88, 89}) {
+    const size_t a = static_cast<size_t>(y) * 960 * 4;
+    const size_t b = static_cast<size_t>(std::min(y, 88)) * 960 * 4;
+    double difference = 0;
+    for (size_t i = 0; i < 960 * 4; ++i) {
+      if (i % 4 != 3) difference += std::abs(frame.rgba[a + i] - picture.rgba[b + i]);
+    }
+    EXPECT_LT(difference / (960 * 3), 6) << "row " << y << " of the decoded frame";
+  }
+}
+
 TEST(Capture, AnEncoderDyingMidRunStopsWithTheFrame) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   const std::string folder = makeTempDir();

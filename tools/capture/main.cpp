@@ -211,6 +211,7 @@ int captureVideo(const CaptureOptions& o, const std::string& musicPath) {
   settings.musicStart = o.from;
   settings.duration = static_cast<double>(total) / o.fps;
   settings.stopRequested = &stopSignal;
+  settings.bottomRowFirst = true;
   VideoEncoder encoder;
   std::string error;
   if (!encoder.start(settings, &error)) return failure(error);
@@ -222,7 +223,7 @@ int captureVideo(const CaptureOptions& o, const std::string& musicPath) {
       return stopped(i, total);
     }
     drawFrameAt(frameTime(o, i));
-    readFrameRgb(o.width, o.height, &rgb);
+    readFrameRgbBottomUp(o.width, o.height, &rgb);
     if (!encoder.writeFrame(rgb, &error)) {
       encoder.abandon();
       if (stopSignal) return stopped(i, total);

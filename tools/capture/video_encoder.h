@@ -18,6 +18,7 @@ struct VideoSettings {
   double duration = 0;
   // Set from a signal handler: a write blocked on the pipe gives up when it is.
   const volatile std::sig_atomic_t* stopRequested = nullptr;
+  bool bottomRowFirst = false;  // frames arrive in GL's row order; ffmpeg flips them
 };
 
 class VideoEncoder {
@@ -51,6 +52,10 @@ bool musicDecodes(const std::string& path, std::string* reason);
 // The form of a file name that ffmpeg takes as a file: "take2:a.mp4" would
 // name a protocol and "-a.mp4" an option.
 std::string ffmpegFileName(const std::string& path);
+
+// The -vf chain that turns the raw frames into what is encoded: flipped when
+// they come bottom row first, an odd size made even, 4:2:0.
+std::string videoFilters(const VideoSettings& settings);
 
 // True when an `ffmpeg` program is on the PATH.
 bool ffmpegAvailable();

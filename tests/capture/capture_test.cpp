@@ -409,15 +409,16 @@ TEST(Capture, SignalsStopCleanly) {
 TEST(Capture, UnusableMediaGiveOneLineEachAndTheVideoIsMade) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   const std::string folder = makeTempDir();
-  const std::string media = mediaWithout(folder + "/media", {"logo.jpg", "music.ogg"});
-  mkfifo((media + "/logo.jpg").c_str(), 0644);
-  std::ofstream(media + "/music.ogg") << "OggS but nothing after it";
+  const std::string logo = mediaName(MediaId::logo), music = mediaName(MediaId::music);
+  const std::string media = mediaWithout(folder + "/media", {logo, music});
+  mkfifo((media + "/" + logo).c_str(), 0644);
+  std::ofstream(media + "/" + music) << "OggS but nothing after it";
   const DemoRun run = capture({"--media", media, "--from", "56", "--to", "56.2", "--size",
                                "64x16", "--video", folder + "/v.mkv"});
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_NE(run.output.find("\"logo.jpg\": not a regular file (a FIFO)"), std::string::npos)
+  EXPECT_NE(run.output.find("\"" + logo + "\": not a regular file (a FIFO)"), std::string::npos)
       << run.output;
-  EXPECT_NE(run.output.find("music.ogg\": ffmpeg cannot decode"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find(music + "\": ffmpeg cannot decode"), std::string::npos) << run.output;
   EXPECT_EQ(lines(run.output), 4) << "two complaints, the last progress line, the summary";
   EXPECT_EQ(shell("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " + folder +
                   "/v.mkv"),

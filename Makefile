@@ -4,7 +4,7 @@ MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 XVFB_HINT = xvfb-run -a -s \"-screen 0 1280x1024x24 -noreset\" make run
 
-.PHONY: all deps build run test capture asan soak clean bench
+.PHONY: all deps build run test capture asan soak clean bench dist dist-check
 
 all: build
 
@@ -51,3 +51,12 @@ clean:
 # by side, with their pixel agreement, start-up phases and capture throughput.
 bench: build
 	@$(BUILD)/demo-bench --media $(BUILD)/media
+
+# The release archive and the Debian package, into dist/.
+dist: build
+	@cmake --build $(BUILD) --target dist
+
+# The Debian package installed, played and removed in a clean Debian root
+# (debootstrap, as root, with the network); slow, so not part of make test.
+dist-check: dist
+	@bash scripts/dist-check.sh $(abspath dist)

@@ -29,7 +29,7 @@ install -m 0755 "$build/package/archive/narrowband" "$root/$name"
 install -m 0644 "$build/package/archive/README.txt" "$root/README.txt"
 install -m 0755 -s "$build/demo" "$root/data/demo"
 install -m 0644 "$@" "$root/data/"
-(cd "$root" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum > SHA256SUMS)
+(cd "$root" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum > SHA256SUMS)
 # Fixed owners, order and times: the same tree gives the same archive.
 tar -C "$work" --sort=name --owner=0 --group=0 --numeric-owner \
   --mtime="@${SOURCE_DATE_EPOCH:-$(stat -c %Y "$build/demo")}" -cf - "$stem" |

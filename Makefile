@@ -25,12 +25,14 @@ run: build
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j2 -LE soak
 
-# The whole presentation as a video with its music, and a storyboard of the cue times.
+# The whole presentation as a video with its music, a storyboard of the cue
+# times and the animated preview that the README shows.
 CUE_TIMES = 0,6,21,26,29,48,56,69,78,93,108,120.2,120.7,124,129.9
 capture: build
 	@$(BUILD)/demo-capture --media $(BUILD)/media --video $(BUILD)/demo.mp4
 	@$(BUILD)/demo-capture --media $(BUILD)/media --sheet $(BUILD)/storyboard.png --times $(CUE_TIMES)
-	@echo "wrote $(BUILD)/demo.mp4 and $(BUILD)/storyboard.png"
+	@$(BUILD)/demo-capture --media $(BUILD)/media --gif $(BUILD)/preview.gif
+	@echo "wrote $(BUILD)/demo.mp4, $(BUILD)/storyboard.png and $(BUILD)/preview.gif"
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan: deps

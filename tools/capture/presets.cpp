@@ -113,13 +113,16 @@ void applyVideoPreset(const CaptureOptions& o, VideoSettings* s) {
     return;
   }
   if (o.frameWidth <= 0) return;
-  // HD players read the colours as BT.709; converting with that matrix and
-  // saying so keeps the strip's colours on every site.
   s->filter = "pad=" + std::to_string(o.frameWidth) + ":" + std::to_string(o.frameHeight) + ":" +
               std::to_string(centredOffset(o.frameWidth, o.width)) + ":" +
-              std::to_string(centredOffset(o.frameHeight, o.height)) +
-              ":black,scale=out_color_matrix=bt709:out_range=tv,format=yuv420p";
-  if (o.preset.empty()) return;
+              std::to_string(centredOffset(o.frameHeight, o.height)) + ":black,";
+  if (o.preset.empty()) {
+    s->filter += "format=yuv420p";
+    return;
+  }
+  // HD players read the colours as BT.709; converting with that matrix and
+  // saying so below keeps the strip's colours on every site.
+  s->filter += "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p";
   // What video sites ask of an upload: H.264 High at a quality-based rate well
   // above what they re-encode to, closed groups of half a second, B-frames,
   // the index first, AAC at 320 kb/s.

@@ -5,7 +5,7 @@ set(DEMO_PACKAGE_NAME narrowband)
 # What the player needs at run time, for the archive's README; the Debian
 # package finds its own dependencies with dpkg-shlibdeps, and the dist test
 # checks that these are among them.
-set(DEMO_RUNTIME_PACKAGES libsdl1.2debian libsdl-image1.2 libsdl-mixer1.2 libgl1)
+set(DEMO_RUNTIME_PACKAGES libsdl1.2debian libsdl-image1.2 libsdl-mixer1.2 libgl1 libglu1-mesa)
 string(JOIN " " DEMO_RUNTIME_PACKAGES_TEXT ${DEMO_RUNTIME_PACKAGES})
 set(DEMO_DIST_DIR ${PROJECT_SOURCE_DIR}/dist CACHE PATH "Where make dist writes the archive and the .deb")
 

@@ -4,7 +4,7 @@ MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 XVFB_HINT = xvfb-run -a -s \"-screen 0 1280x1024x24 -noreset\" make run
 
-.PHONY: all deps build run studio test capture asan soak clean bench web serve
+.PHONY: all deps build run studio test capture asan soak clean bench web serve dist dist-check
 
 all: build
 
@@ -34,12 +34,14 @@ studio: build
 test: build web
 	@cd $(BUILD) && ctest --output-on-failure -j2 -LE soak
 
-# The whole presentation as a video with its music, and a storyboard of the cue times.
+# The whole presentation as a video with its music, a storyboard of the cue
+# times and the animated preview that the README shows.
 CUE_TIMES = 0,6,21,26,29,48,56,69,78,93,108,120.2,120.7,124,129.9
 capture: build
 	@$(BUILD)/demo-capture --media $(BUILD)/media --video $(BUILD)/demo.mp4
 	@$(BUILD)/demo-capture --media $(BUILD)/media --sheet $(BUILD)/storyboard.png --times $(CUE_TIMES)
-	@echo "wrote $(BUILD)/demo.mp4 and $(BUILD)/storyboard.png"
+	@$(BUILD)/demo-capture --media $(BUILD)/media --gif $(BUILD)/preview.gif
+	@echo "wrote $(BUILD)/demo.mp4, $(BUILD)/storyboard.png and $(BUILD)/preview.gif"
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan: deps
@@ -78,3 +80,12 @@ web: deps
 PORT ?= 8000
 serve: web
 	@python3 platform/web/serve.py $(BUILD)/web $(PORT)
+
+# The release archive and the Debian package, into dist/.
+dist: build
+	@cmake --build $(BUILD) --target dist
+
+# The Debian package installed, played and removed in a clean Debian root
+# (debootstrap, as root, with the network); slow, so not part of make test.
+dist-check: dist
+	@bash scripts/dist-check.sh $(abspath dist)

@@ -424,3 +424,55 @@ TEST(Capture, UnusableMediaGiveOneLineEachAndTheVideoIsMade) {
                   "/v.mkv"),
             "video\naudio\n");
 }
+
+// A supersampled frame is the exact box average of the frame drawn N times
+// larger; a preset centres the strip on its 16:9 frame; a preview loops alone.
+TEST(Capture, SupersampledFramedAndPreviewOutputs) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  const std::string folder = makeTempDir();
+  ASSERT_EQ(capture({"--media", kMedia, "--size", "480x44", "--ssaa", "2", "--still", "50",
+                     folder + "/small.png"}).status, 0);
+  ASSERT_EQ(capture({"--media", kMedia, "--size", "960x88", "--still", "50", folder + "/large.png"})
+                .status, 0);
+  const Picture small = load(folder + "/small.png"), large = load(folder + "/large.png");
+  ASSERT_EQ(small.w, 480);
+  ASSERT_EQ(small.h, 44);
+  int wrong = 0;
+  for (int y = 0; y < 44; ++y) {
+    for (int x = 0; x < 480; ++x) {
+      for (int c = 0; c < 3; ++c) {
+        int sum = 0;
+        for (int d = 0; d < 4; ++d) {
+          sum += large.rgba[((static_cast<size_t>(2 * y + d / 2)) * 960 + 2 * x + d % 2) * 4 + c];
+        }
+        wrong += small.rgba[(static_cast<size_t>(y) * 480 + x) * 4 + c] != (sum + 2) / 4;
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+
+  const std::string video = folder + "/hd.mp4";
+  DemoRun run = capture({"--media", kMedia, "--preset", "1080p", "--from", "50", "--to", "50.1",
+                         "--fps", "20", "--video", video});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(shell("ffprobe -v error -show_entries stream=codec_name,profile,width,height,pix_fmt "
+                  "-of csv=p=0 " + video),
+            "h264,High,1920,1080,yuv420p\naac,LC\n");
+  shell("ffmpeg -loglevel error -i " + video + " -frames:v 1 " + folder + "/hd.png");
+  const Picture hd = load(folder + "/hd.png");
+  ASSERT_EQ(hd.w, 1920);
+  auto rowMean = [&](int y) {
+    long sum = 0;
+    for (int x = 0; x < 1920; ++x) sum += hd.rgba[(static_cast<size_t>(y) * 1920 + x) * 4 + 1];
+    return sum / 1920;
+  };
+  // The strip fills rows 450 to 627; above and below is black.
+  for (int y : {0, 445, 632, 1079}) EXPECT_LE(rowMean(y), 2) << "row " << y;
+  for (int y : {452, 540, 625}) EXPECT_GT(rowMean(y), 20) << "row " << y;
+
+  run = capture({"--media", kMedia, "--from", "46", "--to", "46.4", "--gif", folder + "/p.gif"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(shell("ffprobe -v error -count_frames -show_entries stream=codec_name,width,height,"
+                  "nb_read_frames -of csv=p=0 " + folder + "/p.gif"),
+            "gif,480,44,6\n");
+}

@@ -1,5 +1,6 @@
 // The capture tool's command line: what it accepts, and what it refuses.
 #include "tools/capture/options.h"
+#include "tools/capture/presets.h"
 
 #include <gtest/gtest.h>
 
@@ -101,5 +102,61 @@ TEST(CaptureOptions, BadCommandLinesAreRefusedWithAReason) {
     EXPECT_FALSE(parse(args, &o, &error));
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(error.find('\n'), std::string::npos) << "one line";
+  }
+}
+
+TEST(CaptureOptions, PresetsFramesAndPreviewsFillInTheirDefaults) {
+  struct Case {
+    std::vector<const char*> args;
+    int width, height, frameWidth, frameHeight, ssaa;
+    double from, to, fps;
+  } cases[] = {
+      {{"--preset", "1080p", "--video", "v.mp4"}, 1920, 178, 1920, 1080, 2, 0, 130, 60},
+      {{"--preset", "4k", "--ssaa", "1", "--video", "v.MP4"}, 3840, 356, 3840, 2160, 1, 0, 130, 60},
+      {{"--frame", "1280x720", "--video", "v.mkv"}, 1280, 118, 1280, 720, 1, 0, 130, 60},
+      {{"--frame", "400x20", "--video", "v.mkv"}, 216, 20, 400, 20, 1, 0, 130, 60},
+      {{"--frame", "1280x720", "--size", "640x60", "--video", "v.webm"}, 640, 60, 1280, 720, 1, 0, 130, 60},
+      {{"--gif", "p.gif"}, 480, 44, 0, 0, 2, 46, 56, 15},
+      {{"--gif", "p.webp", "--from", "100", "--fps", "10", "--size", "240x22"}, 240, 22, 0, 0, 2, 100, 110, 10},
+      {{"--gif", "p.gif", "--to", "5"}, 480, 44, 0, 0, 2, 0, 5, 15},
+      {{"--ssaa", "4", "--still", "56", "s.png"}, 960, 89, 0, 0, 4, 0, 130, 60},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[1]);
+    CaptureOptions o;
+    std::string error;
+    ASSERT_TRUE(parse(c.args, &o, &error)) << error;
+    EXPECT_EQ(o.width, c.width);
+    EXPECT_EQ(o.height, c.height);
+    EXPECT_EQ(o.frameWidth, c.frameWidth);
+    EXPECT_EQ(o.frameHeight, c.frameHeight);
+    EXPECT_EQ(o.ssaa, c.ssaa);
+    EXPECT_EQ(o.from, c.from);
+    EXPECT_EQ(o.to, c.to);
+    EXPECT_EQ(o.fps, c.fps);
+  }
+  // The strip is centred on even offsets: 4:2:0 chroma pairs rows and columns.
+  EXPECT_EQ(centredOffset(1080, 178), 450);
+  EXPECT_EQ(centredOffset(2160, 356), 902);
+  EXPECT_EQ(centredOffset(720, 118), 300);
+
+  const std::vector<std::pair<std::vector<const char*>, const char*>> refused = {
+      {{"--preset", "720p", "--video", "v.mp4"}, "1080p or 4k"},
+      {{"--preset", "1080p", "--video", "v.webm"}, ".mp4"},
+      {{"--preset", "1080p", "--still", "5", "s.png"}, ".mp4"},
+      {{"--preset", "1080p", "--frame", "1920x1080", "--video", "v.mp4"}, "not both"},
+      {{"--frame", "1281x720", "--video", "v.mp4"}, "even"},
+      {{"--frame", "1280x720", "--frames", "d"}, "only to --video"},
+      {{"--frame", "640x360", "--size", "960x89", "--video", "v.mp4"}, "does not fit"},
+      {{"--size", "8192x100", "--ssaa", "3", "--still", "1", "s.png"}, "16384"},
+      {{"--ssaa", "0", "--still", "1", "s.png"}, "1 to 8"},
+      {{"--gif", "p.png"}, ".gif or .webp"},
+  };
+  for (const auto& [args, reason] : refused) {
+    SCOPED_TRACE(reason);
+    CaptureOptions o;
+    std::string error;
+    EXPECT_FALSE(parse(args, &o, &error));
+    EXPECT_NE(error.find(reason), std::string::npos) << error;
   }
 }

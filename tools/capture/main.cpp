@@ -1,8 +1,10 @@
 // demo-capture: stills, frame sequences, storyboards and videos of the
 // presentation, drawn headless at a fixed frame rate.
 #include "tools/capture/options.h"
+#include "tools/capture/presets.h"
 #include "tools/capture/progress.h"
 #include "tools/capture/sheet.h"
+#include "tools/capture/supersample.h"
 #include "tools/capture/video_encoder.h"
 #include "platform/regular_file.h"
 #include "presentation/headless_render.h"
@@ -130,7 +132,7 @@ std::string describeRange(const CaptureOptions& o, long frames) {
 int captureStill(const CaptureOptions& o) {
   std::vector<uint8_t> rgb;
   drawFrameAt(o.stillTime);
-  readFrameRgb(o.width, o.height, &rgb);
+  readFrameReduced(o.width, o.height, o.ssaa, &rgb);
   if (stopSignal) return stopped(0, 1);
   std::string error;
   if (!writePngRgb(o.target, o.width, o.height, rgb, &error)) {
@@ -159,7 +161,7 @@ int captureFrames(const CaptureOptions& o) {
       return stopped(i, total);
     }
     drawFrameAt(frameTime(o, i));
-    readFrameRgb(o.width, o.height, &rgb);
+    readFrameReduced(o.width, o.height, o.ssaa, &rgb);
     std::string error;
     if (!writePngRgb(framePath(staging, i), o.width, o.height, rgb, &error)) {
       discard();
@@ -190,7 +192,7 @@ int captureSheet(const CaptureOptions& o) {
   for (int i = 0; i < count; ++i) {
     if (stopSignal) return stopped(i, count);
     drawFrameAt(times[static_cast<size_t>(i)]);
-    readFrameRgb(o.width, o.height, &rgb);
+    readFrameReduced(o.width, o.height, o.ssaa, &rgb);
     sheet.place(i, times[static_cast<size_t>(i)], rgb);
   }
   std::string error;
@@ -211,7 +213,11 @@ int captureVideo(const CaptureOptions& o, const std::string& musicPath) {
   settings.musicStart = o.from;
   settings.duration = static_cast<double>(total) / o.fps;
   settings.stopRequested = &stopSignal;
-  settings.bottomRowFirst = true;
+  applyVideoPreset(o, &settings);
+  // Plain frames go to ffmpeg as GL reads them, bottom row first, and ffmpeg
+  // flips them; supersampled or framed ones are reduced on the CPU, top first.
+  const bool plain = settings.filter.empty() && o.ssaa == 1;
+  settings.bottomRowFirst = plain;
   VideoEncoder encoder;
   std::string error;
   if (!encoder.start(settings, &error)) return failure(error);
@@ -223,7 +229,11 @@ int captureVideo(const CaptureOptions& o, const std::string& musicPath) {
       return stopped(i, total);
     }
     drawFrameAt(frameTime(o, i));
-    readFrameRgbBottomUp(o.width, o.height, &rgb);
+    if (plain) {
+      readFrameRgbBottomUp(o.width, o.height, &rgb);
+    } else {
+      readFrameReduced(o.width, o.height, o.ssaa, &rgb);
+    }
     if (!encoder.writeFrame(rgb, &error)) {
       encoder.abandon();
       if (stopSignal) return stopped(i, total);
@@ -263,10 +273,12 @@ int main(int argc, char** argv) {
       if (!prepareFolder(options.target, &error)) return failure(error);
       break;
     case Output::Video:
+    case Output::Animation:
       if (!ffmpegAvailable()) {
         return failure("ffmpeg is not installed (Debian package: ffmpeg)");
       }
       if (!checkWritableFile(options.target, true, &error)) return failure(error);
+      if (options.output == Output::Animation) break;
       musicPath = options.mediaDir + "/" + mediaName(MediaId::music);
       if (!isReadableRegularFile(musicPath.c_str(), &error) ||
           !musicDecodes(musicPath, &error)) {
@@ -285,7 +297,8 @@ int main(int argc, char** argv) {
   }
 
   installStopHandlers();
-  if (!startHeadlessRendering(options.width, options.height, options.mediaDir, &error)) {
+  if (!startHeadlessRendering(options.width * options.ssaa, options.height * options.ssaa,
+                              options.mediaDir, &error)) {
     return failure(error);
   }
   int status = 0;
@@ -293,7 +306,8 @@ int main(int argc, char** argv) {
     case Output::Still: status = captureStill(options); break;
     case Output::Frames: status = captureFrames(options); break;
     case Output::Sheet: status = captureSheet(options); break;
-    case Output::Video: status = captureVideo(options, musicPath); break;
+    case Output::Video:
+    case Output::Animation: status = captureVideo(options, musicPath); break;
     case Output::None: break;
   }
   stopHeadlessRendering();

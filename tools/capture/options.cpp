@@ -1,6 +1,7 @@
 // Parsing and checking of the capture tool's options.
 #include "tools/capture/options.h"
 
+#include "tools/capture/presets.h"
 #include "tools/capture/sheet.h"
 #include "tools/common/numbers.h"
 
@@ -13,8 +14,10 @@
 
 const char kCaptureUsage[] =
     "usage: demo-capture [--from S] [--to S] [--fps N] [--size WxH] [--media DIR]\n"
-    "                    (--still T OUT.png | --frames DIR | --video OUT.mp4|.webm|.mkv |\n"
-    "                     --sheet OUT.png [--times T,T,...] [--count N] [--columns N])\n";
+    "                    [--ssaa N] (--still T OUT.png | --frames DIR |\n"
+    "                    --video OUT.mp4|.webm|.mkv [--preset 1080p|4k] [--frame WxH] |\n"
+    "                    --gif OUT.gif|.webp |\n"
+    "                    --sheet OUT.png [--times T,T,...] [--count N] [--columns N])\n";
 
 const char kCaptureHelp[] =
     "Renders the presentation without a display, through the same start-up and\n"
@@ -25,6 +28,9 @@ const char kCaptureHelp[] =
     "  --fps N             frames per second (default 60)\n"
     "  --size WxH          frame size in pixels (default 960x89)\n"
     "  --media DIR         folder with the eleven media files (default: working folder)\n"
+    "  --ssaa N            supersampling: every frame is drawn N times wider and higher\n"
+    "                      and reduced by averaging N x N pixels, which smooths the\n"
+    "                      stepped edges (1 to 8; default 1, 2 with --preset and --gif)\n"
     "\n"
     "One output:\n"
     "  --still T OUT.png   the frame at T seconds\n"
@@ -36,6 +42,13 @@ const char kCaptureHelp[] =
     "                      width or height gets one more column or row at the\n"
     "                      right or bottom, a copy of its neighbour (960x89\n"
     "                      becomes 960x90). Needs ffmpeg.\n"
+    "    --frame WxH       the strip centred on a black frame of this size (even sides);\n"
+    "                      without --size the strip fills the frame's width\n"
+    "    --preset 1080p|4k for video sites, into OUT.mp4: the strip at 1920x178 or\n"
+    "                      3840x356 on a 16:9 frame of 1920x1080 or 3840x2160,\n"
+    "                      H.264 High at CRF 16 in BT.709 colours, AAC at 320 kb/s\n"
+    "  --gif OUT           a looping animated preview without sound, .gif with its own\n"
+    "                      palette or .webp; by default 10 s from 46 s, 480x45, 15 fps\n"
     "  --sheet OUT.png     a storyboard: a grid of frames, each labelled with its time;\n"
     "                      at --times T,T,... or --count N times spread over the\n"
     "                      stretch (default 16), in --columns N columns (default 2);\n"
@@ -106,17 +119,42 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o,
       return true;
     } else if (arg == "--from") {
       if (!parseSeconds(value, &o->from)) return bad("seconds, 0 to 86400");
+      o->fromGiven = true;
       ++i;
     } else if (arg == "--to") {
       if (!parseSeconds(value, &o->to) || o->to <= 0) return bad("seconds, more than 0 and at most 86400");
+      o->toGiven = true;
       ++i;
     } else if (arg == "--fps") {
       if (!parseNumber(value, &o->fps) || o->fps <= 0 || o->fps > 1000) {
         return bad("frames per second, more than 0 and at most 1000");
       }
+      o->fpsGiven = true;
       ++i;
     } else if (arg == "--size") {
       if (!parseSize(value, &o->width, &o->height)) return bad("WxH, each 1 to 8192");
+      o->sizeGiven = true;
+      ++i;
+    } else if (arg == "--ssaa") {
+      if (!parseCount(value, &o->ssaa, 1, 8)) return bad("a whole number, 1 to 8");
+      o->ssaaGiven = true;
+      ++i;
+    } else if (arg == "--preset") {
+      if (!value || !presetFrame(value, &o->frameWidth, &o->frameHeight)) return bad("1080p or 4k");
+      o->preset = value;
+      o->frameWidth = o->frameHeight = 0;
+      ++i;
+    } else if (arg == "--frame") {
+      if (!parseSize(value, &o->frameWidth, &o->frameHeight) || o->frameWidth % 2 ||
+          o->frameHeight % 2) {
+        return bad("WxH, even, each 2 to 8192");
+      }
+      ++i;
+    } else if (arg == "--gif") {
+      if (!setOutput(Output::Animation, value, "--gif")) return false;
+      if (!endsWith(o->target, ".gif") && !endsWith(o->target, ".webp")) {
+        return bad("a file ending in .gif or .webp");
+      }
       ++i;
     } else if (arg == "--media") {
       if (!value || !*value) return bad("a folder");
@@ -162,9 +200,10 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o,
     }
   }
   if (o->output == Output::None) {
-    *error = "no output: give one of --still, --frames, --video, --sheet";
+    *error = "no output: give one of --still, --frames, --video, --gif, --sheet";
     return false;
   }
+  if (!finishPresetOptions(o, error)) return false;
   if (o->to <= o->from) {
     *error = "--to must be later than --from";
     return false;

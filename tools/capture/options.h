@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-enum class Output { None, Still, Frames, Video, Sheet };
+enum class Output { None, Still, Frames, Video, Sheet, Animation };
 
 struct CaptureOptions {
   double from = 0;
@@ -21,6 +21,13 @@ struct CaptureOptions {
   std::vector<double> sheetTimes;   // --times; empty: spread evenly
   int sheetCount = 16;              // --count, when no --times
   int sheetColumns = 2;             // --columns
+  int ssaa = 1;                     // --ssaa: drawn this many times larger, then reduced
+  std::string preset;               // --preset
+  int frameWidth = 0;               // --frame or the preset's; 0: the video is the strip
+  int frameHeight = 0;
+  // Which of the defaults the command line set: presets and previews fill in the rest.
+  bool fromGiven = false, toGiven = false, fpsGiven = false, sizeGiven = false,
+       ssaaGiven = false;
   bool help = false;
 };
 

@@ -152,18 +152,24 @@ bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
       "-f", "rawvideo", "-pix_fmt", "rgb24", "-s",
       std::to_string(s.width) + "x" + std::to_string(s.height),
       "-framerate", number(s.fps), "-i", "pipe:0"};
-  if (!s.musicPath.empty()) {
+  if (s.withAudio && !s.musicPath.empty()) {
     // Seeking an audio input decodes up to the offset, so the cut is exact.
     args.insert(args.end(), {"-ss", number(s.musicStart), "-t", number(s.duration), "-i",
                              ffmpegFileName(s.musicPath), "-map", "0:v", "-map", "1:a"});
-  } else {
+  } else if (s.withAudio) {
     // No usable music: a silent track, so the video has sound as the player's run does.
     args.insert(args.end(), {"-f", "lavfi", "-t", number(s.duration), "-i",
                              "anullsrc=channel_layout=stereo:sample_rate=44100", "-map", "0:v",
                              "-map", "1:a"});
   }
-  args.insert(args.end(), {"-vf", videoFilters(s), "-pix_fmt", "yuv420p"});
-  if (endsWith(s.path, ".webm")) {
+  if (!s.filter.empty()) {
+    args.insert(args.end(), {"-vf", s.filter});
+  } else {
+    args.insert(args.end(), {"-vf", videoFilters(s), "-pix_fmt", "yuv420p"});
+  }
+  if (!s.codec.empty()) {
+    args.insert(args.end(), s.codec.begin(), s.codec.end());
+  } else if (endsWith(s.path, ".webm")) {
     args.insert(args.end(), {"-c:v", "libvpx-vp9", "-crf", "30", "-b:v", "0", "-row-mt", "1"});
     args.insert(args.end(), {"-c:a", "libopus", "-b:a", "160k"});
   } else {

@@ -16,6 +16,10 @@ struct VideoSettings {
   std::string musicPath;   // muxed from `musicStart` for `duration` s; empty: a silent track
   double musicStart = 0;
   double duration = 0;
+  // When set, replace the padding to even sizes and the encoder defaults of the file's ending.
+  std::string filter;
+  std::vector<std::string> codec;
+  bool withAudio = true;   // false: no sound track at all (an animated picture)
   // Set from a signal handler: a write blocked on the pipe gives up when it is.
   const volatile std::sig_atomic_t* stopRequested = nullptr;
   bool bottomRowFirst = false;  // frames arrive in GL's row order; ffmpeg flips them

@@ -79,17 +79,19 @@ endfunction()
 # The presentation's programs in the order the start-up builds them, each a
 # fragment file and the vertex file it is linked with. The layers with an
 # `alpha` uniform use faded.vert, which draws nothing while that alpha is 0;
-# the plasma has no alpha (an unset uniform reads 0) and keeps the plain
-# pass-through stage. The literal set of bench/ has a file of the same name
-# for each fragment program.
+# the plasma has no alpha (an unset uniform reads 0). The plasma and the
+# morph object draw nothing once the opaque starfield covers them. The
+# literal set of bench/ has a file of the same name for each fragment program.
 set(DEMO_PROGRAMS
-    morph.frag      faded.vert
+    morph.frag      faded_under_starfield.vert
     image_warp.frag faded.vert
-    plasma.frag     vertex.vert
+    plasma.frag     under_starfield.vert
     starfield.frag  faded.vert
     overlay.frag    faded.vert
     scroller.frag   faded.vert)
-set(DEMO_SHADER_FILES ${DEMO_PROGRAMS})
+# vertex.vert, the plain pass-through, also builds the literal set and the
+# tests' programs.
+set(DEMO_SHADER_FILES vertex.vert ${DEMO_PROGRAMS})
 list(REMOVE_DUPLICATES DEMO_SHADER_FILES)
 set(DEMO_FRAGMENT_FILES ${DEMO_SHADER_FILES})
 list(FILTER DEMO_FRAGMENT_FILES INCLUDE REGEX "\\.frag$")

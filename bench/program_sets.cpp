@@ -10,7 +10,7 @@
 
 ProgramSet currentProgramSet() {
   ProgramSet set;
-#define PROGRAM_SET_READ(ident, label, file) set.ident = ident##Program;
+#define PROGRAM_SET_READ(ident, label, file, vertexIdent, vertexFile) set.ident = ident##Program;
   SHADERS_FRAGMENT_LIST(PROGRAM_SET_READ)
 #undef PROGRAM_SET_READ
   return set;
@@ -18,7 +18,7 @@ ProgramSet currentProgramSet() {
 
 ProgramSet buildReferencePrograms() {
   ProgramSet set;
-#define PROGRAM_SET_BUILD(ident, label, file) \
+#define PROGRAM_SET_BUILD(ident, label, file, vertexIdent, vertexFile) \
   set.ident = buildProgram(shaders::vertex, reference_shaders::ident, "reference " label);
   SHADERS_FRAGMENT_LIST(PROGRAM_SET_BUILD)
 #undef PROGRAM_SET_BUILD
@@ -26,7 +26,7 @@ ProgramSet buildReferencePrograms() {
 }
 
 void useProgramSet(const ProgramSet& set) {
-#define PROGRAM_SET_WRITE(ident, label, file) ident##Program = set.ident;
+#define PROGRAM_SET_WRITE(ident, label, file, vertexIdent, vertexFile) ident##Program = set.ident;
   SHADERS_FRAGMENT_LIST(PROGRAM_SET_WRITE)
 #undef PROGRAM_SET_WRITE
 }

@@ -12,7 +12,7 @@
 
 // One handle per fragment program of the shader list (morph, imageWarp, ...).
 struct ProgramSet {
-#define PROGRAM_SET_FIELD(ident, label, file) GLuint ident = 0;
+#define PROGRAM_SET_FIELD(ident, label, file, vertexIdent, vertexFile) GLuint ident = 0;
   SHADERS_FRAGMENT_LIST(PROGRAM_SET_FIELD)
 #undef PROGRAM_SET_FIELD
 };
@@ -20,8 +20,8 @@ struct ProgramSet {
 // The handles drawLayers uses now (after buildPrograms, the presentation's).
 ProgramSet currentProgramSet();
 
-// Builds the literal programs of bench/reference_shaders/ with the shared
-// vertex stage, in the order buildPrograms uses. Needs a current context.
+// Builds the literal programs of bench/reference_shaders/, each with the
+// plain pass-through vertex stage, in the order buildPrograms uses. Needs a current context.
 ProgramSet buildReferencePrograms();
 
 // Points the process-wide handles at `set`, so the next drawLayers uses it.

@@ -1,8 +1,10 @@
 include(${CMAKE_CURRENT_LIST_DIR}/ShaderNames.cmake)
 
-# generate_shader_sources(<out_var> <dir> [NAMESPACE <ns>] [HEADER <h>] <file>...):
+# generate_shader_sources(<out_var> <dir> [NAMESPACE <ns>] [HEADER <h>]
+#                         [PROGRAMS <frag> <vert> ...] [<file>...]):
 # a build step that turns the GLSL files into one C++ file of `<ns>::<name>`
-# string constants and puts its path in <out_var>. The namespace defaults to
+# string constants and puts its path in <out_var>. The files embedded are the
+# ones given plus every file PROGRAMS names. The namespace defaults to
 # `shaders` and the header declaring the names to gpu/shaders.h; another set
 # of the same names lives in its own namespace with a header of its own that
 # includes gpu/shaders.h for `Source`. The files stay real GLSL.
@@ -10,16 +12,19 @@ include(${CMAKE_CURRENT_LIST_DIR}/ShaderNames.cmake)
 # The header is written when CMake configures, into
 # ${CMAKE_BINARY_DIR}/generated/<h> (add that folder to the include path). It
 # declares every constant, `all` and `count`, and <NS>_FRAGMENT_LIST(X), which
-# expands X(identifier, "label", "file") for each .frag file in the order given.
+# expands X(identifier, "label", "file", vertexIdentifier, "vertexFile") for
+# each program of PROGRAMS (pairs of a fragment file and the vertex file it is
+# linked with) in the order given.
 function(generate_shader_sources out_var dir)
-  cmake_parse_arguments(G "" "NAMESPACE;HEADER" "" ${ARGN})
+  cmake_parse_arguments(G "" "NAMESPACE;HEADER" "PROGRAMS" ${ARGN})
   if(NOT G_NAMESPACE)
     set(G_NAMESPACE shaders)
   endif()
   if(NOT G_HEADER)
     set(G_HEADER gpu/shaders.h)
   endif()
-  set(names ${G_UNPARSED_ARGUMENTS})
+  set(names ${G_UNPARSED_ARGUMENTS} ${G_PROGRAMS})
+  list(REMOVE_DUPLICATES names)
   string(MD5 tag "${dir}")
   set(out_cpp ${CMAKE_CURRENT_BINARY_DIR}/shader_sources_${tag}.cpp)
   set(inputs)
@@ -47,19 +52,23 @@ function(generate_shader_sources out_var dir)
     string(APPEND h "#include \"gpu/shaders.h\"\n\nnamespace ${G_NAMESPACE} {\n\nusing Source = shaders::Source;\n")
   endif()
   string(APPEND h "\n")
-  set(list "")
   foreach(f ${names})
     shader_identifier(ident ${f})
     string(APPEND h "extern const char ${ident}[];\n")
-    if(f MATCHES "\\.frag$")
-      get_filename_component(stem ${f} NAME_WE)
-      string(REPLACE "_" " " label ${stem})
-      string(APPEND list " X(${ident}, \"${label}\", \"${f}\")")
-    endif()
   endforeach()
+  set(list "")
+  set(programs ${G_PROGRAMS})
+  while(programs)
+    list(POP_FRONT programs f vertex)
+    shader_identifier(ident ${f})
+    shader_identifier(vertexIdent ${vertex})
+    get_filename_component(stem ${f} NAME_WE)
+    string(REPLACE "_" " " label ${stem})
+    string(APPEND list " X(${ident}, \"${label}\", \"${f}\", ${vertexIdent}, \"${vertex}\")")
+  endwhile()
   string(APPEND h "\n// Every embedded file, by file name, in the order they were embedded.\n")
   string(APPEND h "extern const Source all[];\nextern const int count;\n\n}  // namespace ${G_NAMESPACE}\n\n")
-  string(APPEND h "// The fragment programs in list order: X(identifier, label, file).\n")
+  string(APPEND h "// The programs in list order: X(identifier, label, file, vertex identifier, vertex file).\n")
   string(APPEND h "#define ${upper}_FRAGMENT_LIST(X)${list}\n")
   set(out_h ${CMAKE_BINARY_DIR}/generated/${G_HEADER})
   file(WRITE ${out_h}.tmp "${h}")
@@ -67,10 +76,22 @@ function(generate_shader_sources out_var dir)
   file(REMOVE ${out_h}.tmp)
 endfunction()
 
-# The presentation's shader files: the shared vertex stage, then the fragment
-# programs in the order the start-up builds them. The literal set of bench/
-# has a file of the same name for each fragment program.
-set(DEMO_SHADER_FILES vertex.vert morph.frag image_warp.frag plasma.frag starfield.frag
-    overlay.frag scroller.frag)
+# The presentation's programs in the order the start-up builds them, each a
+# fragment file and the vertex file it is linked with. The layers with an
+# `alpha` uniform use faded.vert, which draws nothing while that alpha is 0;
+# the plasma has no alpha (an unset uniform reads 0). The plasma and the
+# morph object draw nothing once the opaque starfield covers them. The
+# literal set of bench/ has a file of the same name for each fragment program.
+set(DEMO_PROGRAMS
+    morph.frag      faded_under_starfield.vert
+    image_warp.frag faded.vert
+    plasma.frag     under_starfield.vert
+    starfield.frag  faded.vert
+    overlay.frag    faded.vert
+    scroller.frag   faded.vert)
+# vertex.vert, the plain pass-through, also builds the literal set and the
+# tests' programs.
+set(DEMO_SHADER_FILES vertex.vert ${DEMO_PROGRAMS})
+list(REMOVE_DUPLICATES DEMO_SHADER_FILES)
 set(DEMO_FRAGMENT_FILES ${DEMO_SHADER_FILES})
 list(FILTER DEMO_FRAGMENT_FILES INCLUDE REGEX "\\.frag$")

@@ -21,8 +21,8 @@
 
 namespace {
 
-GLuint buildAndUse(const char* fragmentSource, const char* name) {
-  GLuint program = buildProgram(shaders::vertex, fragmentSource, name);
+GLuint buildAndUse(const char* vertexSource, const char* fragmentSource, const char* name) {
+  GLuint program = buildProgram(vertexSource, fragmentSource, name);
   GlEntryPoints.glUseProgram(program);
   return program;
 }
@@ -30,7 +30,7 @@ GLuint buildAndUse(const char* fragmentSource, const char* name) {
 const shaders::Source* shaderTable = nullptr;
 int shaderTableCount = 0;
 
-const char* fragmentSource(const char* file, const char* embedded) {
+const char* shaderSource(const char* file, const char* embedded) {
   for (int i = 0; i < shaderTableCount; ++i) {
     if (std::strcmp(shaderTable[i].file, file) == 0) return shaderTable[i].text;
   }
@@ -45,10 +45,12 @@ void setShaderTable(const shaders::Source* all, int count) {
 }
 
 void buildPrograms() {
-  // morphProgram from shaders::morph as "morph", imageWarpProgram from
-  // shaders::imageWarp as "image warp", ... in the shader list's order.
-#define DEMO_BUILD_PROGRAM(ident, label, file) \
-  ident##Program = buildAndUse(fragmentSource(file, shaders::ident), label);
+  // morphProgram from shaders::faded and shaders::morph as "morph",
+  // imageWarpProgram from shaders::faded and shaders::imageWarp as "image
+  // warp", ... in the shader list's order.
+#define DEMO_BUILD_PROGRAM(ident, label, file, vertexIdent, vertexFile) \
+  ident##Program = buildAndUse(shaderSource(vertexFile, shaders::vertexIdent), \
+                               shaderSource(file, shaders::ident), label);
   SHADERS_FRAGMENT_LIST(DEMO_BUILD_PROGRAM)
 #undef DEMO_BUILD_PROGRAM
 }

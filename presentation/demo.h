@@ -4,7 +4,7 @@
 #include "gpu/shaders.h"
 #include "presentation/handles.h"
 
-// Where buildPrograms takes the fragment programs from: the embedded
+// Where buildPrograms takes the vertex and fragment sources from: the embedded
 // shaders::all unless another table of the same file names is set (a build
 // of the player with other GLSL); nullptr restores the embedded one.
 void setShaderTable(const shaders::Source* all, int count);

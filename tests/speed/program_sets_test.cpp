@@ -64,12 +64,14 @@ ProgramSet ProgramSets::literal;
 
 // The march on the bumpy bar is chaotic: one changed bit in a step moves the
 // end point, so a transformation that is not exact shows here as scattered
-// pixels far apart. The times cover each way the programs cut work short.
+// pixels far apart. The times cover each way the programs cut work short,
+// including the first frames in which a layer's quad is culled.
 TEST_F(ProgramSets, AgreeWithTheLiteralProgramsOverTheWholeSchedule) {
   const struct {
     double time;
     const char* regime;
   } cases[] = {
+      {9, "logo's alpha just 0: its quad culled"},
       {10, "morph at alpha 0, logo gone, plasma without noise"},
       {25.5, "morph fading in over the plain bar"},
       {30, "plain bar at alpha 1: rays settle or escape early"},
@@ -81,6 +83,8 @@ TEST_F(ProgramSets, AgreeWithTheLiteralProgramsOverTheWholeSchedule) {
       {70, "transition exactly 1: the box alone"},
       {78, "spinning box under the love picture"},
       {93, "starfield fading in"},
+      {95.9, "starfield nearly opaque: plasma and morph still drawn beneath"},
+      {96, "starfield opaque: plasma and morph culled beneath it"},
       {108, "scroller fading in"},
       {121, "closing text and blinking rectangle"},
       {124.2, "end picture over everything"},

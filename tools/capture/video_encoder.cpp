@@ -173,11 +173,13 @@ bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
     args.insert(args.end(), {"-c:v", "libvpx-vp9", "-crf", "30", "-b:v", "0", "-row-mt", "1"});
     args.insert(args.end(), {"-c:a", "libopus", "-b:a", "160k"});
   } else {
-    // The encoder shares the CPU with the software rasteriser. On 6 s of the
-    // bar, the bumpy bar and the box, the ultrafast preset at CRF 12 comes
-    // closer to the frames than veryfast at CRF 14 (45.0 against 40.2 dB PSNR
-    // in 4:2:0) for 40% of its encoding CPU; the file is 2.5 times larger.
-    args.insert(args.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "12"});
+    // The encoder shares the CPU with the software rasteriser. On 9 s of the
+    // bumpy bar, the box and the plasma, the faster preset tuned for PSNR at
+    // CRF 13 comes closer to the frames than ultrafast at CRF 12 (44.1 against
+    // 43.4 dB in 4:2:0) in a file 35% smaller, for 7 times its encoding CPU,
+    // which is still small beside drawing the frames.
+    args.insert(args.end(),
+                {"-c:v", "libx264", "-preset", "faster", "-tune", "psnr", "-crf", "13"});
     if (endsWith(s.path, ".mkv")) {
       args.insert(args.end(), {"-c:a", "libvorbis", "-q:a", "6"});
     } else {

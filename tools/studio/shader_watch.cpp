@@ -16,14 +16,15 @@
 
 namespace {
 
-// Which program each fragment file builds, from the shader list; all of them
-// share the vertex file.
-const char kVertexFile[] = "vertex.vert";
+// Which program each pair of a vertex and a fragment file builds, from the
+// shader list; a vertex file may serve several programs.
 const struct {
   GLuint* handle;
+  const char* vertexFile;
   const char* fragmentFile;
 } kPrograms[] = {
-#define STUDIO_PROGRAM_ENTRY(ident, label, file) {&ident##Program, file},
+#define STUDIO_PROGRAM_ENTRY(ident, label, file, vertexIdent, vertexFile) \
+  {&ident##Program, vertexFile, file},
     SHADERS_FRAGMENT_LIST(STUDIO_PROGRAM_ENTRY)
 #undef STUDIO_PROGRAM_ENTRY
 };
@@ -54,7 +55,7 @@ struct WatchedFile {
 
 struct Watch {
   std::string folder;
-  std::vector<WatchedFile> files;  // the vertex file first, then one per program
+  std::vector<WatchedFile> files;  // every file of kPrograms, once
   bool pending = false;            // changes waiting for the first poll
   std::vector<bool> changed;
 } watch;
@@ -119,15 +120,24 @@ void readFile(WatchedFile* file) {
   if (!file->readable) fail(file, "cannot read \"" + path + "\": " + reason);
 }
 
+size_t fileIndex(const char* name) {
+  size_t i = 0;
+  while (i < watch.files.size() && watch.files[i].name != name) ++i;
+  return i;
+}
+
 void rebuild(const std::vector<bool>& changed) {
-  WatchedFile& vertex = watch.files[0];
-  bool vertexFailed = false, vertexBuilt = false;
   for (size_t i = 0; i < watch.files.size(); ++i) {
     if (changed[i]) readFile(&watch.files[i]);
   }
-  for (size_t p = 0; p < sizeof kPrograms / sizeof kPrograms[0]; ++p) {
-    WatchedFile& fragment = watch.files[p + 1];
-    if (!changed[0] && !changed[p + 1]) continue;
+  // A vertex file that fails fails every program using it: said once, and its
+  // error cleared only once a program built with it.
+  std::vector<bool> vertexFailed(watch.files.size(), false), vertexBuilt(watch.files.size(), false);
+  for (const auto& p : kPrograms) {
+    const size_t v = fileIndex(p.vertexFile), f = fileIndex(p.fragmentFile);
+    WatchedFile& vertex = watch.files[v];
+    WatchedFile& fragment = watch.files[f];
+    if (!changed[v] && !changed[f]) continue;
     if (!vertex.readable || !fragment.readable) continue;
     BuildFailure failure;
     const GLuint program =
@@ -136,20 +146,21 @@ void rebuild(const std::vector<bool>& changed) {
       // The old program may be current; GL deletes it once it no longer is.
       static const auto deleteProgram =
           reinterpret_cast<PFNGLDELETEPROGRAMPROC>(lookupGlProc("glDeleteProgram"));
-      if (deleteProgram) deleteProgram(*kPrograms[p].handle);
-      *kPrograms[p].handle = program;
+      if (deleteProgram) deleteProgram(*p.handle);
+      *p.handle = program;
       fragment.error.clear();
-      vertexBuilt = true;
+      vertexBuilt[v] = true;
     } else if (std::strcmp(failure.stage, "vertex") == 0) {
-      // Every program fails on a broken vertex file; it is said once.
-      if (!vertexFailed) fail(&vertex, failure.log);
-      vertexFailed = true;
+      if (!vertexFailed[v]) fail(&vertex, failure.log);
+      vertexFailed[v] = true;
     } else {
       const bool link = std::strcmp(failure.stage, "link") == 0;
       fail(&fragment, link ? "link: " + failure.log : failure.log);
     }
   }
-  if (vertexBuilt && !vertexFailed) vertex.error.clear();
+  for (size_t i = 0; i < watch.files.size(); ++i) {
+    if (vertexBuilt[i] && !vertexFailed[i]) watch.files[i].error.clear();
+  }
 }
 
 }  // namespace
@@ -157,8 +168,11 @@ void rebuild(const std::vector<bool>& changed) {
 void startShaderWatch(const std::string& folder) {
   watch.folder = folder;
   watch.files.clear();
-  watch.files.push_back({kVertexFile, {}, {}, "", true, ""});
-  for (const auto& p : kPrograms) watch.files.push_back({p.fragmentFile, {}, {}, "", true, ""});
+  for (const auto& p : kPrograms) {
+    for (const char* name : {p.vertexFile, p.fragmentFile}) {
+      if (fileIndex(name) == watch.files.size()) watch.files.push_back({name, {}, {}, "", true, ""});
+    }
+  }
   watch.changed.assign(watch.files.size(), false);
   for (size_t i = 0; i < watch.files.size(); ++i) {
     WatchedFile& file = watch.files[i];

@@ -33,11 +33,10 @@ const int kHeight = kWindowHeight;
 const int kTolerance = 2;
 
 // Times at which something in the schedule starts, ends or changes regime.
-const double kCueTimes[] = {0,     4,     6,     9,     20,   21,    22,    25.002, 26,  27.002,
-                            28,    29,    30,    46.17, 48,   50.17, 54.17, 55,     56,  57,
-                            63,    65,    68,    69,    70,   75,    78,    80,     83,  85,
-                            91,    93,    96,    105,   108,  110,   115,   120.2,  120.7,
-                            123.6, 124,   129.9};
+const double kCueTimes[] = {0,   4,   6,     9,   20,    21,    22,    25.002, 26,   27.002, 28,
+                            29,  30,  46.17, 48,  50.17, 54.17, 55,    56,     57,   63,     65,
+                            68,  69,  70,    75,  78,    80,    83,    85,     91,   93,     96,
+                            105, 108, 110,   115, 120.2, 120.7, 123.6, 124,    129.9};
 
 using Clock = std::chrono::steady_clock;
 
@@ -193,15 +192,16 @@ void printSummary(const std::vector<Sample>& samples) {
     if (s.agreement.shareWithin < leastAgreeing->agreement.shareWithin) leastAgreeing = &s;
   }
   int maxDifference = 0;
-  for (const Sample& s : samples) maxDifference = std::max(maxDifference, s.agreement.maxDifference);
+  for (const Sample& s : samples)
+    maxDifference = std::max(maxDifference, s.agreement.maxDifference);
 
   std::printf("\nSummary over %zu sampled times\n", samples.size());
   std::printf("%-34s %10s %12s %8s\n", "", "fast", "literal", "ratio");
   std::printf("%-34s %7.2f ms %9.2f ms %7.1fx   (fast at %.3f s, literal at %.3f s)\n",
               "worst frame", fast.worstMs, literal.worstMs, literal.worstMs / fast.worstMs,
               fast.worstAt, literal.worstAt);
-  std::printf("%-34s %7.2f ms %9.2f ms %7.1fx\n", "median frame", fast.medianMs,
-              literal.medianMs, literal.medianMs / fast.medianMs);
+  std::printf("%-34s %7.2f ms %9.2f ms %7.1fx\n", "median frame", fast.medianMs, literal.medianMs,
+              literal.medianMs / fast.medianMs);
   const Sample* leastRatio = &samples.front();
   for (const Sample& s : samples) {
     if (s.literalMs / s.fastMs < leastRatio->literalMs / leastRatio->fastMs) leastRatio = &s;
@@ -233,12 +233,14 @@ void printCaptureThroughput(const ProgramSet& fast) {
   const double seconds = msSince(start, Clock::now()) / 1000;
   std::fprintf(stderr, "\n");
   const double fps = frames / seconds;
-  std::printf("\nCapture throughput (headless path, draw + RGB read-back, no PNG), %d frames "
-              "spread over 0-130 s\n",
-              frames);
-  std::printf("  %.1f frames/s; the whole 130 s at 60 fps (7800 frames) projects to %.1f s of "
-              "wall time (%.2fx real time)\n",
-              fps, 7800 / fps, 7800 / fps / 130);
+  std::printf(
+      "\nCapture throughput (headless path, draw + RGB read-back, no PNG), %d frames "
+      "spread over 0-130 s\n",
+      frames);
+  std::printf(
+      "  %.1f frames/s; the whole 130 s at 60 fps (7800 frames) projects to %.1f s of "
+      "wall time (%.2fx real time)\n",
+      fps, 7800 / fps, 7800 / fps / 130);
 }
 
 // A program built beside this one, such as demo-capture.
@@ -283,8 +285,7 @@ int main(int argc, char** argv) {
     for (double t : {0.0, 30.0, 69.0, 121.0, 125.0}) timeFrame(*set, t, nullptr);
   }
 
-  const std::vector<Sample> samples =
-      measureSamples(fast, literal, times, options.repetitions);
+  const std::vector<Sample> samples = measureSamples(fast, literal, times, options.repetitions);
   printSamples(samples);
   printSummary(samples);
   if (options.capture) printCaptureThroughput(fast);

@@ -11,6 +11,8 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -19,8 +21,6 @@
 #include <filesystem>
 #include <numeric>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -28,9 +28,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 const char* const kPhases[] = {
-    "SDL_Init",      "SDL_SetVideoMode", "checkGlSupport", "buildPrograms",
-    "loadTextures",  "enableBlending",   "startMusic",     "first frame: drawFrame",
-    "first frame: swap + glFinish",
+    "SDL_Init",      "SDL_SetVideoMode",       "checkGlSupport",
+    "buildPrograms", "loadTextures",           "enableBlending",
+    "startMusic",    "first frame: drawFrame", "first frame: swap + glFinish",
 };
 const int kPhaseCount = sizeof kPhases / sizeof kPhases[0];
 const int kRepeats = 5;
@@ -173,7 +173,8 @@ int measureOneStartup(const std::string& mediaDir, bool literal) {
   glFinish();
   mark();
   for (size_t i = 1; i < marks.size(); ++i) {
-    std::printf("%.2f ", std::chrono::duration<double, std::milli>(marks[i] - marks[i - 1]).count());
+    std::printf("%.2f ",
+                std::chrono::duration<double, std::milli>(marks[i] - marks[i - 1]).count());
   }
   std::printf("\n");
   std::fflush(stdout);
@@ -228,7 +229,8 @@ bool runSeries(const std::string& mediaDir, std::vector<StartSeries>* sets) {
       std::fprintf(stderr, "start-up (%s programs): %s\n", set.literal ? "literal" : "fast",
                    start == 0 ? "first start, empty shader cache"
                               : ("repeated start " + std::to_string(start) + " of " +
-                                 std::to_string(kRepeats)).c_str());
+                                 std::to_string(kRepeats))
+                                    .c_str());
       std::vector<double> phases;
       ok = ok && startOnce(mediaDir, set.cacheDir, set.literal, &phases);
       if (start == 0) {
@@ -256,9 +258,10 @@ void printAvOffset(const StartSeries& set) {
     startUps.push_back(std::accumulate(r.begin(), r.begin() + musicStarted, 0.0));
   const double startUp = median(startUps);
   const double bufferMs = 1000.0 * kSoundBufferFrames / kSoundRate;
-  std::printf("picture-to-music offset: %.1f ms (start-up to the music's start %.1f ms, repeated "
-              "start, + output buffer %d frames = %.1f ms)\n",
-              startUp + bufferMs, startUp, kSoundBufferFrames, bufferMs);
+  std::printf(
+      "picture-to-music offset: %.1f ms (start-up to the music's start %.1f ms, repeated "
+      "start, + output buffer %d frames = %.1f ms)\n",
+      startUp + bufferMs, startUp, kSoundBufferFrames, bufferMs);
 }
 
 }  // namespace
@@ -276,20 +279,22 @@ int printStartupSeries(const std::string& mediaDir, bool brief) {
     return 0;
   }
   const StartSeries& literal = sets[1];
-  std::printf("Start-up, SDL_Init to the first swapped frame (real SDL window, "
-              "SDL_AUDIODRIVER=dummy), in ms\n");
+  std::printf(
+      "Start-up, SDL_Init to the first swapped frame (real SDL window, "
+      "SDL_AUDIODRIVER=dummy), in ms\n");
   std::printf("%-30s %10s %10s %10s %10s\n", "", "first", "", "repeated", "");
   std::printf("%-30s %10s %10s %10s %10s\n", "phase", "fast", "literal", "fast", "literal");
   for (int p = 0; p < kPhaseCount; ++p) {
-    std::printf("%-30s %10.1f %10.1f %10.1f %10.1f\n", kPhases[p], fast.first[p],
-                literal.first[p], fast.repeatedPhase(p), literal.repeatedPhase(p));
+    std::printf("%-30s %10.1f %10.1f %10.1f %10.1f\n", kPhases[p], fast.first[p], literal.first[p],
+                fast.repeatedPhase(p), literal.repeatedPhase(p));
   }
   std::printf("%-30s %10.1f %10.1f %10.1f %10.1f\n", "total", fast.firstTotal(),
               literal.firstTotal(), fast.repeatedTotal(), literal.repeatedTotal());
-  std::printf("(first: empty MESA_SHADER_CACHE_DIR; repeated: median of %d starts with the "
-              "cache the first start filled; phases are medians one by one; the two sets "
-              "start in turn)\n",
-              kRepeats);
+  std::printf(
+      "(first: empty MESA_SHADER_CACHE_DIR; repeated: median of %d starts with the "
+      "cache the first start filled; phases are medians one by one; the two sets "
+      "start in turn)\n",
+      kRepeats);
   printAvOffset(fast);
   return 0;
 }
@@ -332,10 +337,11 @@ void printStartup(const std::string& mediaDir) {
   double sdlInit = 0, total = 0;
   if (runAndRead(underXvfb("-screen 0 1280x1024x24", true), &bare) &&
       std::sscanf(bare.c_str(), "%lf %lf", &sdlInit, &total) == 2) {
-    std::printf("The table's X server is Xvfb -noreset, which like a desktop's stays as it is\n"
-                "when a client leaves. On a bare Xvfb, where the player is the only client,\n"
-                "the same repeated start takes %.1f ms in all, %.1f ms of it in SDL_Init\n"
-                "(the server regenerates after SDL's probe connection closes).\n",
-                total, sdlInit);
+    std::printf(
+        "The table's X server is Xvfb -noreset, which like a desktop's stays as it is\n"
+        "when a client leaves. On a bare Xvfb, where the player is the only client,\n"
+        "the same repeated start takes %.1f ms in all, %.1f ms of it in SDL_Init\n"
+        "(the server regenerates after SDL's probe connection closes).\n",
+        total, sdlInit);
   }
 }

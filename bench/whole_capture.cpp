@@ -1,8 +1,8 @@
 // End-to-end capture timing and the video's distance from the frames.
 #include "bench/whole_capture.h"
 
-#include "tools/capture/video_encoder.h"
 #include "presentation/headless_render.h"
+#include "tools/capture/video_encoder.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -55,10 +55,11 @@ double psnrAgainstFrames(const std::string& video, const std::string& log) {
   const std::string graph = "[0:v]" + videoFilters(settings) + "," + restamp +
                             "[drawn];[1:v]select='not(mod(n," + std::to_string(kEvery) + "))'," +
                             restamp + "[video];[video][drawn]psnr";
-  const std::string command = "ffmpeg -hide_banner -nostdin -nostats -loglevel info -f rawvideo "
-                              "-pix_fmt rgb24 -s " + std::to_string(kWidth) + "x" +
-                              std::to_string(kHeight) + " -framerate 2 -i pipe:0 -i '" + video +
-                              "' -lavfi \"" + graph + "\" -f null - 2>'" + log + "'";
+  const std::string command =
+      "ffmpeg -hide_banner -nostdin -nostats -loglevel info -f rawvideo "
+      "-pix_fmt rgb24 -s " +
+      std::to_string(kWidth) + "x" + std::to_string(kHeight) + " -framerate 2 -i pipe:0 -i '" +
+      video + "' -lavfi \"" + graph + "\" -f null - 2>'" + log + "'";
   FILE* pipe = popen(command.c_str(), "w");
   if (!pipe) return -1;
   std::vector<uint8_t> rgb;
@@ -84,8 +85,10 @@ double psnrAgainstFrames(const std::string& video, const std::string& log) {
 }  // namespace
 
 void printWholeCapture(const std::string& mediaDir, const std::string& captureBinary) {
-  std::printf("\nWhole capture, end to end: demo-capture --video over 0-130 s at %d fps, "
-              "H.264 with its music\n", kFps);
+  std::printf(
+      "\nWhole capture, end to end: demo-capture --video over 0-130 s at %d fps, "
+      "H.264 with its music\n",
+      kFps);
   std::fflush(stdout);
   char folder[] = "/tmp/demo-bench-capture-XXXXXX";
   if (!mkdtemp(folder)) {
@@ -97,8 +100,8 @@ void printWholeCapture(const std::string& mediaDir, const std::string& captureBi
   std::fprintf(stderr, "whole capture: running %s (about two minutes)\n", captureBinary.c_str());
   const double cpuBefore = childCpuSeconds();
   const auto start = std::chrono::steady_clock::now();
-  const std::string command = "'" + captureBinary + "' --media '" + mediaDir + "' --video '" +
-                              video + "' 2>/dev/null";
+  const std::string command =
+      "'" + captureBinary + "' --media '" + mediaDir + "' --video '" + video + "' 2>/dev/null";
   const int status = std::system(command.c_str());
   const double wall =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -106,16 +109,19 @@ void printWholeCapture(const std::string& mediaDir, const std::string& captureBi
   if (status != 0) {
     std::printf("  n/a (demo-capture failed with status %d)\n", status);
   } else {
-    std::printf("  %.1f s of wall time for the %.0f s: %.2fx real time (%s); CPU %.1f s; "
-                "file %.1f MB\n",
-                wall, kSeconds, wall / kSeconds,
-                wall < kSeconds ? "faster than real time" : "slower than real time", cpu,
-                static_cast<double>(fileSize(video)) / 1e6);
+    std::printf(
+        "  %.1f s of wall time for the %.0f s: %.2fx real time (%s); CPU %.1f s; "
+        "file %.1f MB\n",
+        wall, kSeconds, wall / kSeconds,
+        wall < kSeconds ? "faster than real time" : "slower than real time", cpu,
+        static_cast<double>(fileSize(video)) / 1e6);
     std::fprintf(stderr, "whole capture: comparing every %dth frame with the video\n", kEvery);
     const double psnr = psnrAgainstFrames(video, log);
     if (psnr > 0) {
-      std::printf("  PSNR of the video against the drawn frames: %.2f dB (every %dth frame, "
-                  "4:2:0, average over Y, U and V)\n", psnr, kEvery);
+      std::printf(
+          "  PSNR of the video against the drawn frames: %.2f dB (every %dth frame, "
+          "4:2:0, average over Y, U and V)\n",
+          psnr, kEvery);
     } else {
       std::printf("  PSNR: n/a (ffmpeg could not compare the video with the frames)\n");
     }

@@ -9,22 +9,22 @@
 // One list, in slot order; it expands into the name table, the pointer table
 // and the loader so the three cannot drift apart. The first slots are the
 // ones the program builder needs.
-#define GL_BUILDER_ENTRY_POINT_LIST(X)                   \
-  X(PFNGLCREATEPROGRAMPROC, glCreateProgram)             \
-  X(PFNGLCREATESHADERPROC, glCreateShader)               \
-  X(PFNGLSHADERSOURCEPROC, glShaderSource)               \
-  X(PFNGLCOMPILESHADERPROC, glCompileShader)             \
-  X(PFNGLATTACHSHADERPROC, glAttachShader)               \
+#define GL_BUILDER_ENTRY_POINT_LIST(X)       \
+  X(PFNGLCREATEPROGRAMPROC, glCreateProgram) \
+  X(PFNGLCREATESHADERPROC, glCreateShader)   \
+  X(PFNGLSHADERSOURCEPROC, glShaderSource)   \
+  X(PFNGLCOMPILESHADERPROC, glCompileShader) \
+  X(PFNGLATTACHSHADERPROC, glAttachShader)   \
   X(PFNGLLINKPROGRAMPROC, glLinkProgram)
 
-#define GL_ENTRY_POINT_LIST(X)                           \
-  GL_BUILDER_ENTRY_POINT_LIST(X)                         \
-  X(PFNGLUSEPROGRAMPROC, glUseProgram)                   \
-  X(PFNGLGETUNIFORMLOCATIONPROC, glGetUniformLocation)   \
-  X(PFNGLUNIFORM1IPROC, glUniform1i)                     \
-  X(PFNGLUNIFORM1FPROC, glUniform1f)                     \
-  X(PFNGLUNIFORM3FPROC, glUniform3f)                     \
-  X(PFNGLUNIFORM4FPROC, glUniform4f)                     \
+#define GL_ENTRY_POINT_LIST(X)                         \
+  GL_BUILDER_ENTRY_POINT_LIST(X)                       \
+  X(PFNGLUSEPROGRAMPROC, glUseProgram)                 \
+  X(PFNGLGETUNIFORMLOCATIONPROC, glGetUniformLocation) \
+  X(PFNGLUNIFORM1IPROC, glUniform1i)                   \
+  X(PFNGLUNIFORM1FPROC, glUniform1f)                   \
+  X(PFNGLUNIFORM3FPROC, glUniform3f)                   \
+  X(PFNGLUNIFORM4FPROC, glUniform4f)                   \
   X(PFNGLTEXIMAGE3DPROC, glTexImage3D)
 
 #define GL_ENTRY_POINT_ONE(type, name) +1

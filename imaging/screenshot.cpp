@@ -30,8 +30,7 @@ int saveScreenshot(const char* path) {
                                               kRgba32Bmask, kRgba32Amask);
   if (!capture) return -1;
   SDL_LockSurface(capture);
-  glReadPixels(viewport[0], viewport[1], width, height, GL_RGBA, GL_UNSIGNED_BYTE,
-               capture->pixels);
+  glReadPixels(viewport[0], viewport[1], width, height, GL_RGBA, GL_UNSIGNED_BYTE, capture->pixels);
   SDL_UnlockSurface(capture);
 
   // The GL delivers the bottom row first; SDL surfaces start at the top.

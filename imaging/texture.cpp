@@ -85,8 +85,7 @@ GLuint loadTexture(const char* path, bool mipmapped) {
   const GLenum uploadError = glGetError();
   if (uploadError != GL_NO_ERROR) {
     std::fprintf(stderr, "cannot load \"%s\": the GL upload of %dx%d pixels failed (%s)\n", path,
-                 image.width, image.height,
-                 glErrorName(uploadError));
+                 image.width, image.height, glErrorName(uploadError));
     glBindTexture(GL_TEXTURE_2D, 0);
     glDeleteTextures(1, &name);
     name = 0;

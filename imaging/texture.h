@@ -29,13 +29,11 @@ struct DecodedImage {
 // a file's exact texels, so its platform layer decodes in the module.
 bool decodeImageFile(const char* path, DecodedImage* image, std::string* reason);
 
-// Decodes `path` with decodeImageFile() and uploads it with its bottom row first, so texture coordinate t = 1
-// samples the file's top row. Linear filtering,
-// default (repeat) wrapping; with `mipmapped` the whole chain via GLU.
-// Returns the texture name, left bound to GL_TEXTURE_2D, or 0 when the file
-// is not a regular file, cannot be decoded, or is larger than the GL texture
-// limit (one line on stderr names the file and the reason; no texture is made
-// then).
+// Decodes `path` with decodeImageFile() and uploads it with its bottom row first, so texture
+// coordinate t = 1 samples the file's top row. Linear filtering, default (repeat) wrapping; with
+// `mipmapped` the whole chain via GLU. Returns the texture name, left bound to GL_TEXTURE_2D, or 0
+// when the file is not a regular file, cannot be decoded, or is larger than the GL texture limit
+// (one line on stderr names the file and the reason; no texture is made then).
 GLuint loadTexture(const char* path, bool mipmapped);
 
 // A new surface with the source's size, depth and masks and its rows in

@@ -62,7 +62,8 @@ std::string xpmSource(const std::string& name, SDL_Surface* image, int width8) {
     text += "\t\t\"";
     for (int x = 0; x < width; ++x) {
       Uint32 value = 0;
-      std::memcpy(&value, pixels + static_cast<size_t>(y) * image->pitch + 4 * static_cast<size_t>(x),
+      std::memcpy(&value,
+                  pixels + static_cast<size_t>(y) * image->pitch + 4 * static_cast<size_t>(x),
                   sizeof value);
       Uint8 r = 0, g = 0, b = 0, a = 0;
       SDL_GetRGBA(value, image->format, &r, &g, &b, &a);
@@ -180,11 +181,8 @@ bool xpmCursorBits(const char* const* lines, CursorBits* out) {
           out->data[k] |= bit;
           out->mask[k] |= bit;
           break;
-        case '.':
-          out->mask[k] |= bit;
-          break;
-        default:
-          break;
+        case '.': out->mask[k] |= bit; break;
+        default: break;
       }
     }
   }

@@ -19,11 +19,12 @@ struct {
 void* eglLookup(const char* name) { return reinterpret_cast<void*>(eglGetProcAddress(name)); }
 
 bool fail(std::string* error, const std::string& what) {
-  if (error) *error = what + " (EGL error 0x" + [] {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%04X", static_cast<unsigned>(eglGetError()));
-    return std::string(hex);
-  }() + ")";
+  if (error)
+    *error = what + " (EGL error 0x" + [] {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "%04X", static_cast<unsigned>(eglGetError()));
+      return std::string(hex);
+    }() + ")";
   destroyHeadlessGl();
   return false;
 }
@@ -43,10 +44,19 @@ bool createHeadlessGl(int width, int height, std::string* error) {
   }
   if (!eglBindAPI(EGL_OPENGL_API)) return fail(error, "EGL offers no desktop OpenGL");
 
-  const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
-                                     EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                     EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
-                                     EGL_ALPHA_SIZE, 8, EGL_NONE};
+  const EGLint configAttributes[] = {EGL_SURFACE_TYPE,
+                                     EGL_PBUFFER_BIT,
+                                     EGL_RENDERABLE_TYPE,
+                                     EGL_OPENGL_BIT,
+                                     EGL_RED_SIZE,
+                                     8,
+                                     EGL_GREEN_SIZE,
+                                     8,
+                                     EGL_BLUE_SIZE,
+                                     8,
+                                     EGL_ALPHA_SIZE,
+                                     8,
+                                     EGL_NONE};
   EGLConfig config;
   EGLint found = 0;
   if (!eglChooseConfig(state.display, configAttributes, &config, 1, &found) || found < 1) {

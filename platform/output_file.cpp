@@ -31,8 +31,8 @@ int fail(const std::string& reason, std::string* error) {
 
 }  // namespace
 
-int beginOutput(const std::string& target, const char* suffix, bool allowInPlace,
-                OutputFile* out, std::string* error) {
+int beginOutput(const std::string& target, const char* suffix, bool allowInPlace, OutputFile* out,
+                std::string* error) {
   *out = OutputFile();
   out->finalPath = target;
   struct stat s;
@@ -54,8 +54,8 @@ int beginOutput(const std::string& target, const char* suffix, bool allowInPlace
     char resolved[PATH_MAX];
     if (realpath(target.c_str(), resolved)) out->finalPath = resolved;
   }
-  const std::string tmp = folderOf(out->finalPath) + "/." + nameOf(out->finalPath) + "-XXXXXX" +
-                          (suffix ? suffix : "");
+  const std::string tmp =
+      folderOf(out->finalPath) + "/." + nameOf(out->finalPath) + "-XXXXXX" + (suffix ? suffix : "");
   std::vector<char> name(tmp.begin(), tmp.end());
   name.push_back('\0');
   const int fd = mkstemps(name.data(), suffix ? static_cast<int>(std::strlen(suffix)) : 0);

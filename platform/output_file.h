@@ -8,9 +8,9 @@
 // target as it was. An existing device or FIFO (/dev/null, a pipe) cannot be
 // replaced that way: it is written in place, and never renamed or removed.
 struct OutputFile {
-  std::string finalPath;   // what is replaced: the target, or the file its link names
-  std::string writePath;   // where the bytes go
-  bool inPlace = false;    // writePath is an existing device or FIFO
+  std::string finalPath;  // what is replaced: the target, or the file its link names
+  std::string writePath;  // where the bytes go
+  bool inPlace = false;   // writePath is an existing device or FIFO
 };
 
 // Picks where the bytes of `target` go and opens it for writing. The
@@ -18,8 +18,8 @@ struct OutputFile {
 // that tells a program like ffmpeg the format). With `allowInPlace` false an
 // existing non-regular target is refused. Returns the descriptor, or -1 with
 // the reason in `error`.
-int beginOutput(const std::string& target, const char* suffix, bool allowInPlace,
-                OutputFile* out, std::string* error);
+int beginOutput(const std::string& target, const char* suffix, bool allowInPlace, OutputFile* out,
+                std::string* error);
 
 // Moves the finished temporary onto the target; on failure removes it.
 bool commitOutput(OutputFile* out, std::string* error);

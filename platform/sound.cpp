@@ -46,8 +46,7 @@ int soundSystemCreate(SoundSystem** system) {
 int soundSystemSetOutput(SoundSystem* system, int outputType) {
   if (!system) return kSoundErrInvalidParam;
   if (outputType != kSoundOutputDefault) {
-    std::fprintf(stderr, "sound: output type %d is not supported; the run is silent\n",
-                 outputType);
+    std::fprintf(stderr, "sound: output type %d is not supported; the run is silent\n", outputType);
     system->failed = true;
     return kSoundErrOutputType;
   }
@@ -104,8 +103,7 @@ int soundSystemPlaySound(SoundSystem* system, int channelIndex, Sound* sound, bo
   if (!system || !sound || channelIndex != kSoundChannelFree) return kSoundErrInvalidParam;
   if (!system->open) return kSoundErrNotReady;
   if (Mix_PlayMusic(sound->music, sound->loop ? kPlayForever : kPlayOnce) < 0) {
-    std::fprintf(stderr, "sound: cannot start the music: %s; the run is silent\n",
-                 Mix_GetError());
+    std::fprintf(stderr, "sound: cannot start the music: %s; the run is silent\n", Mix_GetError());
     return kSoundErrFile;
   }
   if (paused) Mix_PauseMusic();

@@ -1,9 +1,9 @@
 // Start-up and frame loop of the presentation.
 #include "presentation/demo.h"
 
+#include "gpu/gl_entry_points.h"
 #include "gpu/program.h"
 #include "gpu/shaders.h"
-#include "gpu/gl_entry_points.h"
 #include "imaging/texture.h"
 #include "platform/sound.h"
 #include "platform/stderr_capture.h"
@@ -48,7 +48,7 @@ void buildPrograms() {
   // morphProgram from shaders::faded and shaders::morph as "morph",
   // imageWarpProgram from shaders::faded and shaders::imageWarp as "image
   // warp", ... in the shader list's order.
-#define DEMO_BUILD_PROGRAM(ident, label, file, vertexIdent, vertexFile) \
+#define DEMO_BUILD_PROGRAM(ident, label, file, vertexIdent, vertexFile)        \
   ident##Program = buildAndUse(shaderSource(vertexFile, shaders::vertexIdent), \
                                shaderSource(file, shaders::ident), label);
   SHADERS_FRAGMENT_LIST(DEMO_BUILD_PROGRAM)
@@ -133,11 +133,10 @@ bool initVideo() {
   // the driver when it is not x11, otherwise the display.
   const char* driver = std::getenv("SDL_VIDEODRIVER");
   const char* display = std::getenv("DISPLAY");
-  const std::string asked =
-      driver && *driver && std::string(driver) != "x11"
-          ? "SDL_VIDEODRIVER is \"" + std::string(driver) + "\""
-      : display && *display ? "DISPLAY is \"" + std::string(display) + "\""
-                            : "DISPLAY is not set";
+  const std::string asked = driver && *driver && std::string(driver) != "x11"
+                                ? "SDL_VIDEODRIVER is \"" + std::string(driver) + "\""
+                            : display && *display ? "DISPLAY is \"" + std::string(display) + "\""
+                                                  : "DISPLAY is not set";
   std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s (%s)\n", kWindowWidth,
                kWindowHeight, SDL_GetError(), asked.c_str());
   return false;
@@ -160,8 +159,7 @@ bool openWindow(int scale) {
   std::string reason = SDL_GetError();
   if (!xError.empty()) reason += "; X error: " + xError;
   if (!driverMessage.empty()) reason += " (" + driverMessage + ")";
-  std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s\n", width, height,
-               reason.c_str());
+  std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s\n", width, height, reason.c_str());
   return false;
 }
 

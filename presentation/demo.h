@@ -13,9 +13,9 @@ struct SoundChannel;
 
 // Start-up steps shared by the window player and the headless drivers; each
 // needs a current GL context with OpenGL 2.0 (see checkGlSupport()).
-void buildPrograms();      // the six programs, each made current as it is built
-void loadTextures();       // GL_TEXTURE_2D on, then the ten images from the working folder
-void enableBlending();     // GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA for the whole run
+void buildPrograms();   // the six programs, each made current as it is built
+void loadTextures();    // GL_TEXTURE_2D on, then the ten images from the working folder
+void enableBlending();  // GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA for the whole run
 // The media list's music file from the working folder, played once. Returns
 // its channel for drivers that move the music (null when the run is silent);
 // the player ignores it.

@@ -9,9 +9,9 @@
 
 #include <GL/gl.h>
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 
@@ -22,7 +22,7 @@ float frameClock() { return frameTime; }
 }  // namespace
 
 bool startHeadlessRendering(int width, int height, const std::string& mediaDir,
-                           std::string* error) {
+                            std::string* error) {
   if (!createHeadlessGl(width, height, error)) return false;
   if (!checkGlSupport()) {
     *error = "the headless context does not offer OpenGL 2.0";

@@ -11,8 +11,7 @@
 // the programs, loads the textures from `mediaDir` and enables blending, as
 // the player does. On failure returns false with one line in `error`.
 // Paths given later stay relative to the folder the process started in.
-bool startHeadlessRendering(int width, int height, const std::string& mediaDir,
-                           std::string* error);
+bool startHeadlessRendering(int width, int height, const std::string& mediaDir, std::string* error);
 
 // Draws the frame whose every clock reading is `seconds`.
 void drawFrameAt(double seconds);

@@ -5,7 +5,7 @@
 
 // One entry per picture, in the order the player loads them:
 // X(id, file name, texture handle, role).
-#define DEMO_TEXTURE_LIST(X)                                                                \
+#define DEMO_TEXTURE_LIST(X)                                                               \
   X(logo, "logo.jpg", logoTexture, "title artwork, settling out of its warp until 9 s")    \
   X(noise, "noise.png", noiseTexture, "tiling noise that bends the plasma background")     \
   X(guruText, "guru_text.png", guruTextTexture, "closing screen text, from 120 s")         \
@@ -18,8 +18,7 @@
   X(scroller, "scroller.png", scrollerTexture, "greetings strip of the scroller")
 
 // The soundtrack, played once from the start: X(id, file name, role).
-#define DEMO_MUSIC_LIST(X) \
-  X(music, "music.ogg", "the soundtrack, streamed once")
+#define DEMO_MUSIC_LIST(X) X(music, "music.ogg", "the soundtrack, streamed once")
 
 enum class MediaId {
 #define DEMO_MEDIA_TEXTURE_ID(id, file, handle, role) id,

@@ -12,8 +12,9 @@ packages=(
   xvfb xauth ffmpeg
   # The web page (make web) and its test in a headless browser.
   emscripten chromium python3
-  # Tests: GoogleTest, and clang with its fuzzer runtime (only recommended by clang).
-  libgtest-dev clang libclang-rt-dev
+  # Tests: GoogleTest, clang with its fuzzer runtime (only recommended by clang), and
+  # clang-format for the layout check.
+  libgtest-dev clang libclang-rt-dev clang-format
 )
 
 missing=()

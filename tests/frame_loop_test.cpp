@@ -75,7 +75,9 @@ class FrameLoop : public ::testing::Test {
       enableBlending();
     });
     ASSERT_EQ(chdir(previous), 0);
-    EXPECT_NE(log.find("cannot load \"" + std::string(mediaName(MediaId::logo)) + "\""), std::string::npos) << log;
+    EXPECT_NE(log.find("cannot load \"" + std::string(mediaName(MediaId::logo)) + "\""),
+              std::string::npos)
+        << log;
     EXPECT_EQ(logoTexture, 0u);
     // A layer whose file is missing binds texture 0, which samples as one
     // transparent texel, so the layers beneath it still show.
@@ -104,10 +106,12 @@ TEST_F(FrameLoop, QuitRequestsEndTheRunAfterTheirFrame) {
       {"Esc key-down", {keyEvent(SDL_KEYDOWN, SDLK_ESCAPE)}, true},
       {"Esc with Shift", {keyEvent(SDL_KEYDOWN, SDLK_ESCAPE, KMOD_LSHIFT)}, true},
       {"Esc with Ctrl and Alt",
-       {keyEvent(SDL_KEYDOWN, SDLK_ESCAPE, SDLMod(KMOD_LCTRL | KMOD_RALT))}, true},
+       {keyEvent(SDL_KEYDOWN, SDLK_ESCAPE, SDLMod(KMOD_LCTRL | KMOD_RALT))},
+       true},
       {"window close", {plainEvent(SDL_QUIT)}, true},
       {"Esc pressed and released in one frame",
-       {keyEvent(SDL_KEYDOWN, SDLK_ESCAPE), keyEvent(SDL_KEYUP, SDLK_ESCAPE)}, true},
+       {keyEvent(SDL_KEYDOWN, SDLK_ESCAPE), keyEvent(SDL_KEYUP, SDLK_ESCAPE)},
+       true},
       {"quit among other events",
        {plainEvent(SDL_MOUSEBUTTONDOWN), keyEvent(SDL_KEYDOWN, SDLK_SPACE), plainEvent(SDL_QUIT),
         keyEvent(SDL_KEYUP, SDLK_SPACE), plainEvent(SDL_ACTIVEEVENT)},

@@ -42,9 +42,9 @@ const char* const kShowV =
 
 TEST(EntryPointNames, FixedFieldsInSlotOrder) {
   const char* expected[kGlEntryPointCount] = {
-      "glCreateProgram", "glCreateShader",  "glShaderSource",       "glCompileShader",
-      "glAttachShader",  "glLinkProgram",   "glUseProgram",         "glGetUniformLocation",
-      "glUniform1i",     "glUniform1f",     "glUniform3f",          "glUniform4f",
+      "glCreateProgram", "glCreateShader", "glShaderSource", "glCompileShader",
+      "glAttachShader",  "glLinkProgram",  "glUseProgram",   "glGetUniformLocation",
+      "glUniform1i",     "glUniform1f",    "glUniform3f",    "glUniform4f",
       "glTexImage3D"};
   for (int slot = 0; slot < kGlEntryPointCount; ++slot) {
     SCOPED_TRACE(slot);
@@ -72,8 +72,8 @@ TEST_F(Gpu, TableIsFilledAndRefillingChangesNothing) {
 }
 
 TEST_F(Gpu, SixBuildsGiveSixProgramsAndTwelveShaders) {
-  auto getAttached = reinterpret_cast<PFNGLGETATTACHEDSHADERSPROC>(
-      lookupGlProc("glGetAttachedShaders"));
+  auto getAttached =
+      reinterpret_cast<PFNGLGETATTACHEDSHADERSPROC>(lookupGlProc("glGetAttachedShaders"));
   auto getProgramiv = reinterpret_cast<PFNGLGETPROGRAMIVPROC>(lookupGlProc("glGetProgramiv"));
   ASSERT_NE(getAttached, nullptr);
   const char* fragments[] = {shaders::morph,     shaders::imageWarp, shaders::plasma,
@@ -114,7 +114,8 @@ TEST_F(Gpu, BrokenSourcesAreReportedByNameAndStillReturned) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.expected);
     GLuint program = 0;
-    std::string log = captureStderr([&] { program = buildProgram(c.vertex, c.fragment, "broken"); });
+    std::string log =
+        captureStderr([&] { program = buildProgram(c.vertex, c.fragment, "broken"); });
     EXPECT_NE(program, 0u);
     EXPECT_NE(log.find(c.expected), std::string::npos) << log;
     // Using the failed program is harmless: GL refuses it with an error only.
@@ -166,11 +167,11 @@ TEST_F(Gpu, QuadCoversTheViewportWhateverTheMatrices) {
 }
 
 TEST_F(Gpu, UniformsAreSetByNameAndUnknownNamesAreIgnored) {
-  GLuint program = buildProgram(
-      shaders::vertex,
-      "uniform float level;\nuniform int unit;\n"
-      "void main() { gl_FragColor = vec4(level, float(unit) / 4.0, 0.0, 1.0); }\n",
-      "uniforms");
+  GLuint program =
+      buildProgram(shaders::vertex,
+                   "uniform float level;\nuniform int unit;\n"
+                   "void main() { gl_FragColor = vec4(level, float(unit) / 4.0, 0.0, 1.0); }\n",
+                   "uniforms");
   GlEntryPoints.glUseProgram(program);
   setUniform1f(program, "level", 0.5f);
   setUniform1i(program, "unit", 2);
@@ -222,7 +223,8 @@ TEST_F(Gpu, AMissingEntryPointIsNamedBeforeAnythingCallsThroughIt) {
     EXPECT_EQ(log, "OpenGL entry point " + std::string(name) + " is missing from the driver\n");
     // The builder refuses too when it needs the missing one, instead of calling null.
     GLuint program = 1;
-    log = captureStderr([&] { program = buildProgram(shaders::vertex, shaders::overlay, "overlay"); });
+    log = captureStderr(
+        [&] { program = buildProgram(shaders::vertex, shaders::overlay, "overlay"); });
     const bool neededByBuilder = std::string(name) == "glCreateShader";
     EXPECT_EQ(program == 0, neededByBuilder);
     if (neededByBuilder) {
@@ -263,7 +265,8 @@ TEST(GlVersion, DesktopAndEsStringsAreRead) {
 // origin and directions agree with the built-in's.
 TEST_F(Gpu, WebPreludeInvertsTheModelviewAsTheBuiltInDoes) {
   std::ifstream file(DEMO_SOURCE_DIR "/platform/web/prelude.frag");
-  const std::string prelude((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::string prelude((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
   ASSERT_FALSE(prelude.empty());
   const char* camera =
       "varying vec4 v;\n"
@@ -272,8 +275,8 @@ TEST_F(Gpu, WebPreludeInvertsTheModelviewAsTheBuiltInDoes) {
       "  vec4 d = gl_ModelViewMatrixInverse * vec4(v.x * 16.0 / 9.0, v.y, -1.0, 0.0);\n"
       "  gl_FragColor = vec4(normalize(d.xyz) * 0.5 + 0.5, o.y / 32.0 + o.z / 64.0);\n"
       "}\n";
-  auto uniformMatrix = reinterpret_cast<PFNGLUNIFORMMATRIX4FVPROC>(
-      lookupGlProc("glUniformMatrix4fv"));
+  auto uniformMatrix =
+      reinterpret_cast<PFNGLUNIFORMMATRIX4FVPROC>(lookupGlProc("glUniformMatrix4fv"));
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   gluLookAt(0, 20, 5, 0, 0, 0, 0, 1, 0);
@@ -284,7 +287,8 @@ TEST_F(Gpu, WebPreludeInvertsTheModelviewAsTheBuiltInDoes) {
   for (int withPrelude = 0; withPrelude < 2; ++withPrelude) {
     setFragmentPrelude(withPrelude ? prelude.c_str() : nullptr);
     GLuint program = 0;
-    const std::string log = captureStderr([&] { program = buildProgram(shaders::vertex, camera, "camera"); });
+    const std::string log =
+        captureStderr([&] { program = buildProgram(shaders::vertex, camera, "camera"); });
     EXPECT_EQ(log, "");
     GlEntryPoints.glUseProgram(program);
     if (withPrelude) {

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include <algorithm>
 #include <string>
 
@@ -68,20 +67,23 @@ TEST(PresentationRun, NoWindowIsOneLineAndStatusOne) {
     const char* name;
     std::vector<std::pair<std::string, std::string>> env;
     const char* expected;
-    double seconds = 1.0;   // at most; making a GL context loads libGL's driver first
-  } cases[] = {{"DISPLAY unset", {{"DISPLAY", ""}, {"TERM", "xterm"}}, "DISPLAY is not set"},
-               {"no such display", {{"DISPLAY", ":4321"}, {"TERM", "xterm"}}, "DISPLAY is \":4321\""},
-               // Without a display SDL must not fall back to a text-mode driver:
-               // it would draw on the terminal, or with no known terminal end
-               // the process from inside SDL_Init with a message of its own.
-               {"DISPLAY unset, no terminal type", {{"DISPLAY", ""}, {"TERM", ""}}, "DISPLAY is not set"},
-               {"no such display, no terminal type", {{"DISPLAY", ":4321"}, {"TERM", ""}},
-                "DISPLAY is \":4321\""},
-               {"no such video driver", {{"SDL_VIDEODRIVER", "nonexistent"}},
-                "SDL_VIDEODRIVER is \"nonexistent\""},
-               // On the test's display: the X server refuses the GL context.
-               {"indirect GLX", {{"LIBGL_ALWAYS_INDIRECT", "1"}}, "X error: ", 4.0},
-               {"no GL driver", {{"LIBGL_DRIVERS_PATH", "/nonexistent"}}, "X error: ", 4.0}};
+    double seconds = 1.0;  // at most; making a GL context loads libGL's driver first
+  } cases[] = {
+      {"DISPLAY unset", {{"DISPLAY", ""}, {"TERM", "xterm"}}, "DISPLAY is not set"},
+      {"no such display", {{"DISPLAY", ":4321"}, {"TERM", "xterm"}}, "DISPLAY is \":4321\""},
+      // Without a display SDL must not fall back to a text-mode driver:
+      // it would draw on the terminal, or with no known terminal end
+      // the process from inside SDL_Init with a message of its own.
+      {"DISPLAY unset, no terminal type", {{"DISPLAY", ""}, {"TERM", ""}}, "DISPLAY is not set"},
+      {"no such display, no terminal type",
+       {{"DISPLAY", ":4321"}, {"TERM", ""}},
+       "DISPLAY is \":4321\""},
+      {"no such video driver",
+       {{"SDL_VIDEODRIVER", "nonexistent"}},
+       "SDL_VIDEODRIVER is \"nonexistent\""},
+      // On the test's display: the X server refuses the GL context.
+      {"indirect GLX", {{"LIBGL_ALWAYS_INDIRECT", "1"}}, "X error: ", 4.0},
+      {"no GL driver", {{"LIBGL_DRIVERS_PATH", "/nonexistent"}}, "X error: ", 4.0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     DemoOptions o = presentationIn(folder);

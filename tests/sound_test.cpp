@@ -19,8 +19,8 @@ using namespace testing_support;
 
 namespace {
 
-const unsigned kPresentationMode = kSoundLoopOff | kSound2d | kSoundSoftware |
-                                   kSoundCreateSample | kSoundAccurateTime | kSoundUnique;
+const unsigned kPresentationMode = kSoundLoopOff | kSound2d | kSoundSoftware | kSoundCreateSample |
+                                   kSoundAccurateTime | kSoundUnique;
 const int kBytesPerSecond = 44100 * 2 * 2;
 
 class MusicPlayer : public ::testing::Test {
@@ -88,8 +88,8 @@ TEST_F(MusicPlayer, PlaysTheStreamOnceFromTheFifthCall) {
   ASSERT_TRUE(writeToneOgg(music, 1.0, 440.0));
   SoundChannel* channel = nullptr;
   SoundSystem* system = nullptr;
-  std::string log = withoutDiskNotice(
-      captureStderr([&] { system = startPresentationMusic(music, &channel); }));
+  std::string log =
+      withoutDiskNotice(captureStderr([&] { system = startPresentationMusic(music, &channel); }));
   EXPECT_EQ(log, "") << "a working device prints nothing";
   ASSERT_NE(channel, nullptr);
 

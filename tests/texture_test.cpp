@@ -161,13 +161,15 @@ TEST_F(Texture, SamplingFindsTheFileTopNearOneAndRepeatsOutside) {
     int fileRow;
   } cases[] = {
       // Texel-row centres, so linear filtering returns one row's colour.
-      {"vec2(0.5, 0.875)", 0},  {"vec2(0.5, 0.125)", 3},   {"vec2(0.5, 0.375)", 2},
-      {"vec2(2.5, 1.875)", 0},  {"vec2(-0.5, -0.875)", 3}, {"vec2(0.5, 1.125)", 3},
+      {"vec2(0.5, 0.875)", 0}, {"vec2(0.5, 0.125)", 3},   {"vec2(0.5, 0.375)", 2},
+      {"vec2(2.5, 1.875)", 0}, {"vec2(-0.5, -0.875)", 3}, {"vec2(0.5, 1.125)", 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.coordinate);
-    std::string fragment = std::string("uniform sampler2D tex;\nvoid main() { gl_FragColor = "
-                                       "texture2D(tex, ") + c.coordinate + "); }\n";
+    std::string fragment = std::string(
+                               "uniform sampler2D tex;\nvoid main() { gl_FragColor = "
+                               "texture2D(tex, ") +
+                           c.coordinate + "); }\n";
     drawWithFragment(fragment.c_str());
     std::array<int, 4> p = pixelAt(16, 16);
     EXPECT_NEAR(p[0], 60 * c.fileRow + 10, 2);

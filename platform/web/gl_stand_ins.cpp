@@ -10,8 +10,8 @@
 
 // Defined by the emulation: its own glTexImage2D under a second name.
 extern "C" void emscripten_glTexImage2D(GLenum target, GLint level, GLint internalFormat,
-                                        GLsizei width, GLsizei height, GLint border,
-                                        GLenum format, GLenum type, const void* pixels);
+                                        GLsizei width, GLsizei height, GLint border, GLenum format,
+                                        GLenum type, const void* pixels);
 
 extern "C" {
 
@@ -40,11 +40,22 @@ void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GL
   const double u[3] = {s[1] * f[2] - s[2] * f[1], s[2] * f[0] - s[0] * f[2],
                        s[0] * f[1] - s[1] * f[0]};
   // Column-major rows s, u, -f, followed by the translation to -eye.
-  const GLfloat m[16] = {
-      static_cast<GLfloat>(s[0]), static_cast<GLfloat>(u[0]), static_cast<GLfloat>(-f[0]), 0,
-      static_cast<GLfloat>(s[1]), static_cast<GLfloat>(u[1]), static_cast<GLfloat>(-f[1]), 0,
-      static_cast<GLfloat>(s[2]), static_cast<GLfloat>(u[2]), static_cast<GLfloat>(-f[2]), 0,
-      0, 0, 0, 1};
+  const GLfloat m[16] = {static_cast<GLfloat>(s[0]),
+                         static_cast<GLfloat>(u[0]),
+                         static_cast<GLfloat>(-f[0]),
+                         0,
+                         static_cast<GLfloat>(s[1]),
+                         static_cast<GLfloat>(u[1]),
+                         static_cast<GLfloat>(-f[1]),
+                         0,
+                         static_cast<GLfloat>(s[2]),
+                         static_cast<GLfloat>(u[2]),
+                         static_cast<GLfloat>(-f[2]),
+                         0,
+                         0,
+                         0,
+                         0,
+                         1};
   glMultMatrixf(m);
   glTranslatef(static_cast<GLfloat>(-eyeX), static_cast<GLfloat>(-eyeY),
                static_cast<GLfloat>(-eyeZ));
@@ -52,8 +63,8 @@ void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GL
 
 // WebGL 2 takes only named formats; the GL 1.0 component counts 1 to 4 mean
 // luminance, luminance-alpha, RGB and RGBA.
-void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width,
-                  GLsizei height, GLint border, GLenum format, GLenum type, const void* pixels) {
+void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height,
+                  GLint border, GLenum format, GLenum type, const void* pixels) {
   const GLint named[] = {GL_LUMINANCE, GL_LUMINANCE_ALPHA, GL_RGB, GL_RGBA};
   if (internalFormat >= 1 && internalFormat <= 4) internalFormat = named[internalFormat - 1];
   emscripten_glTexImage2D(target, level, internalFormat, width, height, border, format, type,

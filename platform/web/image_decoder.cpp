@@ -23,7 +23,8 @@ bool decodeImageFile(const char* path, DecodedImage* image, std::string* reason)
   std::vector<stbi_uc> bytes;
   stbi_uc chunk[65536];
   size_t n = 0;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+    bytes.insert(bytes.end(), chunk, chunk + n);
   std::fclose(file);
 
   // GL reads rows bottom first; texture coordinate t = 1 is the file's top row.

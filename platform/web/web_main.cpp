@@ -109,8 +109,8 @@ int main() {
   // Every media file is fetched into the module's file system under its
   // own name, where loadTextures() and startMusic() look for it.
   for (const MediaFile& media : kMediaFiles) {
-    emscripten_async_wget2(media.name, media.name, "GET", "",
-                           const_cast<char*>(media.name), onMediaLoaded, onMediaFailed, nullptr);
+    emscripten_async_wget2(media.name, media.name, "GET", "", const_cast<char*>(media.name),
+                           onMediaLoaded, onMediaFailed, nullptr);
   }
   return 0;
 }

@@ -78,7 +78,10 @@ std::vector<std::string> entries(const std::string& folder) {
 std::string kindOf(const std::string& path) {
   struct stat s;
   if (lstat(path.c_str(), &s) != 0) return "absent";
-  return S_ISREG(s.st_mode) ? "file" : S_ISCHR(s.st_mode) ? "chardev" : S_ISFIFO(s.st_mode) ? "fifo" : "other";
+  return S_ISREG(s.st_mode)    ? "file"
+         : S_ISCHR(s.st_mode)  ? "chardev"
+         : S_ISFIFO(s.st_mode) ? "fifo"
+                               : "other";
 }
 
 // How many processes have `text` in their command line.
@@ -151,10 +154,14 @@ TEST(Capture, FailuresExitOneWithOneLineNamingTheCause) {
       {"no ffmpeg", {"--video", folder + "/v.mp4"}, {{"PATH", noFfmpeg}}, "Debian package: ffmpeg"},
       {"unwritable still", {"--still", "1", "/no/such/folder/s.png"}, {}, "/no/such/folder/s.png"},
       {"output is a folder", {"--sheet", noFfmpeg}, {}, "it is a folder"},
-      {"no media folder", {"--media", folder + "/none", "--still", "1", folder + "/s.png"}, {},
+      {"no media folder",
+       {"--media", folder + "/none", "--still", "1", folder + "/s.png"},
+       {},
        "media folder"},
-      {"no EGL driver", {"--still", "1", folder + "/s.png"},
-       {{"__EGL_VENDOR_LIBRARY_FILENAMES", "/nonexistent.json"}}, "EGL"},
+      {"no EGL driver",
+       {"--still", "1", folder + "/s.png"},
+       {{"__EGL_VENDOR_LIBRARY_FILENAMES", "/nonexistent.json"}},
+       "EGL"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -174,7 +181,8 @@ TEST(Capture, StillsAreDeterministicAndTheSpacePictureShowsWhereItIsOpaque) {
   mkdir(clear.c_str(), 0777);
   const std::string spaceFile = mediaName(MediaId::space);
   for (const MediaFile& f : kMediaFiles) {
-    if (f.name != spaceFile) symlink((kMedia + "/" + f.name).c_str(), (clear + "/" + f.name).c_str());
+    if (f.name != spaceFile)
+      symlink((kMedia + "/" + f.name).c_str(), (clear + "/" + f.name).c_str());
   }
   shell("ffmpeg -loglevel error -f lavfi -i color=c=black@0.0:s=64x64,format=rgba -frames:v 1 " +
         clear + "/" + spaceFile);
@@ -203,7 +211,8 @@ TEST(Capture, StillsAreDeterministicAndTheSpacePictureShowsWhereItIsOpaque) {
       const int sx = x * space.w / 960, sy = y * space.h / 89;
       for (int dy = -2; dy <= 2 && !opaqueNear; ++dy) {
         for (int dx = -2; dx <= 2 && !opaqueNear; ++dx) {
-          const int px = std::clamp(sx + dx, 0, space.w - 1), py = std::clamp(sy + dy, 0, space.h - 1);
+          const int px = std::clamp(sx + dx, 0, space.w - 1),
+                    py = std::clamp(sy + dy, 0, space.h - 1);
           opaqueNear = space.rgba[(static_cast<size_t>(py) * space.w + px) * 4 + 3] > 0;
         }
       }
@@ -219,8 +228,10 @@ TEST(Capture, FramesAndSheetHaveThePromisedShape) {
   const std::string folder = makeTempDir();
   // Parents are made; frames of an earlier, longer run go, other files stay.
   const std::string frameFolder = folder + "/a/frames";
-  ASSERT_EQ(capture({"--media", kMedia, "--to", "0.05", "--fps", "100", "--size", "8x8",
-                     "--frames", frameFolder}).status, 0);
+  ASSERT_EQ(capture({"--media", kMedia, "--to", "0.05", "--fps", "100", "--size", "8x8", "--frames",
+                     frameFolder})
+                .status,
+            0);
   std::ofstream(frameFolder + "/notes.txt") << "keep";
   DemoRun frames = capture({"--media", kMedia, "--from", "10", "--to", "10.1", "--fps", "30",
                             "--size", "320x40", "--frames", frameFolder});
@@ -235,8 +246,8 @@ TEST(Capture, FramesAndSheetHaveThePromisedShape) {
     EXPECT_EQ(p.h, 40) << name;
   }
 
-  DemoRun sheet = capture({"--media", kMedia, "--sheet", folder + "/sheet.png", "--times",
-                           "0,6,21", "--columns", "2"});
+  DemoRun sheet = capture(
+      {"--media", kMedia, "--sheet", folder + "/sheet.png", "--times", "0,6,21", "--columns", "2"});
   ASSERT_EQ(sheet.status, 0) << sheet.output;
   Picture s = load(folder + "/sheet.png");
   EXPECT_EQ(s.w, 2 * 960 + 3 * 4);
@@ -247,13 +258,14 @@ TEST(Capture, VideoHasTheFramesDurationAndMusicOfItsRange) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   const std::string folder = makeTempDir();
   const std::string video = folder + "/v.mp4";
-  DemoRun run = capture({"--media", kMedia, "--from", "55", "--to", "56.5", "--fps", "20",
-                         "--size", "320x41", "--video", video});
+  DemoRun run = capture({"--media", kMedia, "--from", "55", "--to", "56.5", "--fps", "20", "--size",
+                         "320x41", "--video", video});
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("wrote 30 frames"), std::string::npos) << run.output;
   const std::string probe = shell(
       "ffprobe -v error -show_entries stream=codec_type,width,height,nb_frames,duration "
-      "-of compact=p=0:nk=1 " + video);
+      "-of compact=p=0:nk=1 " +
+      video);
   // "video|320|42|1.500000|30", then "audio|<duration>|<packets>" (no sizes for audio)
   EXPECT_NE(probe.find("video|320|42|1.500000|30"), std::string::npos) << probe;
   const size_t audio = probe.find("audio|");
@@ -296,9 +308,9 @@ TEST(Capture, AnEncoderDyingMidRunStopsWithTheFrame) {
   const std::string fake = folder + "/ffmpeg";
   std::ofstream(fake) << "#!/bin/sh\nhead -c 80000 >/dev/null\necho 'disk on fire' >&2\nexit 1\n";
   chmod(fake.c_str(), 0755);
-  DemoRun run = capture({"--media", kMedia, "--to", "5", "--size", "200x50", "--video",
-                         folder + "/v.mp4"},
-                        {{"PATH", folder + ":/usr/bin:/bin"}});
+  DemoRun run =
+      capture({"--media", kMedia, "--to", "5", "--size", "200x50", "--video", folder + "/v.mp4"},
+              {{"PATH", folder + ":/usr/bin:/bin"}});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find("video stopped at frame "), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("disk on fire"), std::string::npos) << run.output;
@@ -319,13 +331,13 @@ TEST(Capture, OutputPathsAreWrittenWhole) {
   struct Case {
     std::vector<std::string> args;
     int status;
-    std::string path, kind;   // what `path` is afterwards
+    std::string path, kind;  // what `path` is afterwards
   } cases[] = {
       {{"--still", "56", "new.png"}, 0, "new.png", "file"},
       {{"--still", "56", "old.png"}, 0, "old.png", "file"},
       {{"--still", "56", "null.png"}, 0, "null.png", "chardev"},
       {{"--still", "56", "full.png"}, 1, "full.png", "chardev"},
-      {{"--still", "56", "fifo.png"}, 1, "fifo.png", "fifo"},   // no reader: refused, no hang
+      {{"--still", "56", "fifo.png"}, 1, "fifo.png", "fifo"},  // no reader: refused, no hang
       {{"--sheet", "full.png", "--count", "2"}, 1, "full.png", "chardev"},
       {{"--frames", "full.png"}, 1, "full.png", "chardev"},
       {{"--video", "dev.mp4"}, 1, "dev.mp4", "chardev"},
@@ -413,16 +425,16 @@ TEST(Capture, UnusableMediaGiveOneLineEachAndTheVideoIsMade) {
   const std::string media = mediaWithout(folder + "/media", {logo, music});
   mkfifo((media + "/" + logo).c_str(), 0644);
   std::ofstream(media + "/" + music) << "OggS but nothing after it";
-  const DemoRun run = capture({"--media", media, "--from", "56", "--to", "56.2", "--size",
-                               "64x16", "--video", folder + "/v.mkv"});
+  const DemoRun run = capture({"--media", media, "--from", "56", "--to", "56.2", "--size", "64x16",
+                               "--video", folder + "/v.mkv"});
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("\"" + logo + "\": not a regular file (a FIFO)"), std::string::npos)
       << run.output;
   EXPECT_NE(run.output.find(music + "\": ffmpeg cannot decode"), std::string::npos) << run.output;
   EXPECT_EQ(lines(run.output), 4) << "two complaints, the last progress line, the summary";
-  EXPECT_EQ(shell("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " + folder +
-                  "/v.mkv"),
-            "video\naudio\n");
+  EXPECT_EQ(
+      shell("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " + folder + "/v.mkv"),
+      "video\naudio\n");
 }
 
 // A supersampled frame is the exact box average of the frame drawn N times
@@ -431,9 +443,12 @@ TEST(Capture, SupersampledFramedAndPreviewOutputs) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   const std::string folder = makeTempDir();
   ASSERT_EQ(capture({"--media", kMedia, "--size", "480x44", "--ssaa", "2", "--still", "50",
-                     folder + "/small.png"}).status, 0);
+                     folder + "/small.png"})
+                .status,
+            0);
   ASSERT_EQ(capture({"--media", kMedia, "--size", "960x88", "--still", "50", folder + "/large.png"})
-                .status, 0);
+                .status,
+            0);
   const Picture small = load(folder + "/small.png"), large = load(folder + "/large.png");
   ASSERT_EQ(small.w, 480);
   ASSERT_EQ(small.h, 44);
@@ -456,7 +471,8 @@ TEST(Capture, SupersampledFramedAndPreviewOutputs) {
                          "--fps", "20", "--video", video});
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(shell("ffprobe -v error -show_entries stream=codec_name,profile,width,height,pix_fmt "
-                  "-of csv=p=0 " + video),
+                  "-of csv=p=0 " +
+                  video),
             "h264,High,1920,1080,yuv420p\naac,LC\n");
   shell("ffmpeg -loglevel error -i " + video + " -frames:v 1 " + folder + "/hd.png");
   const Picture hd = load(folder + "/hd.png");
@@ -473,6 +489,7 @@ TEST(Capture, SupersampledFramedAndPreviewOutputs) {
   run = capture({"--media", kMedia, "--from", "46", "--to", "46.4", "--gif", folder + "/p.gif"});
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(shell("ffprobe -v error -count_frames -show_entries stream=codec_name,width,height,"
-                  "nb_read_frames -of csv=p=0 " + folder + "/p.gif"),
+                  "nb_read_frames -of csv=p=0 " +
+                  folder + "/p.gif"),
             "gif,480,44,6\n");
 }

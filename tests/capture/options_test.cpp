@@ -28,8 +28,8 @@ TEST(CaptureOptions, DefaultsAndValues) {
   EXPECT_EQ(frameCount(o), 7800);
 
   CaptureOptions p;
-  ASSERT_TRUE(parse({"--from", "10.5", "--to", "12", "--fps", "25", "--size", "320x40",
-                     "--media", "m", "--still", "11.25", "s.png"},
+  ASSERT_TRUE(parse({"--from", "10.5", "--to", "12", "--fps", "25", "--size", "320x40", "--media",
+                     "m", "--still", "11.25", "s.png"},
                     &p, &error))
       << error;
   EXPECT_EQ(p.output, Output::Still);
@@ -54,7 +54,8 @@ TEST(CaptureOptions, BadCommandLinesAreRefusedWithAReason) {
       {{"--still", "1e300", "s.png"}, "86400"},
       {{"--sheet", "s.png", "--times", "1,1e300"}, "86400"},
       {{"--sheet", "s.png", "--size", "8192x8192", "--count", "1000", "--columns", "1"}, "65535"},
-      {{"--sheet", "s.png", "--size", "8192x8192", "--count", "6", "--columns", "3"}, "256 megapixels"},
+      {{"--sheet", "s.png", "--size", "8192x8192", "--count", "6", "--columns", "3"},
+       "256 megapixels"},
       {{"--count", "3", "--video", "v.mp4"}, "only to --sheet"},
       {{"--columns", "3", "--still", "5", "s.png"}, "only to --sheet"},
       {{"--still", "56", "o.jpg"}, ".png"},
@@ -115,9 +116,25 @@ TEST(CaptureOptions, PresetsFramesAndPreviewsFillInTheirDefaults) {
       {{"--preset", "4k", "--ssaa", "1", "--video", "v.MP4"}, 3840, 356, 3840, 2160, 1, 0, 130, 60},
       {{"--frame", "1280x720", "--video", "v.mkv"}, 1280, 118, 1280, 720, 1, 0, 130, 60},
       {{"--frame", "400x20", "--video", "v.mkv"}, 216, 20, 400, 20, 1, 0, 130, 60},
-      {{"--frame", "1280x720", "--size", "640x60", "--video", "v.webm"}, 640, 60, 1280, 720, 1, 0, 130, 60},
+      {{"--frame", "1280x720", "--size", "640x60", "--video", "v.webm"},
+       640,
+       60,
+       1280,
+       720,
+       1,
+       0,
+       130,
+       60},
       {{"--gif", "p.gif"}, 480, 44, 0, 0, 2, 46, 56, 15},
-      {{"--gif", "p.webp", "--from", "100", "--fps", "10", "--size", "240x22"}, 240, 22, 0, 0, 2, 100, 110, 10},
+      {{"--gif", "p.webp", "--from", "100", "--fps", "10", "--size", "240x22"},
+       240,
+       22,
+       0,
+       0,
+       2,
+       100,
+       110,
+       10},
       {{"--gif", "p.gif", "--to", "5"}, 480, 44, 0, 0, 2, 0, 5, 15},
       {{"--ssaa", "4", "--still", "56", "s.png"}, 960, 89, 0, 0, 4, 0, 130, 60},
   };

@@ -101,7 +101,8 @@ TEST(Hardening, EverySpoiltMediaFileLeavesTheRestOfTheRunIntact) {
       EXPECT_EQ(run.status, 0) << run.output;
       EXPECT_GT(watch.lit, Watch::kEnough) << "the other layers should still draw";
       const bool music = std::string(file) == mediaName(MediaId::music);
-      const std::string named = std::string(music ? "cannot play \"" : "cannot load \"") + file + "\"";
+      const std::string named =
+          std::string(music ? "cannot play \"" : "cannot load \"") + file + "\"";
       if (fault == Fault::Truncated && run.output.empty()) continue;  // decoded what was there
       EXPECT_EQ(lineCount(run.output), 1) << run.output;
       EXPECT_NE(run.output.find(named), std::string::npos) << run.output;
@@ -116,17 +117,29 @@ TEST(Hardening, MissingServicesAndOldDriversEndClearly) {
     std::string binary;
     std::vector<std::pair<std::string, std::string>> env;
     int status;
-    std::string expected;   // the one line printed
-    bool runs;              // the window opens and the run goes on
+    std::string expected;  // the one line printed
+    bool runs;             // the window opens and the run goes on
   } cases[] = {
-      {"no audio device", kDemo, {{"SDL_AUDIODRIVER", "no-such-driver"}}, 0,
-       "sound: no audio device", true},
-      {"OpenGL 1.5 driver", kDemo,
-       {{"SDL_AUDIODRIVER", "dummy"}, {"MESA_GL_VERSION_OVERRIDE", "1.5"},
+      {"no audio device",
+       kDemo,
+       {{"SDL_AUDIODRIVER", "no-such-driver"}},
+       0,
+       "sound: no audio device",
+       true},
+      {"OpenGL 1.5 driver",
+       kDemo,
+       {{"SDL_AUDIODRIVER", "dummy"},
+        {"MESA_GL_VERSION_OVERRIDE", "1.5"},
         {"MESA_GLSL_VERSION_OVERRIDE", "100"}},
-       1, "OpenGL 2.0 is required, but the driver offers 1.5", false},
-      {"a program that does not compile", kBrokenShaderDemo, {{"SDL_AUDIODRIVER", "dummy"}}, 0,
-       "fragment shader of morph failed to compile", true},
+       1,
+       "OpenGL 2.0 is required, but the driver offers 1.5",
+       false},
+      {"a program that does not compile",
+       kBrokenShaderDemo,
+       {{"SDL_AUDIODRIVER", "dummy"}},
+       0,
+       "fragment shader of morph failed to compile",
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

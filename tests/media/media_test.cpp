@@ -210,7 +210,8 @@ TEST_F(Media, RepeatingTexturesTileWithoutSeams) {
     const char* name;
     int channel;  // red carries the noise, blue the nebula and the stars
   };
-  for (const Case& c : {Case{mediaName(MediaId::noise), 0}, Case{mediaName(MediaId::starfield), 2}}) {
+  for (const Case& c :
+       {Case{mediaName(MediaId::noise), 0}, Case{mediaName(MediaId::starfield), 2}}) {
     Picture pic;
     ASSERT_TRUE(loadPicture(out(c.name), pic)) << c.name;
     for (bool horizontal : {true, false}) {

@@ -42,8 +42,8 @@ const std::pair<GLuint*, const char*> kTextures[] = {
 
 // What one frame did.
 struct Frame {
-  std::vector<std::string> keys;  // "<program>.<uniform>" of every uniform set, in call order
-  std::vector<float> values;      // the value set, in the same order
+  std::vector<std::string> keys;     // "<program>.<uniform>" of every uniform set, in call order
+  std::vector<float> values;         // the value set, in the same order
   std::vector<std::string> misuses;  // uniforms set on a program not current, or inactive
   int readings = 0, lookups = 0, quads = 0;
   std::array<int, 4> centre{};
@@ -70,7 +70,8 @@ GLint recordGetUniformLocation(GLuint program, const GLchar* name) {
   ++frame.lookups;
   const GLint location = realGetUniformLocation(program, name);
   lastKey = nameOf(program, kPrograms) + "." + name;
-  if (static_cast<GLint>(program) != currentProgram()) frame.misuses.push_back(lastKey + " not current");
+  if (static_cast<GLint>(program) != currentProgram())
+    frame.misuses.push_back(lastKey + " not current");
   if (location < 0) frame.misuses.push_back(lastKey + " inactive");
   return location;
 }
@@ -162,13 +163,13 @@ class Schedule : public ::testing::Test {
 // the caps, and the closing text's alpha from 120 s (120 000 ms reads just above 120).
 TEST_F(Schedule, UniformValuesAtBoundaryTimes) {
   const std::vector<std::string> keys = {
-      "plasma.time", "plasma.size", "plasma.prln", "plasma.rt (int)", "plasma.transition",
-      "morph.time", "morph.offset", "morph.alpha", "morph.transition",
+      "plasma.time",     "plasma.size",       "plasma.prln",
+      "plasma.rt (int)", "plasma.transition", "morph.time",
+      "morph.offset",    "morph.alpha",       "morph.transition",
       "imageWarp.alpha",  // logo
-      "starfield.time", "starfield.alpha",
-      "overlay.alpha", "overlay.alpha", "overlay.alpha",  // oldschool, space, love
-      "scroller.time", "scroller.alpha",
-      "imageWarp.alpha"};  // closing text, after 120 s only
+      "starfield.time",  "starfield.alpha",   "overlay.alpha",
+      "overlay.alpha",   "overlay.alpha",                          // oldschool, space, love
+      "scroller.time",   "scroller.alpha",    "imageWarp.alpha"};  // closing text, after 120 s only
   // clang-format off
   const struct {
     Uint32 ms;

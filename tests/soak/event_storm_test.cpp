@@ -15,11 +15,11 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
+#include <unistd.h>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 #include <thread>
 
 namespace {
@@ -112,8 +112,9 @@ TEST(EventStorm, DrainingThousandsOfEventsKeepsDrawing) {
 
   const double frames = stormy * (kMeasureMs / 1000.0);
   const double perFrame = frames > 0 ? static_cast<double>(sent.load()) / frames : 0.0;
-  std::printf("frame rate: %.2f fps quiet, %.2f fps under %ld events (%.0f per frame); ratio %.2f\n",
-              quiet, stormy, sent.load(), perFrame, stormy / quiet);
+  std::printf(
+      "frame rate: %.2f fps quiet, %.2f fps under %ld events (%.0f per frame); ratio %.2f\n", quiet,
+      stormy, sent.load(), perFrame, stormy / quiet);
   EXPECT_GT(perFrame, 1000.0) << "the storm should bring thousands per frame";
   EXPECT_GT(stormy, 0.0) << "the loop should keep drawing under the storm";
 }

@@ -133,9 +133,8 @@ TEST(Studio, PausedFrameMatchesTheCaptureAndKeysDriveTheTransport) {
     if (std::abs(shown.rgb[i] - still[i]) > 8) ++differing;
   }
   EXPECT_EQ(differing, 0) << "the paused studio shows the capture's still at 56 s";
-  ASSERT_EQ(reached.size(), sizeof steps / sizeof steps[0]) << "last key reached: "
-                                                           << (reached.empty() ? "none"
-                                                                               : reached.back());
+  ASSERT_EQ(reached.size(), sizeof steps / sizeof steps[0])
+      << "last key reached: " << (reached.empty() ? "none" : reached.back());
   EXPECT_EQ(access((folder + "/frame-000.000.png").c_str(), R_OK), 0) << run.output;
 }
 
@@ -189,8 +188,8 @@ TEST(Studio, MusicStartsAtTheDemoTimeAfterASeek) {
   const std::string device = folder + "/device.raw";
   DemoOptions o = studioIn(folder, {"--at", "56", "--paused"});
   // A delay keeps the disk driver from writing the paused silence flat out.
-  o.env = {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", device},
-           {"SDL_DISKAUDIODELAY", "20"}};
+  o.env = {
+      {"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", device}, {"SDL_DISKAUDIODELAY", "20"}};
   o.onWindow = [&](DemoWindow& w) {
     waitFor([&] { return titleHas(w, "56.000 s"); });
     pressKey(w, "Right");
@@ -227,8 +226,8 @@ TEST(Studio, MusicStartsAtTheDemoTimeAfterASeek) {
   int section = 0;
   char* bytesOut = reinterpret_cast<char*>(ogg16.data());
   const long capacity = static_cast<long>(ogg16.size() * 2);
-  while (got < capacity && (n = ov_read(&ogg, bytesOut + got, static_cast<int>(capacity - got),
-                                        0, 2, 1, &section)) > 0) {
+  while (got < capacity && (n = ov_read(&ogg, bytesOut + got, static_cast<int>(capacity - got), 0,
+                                        2, 1, &section)) > 0) {
     got += n;
   }
   ov_clear(&ogg);

@@ -1,6 +1,6 @@
 // The studio's transport, heads-up and command line, without a window.
-#include "tools/studio/options.h"
 #include "tools/studio/transport.h"
+#include "tools/studio/options.h"
 
 #include <gtest/gtest.h>
 
@@ -37,8 +37,11 @@ TEST(StudioTransport, KeysMoveTheTimeAndSayWhenTheMusicMustFollow) {
       {"Up clamps at the end", at(125), {K::forward10}, 130, true},
       {"Home without a loop", at(70), {K::home}, 0, true},
       {"Home with a loop", loop91to96, {K::home}, 91, true},
-      {"frame steps while paused", at(10, true), {K::stepForward, K::stepForward, K::stepBack},
-       10 + kStepSeconds, true},
+      {"frame steps while paused",
+       at(10, true),
+       {K::stepForward, K::stepForward, K::stepBack},
+       10 + kStepSeconds,
+       true},
       {"no frame steps while playing", at(10), {K::stepForward}, 10, false},
       {"pause is no jump", at(10), {K::pauseResume}, 10, false},
   };

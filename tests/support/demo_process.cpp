@@ -227,7 +227,6 @@ static DemoRun runDemoOnce(const DemoOptions& options) {
   return run;
 }
 
-
 DemoOptions presentationIn(const std::string& folder) {
   DemoOptions o;
   o.binary = DEMO_BINARY_DIR "/demo";

@@ -10,20 +10,20 @@
 namespace testing_support {
 
 struct DemoRun {
-  int status = -1;         // exit status, or 128 + signal when killed
-  bool timedOut = false;   // killed after the time limit
-  std::string output;      // stdout and stderr, interleaved
-  double seconds = 0;      // wall time from start to exit
+  int status = -1;        // exit status, or 128 + signal when killed
+  bool timedOut = false;  // killed after the time limit
+  std::string output;     // stdout and stderr, interleaved
+  double seconds = 0;     // wall time from start to exit
 };
 
 struct DemoWindow;  // an open X connection, the demo's window and its process
 
 struct DemoOptions {
-  std::string binary;                                     // path of the program
-  std::string workingDir;                                 // where it runs (its media)
-  std::vector<std::pair<std::string, std::string>> env;   // set ("" value: unset)
+  std::string binary;                                    // path of the program
+  std::string workingDir;                                // where it runs (its media)
+  std::vector<std::pair<std::string, std::string>> env;  // set ("" value: unset)
   std::vector<std::string> args;
-  double timeLimit = 20;                                  // seconds before SIGKILL
+  double timeLimit = 20;  // seconds before SIGKILL
   // Called once the demo's window is mapped; nothing is done without it.
   std::function<void(DemoWindow&)> onWindow;
 };
@@ -39,7 +39,7 @@ DemoRun runDemo(const DemoOptions& options);
 // bits; Shift is the one the tests use.
 enum : unsigned { kShiftModifier = 1u << 0 };
 void pressKey(DemoWindow& window, const char* keysym, unsigned modifiers = 0);
-void closeWindow(DemoWindow& window);   // the window manager's close request
+void closeWindow(DemoWindow& window);  // the window manager's close request
 void sleepSeconds(double seconds);
 bool windowFound(const DemoWindow& window);
 

@@ -2,8 +2,8 @@
 // pixel read-back and small image files.
 #pragma once
 
-#include <SDL.h>
 #include <GL/gl.h>
+#include <SDL.h>
 
 #include <array>
 #include <functional>

@@ -23,11 +23,16 @@ std::vector<GLfloat> glState() {
   for (GLenum cap : {GL_LIGHTING, GL_TEXTURE_2D, GL_BLEND, GL_LINE_SMOOTH}) {
     state.push_back(glIsEnabled(cap));
   }
-  const std::pair<GLenum, int> values[] = {
-      {GL_LINE_WIDTH, 1},          {GL_BLEND_SRC, 1},           {GL_BLEND_DST, 1},
-      {GL_CURRENT_COLOR, 4},       {GL_MODELVIEW_MATRIX, 16},   {GL_PROJECTION_MATRIX, 16},
-      {GL_MATRIX_MODE, 1},         {GL_ATTRIB_STACK_DEPTH, 1},  {GL_MODELVIEW_STACK_DEPTH, 1},
-      {GL_PROJECTION_STACK_DEPTH, 1}};
+  const std::pair<GLenum, int> values[] = {{GL_LINE_WIDTH, 1},
+                                           {GL_BLEND_SRC, 1},
+                                           {GL_BLEND_DST, 1},
+                                           {GL_CURRENT_COLOR, 4},
+                                           {GL_MODELVIEW_MATRIX, 16},
+                                           {GL_PROJECTION_MATRIX, 16},
+                                           {GL_MATRIX_MODE, 1},
+                                           {GL_ATTRIB_STACK_DEPTH, 1},
+                                           {GL_MODELVIEW_STACK_DEPTH, 1},
+                                           {GL_PROJECTION_STACK_DEPTH, 1}};
   for (const auto& [name, count] : values) {
     GLfloat value[16];
     glGetFloatv(name, value);

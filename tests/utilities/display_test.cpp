@@ -77,10 +77,8 @@ TEST_F(FullscreenMode, SwitchesToTheFirstListedMode) {
     bool giveWidth, giveHeight;
   };
   const Case cases[] = {
-      {"Xvfb's own list", SDL_ListModes, true, true},
-      {"first of two", answerTwo, true, true},
-      {"no width wanted", SDL_ListModes, false, true},
-      {"no height wanted", answerTwo, true, false},
+      {"Xvfb's own list", SDL_ListModes, true, true},  {"first of two", answerTwo, true, true},
+      {"no width wanted", SDL_ListModes, false, true}, {"no height wanted", answerTwo, true, false},
       {"neither wanted", SDL_ListModes, false, false},
   };
   for (const Case& c : cases) {
@@ -94,9 +92,8 @@ TEST_F(FullscreenMode, SwitchesToTheFirstListedMode) {
 
     int width = -1;
     int height = -1;
-    ASSERT_EQ(setBestFullscreenMode(c.giveWidth ? &width : nullptr,
-                                    c.giveHeight ? &height : nullptr),
-              0)
+    ASSERT_EQ(
+        setBestFullscreenMode(c.giveWidth ? &width : nullptr, c.giveHeight ? &height : nullptr), 0)
         << SDL_GetError();
     EXPECT_EQ(width, c.giveWidth ? firstW : -1);
     EXPECT_EQ(height, c.giveHeight ? firstH : -1);

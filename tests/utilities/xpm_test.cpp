@@ -92,8 +92,8 @@ TEST_F(Xpm, ExportWidensRowsToMultiplesOfEight) {
     writeRgbaPng(image, c.width, c.height, [](int, int) { return kBlack; });
     const auto elements = exported(image);
     ASSERT_EQ(elements.size(), 5u + c.height) << joined(elements);
-    EXPECT_EQ(elements[0], " " + std::to_string(c.declaredWidth) + " " +
-                               std::to_string(c.height) + " 3 1 ");
+    EXPECT_EQ(elements[0],
+              " " + std::to_string(c.declaredWidth) + " " + std::to_string(c.height) + " 3 1 ");
     const std::string row = std::string(c.width, 'X') + std::string(c.declaredWidth - c.width, ' ');
     for (int r = 0; r < c.height; ++r) EXPECT_EQ(elements[4 + r], row) << "row " << r;
     EXPECT_EQ(elements.back(), "0,0");
@@ -102,7 +102,9 @@ TEST_F(Xpm, ExportWidensRowsToMultiplesOfEight) {
 
 TEST_F(Xpm, ExportWritesTheWholeCText) {
   const std::string image = folder + "/arrow.png";
-  writeRgbaPng(image, 10, 3, [](int x, int y) { return x == y ? kBlack : x < 5 ? kWhite : kClear; });
+  writeRgbaPng(image, 10, 3, [](int x, int y) {
+    return x == y ? kBlack : x < 5 ? kWhite : kClear;
+  });
   const std::string out = folder + "/arrow.c";
   ASSERT_EQ(exportXpm(image.c_str(), out.c_str()), 0);
   const std::string name = folder + "/arrow";
@@ -141,7 +143,8 @@ TEST_F(Xpm, ExportThresholdsEachPixel) {
        ".XX...X.   "},
       {"24-bit BMP without alpha is opaque",
        [](const std::string& path) {
-         const std::array<Uint8, 3> rgb[] = {{255, 255, 255}, {0, 0, 0}, {127, 127, 127}, {128, 0, 0}};
+         const std::array<Uint8, 3> rgb[] = {
+             {255, 255, 255}, {0, 0, 0}, {127, 127, 127}, {128, 0, 0}};
          writeBmp(path, 4, 1, [&](int x, int) { return rgb[x]; });
        },
        ".XX."},
@@ -254,18 +257,54 @@ TEST_F(Xpm, BitPlanesPutTheLeftmostPixelInTheTopBit) {
   const Case cases[] = {
       {"black then white", text(" 8 1 3 1 ", {"X......."}, "0,0"), 8, 1, 0, 0, {0x80}, {0xFF}},
       {"black then blanks", text(" 8 1 3 1 ", {"X       "}, "0,0"), 8, 1, 0, 0, {0x80}, {0x80}},
-      {"white byte, black byte", text(" 16 1 3 1 ", {"........XXXXXXXX"}, "0,0"), 16, 1, 0, 0,
-       {0x00, 0xFF}, {0xFF, 0xFF}},
-      {"rows follow each other", text("8 2", {"XXXX....", "  ..XX  "}, "7,1"), 8, 2, 7, 1,
-       {0xF0, 0x0C}, {0xFF, 0x3C}},
-      {"other characters are transparent", text("8 1", {"xo#-_*+\t"}, "0,0"), 8, 1, 0, 0, {0x00},
+      {"white byte, black byte",
+       text(" 16 1 3 1 ", {"........XXXXXXXX"}, "0,0"),
+       16,
+       1,
+       0,
+       0,
+       {0x00, 0xFF},
+       {0xFF, 0xFF}},
+      {"rows follow each other",
+       text("8 2", {"XXXX....", "  ..XX  "}, "7,1"),
+       8,
+       2,
+       7,
+       1,
+       {0xF0, 0x0C},
+       {0xFF, 0x3C}},
+      {"other characters are transparent",
+       text("8 1", {"xo#-_*+\t"}, "0,0"),
+       8,
+       1,
+       0,
+       0,
+       {0x00},
        {0x00}},
-      {"characters past the width are ignored", text("8 1", {"X.......XXXX"}, "0,0"), 8, 1, 0, 0,
-       {0x80}, {0xFF}},
-      {"colour lines are never read", {"8 1", "", "anything", ". c #000000", ".......X", "0,0"},
-       8, 1, 0, 0, {0x01}, {0xFF}},
-      {"white space in the header and hot spot", text("\t8\t 1junk", {"X......."}, " 3, 0"), 8, 1,
-       3, 0, {0x80}, {0xFF}},
+      {"characters past the width are ignored",
+       text("8 1", {"X.......XXXX"}, "0,0"),
+       8,
+       1,
+       0,
+       0,
+       {0x80},
+       {0xFF}},
+      {"colour lines are never read",
+       {"8 1", "", "anything", ". c #000000", ".......X", "0,0"},
+       8,
+       1,
+       0,
+       0,
+       {0x01},
+       {0xFF}},
+      {"white space in the header and hot spot",
+       text("\t8\t 1junk", {"X......."}, " 3, 0"),
+       8,
+       1,
+       3,
+       0,
+       {0x80},
+       {0xFF}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,15 +1,15 @@
 // demo-capture: stills, frame sequences, storyboards and videos of the
 // presentation, drawn headless at a fixed frame rate.
+#include "platform/regular_file.h"
+#include "presentation/headless_render.h"
+#include "presentation/media.h"
 #include "tools/capture/options.h"
+#include "tools/capture/png_file.h"
 #include "tools/capture/presets.h"
 #include "tools/capture/progress.h"
 #include "tools/capture/sheet.h"
 #include "tools/capture/supersample.h"
 #include "tools/capture/video_encoder.h"
-#include "platform/regular_file.h"
-#include "presentation/headless_render.h"
-#include "presentation/media.h"
-#include "tools/capture/png_file.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -69,8 +69,8 @@ bool checkWritableFile(const std::string& path, bool regularOnly, std::string* e
   struct stat s;
   const bool exists = stat(path.c_str(), &s) == 0;
   if (exists && (S_ISDIR(s.st_mode) || (regularOnly && !S_ISREG(s.st_mode)))) {
-    *error = "cannot write \"" + path + "\": " +
-             (S_ISDIR(s.st_mode) ? "it is a folder" : "not a regular file");
+    *error = "cannot write \"" + path +
+             "\": " + (S_ISDIR(s.st_mode) ? "it is a folder" : "not a regular file");
     return false;
   }
   const std::string folder = folderOf(path);
@@ -165,8 +165,8 @@ int captureFrames(const CaptureOptions& o) {
     std::string error;
     if (!writePngRgb(framePath(staging, i), o.width, o.height, rgb, &error)) {
       discard();
-      return failure("cannot write \"" + framePath(o.target, i) + "\" (frame " +
-                     std::to_string(i) + "): " + error);
+      return failure("cannot write \"" + framePath(o.target, i) + "\" (frame " + std::to_string(i) +
+                     "): " + error);
     }
     progress.update(i + 1);
   }
@@ -280,8 +280,7 @@ int main(int argc, char** argv) {
       if (!checkWritableFile(options.target, true, &error)) return failure(error);
       if (options.output == Output::Animation) break;
       musicPath = options.mediaDir + "/" + mediaName(MediaId::music);
-      if (!isReadableRegularFile(musicPath.c_str(), &error) ||
-          !musicDecodes(musicPath, &error)) {
+      if (!isReadableRegularFile(musicPath.c_str(), &error) || !musicDecodes(musicPath, &error)) {
         std::fprintf(stderr,
                      "demo-capture: cannot use \"%s\": %s; the video has a silent sound track\n",
                      musicPath.c_str(), error.c_str());

@@ -5,11 +5,11 @@
 #include "tools/capture/sheet.h"
 #include "tools/common/numbers.h"
 
+#include <strings.h>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 #include <sstream>
 
 const char kCaptureUsage[] =
@@ -90,8 +90,7 @@ double frameTime(const CaptureOptions& o, long index) {
   return o.from + static_cast<double>(index) / o.fps;
 }
 
-bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o,
-                         std::string* error) {
+bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, std::string* error) {
   auto setOutput = [&](Output kind, const char* target, const char* name) {
     if (o->output != Output::None) {
       *error = std::string("choose one output; ") + name + " comes after another";
@@ -110,8 +109,8 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o,
     const std::string arg = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     auto bad = [&](const char* what) {
-      *error = "bad value for " + arg + ": " + (value ? "\"" + std::string(value) + "\"" : "missing") +
-               " (" + what + ")";
+      *error = "bad value for " + arg + ": " +
+               (value ? "\"" + std::string(value) + "\"" : "missing") + " (" + what + ")";
       return false;
     };
     if (arg == "--help" || arg == "-h") {
@@ -122,7 +121,8 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o,
       o->fromGiven = true;
       ++i;
     } else if (arg == "--to") {
-      if (!parseSeconds(value, &o->to) || o->to <= 0) return bad("seconds, more than 0 and at most 86400");
+      if (!parseSeconds(value, &o->to) || o->to <= 0)
+        return bad("seconds, more than 0 and at most 86400");
       o->toGiven = true;
       ++i;
     } else if (arg == "--fps") {
@@ -164,7 +164,8 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o,
       if (!parseSeconds(value, &o->stillTime)) return bad("seconds, 0 to 86400");
       if (!setOutput(Output::Still, i + 2 < argc ? argv[i + 2] : nullptr, "--still")) return false;
       if (!endsWith(o->target, ".png")) {
-        *error = "bad file name for --still: \"" + o->target + "\" (it is written as PNG: end it in .png)";
+        *error = "bad file name for --still: \"" + o->target +
+                 "\" (it is written as PNG: end it in .png)";
         return false;
       }
       i += 2;
@@ -213,7 +214,8 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o,
     return false;
   }
   if (o->output == Output::Sheet) {
-    const int frames = o->sheetTimes.empty() ? o->sheetCount : static_cast<int>(o->sheetTimes.size());
+    const int frames =
+        o->sheetTimes.empty() ? o->sheetCount : static_cast<int>(o->sheetTimes.size());
     const SheetSize size = sheetSize(o->width, o->height, frames, o->sheetColumns);
     if (size.width > kMaxSheetSide || size.height > kMaxSheetSide ||
         size.width * size.height > kMaxSheetPixels) {

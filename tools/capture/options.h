@@ -16,18 +16,17 @@ struct CaptureOptions {
   int height = kWindowHeight;
   std::string mediaDir = ".";
   Output output = Output::None;
-  std::string target;               // file or folder of the output
-  double stillTime = 0;             // --still
-  std::vector<double> sheetTimes;   // --times; empty: spread evenly
-  int sheetCount = 16;              // --count, when no --times
-  int sheetColumns = 2;             // --columns
-  int ssaa = 1;                     // --ssaa: drawn this many times larger, then reduced
-  std::string preset;               // --preset
-  int frameWidth = 0;               // --frame or the preset's; 0: the video is the strip
+  std::string target;              // file or folder of the output
+  double stillTime = 0;            // --still
+  std::vector<double> sheetTimes;  // --times; empty: spread evenly
+  int sheetCount = 16;             // --count, when no --times
+  int sheetColumns = 2;            // --columns
+  int ssaa = 1;                    // --ssaa: drawn this many times larger, then reduced
+  std::string preset;              // --preset
+  int frameWidth = 0;              // --frame or the preset's; 0: the video is the strip
   int frameHeight = 0;
   // Which of the defaults the command line set: presets and previews fill in the rest.
-  bool fromGiven = false, toGiven = false, fpsGiven = false, sizeGiven = false,
-       ssaaGiven = false;
+  bool fromGiven = false, toGiven = false, fpsGiven = false, sizeGiven = false, ssaaGiven = false;
   bool help = false;
 };
 

@@ -127,8 +127,10 @@ void applyVideoPreset(const CaptureOptions& o, VideoSettings* s) {
   // above what they re-encode to, closed groups of half a second, B-frames,
   // the index first, AAC at 320 kb/s.
   const int gop = std::max(1, static_cast<int>(std::lround(o.fps / 2)));
-  s->codec = {"-c:v", "libx264", "-profile:v", "high", "-preset", "medium", "-crf", "16",
-              "-g", std::to_string(gop), "-bf", "2", "-flags", "+cgop",
-              "-color_primaries", "bt709", "-color_trc", "bt709", "-colorspace", "bt709",
-              "-c:a", "aac", "-b:a", "320k", "-movflags", "+faststart"};
+  s->codec = {"-c:v",      "libx264",    "-profile:v", "high",        "-preset",
+              "medium",    "-crf",       "16",         "-g",          std::to_string(gop),
+              "-bf",       "2",          "-flags",     "+cgop",       "-color_primaries",
+              "bt709",     "-color_trc", "bt709",      "-colorspace", "bt709",
+              "-c:a",      "aac",        "-b:a",       "320k",        "-movflags",
+              "+faststart"};
 }

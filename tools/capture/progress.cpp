@@ -1,9 +1,9 @@
 // Progress lines for the capture tool.
 #include "tools/capture/progress.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 
 std::string minutesSeconds(double seconds) {
   if (seconds < 0) seconds = 0;
@@ -38,8 +38,8 @@ void Progress::update(long done) {
     const int filled = static_cast<int>(width * done / (total_ > 0 ? total_ : 1));
     std::string bar(static_cast<size_t>(filled), '#');
     bar.resize(width, '.');
-    std::fprintf(stderr, "\r%s [%s] %ld/%ld frames  %.1f fps  %s left ", what_.c_str(),
-                 bar.c_str(), done, total_, rate, minutesSeconds(left).c_str());
+    std::fprintf(stderr, "\r%s [%s] %ld/%ld frames  %.1f fps  %s left ", what_.c_str(), bar.c_str(),
+                 done, total_, rate, minutesSeconds(left).c_str());
   } else {
     std::fprintf(stderr, "%s: %ld/%ld frames, %.1f fps, %s left\n", what_.c_str(), done, total_,
                  rate, minutesSeconds(left).c_str());

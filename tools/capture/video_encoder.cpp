@@ -3,17 +3,17 @@
 
 #include "tools/common/numbers.h"
 
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <sstream>
-#include <sys/prctl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -90,10 +90,10 @@ bool musicDecodes(const std::string& path, std::string* reason) {
   const int log = makeLog(reason);
   if (log < 0) return false;
   const int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  const pid_t pid = spawnFfmpeg({"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error",
-                                 "-i", ffmpegFileName(path), "-map", "0:a:0", "-t", "1", "-f",
-                                 "null", "-"},
-                                input, log);
+  const pid_t pid =
+      spawnFfmpeg({"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-i",
+                   ffmpegFileName(path), "-map", "0:a:0", "-t", "1", "-f", "null", "-"},
+                  input, log);
   if (input >= 0) close(input);
   const int status = pid > 0 ? waitFor(pid) : -1;
   const bool ok = pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
@@ -103,7 +103,7 @@ bool musicDecodes(const std::string& path, std::string* reason) {
     const std::string prefix = ffmpegFileName(path) + ": ";
     if (last.compare(0, prefix.size(), prefix) == 0) last.erase(0, prefix.size());
     *reason = pid < 0 ? std::string("cannot start ffmpeg: ") + std::strerror(errno)
-              : "ffmpeg cannot decode its audio" + (last.empty() ? "" : " (" + last + ")");
+                      : "ffmpeg cannot decode its audio" + (last.empty() ? "" : " (" + last + ")");
   }
   close(log);
   return ok;
@@ -148,19 +148,21 @@ bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
   }
   close(file);
   std::vector<std::string> args = {
-      "ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
-      "-f", "rawvideo", "-pix_fmt", "rgb24", "-s",
-      std::to_string(s.width) + "x" + std::to_string(s.height),
-      "-framerate", number(s.fps), "-i", "pipe:0"};
+      "ffmpeg",     "-hide_banner", "-nostdin",
+      "-loglevel",  "error",        "-y",
+      "-f",         "rawvideo",     "-pix_fmt",
+      "rgb24",      "-s",           std::to_string(s.width) + "x" + std::to_string(s.height),
+      "-framerate", number(s.fps),  "-i",
+      "pipe:0"};
   if (s.withAudio && !s.musicPath.empty()) {
     // Seeking an audio input decodes up to the offset, so the cut is exact.
     args.insert(args.end(), {"-ss", number(s.musicStart), "-t", number(s.duration), "-i",
                              ffmpegFileName(s.musicPath), "-map", "0:v", "-map", "1:a"});
   } else if (s.withAudio) {
     // No usable music: a silent track, so the video has sound as the player's run does.
-    args.insert(args.end(), {"-f", "lavfi", "-t", number(s.duration), "-i",
-                             "anullsrc=channel_layout=stereo:sample_rate=44100", "-map", "0:v",
-                             "-map", "1:a"});
+    args.insert(args.end(),
+                {"-f", "lavfi", "-t", number(s.duration), "-i",
+                 "anullsrc=channel_layout=stereo:sample_rate=44100", "-map", "0:v", "-map", "1:a"});
   }
   if (!s.filter.empty()) {
     args.insert(args.end(), {"-vf", s.filter});
@@ -226,8 +228,8 @@ bool VideoEncoder::writeFrame(const std::vector<uint8_t>& rgb, std::string* erro
     if (n <= 0) {
       const std::string reason = std::strerror(errno);
       finish(error);
-      *error = "ffmpeg stopped taking frames (" + reason + ")" +
-               (error->empty() ? "" : ": " + *error);
+      *error =
+          "ffmpeg stopped taking frames (" + reason + ")" + (error->empty() ? "" : ": " + *error);
       return false;
     }
     done += static_cast<size_t>(n);

@@ -9,17 +9,17 @@
 #include <vector>
 
 struct VideoSettings {
-  std::string path;        // .mp4, .webm or .mkv, as the user gave it
+  std::string path;  // .mp4, .webm or .mkv, as the user gave it
   int width = 0;
   int height = 0;
   double fps = 60;
-  std::string musicPath;   // muxed from `musicStart` for `duration` s; empty: a silent track
+  std::string musicPath;  // muxed from `musicStart` for `duration` s; empty: a silent track
   double musicStart = 0;
   double duration = 0;
   // When set, replace the padding to even sizes and the encoder defaults of the file's ending.
   std::string filter;
   std::vector<std::string> codec;
-  bool withAudio = true;   // false: no sound track at all (an animated picture)
+  bool withAudio = true;  // false: no sound track at all (an animated picture)
   // Set from a signal handler: a write blocked on the pipe gives up when it is.
   const volatile std::sig_atomic_t* stopRequested = nullptr;
   bool bottomRowFirst = false;  // frames arrive in GL's row order; ffmpeg flips them
@@ -43,7 +43,7 @@ class VideoEncoder {
  private:
   int pipe_ = -1;
   int pid_ = -1;
-  int log_ = -1;   // ffmpeg's messages, in an already unlinked file
+  int log_ = -1;  // ffmpeg's messages, in an already unlinked file
   OutputFile output_;
   const volatile std::sig_atomic_t* stopRequested_ = nullptr;
   int reap();

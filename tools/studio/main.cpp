@@ -16,8 +16,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -41,12 +41,12 @@ bool transportKeyOf(SDLKey key, TransportKey* out) {
     SDLKey sdl;
     TransportKey key;
   } keys[] = {
-      {SDLK_SPACE, TransportKey::pauseResume},   {SDLK_RIGHT, TransportKey::forward1},
-      {SDLK_LEFT, TransportKey::back1},          {SDLK_UP, TransportKey::forward10},
-      {SDLK_DOWN, TransportKey::back10},         {SDLK_HOME, TransportKey::home},
-      {SDLK_PERIOD, TransportKey::stepForward},  {SDLK_COMMA, TransportKey::stepBack},
-      {SDLK_i, TransportKey::setLoopStart},      {SDLK_o, TransportKey::setLoopEnd},
-      {SDLK_l, TransportKey::toggleLoop},        {SDLK_RIGHTBRACKET, TransportKey::faster},
+      {SDLK_SPACE, TransportKey::pauseResume},  {SDLK_RIGHT, TransportKey::forward1},
+      {SDLK_LEFT, TransportKey::back1},         {SDLK_UP, TransportKey::forward10},
+      {SDLK_DOWN, TransportKey::back10},        {SDLK_HOME, TransportKey::home},
+      {SDLK_PERIOD, TransportKey::stepForward}, {SDLK_COMMA, TransportKey::stepBack},
+      {SDLK_i, TransportKey::setLoopStart},     {SDLK_o, TransportKey::setLoopEnd},
+      {SDLK_l, TransportKey::toggleLoop},       {SDLK_RIGHTBRACKET, TransportKey::faster},
       {SDLK_LEFTBRACKET, TransportKey::slower},
   };
   for (const auto& k : keys) {
@@ -142,8 +142,8 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
     // this frame act after that, so a resume or a seek starts exactly at the
     // time shown when the key came.
     const Clock::time_point now = Clock::now();
-    jumped = advanceTransport(&transport, std::chrono::duration<double>(now - last).count()) ||
-             jumped;
+    jumped =
+        advanceTransport(&transport, std::chrono::duration<double>(now - last).count()) || jumped;
     last = now;
 
     bool quit = false, save = false;

@@ -46,9 +46,9 @@ struct Stamp {
 
 struct WatchedFile {
   std::string name;
-  Stamp built;        // the stamp of the text below
-  Stamp candidate;    // a newer stamp seen once, not yet stable
-  std::string text;   // the last version read
+  Stamp built;       // the stamp of the text below
+  Stamp candidate;   // a newer stamp seen once, not yet stable
+  std::string text;  // the last version read
   bool readable = true;
   std::string error;  // the last failure of this file, "" when it builds
 };
@@ -170,7 +170,8 @@ void startShaderWatch(const std::string& folder) {
   watch.files.clear();
   for (const auto& p : kPrograms) {
     for (const char* name : {p.vertexFile, p.fragmentFile}) {
-      if (fileIndex(name) == watch.files.size()) watch.files.push_back({name, {}, {}, "", true, ""});
+      if (fileIndex(name) == watch.files.size())
+        watch.files.push_back({name, {}, {}, "", true, ""});
     }
   }
   watch.changed.assign(watch.files.size(), false);
@@ -179,8 +180,8 @@ void startShaderWatch(const std::string& folder) {
     file.built = stampOf(folder + "/" + file.name);
     file.text = embeddedText(file.name);
     std::string onDisk, reason;
-    watch.changed[i] = !readWhole(folder + "/" + file.name, &onDisk, &reason) ||
-                       onDisk != file.text;
+    watch.changed[i] =
+        !readWhole(folder + "/" + file.name, &onDisk, &reason) || onDisk != file.text;
   }
   watch.pending = true;
 }

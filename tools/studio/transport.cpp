@@ -61,10 +61,18 @@ const char* scheduleSection(double seconds) {
     double start;
     const char* name;
   } sections[] = {
-      {0, "intro: logo"},         {9, "plasma"},         {20, "overlays: oldschool"},
-      {30, "morph: bar"},         {55, "overlays: space"}, {65, "morph: bar"},
-      {68, "morph: box"},         {75, "overlays: love"}, {85, "morph: box"},
-      {91, "starfield"},          {105, "scroller"},     {120, "closing"},
+      {0, "intro: logo"},
+      {9, "plasma"},
+      {20, "overlays: oldschool"},
+      {30, "morph: bar"},
+      {55, "overlays: space"},
+      {65, "morph: bar"},
+      {68, "morph: box"},
+      {75, "overlays: love"},
+      {85, "morph: box"},
+      {91, "starfield"},
+      {105, "scroller"},
+      {120, "closing"},
       {123.5, "closing: end picture"},
   };
   const char* name = sections[0].name;
@@ -77,9 +85,9 @@ const char* scheduleSection(double seconds) {
 std::string headsUpText(const Transport& t, double framesPerSecond,
                         const std::string& failingFiles) {
   char text[256];
-  std::snprintf(text, sizeof text, "%.3f s | %s | %s | %gx | loop %.3f-%.3f %s | %.0f fps",
-                t.time, scheduleSection(t.time), t.paused ? "paused" : "playing", t.speed,
-                t.loopStart, t.loopEnd, t.looping ? "on" : "off", framesPerSecond);
+  std::snprintf(text, sizeof text, "%.3f s | %s | %s | %gx | loop %.3f-%.3f %s | %.0f fps", t.time,
+                scheduleSection(t.time), t.paused ? "paused" : "playing", t.speed, t.loopStart,
+                t.loopEnd, t.looping ? "on" : "off", framesPerSecond);
   std::string title = text;
   if (!failingFiles.empty()) title += " | ERROR in " + failingFiles;
   return title;

@@ -486,8 +486,8 @@ void drawRocket(Canvas& canvas, float rx, float ry, float angle) {
   // narrow specular streak; `n` is -1 at the top edge and 1 at the bottom.
   auto cylinder = [](const Rgba& base, float n) {
     const float lambert = clamp01(0.35f + 0.65f * (1.0f - (n + 0.3f) * (n + 0.3f)));
-    const float spec = std::exp(-(n + 0.45f) * (n + 0.45f) * 60.0f);
-    return mix(mix(rgb255(15, 15, 35), base, lambert), rgb255(255, 255, 255), spec * 0.8f);
+    const float specular = std::exp(-(n + 0.45f) * (n + 0.45f) * 60.0f);
+    return mix(mix(rgb255(15, 15, 35), base, lambert), rgb255(255, 255, 255), specular * 0.8f);
   };
   const float box = 140.0f;
 

@@ -94,3 +94,27 @@ void abandonOutput(OutputFile* out) {
   if (lstat(out->writePath.c_str(), &s) == 0 && S_ISREG(s.st_mode)) unlink(out->writePath.c_str());
   out->writePath.clear();
 }
+
+std::FILE* beginOutputStream(const std::string& target, OutputFile* out, std::string* error) {
+  const int fd = beginOutput(target, "", true, out, error);
+  if (fd < 0) return nullptr;
+  std::FILE* file = fdopen(fd, "wb");
+  if (!file) {
+    *error = std::strerror(errno);
+    close(fd);
+    abandonOutput(out);
+  }
+  return file;
+}
+
+bool finishOutputStream(std::FILE* file, bool written, OutputFile* out, std::string* error) {
+  error->clear();
+  // A full disk may only show when the buffered tail is flushed by the close.
+  const bool closed = std::fclose(file) == 0;
+  if (written && !closed) *error = std::strerror(errno);
+  if (!written || !closed) {
+    abandonOutput(out);
+    return false;
+  }
+  return commitOutput(out, error);
+}

@@ -1,6 +1,7 @@
 // Outputs that replace their target only when complete.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 // Bytes are written under a temporary name in the target's folder and renamed
@@ -26,3 +27,12 @@ bool commitOutput(OutputFile* out, std::string* error);
 
 // Removes the temporary if it is still a regular file; the target is never touched.
 void abandonOutput(OutputFile* out);
+
+// beginOutput() as a stdio stream, for writers that produce their bytes as
+// they go; null with the reason in `error`.
+std::FILE* beginOutputStream(const std::string& target, OutputFile* out, std::string* error);
+
+// Closes `file`. When `written` is true and the close succeeds the file
+// replaces the target (commitOutput); otherwise the temporary is removed.
+// False with the reason in `error` (empty when `written` was already false).
+bool finishOutputStream(std::FILE* file, bool written, OutputFile* out, std::string* error);

@@ -1,11 +1,12 @@
 // Ogg Vorbis encoding through libvorbisenc, written page by page.
 #include "tools/common/ogg_vorbis.h"
 
+#include "platform/output_file.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include <vorbis/vorbisenc.h>
 
@@ -35,10 +36,6 @@ struct Encoder {
   }
 };
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 void writePage(std::FILE* file, const ogg_page& page) {
   std::fwrite(page.header, 1, static_cast<size_t>(page.header_len), file);
   std::fwrite(page.body, 1, static_cast<size_t>(page.body_len), file);
@@ -60,9 +57,11 @@ bool writeOggVorbis(const std::string& path, const StereoAudio& audio, float qua
   ogg_stream_init(&enc.os, 0x4E425744);
   enc.dspReady = true;
 
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+  OutputFile output;
+  std::string reason;
+  std::FILE* file = beginOutputStream(path, &output, &reason);
   if (!file) {
-    *error = path + ": cannot open for writing: " + std::strerror(errno);
+    *error = path + ": cannot open for writing: " + reason;
     return false;
   }
 
@@ -73,7 +72,7 @@ bool writeOggVorbis(const std::string& path, const StereoAudio& audio, float qua
   ogg_stream_packetin(&enc.os, &codebooks);
   ogg_page page;
   // Audio must start on a fresh page after the headers.
-  while (ogg_stream_flush(&enc.os, &page) != 0) writePage(file.get(), page);
+  while (ogg_stream_flush(&enc.os, &page) != 0) writePage(file, page);
 
   const size_t frames = audio.left.size();
   const size_t chunk = 4096;
@@ -96,23 +95,19 @@ bool writeOggVorbis(const std::string& path, const StereoAudio& audio, float qua
       while (vorbis_bitrate_flushpacket(&enc.vd, &packet)) {
         ogg_stream_packetin(&enc.os, &packet);
         while (ogg_stream_pageout(&enc.os, &page) != 0) {
-          writePage(file.get(), page);
+          writePage(file, page);
           if (ogg_page_eos(&page)) eos = true;
         }
       }
     }
     if (n == 0 && !eos) {
       // Flush whatever remains if the last page was not marked yet.
-      while (ogg_stream_flush(&enc.os, &page) != 0) writePage(file.get(), page);
+      while (ogg_stream_flush(&enc.os, &page) != 0) writePage(file, page);
       eos = true;
     }
   }
-  if (std::ferror(file.get())) {
-    *error = path + ": write error (disk full?)";
-    return false;
-  }
-  if (std::fclose(file.release()) != 0) {
-    *error = path + ": cannot close: " + std::strerror(errno);
+  if (!finishOutputStream(file, std::ferror(file) == 0, &output, &reason)) {
+    *error = path + ": write error (" + (reason.empty() ? "disk full?" : reason) + ")";
     return false;
   }
   return true;

@@ -1,6 +1,7 @@
 // PNG and JPEG files from 8-bit images: repeatable bytes, sized for fast decoding.
 #include "tools/mediagen/image_io.h"
 
+#include "platform/output_file.h"
 #include "tools/common/png_encoder.h"
 
 #include <cerrno>
@@ -26,15 +27,15 @@ bool writePng(const std::string& path, const Image& image, std::string* error) {
     *error = path + ": cannot write PNG: " + reason;
     return false;
   }
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  OutputFile output;
+  std::FILE* file = beginOutputStream(path, &output, &reason);
   if (!file) {
-    *error = path + ": cannot open for writing: " + std::strerror(errno);
+    *error = path + ": cannot open for writing: " + reason;
     return false;
   }
-  const bool writeFailed = std::fwrite(best.data(), 1, best.size(), file) != best.size();
-  const bool closeFailed = std::fclose(file) != 0;
-  if (writeFailed || closeFailed) {
-    *error = path + ": write error (disk full?)";
+  const bool written = std::fwrite(best.data(), 1, best.size(), file) == best.size();
+  if (!finishOutputStream(file, written, &output, &reason)) {
+    *error = path + ": write error (" + (reason.empty() ? "disk full?" : reason) + ")";
     return false;
   }
   return true;
@@ -97,21 +98,21 @@ bool writeJpeg(const std::string& path, const Image& image, int quality, std::st
   for (size_t i = 0; i < count; ++i)
     for (int c = 0; c < 3; ++c) rgb[i * 3 + c] = image.pixels[i * image.channels + c];
 
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  OutputFile output;
+  std::string reason;
+  std::FILE* file = beginOutputStream(path, &output, &reason);
   if (!file) {
-    *error = path + ": cannot open for writing: " + std::strerror(errno);
+    *error = path + ": cannot open for writing: " + reason;
     return false;
   }
   JpegError err{};
-  std::string reason = encodeJpeg(file, rgb.data(), image.width, image.height, quality, &err);
-  const bool writeFailed = std::ferror(file) != 0;
-  const bool closeFailed = std::fclose(file) != 0;
-  if (!reason.empty()) {
-    *error = path + ": cannot write JPEG: " + reason;
-    return false;
-  }
-  if (writeFailed || closeFailed) {
-    *error = path + ": write error (disk full?)";
+  const std::string encoderReason =
+      encodeJpeg(file, rgb.data(), image.width, image.height, quality, &err);
+  const bool written = encoderReason.empty() && std::ferror(file) == 0;
+  if (!finishOutputStream(file, written, &output, &reason)) {
+    *error = !encoderReason.empty()
+                 ? path + ": cannot write JPEG: " + encoderReason
+                 : path + ": write error (" + (reason.empty() ? "disk full?" : reason) + ")";
     return false;
   }
   return true;

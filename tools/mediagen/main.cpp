@@ -99,8 +99,8 @@ int main(int argc, char** argv) {
       // Writers name the path in their message; font failures may not,
       // so make sure the file is mentioned.
       if (msg.find(path) == std::string::npos) msg = path + ": " + msg;
+      // The writers leave no half-written file: the target keeps what it had.
       std::fprintf(stderr, "mediagen: %s\n", msg.c_str());
-      fs::remove(path, ec);  // never leave a half-written file behind
       return 1;
     }
     ++written;

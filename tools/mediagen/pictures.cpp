@@ -63,8 +63,8 @@ Shader verticalRamp(float top, float bottom, std::vector<Rgba> stops) {
   };
 }
 
-// The overlays' headline: a word centred on the window with a vertical
-// colour ramp, an outline and a glow.
+// A headline: a word centred on the window (its centre `cy` pixels down)
+// with a vertical colour ramp, an outline and a glow.
 struct Headline {
   std::vector<Rgba> ramp;
   float rampInset;  // the ramp runs this far inside the word's line box
@@ -74,8 +74,8 @@ struct Headline {
   int glowRadius;
 };
 
-void drawHeadline(Canvas& canvas, const Mask& word, const Headline& h) {
-  const float top = kH / 2.0f - static_cast<float>(word.height) / 2.0f;
+void drawHeadline(Canvas& canvas, const Mask& word, const Headline& h, float cy = kH / 2.0f) {
+  const float top = cy - static_cast<float>(word.height) / 2.0f;
   TextStyle style;
   style.fill = verticalRamp(top + h.rampInset,
                             top + static_cast<float>(word.height) - h.rampInset - 2.0f, h.ramp);
@@ -83,7 +83,7 @@ void drawHeadline(Canvas& canvas, const Mask& word, const Headline& h) {
   style.outlinePx = h.outlinePx;
   style.glow = h.glow;
   style.glowRadius = h.glowRadius;
-  drawText(canvas, word, kW / 2.0f, kH / 2.0f, style);
+  drawText(canvas, word, kW / 2.0f, cy, style);
 }
 
 // A soft-edged dark pill behind busy content, so what sits on it reads
@@ -212,18 +212,15 @@ Image makeLogo() {
 
   // Chrome title: sky-blue top, dark horizon line, gold bottom.
   const Mask title = font(kSansBold).render(kTitle, 58, 2);
-  const float ty = kH / 2.0f - 2.0f;
-  const float top = ty - static_cast<float>(title.height) / 2.0f,
-              bottom = top + static_cast<float>(title.height);
-  TextStyle chrome;
-  chrome.fill = verticalRamp(top + 6, bottom - 8,
-                             {rgb255(255, 255, 255), rgb255(140, 200, 255), rgb255(30, 40, 110),
-                              rgb255(255, 220, 120), rgb255(255, 150, 40)});
-  chrome.outline = rgb255(10, 0, 30);
-  chrome.outlinePx = 2.5f;
-  chrome.glow = rgb255(255, 80, 200, 0.9f);
-  chrome.glowRadius = 4;
-  drawText(canvas, title, kW / 2.0f, ty, chrome);
+  drawHeadline(canvas, title,
+               {{rgb255(255, 255, 255), rgb255(140, 200, 255), rgb255(30, 40, 110),
+                 rgb255(255, 220, 120), rgb255(255, 150, 40)},
+                6.0f,
+                rgb255(10, 0, 30),
+                2.5f,
+                rgb255(255, 80, 200, 0.9f),
+                4},
+               kH / 2.0f - 2.0f);
 
   // Side captions in the free space left and right of the title.
   TextStyle caption;
@@ -361,15 +358,13 @@ Image makeEndCard() {
 
   const Font& serif = font(kSerifBold);
   const Mask title = serif.render("THE END", 62, 4);
-  const float top = kH / 2.0f - static_cast<float>(title.height) / 2.0f;
-  TextStyle gold;
-  gold.fill = verticalRamp(top + 8, top + static_cast<float>(title.height) - 10,
-                           {rgb255(255, 250, 220), rgb255(255, 200, 60), rgb255(170, 90, 10)});
-  gold.outline = rgb255(30, 10, 0);
-  gold.outlinePx = 2.5f;
-  gold.glow = rgb255(0, 0, 0, 0.8f);
-  gold.glowRadius = 5;
-  drawText(canvas, title, kW / 2.0f, kH / 2.0f, gold);
+  drawHeadline(canvas, title,
+               {{rgb255(255, 250, 220), rgb255(255, 200, 60), rgb255(170, 90, 10)},
+                8.0f,
+                rgb255(30, 10, 0),
+                2.5f,
+                rgb255(0, 0, 0, 0.8f),
+                5});
 
   TextStyle caption;
   caption.fill = [](float, float) { return rgb255(255, 250, 240); };

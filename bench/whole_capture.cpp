@@ -2,6 +2,7 @@
 #include "bench/whole_capture.h"
 
 #include "presentation/headless_render.h"
+#include "presentation/window.h"
 #include "tools/capture/video_encoder.h"
 
 #include <sys/resource.h>
@@ -17,8 +18,8 @@
 
 namespace {
 
-const int kWidth = 960;
-const int kHeight = 89;
+const int kWidth = kWindowWidth;
+const int kHeight = kWindowHeight;
 const double kSeconds = 130;
 const int kFps = 60;
 const int kEvery = 30;  // frames between two compared ones

@@ -162,6 +162,7 @@ TEST(CaptureOptions, PresetsFramesAndPreviewsFillInTheirDefaults) {
       {{"--preset", "1080p", "--video", "v.webm"}, ".mp4"},
       {{"--preset", "1080p", "--still", "5", "s.png"}, ".mp4"},
       {{"--preset", "1080p", "--frame", "1920x1080", "--video", "v.mp4"}, "not both"},
+      {{"--frame", "1280x720", "--preset", "1080p", "--video", "v.mp4"}, "not both"},
       {{"--frame", "1281x720", "--video", "v.mp4"}, "even"},
       {{"--frame", "1280x720", "--frames", "d"}, "only to --video"},
       {{"--frame", "640x360", "--size", "960x89", "--video", "v.mp4"}, "does not fit"},

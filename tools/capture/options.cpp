@@ -140,9 +140,10 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, s
       o->ssaaGiven = true;
       ++i;
     } else if (arg == "--preset") {
-      if (!value || !presetFrame(value, &o->frameWidth, &o->frameHeight)) return bad("1080p or 4k");
+      // Only the name is checked here; the frame is set once all options are read.
+      int width = 0, height = 0;
+      if (!value || !presetFrame(value, &width, &height)) return bad("1080p or 4k");
       o->preset = value;
-      o->frameWidth = o->frameHeight = 0;
       ++i;
     } else if (arg == "--frame") {
       if (!parseSize(value, &o->frameWidth, &o->frameHeight) || o->frameWidth % 2 ||

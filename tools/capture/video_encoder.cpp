@@ -226,10 +226,12 @@ bool VideoEncoder::writeFrame(const std::vector<uint8_t>& rgb, std::string* erro
     ssize_t n = write(pipe_, rgb.data() + done, rgb.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
+      // A video cut short is never committed, even when ffmpeg ended well.
       const std::string reason = std::strerror(errno);
-      finish(error);
+      const std::string failure = failureOf(reap());
+      abandon();
       *error =
-          "ffmpeg stopped taking frames (" + reason + ")" + (error->empty() ? "" : ": " + *error);
+          "ffmpeg stopped taking frames (" + reason + ")" + (failure.empty() ? "" : ": " + failure);
       return false;
     }
     done += static_cast<size_t>(n);
@@ -245,14 +247,18 @@ int VideoEncoder::reap() {
   return status;
 }
 
+std::string VideoEncoder::failureOf(int status) const {
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return "";
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 127) return "ffmpeg could not be started";
+  const std::string last = lastLogLine();
+  return "ffmpeg failed" + (last.empty() ? std::string() : ": " + last);
+}
+
 bool VideoEncoder::finish(std::string* error) {
-  const int status = reap();
-  bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  const std::string failure = failureOf(reap());
+  bool ok = failure.empty();
   if (!ok) {
-    const std::string last = lastLogLine();
-    *error = WIFEXITED(status) && WEXITSTATUS(status) == 127
-                 ? "ffmpeg could not be started"
-                 : "ffmpeg failed" + (last.empty() ? std::string() : ": " + last);
+    *error = failure;
     abandon();
   } else {
     ok = commitOutput(&output_, error);

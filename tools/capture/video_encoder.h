@@ -48,6 +48,8 @@ class VideoEncoder {
   const volatile std::sig_atomic_t* stopRequested_ = nullptr;
   int reap();
   std::string lastLogLine() const;
+  // "" for a clean exit of ffmpeg, else what went wrong.
+  std::string failureOf(int status) const;
 };
 
 // Whether ffmpeg can decode the audio of `path`; the reason when not.

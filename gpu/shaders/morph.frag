@@ -106,18 +106,19 @@ vec3 getN(vec3 p)
 //   transparent. The test is written so that NaN passes it too: a component
 //   that is NaN or infinite stays so through every later step, and such an
 //   end point is cut off too.
-// - Escaping, second way: where the field is >= 0 a step only moves the point
-//   forward along the ray. The bar's box lies within 7 * sqrt(2) < 9.9 of the
+// - Escaping, second way: the bar's box lies within 7 * sqrt(2) < 9.9 of the
 //   X axis, so the bar's field is at least length(p.yz) - 9.9 - |offset|
 //   (turning about X keeps that length); the box lies within
 //   4 + 5 * sqrt(3) < 12.7 of the origin (turning keeps lengths), so the
-//   box's field is at least length(p) - 12.7 - 1.5. Along a line, the
-//   distance from an axis or a point is convex: once it is not decreasing it
-//   never decreases again. So a point more than 51 units from the eye, whose
-//   ray moves away from the X axis at more than 11 + |offset| from it (for
-//   the bar) and away from the origin at more than 15.5 from it (for the
-//   box), is pushed forward by every later step and never comes back within
-//   50 units; the margins of about 1 cover rounding.
+//   box's field is at least length(p) - 12.7 - 1.5. Where the rest of the
+//   ray, from the point on, never comes within 11 + |offset| of the X axis
+//   (for the bar) nor within 15.5 of the origin (for the box), the field is
+//   more than 1.1 at every point it can reach, so every later step moves the
+//   point forward by more than 1, and never back. A point `ahead` of the eye
+//   with n steps left then ends more than ahead + n from it; when that is 51
+//   or more, it ends beyond the cut-off. Checked before the first step, this
+//   drops the rays that pass the shape by without marching them; the margin
+//   of 0.1 per step covers rounding.
 //
 // Each march returns the end point, or a point at infinite distance for a ray
 // that provably ends beyond the cut-off.
@@ -133,8 +134,8 @@ const int kChunkSteps = 4;
 const vec3 kLost = vec3(1.0e30);
 
 float lowest;         // -lowest is the least the field can be; set in main()
-float barClearance;   // 11 + |offset|: beyond it from the X axis the bar's field is > 0
-float boxClearance;   // 15.5: beyond it from the origin the box's field is > 0
+float barClearance;   // 11 + |offset|: beyond it from the X axis the bar's field is > 1.1
+float boxClearance;   // 15.5: beyond it from the origin the box's field is > 1.3
 
 // True when the march, `stepsDone` steps in, at p, provably ends beyond the
 // cut-off (see above for both ways).
@@ -146,17 +147,26 @@ float boxClearance;   // 15.5: beyond it from the origin the box's field is > 0
 bool endsBeyondCutOff(vec3 p, vec3 origin, vec3 direction, int stepsDone)
 {
     float ahead = dot(p - origin, direction);
-    float limit = 51.0 + lowest * float(kSteps - stepsDone);
+    float stepsLeft = float(kSteps - stepsDone);
+    float limit = 51.0 + lowest * stepsLeft;
+    // Squared nearest approach of the rest of the ray to the X axis (times
+    // |direction.yz|^2, to need no division) and to the origin: where the ray
+    // moves away already, the point itself is the nearest.
+    float barAlong = min(dot(p.yz, direction.yz), 0.0);
+    float barAcross = dot(p.yz, p.yz) * dot(direction.yz, direction.yz) - barAlong * barAlong;
+    float boxAlong = min(dot(p, direction), 0.0);
+    float boxAcross = dot(p, p) - boxAlong * boxAlong;
     bool barGone = transition == 1.0
-                || (dot(p.yz, p.yz) > barClearance * barClearance && dot(p.yz, direction.yz) >= 0.0);
-    bool boxGone = transition == 0.0
-                || (dot(p, p) > boxClearance * boxClearance && dot(p, direction) >= 0.0);
-    return !(ahead <= limit) || (ahead > 51.0 && barGone && boxGone);
+                || barAcross > barClearance * barClearance * dot(direction.yz, direction.yz);
+    bool boxGone = transition == 0.0 || boxAcross > boxClearance * boxClearance;
+    return !(ahead <= limit) || (ahead + stepsLeft >= 51.0 && barGone && boxGone);
 }
 
 vec3 marchBar(vec3 origin, vec3 direction)
 {
     vec3 p = origin;
+    if (endsBeyondCutOff(p, origin, direction, 0))
+        return kLost;
     for (int chunk = 0; chunk < kSteps / kChunkSteps; chunk++) {
         vec3 chunkStart = p;
         for (int i = 0; i < kChunkSteps; i++)
@@ -172,6 +182,8 @@ vec3 marchBar(vec3 origin, vec3 direction)
 vec3 marchBox(vec3 origin, vec3 direction)
 {
     vec3 p = origin;
+    if (endsBeyondCutOff(p, origin, direction, 0))
+        return kLost;
     for (int i = 0; i < kSteps; i++) {
         vec3 next = p + boxField(p) * direction;
         if (all(equal(next, p)))
@@ -186,6 +198,8 @@ vec3 marchBox(vec3 origin, vec3 direction)
 vec3 marchBlend(vec3 origin, vec3 direction)
 {
     vec3 p = origin;
+    if (endsBeyondCutOff(p, origin, direction, 0))
+        return kLost;
     for (int i = 0; i < kSteps; i++) {
         vec3 next = p + scene(p) * direction;
         if (all(equal(next, p)))

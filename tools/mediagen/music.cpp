@@ -198,11 +198,13 @@ void chords(Score& s, double start, double end, const Progression& prog, float v
   });
 }
 
-// Root of the chord sounding at time t within a section.
-int rootAt(const Progression& prog, double start, double t) {
+// The chord sounding at time t within a section, and its root.
+const Chord& chordAt(const Progression& prog, double start, double t) {
   const int bar = static_cast<int>((t - start) / kBar + 1e-9);
-  return prog[bar % prog.size()][0];
+  return prog[bar % prog.size()];
 }
+
+int rootAt(const Progression& prog, double start, double t) { return chordAt(prog, start, t)[0]; }
 
 void bassLine(Score& s, double start, double end, const Progression& prog, float vel,
               bool rolling) {
@@ -227,8 +229,7 @@ void arpeggio(Score& s, double start, double end, const Progression& prog, float
               int octaveUp) {
   static const int pattern[8] = {0, 1, 2, 3, 2, 1, 3, 0};
   every(start, end, kStep, [&](double t, int i) {
-    const int bar = static_cast<int>((t - start) / kBar + 1e-9);
-    const Chord& c = prog[bar % prog.size()];
+    const Chord& c = chordAt(prog, start, t);
     const int up = (i / 8) % 2 ? 12 : 0;
     const float accent = i % 4 == 0 ? 1.0f : 0.7f;
     s.arp.push_back({t, kStep * 0.9, static_cast<float>(c[pattern[i % 8]] + 12 * octaveUp + up),

@@ -123,8 +123,18 @@ void drawTwinkle(Canvas& canvas, float cx, float cy, float size, const Rgba& c) 
     }
 }
 
-// A 5x7 bitmap font covering the letters the overlays spell, emboldened by
-// doubling every stroke one column to the right; one column between letters.
+// Doubles every stroke one column to the right, one column wider, so
+// single-dot lines hold up on a busy background.
+Mask emboldenRight(const Mask& thin) {
+  Mask bold(thin.width + 1, thin.height);
+  for (int y = 0; y < bold.height; ++y)
+    for (int x = 0; x < bold.width; ++x)
+      bold.ref(x, y) = std::max(thin.at(x, y), thin.at(x - 1, y));
+  return bold;
+}
+
+// A 5x7 bitmap font covering the letters the overlays spell, emboldened;
+// one column between letters.
 Mask pixelText(const std::string& text) {
   struct Glyph {
     char ch;
@@ -138,30 +148,29 @@ Mask pixelText(const std::string& text) {
       {'C', {".####", "#....", "#....", "#....", "#....", "#....", ".####"}},
       {'H', {"#...#", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
   };
-  Mask m(static_cast<int>(text.size()) * 7 - 1, 7);
+  Mask thin(static_cast<int>(text.size()) * 7 - 2, 7);
   for (size_t i = 0; i < text.size(); ++i)
     for (const Glyph& g : kGlyphs)
       if (g.ch == text[i])
         for (int y = 0; y < 7; ++y)
           for (int x = 0; x < 5; ++x)
-            if (g.rows[y][x] == '#') {
-              m.ref(static_cast<int>(i) * 7 + x, y) = 1.0f;
-              m.ref(static_cast<int>(i) * 7 + x + 1, y) = 1.0f;
-            }
-  return m;
+            if (g.rows[y][x] == '#') thin.ref(static_cast<int>(i) * 7 + x, y) = 1.0f;
+  return emboldenRight(thin);
 }
 
 // A line in the pixel face, drawn on its native 16 px grid and blown up by
 // whole pixels (sx across, sy down), so every dot stays a crisp block.
-// Strokes are doubled one dot to the right, as the overlays' bitmap font
-// does, so the single-dot lines hold up on a busy background.
+// Emboldened like the overlays' bitmap font.
 Mask pixelFace(const std::string& text, int sx, int sy) {
-  const Mask thin = threshold(font(kPixel).render(text, 16), 0.5f);
-  Mask bold(thin.width + 1, thin.height);
-  for (int y = 0; y < bold.height; ++y)
-    for (int x = 0; x < bold.width; ++x)
-      bold.ref(x, y) = std::max(thin.at(x, y), thin.at(x - 1, y));
-  return scaleNearest(bold, sx, sy);
+  return scaleNearest(emboldenRight(threshold(font(kPixel).render(text, 16), 0.5f)), sx, sy);
+}
+
+// A caption in the bold sans face at the largest size up to `size` that fits
+// `maxWidth`, centred on (x, y).
+void drawCaption(Canvas& canvas, const std::string& text, int maxWidth, int size, float x, float y,
+                 const TextStyle& style) {
+  const Font& sans = font(kSansBold);
+  drawText(canvas, sans.render(text, sans.fit(text, maxWidth, size, 1), 1), x, y, style);
 }
 
 }  // namespace
@@ -227,18 +236,14 @@ Image makeLogo() {
   caption.fill = [](float, float) { return rgb255(255, 240, 250); };
   caption.outline = rgb255(20, 0, 40, 0.9f);
   caption.outlinePx = 1.5f;
-  const Font& sans = font(kSansBold);
   // Each caption gets the space between the window edge and the title.
   const float sideW = (kW - static_cast<float>(title.width)) / 2.0f - 24.0f;
   const float leftX = 8.0f + sideW / 2.0f, rightX = kW - leftX;
   const int maxW = static_cast<int>(sideW);
-  auto captionLine = [&](const char* text, int size, float x, float y) {
-    drawText(canvas, sans.render(text, sans.fit(text, maxW, size, 1), 1), x, y, caption);
-  };
-  captionLine(kGroup, 18, leftX, 30.0f);
-  captionLine("presents", 16, leftX, 54.0f);
-  captionLine("a 960 x 89 production", 18, rightX, 30.0f);
-  captionLine("in one thin stripe", 16, rightX, 54.0f);
+  drawCaption(canvas, kGroup, maxW, 18, leftX, 30.0f, caption);
+  drawCaption(canvas, "presents", maxW, 16, leftX, 54.0f, caption);
+  drawCaption(canvas, "a 960 x 89 production", maxW, 18, rightX, 30.0f, caption);
+  drawCaption(canvas, "in one thin stripe", maxW, 16, rightX, 54.0f, caption);
   return canvas.toImage(false);
 }
 
@@ -370,20 +375,16 @@ Image makeEndCard() {
   caption.fill = [](float, float) { return rgb255(255, 250, 240); };
   caption.outline = rgb255(20, 0, 0, 0.95f);
   caption.outlinePx = 2.0f;
-  const Font& sans = font(kSansBold);
   // The captions share the space beside the title, each kept clear of the
   // window's edge and of the title by a margin.
   const float margin = 12.0f;
   const float sideW = (kW - static_cast<float>(title.width)) / 2.0f - 2.0f * margin - 6.0f;
   const float leftX = margin + sideW / 2.0f, rightX = kW - leftX;
-  auto captionLine = [&](const std::string& text, int size, float x, float y) {
-    drawText(canvas, sans.render(text, sans.fit(text, static_cast<int>(sideW), size, 1), 1), x, y,
-             caption);
-  };
-  captionLine("thanks for", 24, leftX, 30.0f);
-  captionLine("watching", 24, leftX, 59.0f);
-  captionLine(kTitle, 24, rightX, 30.0f);
-  captionLine(kGroup, 24, rightX, 59.0f);
+  const int maxW = static_cast<int>(sideW);
+  drawCaption(canvas, "thanks for", maxW, 24, leftX, 30.0f, caption);
+  drawCaption(canvas, "watching", maxW, 24, leftX, 59.0f, caption);
+  drawCaption(canvas, kTitle, maxW, 24, rightX, 30.0f, caption);
+  drawCaption(canvas, kGroup, maxW, 24, rightX, 59.0f, caption);
   return canvas.toImage(false);
 }
 

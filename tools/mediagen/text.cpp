@@ -56,26 +56,25 @@ Font::~Font() {
   if (impl_->lib) FT_Done_FreeType(impl_->lib);
 }
 
-Mask Font::render(const std::string& text, int pixelSize, int tracking) const {
-  FT_Face face = impl_->face;
-  if (!face) return Mask(1, 1);
-  FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize));
-  // Vertical extent from the font's metrics rather than the glyphs, so a
-  // line's placement does not depend on which letters it contains.
-  const int ascent = static_cast<int>(face->size->metrics.ascender >> 6);
-  const int descent = static_cast<int>(-(face->size->metrics.descender >> 6));
-  // Cap height of 'H' trims the accent space above capitals.
-  FT_Load_Char(face, 'H', FT_LOAD_DEFAULT);
-  const int cap = static_cast<int>(face->glyph->metrics.horiBearingY >> 6);
-  const int top = std::min(ascent, cap + pixelSize / 8);
+namespace {
 
-  // Pass 1 computes pen positions and the width; pass 2 draws.
-  struct Placed {
-    char ch;
-    int pen;
-  };
+struct Placed {
+  FT_UInt glyph;
+  int pen;
+};
+
+// Where each glyph of a line goes at the face's current size, and the
+// horizontal extent of its ink; glyphs that fail to load are left out.
+struct LineLayout {
   std::vector<Placed> placed;
-  int pen = 0, minX = 0, maxX = 0;
+  int minX = 0;
+  int maxX = 0;
+  int width() const { return std::max(1, maxX - minX); }
+};
+
+LineLayout layOut(FT_Face face, const std::string& text, int tracking) {
+  LineLayout line;
+  int pen = 0;
   FT_UInt prev = 0;
   for (char ch : text) {
     const FT_UInt idx =
@@ -89,18 +88,36 @@ Mask Font::render(const std::string& text, int pixelSize, int tracking) const {
     const int left = pen + static_cast<int>(face->glyph->metrics.horiBearingX >> 6);
     const int right =
         left + static_cast<int>(std::ceil(static_cast<double>(face->glyph->metrics.width) / 64.0));
-    minX = std::min(minX, left);
-    maxX = std::max(maxX, right + 1);
-    placed.push_back({ch, pen});
+    line.minX = std::min(line.minX, left);
+    line.maxX = std::max(line.maxX, right + 1);
+    line.placed.push_back({idx, pen});
     pen += static_cast<int>(face->glyph->advance.x >> 6) + tracking;
     prev = idx;
   }
-  Mask m(std::max(1, maxX - minX), top + descent);
-  for (const Placed& p : placed) {
-    if (FT_Load_Char(face, static_cast<FT_ULong>(static_cast<unsigned char>(p.ch)), FT_LOAD_RENDER))
-      continue;
+  return line;
+}
+
+}  // namespace
+
+Mask Font::render(const std::string& text, int pixelSize, int tracking) const {
+  FT_Face face = impl_->face;
+  if (!face) return Mask(1, 1);
+  FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize));
+  // Vertical extent from the font's metrics rather than the glyphs, so a
+  // line's placement does not depend on which letters it contains.
+  const int ascent = static_cast<int>(face->size->metrics.ascender >> 6);
+  const int descent = static_cast<int>(-(face->size->metrics.descender >> 6));
+  // Cap height of 'H' trims the accent space above capitals.
+  FT_Load_Char(face, 'H', FT_LOAD_DEFAULT);
+  const int cap = static_cast<int>(face->glyph->metrics.horiBearingY >> 6);
+  const int top = std::min(ascent, cap + pixelSize / 8);
+
+  const LineLayout line = layOut(face, text, tracking);
+  Mask m(line.width(), top + descent);
+  for (const Placed& p : line.placed) {
+    if (FT_Load_Glyph(face, p.glyph, FT_LOAD_RENDER)) continue;
     const FT_Bitmap& bm = face->glyph->bitmap;
-    const int gx = p.pen - minX + face->glyph->bitmap_left;
+    const int gx = p.pen - line.minX + face->glyph->bitmap_left;
     const int gy = top - face->glyph->bitmap_top;
     for (unsigned r = 0; r < bm.rows; ++r)
       for (unsigned c = 0; c < bm.width; ++c) {
@@ -113,9 +130,16 @@ Mask Font::render(const std::string& text, int pixelSize, int tracking) const {
   return m;
 }
 
+// Measures each trial size without drawing it.
 int Font::fit(const std::string& text, int maxWidth, int maxSize, int tracking) const {
+  FT_Face face = impl_->face;
+  const auto width = [&](int size) {
+    if (!face) return 1;
+    FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(size));
+    return layOut(face, text, tracking).width();
+  };
   int size = maxSize;
-  while (size > 6 && render(text, size, tracking).width > maxWidth) --size;
+  while (size > 6 && width(size) > maxWidth) --size;
   return size;
 }
 

@@ -1,6 +1,7 @@
 // End-to-end capture timing and the video's distance from the frames.
 #include "bench/whole_capture.h"
 
+#include "platform/output_file.h"
 #include "presentation/headless_render.h"
 #include "presentation/window.h"
 #include "tools/capture/video_encoder.h"
@@ -34,11 +35,6 @@ double childCpuSeconds() {
 long fileSize(const std::string& path) {
   struct stat s;
   return stat(path.c_str(), &s) == 0 ? static_cast<long>(s.st_size) : -1;
-}
-
-void removeFileIfRegular(const std::string& path) {
-  struct stat s;
-  if (lstat(path.c_str(), &s) == 0 && S_ISREG(s.st_mode)) unlink(path.c_str());
 }
 
 // Every kEvery-th frame of the video against the same frame drawn again,
@@ -127,7 +123,7 @@ void printWholeCapture(const std::string& mediaDir, const std::string& captureBi
       std::printf("  PSNR: n/a (ffmpeg could not compare the video with the frames)\n");
     }
   }
-  removeFileIfRegular(video);
-  removeFileIfRegular(log);
+  removeIfRegularFile(video);
+  removeIfRegularFile(log);
   rmdir(folder);
 }

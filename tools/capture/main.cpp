@@ -1,5 +1,6 @@
 // demo-capture: stills, frame sequences, storyboards and videos of the
 // presentation, drawn headless at a fixed frame rate.
+#include "platform/output_file.h"
 #include "platform/regular_file.h"
 #include "presentation/headless_render.h"
 #include "presentation/media.h"
@@ -115,9 +116,7 @@ void removeFramesFrom(const std::string& folder, long first) {
     if (name.compare(0, 6, "frame_") != 0 || name.size() < 7 || !std::isdigit(name[6])) continue;
     const long index = std::strtol(name.c_str() + 6, &end, 10);
     if (std::strcmp(end, ".png") != 0 || index < first) continue;
-    const std::string path = folder + "/" + name;
-    struct stat s;
-    if (lstat(path.c_str(), &s) == 0 && S_ISREG(s.st_mode)) unlink(path.c_str());
+    removeIfRegularFile(folder + "/" + name);
   }
   closedir(dir);
 }

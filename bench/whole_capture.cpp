@@ -44,7 +44,6 @@ double psnrAgainstFrames(const std::string& video, const std::string& log) {
   VideoSettings settings;
   settings.width = kWidth;
   settings.height = kHeight;
-  settings.bottomRowFirst = true;
   // Both streams are restamped half a second apart whatever their time
   // bases, so the comparison pairs the n-th selected video frame with the
   // n-th drawn one.

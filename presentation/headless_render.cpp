@@ -67,6 +67,10 @@ void readFrameRgbBottomUp(int width, int height, std::vector<uint8_t>* rgb) {
 
 void readFrameRgb(int width, int height, std::vector<uint8_t>* rgb) {
   readFrameRgbBottomUp(width, height, rgb);
+  flipRgbRows(width, height, rgb);
+}
+
+void flipRgbRows(int width, int height, std::vector<uint8_t>* rgb) {
   // Row by row in place: a frame read for every captured picture allocates nothing.
   const size_t row = static_cast<size_t>(width) * 3;
   for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {

@@ -131,7 +131,7 @@ std::string describeRange(const CaptureOptions& o, long frames) {
 int captureStill(const CaptureOptions& o) {
   std::vector<uint8_t> rgb;
   drawFrameAt(o.stillTime);
-  readFrameReduced(o.width, o.height, o.ssaa, &rgb);
+  readFrameReduced(o.width, o.height, o.ssaa, RowOrder::topFirst, &rgb);
   if (stopSignal) return stopped(0, 1);
   std::string error;
   if (!writePngRgb(o.target, o.width, o.height, rgb, &error)) {
@@ -160,7 +160,7 @@ int captureFrames(const CaptureOptions& o) {
       return stopped(i, total);
     }
     drawFrameAt(frameTime(o, i));
-    readFrameReduced(o.width, o.height, o.ssaa, &rgb);
+    readFrameReduced(o.width, o.height, o.ssaa, RowOrder::topFirst, &rgb);
     std::string error;
     if (!writePngRgb(framePath(staging, i), o.width, o.height, rgb, &error)) {
       discard();
@@ -191,7 +191,7 @@ int captureSheet(const CaptureOptions& o) {
   for (int i = 0; i < count; ++i) {
     if (stopSignal) return stopped(i, count);
     drawFrameAt(times[static_cast<size_t>(i)]);
-    readFrameReduced(o.width, o.height, o.ssaa, &rgb);
+    readFrameReduced(o.width, o.height, o.ssaa, RowOrder::topFirst, &rgb);
     sheet.place(i, times[static_cast<size_t>(i)], rgb);
   }
   std::string error;
@@ -213,10 +213,6 @@ int captureVideo(const CaptureOptions& o, const std::string& musicPath) {
   settings.duration = static_cast<double>(total) / o.fps;
   settings.stopRequested = &stopSignal;
   applyVideoPreset(o, &settings);
-  // Plain frames go to ffmpeg as GL reads them, bottom row first, and ffmpeg
-  // flips them; supersampled or framed ones are reduced on the CPU, top first.
-  const bool plain = settings.filter.empty() && o.ssaa == 1;
-  settings.bottomRowFirst = plain;
   VideoEncoder encoder;
   std::string error;
   if (!encoder.start(settings, &error)) return failure(error);
@@ -228,11 +224,7 @@ int captureVideo(const CaptureOptions& o, const std::string& musicPath) {
       return stopped(i, total);
     }
     drawFrameAt(frameTime(o, i));
-    if (plain) {
-      readFrameRgbBottomUp(o.width, o.height, &rgb);
-    } else {
-      readFrameReduced(o.width, o.height, o.ssaa, &rgb);
-    }
+    readFrameReduced(o.width, o.height, o.ssaa, RowOrder::bottomFirst, &rgb);
     if (!encoder.writeFrame(rgb, &error)) {
       encoder.abandon();
       if (stopSignal) return stopped(i, total);

@@ -7,6 +7,7 @@
 #include "presentation/demo.h"
 #include "presentation/layers.h"
 #include "tools/common/numbers.h"
+#include "tools/common/program_files.h"
 
 #include <GL/gl.h>
 #include <SDL.h>
@@ -34,14 +35,6 @@ const char* const kPhases[] = {
 };
 const int kPhaseCount = sizeof kPhases / sizeof kPhases[0];
 const int kRepeats = 5;
-
-std::string selfPath() {
-  char path[4096];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "demo-bench";
-  path[n] = '\0';
-  return path;
-}
 
 std::string absolutePath(const std::string& path) {
   char* resolved = realpath(path.c_str(), nullptr);
@@ -88,16 +81,6 @@ bool runAndRead(const std::vector<std::string>& args, std::string* output,
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-bool onPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::istringstream folders(path ? path : "");
-  std::string folder;
-  while (std::getline(folders, folder, ':')) {
-    if (!folder.empty() && access((folder + "/" + program).c_str(), X_OK) == 0) return true;
-  }
-  return false;
-}
-
 // Removes the shader cache folder that mkdtemp made: regular files and the
 // folders they leave empty, nothing else (a link or a device node stays).
 void removeCacheFolder(const std::string& folder) {
@@ -116,7 +99,7 @@ void removeCacheFolder(const std::string& folder) {
 // One start in a fresh process; false when it failed.
 bool startOnce(const std::string& mediaDir, const std::string& cacheDir, bool literal,
                std::vector<double>* phases) {
-  std::vector<std::string> args = {selfPath(), "--startup-once", mediaDir};
+  std::vector<std::string> args = {selfPath("demo-bench"), "--startup-once", mediaDir};
   if (literal) args.push_back("--literal");
   std::string output;
   if (!runAndRead(args, &output,
@@ -319,7 +302,7 @@ void printStartup(const std::string& mediaDir) {
   // would then wait for the regeneration inside SDL_Init. The table is
   // measured on an Xvfb told not to regenerate (-noreset); the bare server
   // is measured beside it for comparison.
-  const std::vector<std::string> series = {selfPath(), "--startup-series", media};
+  const std::vector<std::string> series = {selfPath("demo-bench"), "--startup-series", media};
   auto underXvfb = [&series](const std::string& screen, bool brief) {
     std::vector<std::string> args = {"xvfb-run", "-a", "-s", screen};
     args.insert(args.end(), series.begin(), series.end());

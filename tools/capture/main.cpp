@@ -11,6 +11,7 @@
 #include "tools/capture/sheet.h"
 #include "tools/capture/supersample.h"
 #include "tools/capture/video_encoder.h"
+#include "tools/common/program_files.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -265,7 +266,7 @@ int main(int argc, char** argv) {
       break;
     case Output::Video:
     case Output::Animation:
-      if (!ffmpegAvailable()) {
+      if (!onPath("ffmpeg")) {
         return failure("ffmpeg is not installed (Debian package: ffmpeg)");
       }
       if (!checkWritableFile(options.target, true, &error)) return failure(error);

@@ -128,17 +128,6 @@ std::string videoFilters(const VideoSettings& s) {
   return filters + "format=yuv420p";
 }
 
-bool ffmpegAvailable() {
-  const char* path = std::getenv("PATH");
-  std::stringstream dirs(path ? path : "/usr/bin:/bin");
-  std::string dir;
-  while (std::getline(dirs, dir, ':')) {
-    const std::string candidate = (dir.empty() ? "." : dir) + "/ffmpeg";
-    if (access(candidate.c_str(), X_OK) == 0) return true;
-  }
-  return false;
-}
-
 bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
   stopRequested_ = s.stopRequested;
   const size_t dot = s.path.find_last_of('.');

@@ -64,6 +64,3 @@ std::string ffmpegFileName(const std::string& path);
 // upright first, so that what follows places and pads the picture the right
 // way up; then `settings.filter`, or an odd size made even and 4:2:0.
 std::string videoFilters(const VideoSettings& settings);
-
-// True when an `ffmpeg` program is on the PATH.
-bool ffmpegAvailable();

@@ -1,6 +1,7 @@
 // Start-up timing of the player in child processes.
 #include "bench/startup.h"
 
+#include "bench/child_process.h"
 #include "bench/program_sets.h"
 #include "gpu/program.h"
 #include "platform/sound.h"
@@ -12,10 +13,8 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -44,43 +43,6 @@ std::string absolutePath(const std::string& path) {
   return result;
 }
 
-// Runs `args` (looked up on PATH) with `env` added to the environment and
-// returns its standard output; true when it exits with status 0. No shell
-// sees the arguments, so folder names need no quoting.
-bool runAndRead(const std::vector<std::string>& args, std::string* output,
-                const std::vector<std::pair<std::string, std::string>>& env = {}) {
-  int fds[2];
-  if (pipe(fds) != 0) return false;
-  const pid_t child = fork();
-  if (child < 0) {
-    close(fds[0]);
-    close(fds[1]);
-    return false;
-  }
-  if (child == 0) {
-    dup2(fds[1], 1);
-    close(fds[0]);
-    close(fds[1]);
-    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  close(fds[1]);
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(fds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
-    if (n > 0) output->append(buffer, static_cast<size_t>(n));
-  }
-  close(fds[0]);
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 // Removes the shader cache folder that mkdtemp made: regular files and the
 // folders they leave empty, nothing else (a link or a device node stays).
 void removeCacheFolder(const std::string& folder) {
@@ -101,12 +63,12 @@ bool startOnce(const std::string& mediaDir, const std::string& cacheDir, bool li
                std::vector<double>* phases) {
   std::vector<std::string> args = {selfPath("demo-bench"), "--startup-once", mediaDir};
   if (literal) args.push_back("--literal");
-  std::string output;
-  if (!runAndRead(args, &output,
-                  {{"MESA_SHADER_CACHE_DIR", cacheDir}, {"SDL_AUDIODRIVER", "dummy"}})) {
-    return false;
-  }
-  std::istringstream in(output);
+  ChildRun run;
+  run.args = args;
+  run.env = {{"MESA_SHADER_CACHE_DIR", cacheDir}, {"SDL_AUDIODRIVER", "dummy"}};
+  const ChildResult result = runChild(run);
+  if (!result.succeeded()) return false;
+  std::istringstream in(result.out);
   phases->assign(kPhaseCount, 0);
   for (double& ms : *phases) {
     if (!(in >> ms)) return false;
@@ -304,22 +266,21 @@ void printStartup(const std::string& mediaDir) {
   // is measured beside it for comparison.
   const std::vector<std::string> series = {selfPath("demo-bench"), "--startup-series", media};
   auto underXvfb = [&series](const std::string& screen, bool brief) {
-    std::vector<std::string> args = {"xvfb-run", "-a", "-s", screen};
-    args.insert(args.end(), series.begin(), series.end());
-    if (brief) args.push_back("--brief");
-    return args;
+    ChildRun run;
+    run.args = {"xvfb-run", "-a", "-s", screen};
+    run.args.insert(run.args.end(), series.begin(), series.end());
+    if (brief) run.args.push_back("--brief");
+    return runChild(run);
   };
-  std::string output;
-  const bool ok = runAndRead(underXvfb("-screen 0 1280x1024x24 -noreset", false), &output);
-  std::fputs(output.c_str(), stdout);
-  if (!ok && output.empty()) {
+  const ChildResult table = underXvfb("-screen 0 1280x1024x24 -noreset", false);
+  std::fputs(table.out.c_str(), stdout);
+  if (!table.succeeded() && table.out.empty()) {
     std::printf("start-up: n/a (no display)\n");
     return;
   }
-  std::string bare;
+  const ChildResult bare = underXvfb("-screen 0 1280x1024x24", true);
   double sdlInit = 0, total = 0;
-  if (runAndRead(underXvfb("-screen 0 1280x1024x24", true), &bare) &&
-      std::sscanf(bare.c_str(), "%lf %lf", &sdlInit, &total) == 2) {
+  if (bare.succeeded() && std::sscanf(bare.out.c_str(), "%lf %lf", &sdlInit, &total) == 2) {
     std::printf(
         "The table's X server is Xvfb -noreset, which like a desktop's stays as it is\n"
         "when a client leaves. On a bare Xvfb, where the player is the only client,\n"

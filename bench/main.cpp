@@ -12,6 +12,7 @@
 #include "presentation/headless_render.h"
 #include "presentation/window.h"
 #include "tools/common/numbers.h"
+#include "tools/common/program_files.h"
 
 #include <GL/gl.h>
 
@@ -23,8 +24,6 @@
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace {
 
@@ -243,16 +242,6 @@ void printCaptureThroughput(const ProgramSet& fast) {
       fps, 7800 / fps, 7800 / fps / 130);
 }
 
-// A program built beside this one, such as demo-capture.
-std::string siblingBinary(const char* name) {
-  char self[4096];
-  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return name;
-  self[n] = '\0';
-  std::string path = self;
-  return path.substr(0, path.find_last_of('/') + 1) + name;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -290,7 +279,7 @@ int main(int argc, char** argv) {
   printSummary(samples);
   if (options.capture) printCaptureThroughput(fast);
   useProgramSet(fast);
-  if (options.wholeCapture) printWholeCapture(options.mediaDir, siblingBinary("demo-capture"));
+  if (options.wholeCapture) printWholeCapture(options.mediaDir, programBeside("demo-capture"));
   stopHeadlessRendering();
 
   if (options.startup) printStartup(options.mediaDir);

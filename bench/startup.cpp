@@ -1,20 +1,20 @@
 // Start-up timing of the player in child processes.
 #include "bench/startup.h"
 
+#include "bench/child_process.h"
 #include "bench/program_sets.h"
 #include "gpu/program.h"
 #include "platform/sound.h"
 #include "presentation/demo.h"
 #include "presentation/layers.h"
 #include "tools/common/numbers.h"
+#include "tools/common/program_files.h"
 
 #include <GL/gl.h>
 #include <SDL.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -35,67 +35,12 @@ const char* const kPhases[] = {
 const int kPhaseCount = sizeof kPhases / sizeof kPhases[0];
 const int kRepeats = 5;
 
-std::string selfPath() {
-  char path[4096];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "demo-bench";
-  path[n] = '\0';
-  return path;
-}
-
 std::string absolutePath(const std::string& path) {
   char* resolved = realpath(path.c_str(), nullptr);
   if (!resolved) return path;
   std::string result = resolved;
   std::free(resolved);
   return result;
-}
-
-// Runs `args` (looked up on PATH) with `env` added to the environment and
-// returns its standard output; true when it exits with status 0. No shell
-// sees the arguments, so folder names need no quoting.
-bool runAndRead(const std::vector<std::string>& args, std::string* output,
-                const std::vector<std::pair<std::string, std::string>>& env = {}) {
-  int fds[2];
-  if (pipe(fds) != 0) return false;
-  const pid_t child = fork();
-  if (child < 0) {
-    close(fds[0]);
-    close(fds[1]);
-    return false;
-  }
-  if (child == 0) {
-    dup2(fds[1], 1);
-    close(fds[0]);
-    close(fds[1]);
-    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  close(fds[1]);
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(fds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
-    if (n > 0) output->append(buffer, static_cast<size_t>(n));
-  }
-  close(fds[0]);
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-bool onPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::istringstream folders(path ? path : "");
-  std::string folder;
-  while (std::getline(folders, folder, ':')) {
-    if (!folder.empty() && access((folder + "/" + program).c_str(), X_OK) == 0) return true;
-  }
-  return false;
 }
 
 // Removes the shader cache folder that mkdtemp made: regular files and the
@@ -116,14 +61,14 @@ void removeCacheFolder(const std::string& folder) {
 // One start in a fresh process; false when it failed.
 bool startOnce(const std::string& mediaDir, const std::string& cacheDir, bool literal,
                std::vector<double>* phases) {
-  std::vector<std::string> args = {selfPath(), "--startup-once", mediaDir};
+  std::vector<std::string> args = {selfPath("demo-bench"), "--startup-once", mediaDir};
   if (literal) args.push_back("--literal");
-  std::string output;
-  if (!runAndRead(args, &output,
-                  {{"MESA_SHADER_CACHE_DIR", cacheDir}, {"SDL_AUDIODRIVER", "dummy"}})) {
-    return false;
-  }
-  std::istringstream in(output);
+  ChildRun run;
+  run.args = args;
+  run.env = {{"MESA_SHADER_CACHE_DIR", cacheDir}, {"SDL_AUDIODRIVER", "dummy"}};
+  const ChildResult result = runChild(run);
+  if (!result.succeeded()) return false;
+  std::istringstream in(result.out);
   phases->assign(kPhaseCount, 0);
   for (double& ms : *phases) {
     if (!(in >> ms)) return false;
@@ -319,24 +264,23 @@ void printStartup(const std::string& mediaDir) {
   // would then wait for the regeneration inside SDL_Init. The table is
   // measured on an Xvfb told not to regenerate (-noreset); the bare server
   // is measured beside it for comparison.
-  const std::vector<std::string> series = {selfPath(), "--startup-series", media};
+  const std::vector<std::string> series = {selfPath("demo-bench"), "--startup-series", media};
   auto underXvfb = [&series](const std::string& screen, bool brief) {
-    std::vector<std::string> args = {"xvfb-run", "-a", "-s", screen};
-    args.insert(args.end(), series.begin(), series.end());
-    if (brief) args.push_back("--brief");
-    return args;
+    ChildRun run;
+    run.args = {"xvfb-run", "-a", "-s", screen};
+    run.args.insert(run.args.end(), series.begin(), series.end());
+    if (brief) run.args.push_back("--brief");
+    return runChild(run);
   };
-  std::string output;
-  const bool ok = runAndRead(underXvfb("-screen 0 1280x1024x24 -noreset", false), &output);
-  std::fputs(output.c_str(), stdout);
-  if (!ok && output.empty()) {
+  const ChildResult table = underXvfb("-screen 0 1280x1024x24 -noreset", false);
+  std::fputs(table.out.c_str(), stdout);
+  if (!table.succeeded() && table.out.empty()) {
     std::printf("start-up: n/a (no display)\n");
     return;
   }
-  std::string bare;
+  const ChildResult bare = underXvfb("-screen 0 1280x1024x24", true);
   double sdlInit = 0, total = 0;
-  if (runAndRead(underXvfb("-screen 0 1280x1024x24", true), &bare) &&
-      std::sscanf(bare.c_str(), "%lf %lf", &sdlInit, &total) == 2) {
+  if (bare.succeeded() && std::sscanf(bare.out.c_str(), "%lf %lf", &sdlInit, &total) == 2) {
     std::printf(
         "The table's X server is Xvfb -noreset, which like a desktop's stays as it is\n"
         "when a client leaves. On a bare Xvfb, where the player is the only client,\n"

@@ -1,6 +1,8 @@
 // End-to-end capture timing and the video's distance from the frames.
 #include "bench/whole_capture.h"
 
+#include "bench/child_process.h"
+#include "platform/output_file.h"
 #include "presentation/headless_render.h"
 #include "presentation/window.h"
 #include "tools/capture/video_encoder.h"
@@ -12,7 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,19 +38,13 @@ long fileSize(const std::string& path) {
   return stat(path.c_str(), &s) == 0 ? static_cast<long>(s.st_size) : -1;
 }
 
-void removeFileIfRegular(const std::string& path) {
-  struct stat s;
-  if (lstat(path.c_str(), &s) == 0 && S_ISREG(s.st_mode)) unlink(path.c_str());
-}
-
 // Every kEvery-th frame of the video against the same frame drawn again,
 // both through the capture's filters into 4:2:0; the average PSNR in dB, or
 // a negative number when ffmpeg could not compare them.
-double psnrAgainstFrames(const std::string& video, const std::string& log) {
+double psnrAgainstFrames(const std::string& video) {
   VideoSettings settings;
   settings.width = kWidth;
   settings.height = kHeight;
-  settings.bottomRowFirst = true;
   // Both streams are restamped half a second apart whatever their time
   // bases, so the comparison pairs the n-th selected video frame with the
   // n-th drawn one.
@@ -56,22 +52,33 @@ double psnrAgainstFrames(const std::string& video, const std::string& log) {
   const std::string graph = "[0:v]" + videoFilters(settings) + "," + restamp +
                             "[drawn];[1:v]select='not(mod(n," + std::to_string(kEvery) + "))'," +
                             restamp + "[video];[video][drawn]psnr";
-  const std::string command =
-      "ffmpeg -hide_banner -nostdin -nostats -loglevel info -f rawvideo "
-      "-pix_fmt rgb24 -s " +
-      std::to_string(kWidth) + "x" + std::to_string(kHeight) + " -framerate 2 -i pipe:0 -i '" +
-      video + "' -lavfi \"" + graph + "\" -f null - 2>'" + log + "'";
-  FILE* pipe = popen(command.c_str(), "w");
-  if (!pipe) return -1;
-  std::vector<uint8_t> rgb;
+  ChildRun run;
+  run.args = {"ffmpeg",     "-hide_banner",
+              "-nostdin",   "-nostats",
+              "-loglevel",  "info",
+              "-f",         "rawvideo",
+              "-pix_fmt",   "rgb24",
+              "-s",         std::to_string(kWidth) + "x" + std::to_string(kHeight),
+              "-framerate", "2",
+              "-i",         "pipe:0",
+              "-i",         ffmpegFileName(video),
+              "-lavfi",     graph,
+              "-f",         "null",
+              "-"};
+  run.out = ChildOutput::discard;
+  run.err = ChildOutput::keep;
   const int frames = static_cast<int>(kSeconds * kFps);
-  for (int i = 0; i < frames; i += kEvery) {
-    drawFrameAt(static_cast<double>(i) / kFps);
-    readFrameRgbBottomUp(kWidth, kHeight, &rgb);
-    if (std::fwrite(rgb.data(), 1, rgb.size(), pipe) != rgb.size()) break;
-  }
-  if (pclose(pipe) != 0) return -1;
-  std::ifstream in(log);
+  int next = 0;
+  run.input = [&next, frames](std::vector<uint8_t>* rgb) {
+    if (next >= frames) return false;
+    drawFrameAt(static_cast<double>(next) / kFps);
+    readFrameRgbBottomUp(kWidth, kHeight, rgb);
+    next += kEvery;
+    return true;
+  };
+  const ChildResult result = runChild(run);
+  if (!result.succeeded()) return -1;
+  std::istringstream in(result.err);
   std::string line;
   double average = -1;
   while (std::getline(in, line)) {
@@ -81,6 +88,14 @@ double psnrAgainstFrames(const std::string& video, const std::string& log) {
     }
   }
   return average;
+}
+
+// The last line a failed child wrote, without the progress lines before it.
+std::string lastLine(const std::string& text) {
+  const size_t end = text.find_last_not_of("\r\n");
+  if (end == std::string::npos) return "";
+  const size_t start = text.find_last_of("\r\n", end);
+  return text.substr(start == std::string::npos ? 0 : start + 1, end + 1 - (start + 1));
 }
 
 }  // namespace
@@ -96,19 +111,27 @@ void printWholeCapture(const std::string& mediaDir, const std::string& captureBi
     std::printf("  n/a (cannot make a temp folder)\n");
     return;
   }
+  // A stop signal from here on ends the child, removes the video and the
+  // folder, and only then ends the benchmark.
+  holdStopSignals();
   const std::string video = std::string(folder) + "/whole.mp4";
-  const std::string log = std::string(folder) + "/psnr.log";
   std::fprintf(stderr, "whole capture: running %s (about two minutes)\n", captureBinary.c_str());
   const double cpuBefore = childCpuSeconds();
   const auto start = std::chrono::steady_clock::now();
-  const std::string command =
-      "'" + captureBinary + "' --media '" + mediaDir + "' --video '" + video + "' 2>/dev/null";
-  const int status = std::system(command.c_str());
+  ChildRun capture;
+  capture.args = {captureBinary, "--media", mediaDir, "--video", video};
+  capture.out = ChildOutput::discard;
+  capture.err = ChildOutput::keep;
+  const ChildResult result = runChild(capture);
   const double wall =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double cpu = childCpuSeconds() - cpuBefore;
-  if (status != 0) {
-    std::printf("  n/a (demo-capture failed with status %d)\n", status);
+  if (stopSignal()) {
+    std::fprintf(stderr, "whole capture: stopped\n");
+  } else if (!result.succeeded()) {
+    const std::string why = lastLine(result.err);
+    std::printf("  n/a (demo-capture failed: %s%s)\n", result.describe().c_str(),
+                why.empty() ? "" : ("; " + why).c_str());
   } else {
     std::printf(
         "  %.1f s of wall time for the %.0f s: %.2fx real time (%s); CPU %.1f s; "
@@ -117,17 +140,17 @@ void printWholeCapture(const std::string& mediaDir, const std::string& captureBi
         wall < kSeconds ? "faster than real time" : "slower than real time", cpu,
         static_cast<double>(fileSize(video)) / 1e6);
     std::fprintf(stderr, "whole capture: comparing every %dth frame with the video\n", kEvery);
-    const double psnr = psnrAgainstFrames(video, log);
+    const double psnr = psnrAgainstFrames(video);
     if (psnr > 0) {
       std::printf(
           "  PSNR of the video against the drawn frames: %.2f dB (every %dth frame, "
           "4:2:0, average over Y, U and V)\n",
           psnr, kEvery);
-    } else {
+    } else if (!stopSignal()) {
       std::printf("  PSNR: n/a (ffmpeg could not compare the video with the frames)\n");
     }
   }
-  removeFileIfRegular(video);
-  removeFileIfRegular(log);
+  removeIfRegularFile(video);
   rmdir(folder);
+  releaseStopSignals();
 }

@@ -2,21 +2,7 @@
 #include "imaging/screenshot.h"
 
 #include "imaging/texture.h"
-
-#include <sys/stat.h>
-
-#include <cstdio>
-
-namespace {
-
-// Only a regular file that this call created or emptied is removed: the path
-// may also name a device such as /dev/full, which must never be unlinked.
-void removePartialFile(const char* path) {
-  struct stat info;
-  if (lstat(path, &info) == 0 && S_ISREG(info.st_mode)) std::remove(path);
-}
-
-}  // namespace
+#include "platform/output_file.h"
 
 int saveScreenshot(const char* path) {
   GLint viewport[4] = {0, 0, 0, 0};
@@ -52,6 +38,7 @@ int saveScreenshot(const char* path) {
   SDL_FreeSurface(capture);
 
   if (opened && saved == 0) return 0;
-  if (opened) removePartialFile(path);
+  // The path may also name a device such as /dev/full, which stays.
+  if (opened) removeIfRegularFile(path);
   return -1;
 }

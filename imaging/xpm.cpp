@@ -2,9 +2,9 @@
 #include "imaging/xpm.h"
 
 #include "imaging/texture.h"
+#include "platform/output_file.h"
 
 #include <SDL_image.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <climits>
@@ -78,13 +78,6 @@ std::string xpmSource(const std::string& name, SDL_Surface* image, int width8) {
   return text;
 }
 
-// Only a regular file is removed: the path may also name a device such as
-// /dev/full, which must never be unlinked.
-void removePartialFile(const char* path) {
-  struct stat info;
-  if (lstat(path, &info) == 0 && S_ISREG(info.st_mode)) std::remove(path);
-}
-
 }  // namespace
 
 int exportXpm(const char* imagePath, const char* outPath) {
@@ -129,7 +122,7 @@ int exportXpm(const char* imagePath, const char* outPath) {
   const bool closed = std::fclose(out) == 0;
   if (!written || !closed) {
     const int error = errno;
-    removePartialFile(outPath);
+    removeIfRegularFile(outPath);
     std::fprintf(stderr, "cannot write \"%s\": %s\n", outPath, std::strerror(error));
     return -1;
   }

@@ -90,9 +90,13 @@ bool commitOutput(OutputFile* out, std::string* error) {
 
 void abandonOutput(OutputFile* out) {
   if (out->inPlace || out->writePath.empty()) return;
-  struct stat s;
-  if (lstat(out->writePath.c_str(), &s) == 0 && S_ISREG(s.st_mode)) unlink(out->writePath.c_str());
+  removeIfRegularFile(out->writePath);
   out->writePath.clear();
+}
+
+void removeIfRegularFile(const std::string& path) {
+  struct stat s;
+  if (lstat(path.c_str(), &s) == 0 && S_ISREG(s.st_mode)) unlink(path.c_str());
 }
 
 std::FILE* beginOutputStream(const std::string& target, OutputFile* out, std::string* error) {

@@ -28,6 +28,10 @@ bool commitOutput(OutputFile* out, std::string* error);
 // Removes the temporary if it is still a regular file; the target is never touched.
 void abandonOutput(OutputFile* out);
 
+// Unlinks `path` only when it is a regular file itself, not a link to one:
+// as root, a wrong name must never take a device node, a FIFO or a folder.
+void removeIfRegularFile(const std::string& path);
+
 // beginOutput() as a stdio stream, for writers that produce their bytes as
 // they go; null with the reason in `error`.
 std::FILE* beginOutputStream(const std::string& target, OutputFile* out, std::string* error);

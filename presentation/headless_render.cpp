@@ -10,6 +10,7 @@
 #include <GL/gl.h>
 
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -66,14 +67,15 @@ void readFrameRgbBottomUp(int width, int height, std::vector<uint8_t>* rgb) {
 
 void readFrameRgb(int width, int height, std::vector<uint8_t>* rgb) {
   readFrameRgbBottomUp(width, height, rgb);
+  flipRgbRows(width, height, rgb);
+}
+
+void flipRgbRows(int width, int height, std::vector<uint8_t>* rgb) {
+  // Row by row in place: a frame read for every captured picture allocates nothing.
   const size_t row = static_cast<size_t>(width) * 3;
-  std::vector<uint8_t> swap(row);
   for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
     uint8_t* a = rgb->data() + static_cast<size_t>(top) * row;
-    uint8_t* b = rgb->data() + static_cast<size_t>(bottom) * row;
-    std::memcpy(swap.data(), a, row);
-    std::memcpy(a, b, row);
-    std::memcpy(b, swap.data(), row);
+    std::swap_ranges(a, a + row, rgb->data() + static_cast<size_t>(bottom) * row);
   }
 }
 

@@ -24,4 +24,7 @@ void readFrameRgb(int width, int height, std::vector<uint8_t>* rgb);
 // for consumers that flip the picture themselves, such as the video encoder.
 void readFrameRgbBottomUp(int width, int height, std::vector<uint8_t>* rgb);
 
+// Reverses the order of the height rows of width RGB pixels in `rgb`, in place.
+void flipRgbRows(int width, int height, std::vector<uint8_t>* rgb);
+
 void stopHeadlessRendering();

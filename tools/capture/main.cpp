@@ -1,5 +1,6 @@
 // demo-capture: stills, frame sequences, storyboards and videos of the
 // presentation, drawn headless at a fixed frame rate.
+#include "platform/output_file.h"
 #include "platform/regular_file.h"
 #include "presentation/headless_render.h"
 #include "presentation/media.h"
@@ -10,6 +11,7 @@
 #include "tools/capture/sheet.h"
 #include "tools/capture/supersample.h"
 #include "tools/capture/video_encoder.h"
+#include "tools/common/program_files.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -115,9 +117,7 @@ void removeFramesFrom(const std::string& folder, long first) {
     if (name.compare(0, 6, "frame_") != 0 || name.size() < 7 || !std::isdigit(name[6])) continue;
     const long index = std::strtol(name.c_str() + 6, &end, 10);
     if (std::strcmp(end, ".png") != 0 || index < first) continue;
-    const std::string path = folder + "/" + name;
-    struct stat s;
-    if (lstat(path.c_str(), &s) == 0 && S_ISREG(s.st_mode)) unlink(path.c_str());
+    removeIfRegularFile(folder + "/" + name);
   }
   closedir(dir);
 }
@@ -132,7 +132,7 @@ std::string describeRange(const CaptureOptions& o, long frames) {
 int captureStill(const CaptureOptions& o) {
   std::vector<uint8_t> rgb;
   drawFrameAt(o.stillTime);
-  readFrameReduced(o.width, o.height, o.ssaa, &rgb);
+  readFrameReduced(o.width, o.height, o.ssaa, RowOrder::topFirst, &rgb);
   if (stopSignal) return stopped(0, 1);
   std::string error;
   if (!writePngRgb(o.target, o.width, o.height, rgb, &error)) {
@@ -161,7 +161,7 @@ int captureFrames(const CaptureOptions& o) {
       return stopped(i, total);
     }
     drawFrameAt(frameTime(o, i));
-    readFrameReduced(o.width, o.height, o.ssaa, &rgb);
+    readFrameReduced(o.width, o.height, o.ssaa, RowOrder::topFirst, &rgb);
     std::string error;
     if (!writePngRgb(framePath(staging, i), o.width, o.height, rgb, &error)) {
       discard();
@@ -192,7 +192,7 @@ int captureSheet(const CaptureOptions& o) {
   for (int i = 0; i < count; ++i) {
     if (stopSignal) return stopped(i, count);
     drawFrameAt(times[static_cast<size_t>(i)]);
-    readFrameReduced(o.width, o.height, o.ssaa, &rgb);
+    readFrameReduced(o.width, o.height, o.ssaa, RowOrder::topFirst, &rgb);
     sheet.place(i, times[static_cast<size_t>(i)], rgb);
   }
   std::string error;
@@ -214,10 +214,6 @@ int captureVideo(const CaptureOptions& o, const std::string& musicPath) {
   settings.duration = static_cast<double>(total) / o.fps;
   settings.stopRequested = &stopSignal;
   applyVideoPreset(o, &settings);
-  // Plain frames go to ffmpeg as GL reads them, bottom row first, and ffmpeg
-  // flips them; supersampled or framed ones are reduced on the CPU, top first.
-  const bool plain = settings.filter.empty() && o.ssaa == 1;
-  settings.bottomRowFirst = plain;
   VideoEncoder encoder;
   std::string error;
   if (!encoder.start(settings, &error)) return failure(error);
@@ -229,11 +225,7 @@ int captureVideo(const CaptureOptions& o, const std::string& musicPath) {
       return stopped(i, total);
     }
     drawFrameAt(frameTime(o, i));
-    if (plain) {
-      readFrameRgbBottomUp(o.width, o.height, &rgb);
-    } else {
-      readFrameReduced(o.width, o.height, o.ssaa, &rgb);
-    }
+    readFrameReduced(o.width, o.height, o.ssaa, RowOrder::bottomFirst, &rgb);
     if (!encoder.writeFrame(rgb, &error)) {
       encoder.abandon();
       if (stopSignal) return stopped(i, total);
@@ -274,7 +266,7 @@ int main(int argc, char** argv) {
       break;
     case Output::Video:
     case Output::Animation:
-      if (!ffmpegAvailable()) {
+      if (!onPath("ffmpeg")) {
         return failure("ffmpeg is not installed (Debian package: ffmpeg)");
       }
       if (!checkWritableFile(options.target, true, &error)) return failure(error);

@@ -5,29 +5,9 @@
 #include "platform/output_file.h"
 #include "tools/common/png_encoder.h"
 
-#include <unistd.h>
-
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-
-namespace {
-
-// Writes all of `bytes` to `fd`; false with the reason in `error`.
-bool writeAll(int fd, const std::vector<uint8_t>& bytes, std::string* error) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      *error = n < 0 ? std::strerror(errno) : "nothing was written";
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
 
 bool writePngRgb(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb,
                  std::string* error) {
@@ -44,17 +24,13 @@ bool writePngRgb(const std::string& path, int width, int height, const std::vect
     return false;
   }
   OutputFile output;
-  const int fd = beginOutput(path, ".png", true, &output, error);
-  if (fd < 0) return false;
-  const bool written = writeAll(fd, png, error);
-  if (close(fd) != 0 && written) {
-    *error = std::strerror(errno);
-    abandonOutput(&output);
+  std::FILE* file = beginOutputStream(path, &output, error);
+  if (!file) return false;
+  const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
+  const std::string writeError = written ? "" : std::strerror(errno);
+  if (!finishOutputStream(file, written, &output, error)) {
+    if (error->empty()) *error = writeError;
     return false;
   }
-  if (!written) {
-    abandonOutput(&output);
-    return false;
-  }
-  return commitOutput(&output, error);
+  return true;
 }

@@ -40,11 +40,14 @@ void boxReduce(const std::vector<uint8_t>& src, int width, int height, int n,
   }
 }
 
-void readFrameReduced(int width, int height, int n, std::vector<uint8_t>* rgb) {
+void readFrameReduced(int width, int height, int n, RowOrder order, std::vector<uint8_t>* rgb) {
   if (n == 1) {
-    readFrameRgb(width, height, rgb);
-    return;
+    readFrameRgbBottomUp(width, height, rgb);
+  } else {
+    // Every block of n rows maps onto one output row in either order, so the
+    // large frame is reduced as read and only the small one is flipped.
+    readFrameRgbBottomUp(width * n, height * n, &large);
+    boxReduce(large, width, height, n, rgb);
   }
-  readFrameRgb(width * n, height * n, &large);
-  boxReduce(large, width, height, n, rgb);
+  if (order == RowOrder::topFirst) flipRgbRows(width, height, rgb);
 }

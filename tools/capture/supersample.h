@@ -9,6 +9,9 @@
 void boxReduce(const std::vector<uint8_t>& large, int width, int height, int n,
                std::vector<uint8_t>* out);
 
+enum class RowOrder { topFirst, bottomFirst };
+
 // The drawn frame, which is n times the size asked for, reduced to
-// width × height RGB rows, top row first.
-void readFrameReduced(int width, int height, int n, std::vector<uint8_t>* rgb);
+// width × height RGB rows in `order`: top first for pictures, bottom first
+// (as GL reads them) for the video encoder, which flips them itself.
+void readFrameReduced(int width, int height, int n, RowOrder order, std::vector<uint8_t>* rgb);

@@ -117,25 +117,15 @@ bool musicDecodes(const std::string& path, std::string* reason) {
 // overwrite with the one above), so the chroma of the last two rows is
 // theirs.
 std::string videoFilters(const VideoSettings& s) {
+  std::string filters = "vflip,";
+  if (!s.filter.empty()) return filters + s.filter;
   const int right = s.width % 2, bottom = s.height % 2;
-  std::string filters = s.bottomRowFirst ? "vflip," : "";
   if (right || bottom) {
     filters += "format=gbrp,pad=" + std::to_string(s.width + right) + ":" +
                std::to_string(s.height + bottom) + ",fillborders=right=" + std::to_string(right) +
                ":bottom=" + std::to_string(bottom) + ":mode=smear,";
   }
   return filters + "format=yuv420p";
-}
-
-bool ffmpegAvailable() {
-  const char* path = std::getenv("PATH");
-  std::stringstream dirs(path ? path : "/usr/bin:/bin");
-  std::string dir;
-  while (std::getline(dirs, dir, ':')) {
-    const std::string candidate = (dir.empty() ? "." : dir) + "/ffmpeg";
-    if (access(candidate.c_str(), X_OK) == 0) return true;
-  }
-  return false;
 }
 
 bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
@@ -164,11 +154,8 @@ bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
                 {"-f", "lavfi", "-t", number(s.duration), "-i",
                  "anullsrc=channel_layout=stereo:sample_rate=44100", "-map", "0:v", "-map", "1:a"});
   }
-  if (!s.filter.empty()) {
-    args.insert(args.end(), {"-vf", s.filter});
-  } else {
-    args.insert(args.end(), {"-vf", videoFilters(s), "-pix_fmt", "yuv420p"});
-  }
+  args.insert(args.end(), {"-vf", videoFilters(s)});
+  if (s.filter.empty()) args.insert(args.end(), {"-pix_fmt", "yuv420p"});
   if (!s.codec.empty()) {
     args.insert(args.end(), s.codec.begin(), s.codec.end());
   } else if (endsWith(s.path, ".webm")) {

@@ -16,13 +16,13 @@ struct VideoSettings {
   std::string musicPath;  // muxed from `musicStart` for `duration` s; empty: a silent track
   double musicStart = 0;
   double duration = 0;
-  // When set, replace the padding to even sizes and the encoder defaults of the file's ending.
+  // When set, replace the padding to even sizes and the encoder defaults of
+  // the file's ending; the filter sees the frames upright.
   std::string filter;
   std::vector<std::string> codec;
   bool withAudio = true;  // false: no sound track at all (an animated picture)
   // Set from a signal handler: a write blocked on the pipe gives up when it is.
   const volatile std::sig_atomic_t* stopRequested = nullptr;
-  bool bottomRowFirst = false;  // frames arrive in GL's row order; ffmpeg flips them
 };
 
 class VideoEncoder {
@@ -30,7 +30,8 @@ class VideoEncoder {
   // Starts ffmpeg on a temporary file beside `settings.path`. False with one
   // line in `error` when it cannot run.
   bool start(const VideoSettings& settings, std::string* error);
-  // One frame, top row first, width × height × 3 bytes. False when ffmpeg
+  // One frame, width × height × 3 bytes in GL's row order, bottom row first
+  // (ffmpeg flips it). False when ffmpeg
   // stopped taking frames, or when a stop was requested meanwhile.
   bool writeFrame(const std::vector<uint8_t>& rgb, std::string* error);
   // Closes the pipe and waits for ffmpeg, which writes the file's index last;
@@ -59,9 +60,7 @@ bool musicDecodes(const std::string& path, std::string* reason);
 // name a protocol and "-a.mp4" an option.
 std::string ffmpegFileName(const std::string& path);
 
-// The -vf chain that turns the raw frames into what is encoded: flipped when
-// they come bottom row first, an odd size made even, 4:2:0.
+// The -vf chain that turns the raw frames into what is encoded: flipped
+// upright first, so that what follows places and pads the picture the right
+// way up; then `settings.filter`, or an odd size made even and 4:2:0.
 std::string videoFilters(const VideoSettings& settings);
-
-// True when an `ffmpeg` program is on the PATH.
-bool ffmpegAvailable();

@@ -4,6 +4,9 @@
 #include "imaging/texture.h"
 #include "platform/output_file.h"
 
+#include <cstdio>
+#include <string>
+
 int saveScreenshot(const char* path) {
   GLint viewport[4] = {0, 0, 0, 0};
   glGetIntegerv(GL_VIEWPORT, viewport);
@@ -26,19 +29,18 @@ int saveScreenshot(const char* path) {
     return -1;
   }
 
-  // SDL_SaveBMP_RW accepts a null stream, writes nothing and closes nothing,
-  // but then answers from SDL's last error string alone, so a stream that
-  // could not be opened is counted as a failure here whatever it answers.
-  // With a stream it reports failed writes and seeks; the seeks flush the
-  // stdio buffer, so a full disk shows up before the stream is closed.
-  SDL_RWops* stream = SDL_RWFromFile(path, "wb");
-  const bool opened = stream != nullptr;
-  const int saved = SDL_SaveBMP_RW(flipped, stream, 1);
+  // The BMP goes to a temporary name and replaces the path only when complete,
+  // so a failed write leaves what was there; a device such as /dev/full is
+  // written in place. SDL_SaveBMP_RW reports failed writes and seeks; the
+  // seeks flush the stdio buffer, so a full disk shows up before the close,
+  // and the close itself is checked too.
+  OutputFile target;
+  std::string error;
+  std::FILE* file = beginOutputStream(path, &target, &error);
+  SDL_RWops* stream = file ? SDL_RWFromFP(file, 0) : nullptr;
+  const bool saved = stream && SDL_SaveBMP_RW(flipped, stream, 1) == 0;
   SDL_FreeSurface(flipped);
   SDL_FreeSurface(capture);
-
-  if (opened && saved == 0) return 0;
-  // The path may also name a device such as /dev/full, which stays.
-  if (opened) removeIfRegularFile(path);
-  return -1;
+  if (!file) return -1;
+  return finishOutputStream(file, saved, &target, &error) ? 0 : -1;
 }

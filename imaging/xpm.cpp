@@ -102,9 +102,13 @@ int exportXpm(const char* imagePath, const char* outPath) {
   }
   SDL_FreeSurface(decoded);
 
-  FILE* out = std::fopen(outPath, "w");
+  // The text goes to a temporary name and replaces the output only when
+  // complete, so a failed write leaves what was there.
+  OutputFile target;
+  std::string error;
+  std::FILE* out = beginOutputStream(outPath, &target, &error);
   if (!out) {
-    std::fprintf(stderr, "cannot write \"%s\": %s\n", outPath, std::strerror(errno));
+    std::fprintf(stderr, "cannot write \"%s\": %s\n", outPath, error.c_str());
     SDL_FreeSurface(converted);
     return -1;
   }
@@ -119,11 +123,10 @@ int exportXpm(const char* imagePath, const char* outPath) {
   // Closing the stream is part of the write: only then is the text on disk,
   // and a full disk may show up no earlier than the final flush.
   const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-  const bool closed = std::fclose(out) == 0;
-  if (!written || !closed) {
-    const int error = errno;
-    removeIfRegularFile(outPath);
-    std::fprintf(stderr, "cannot write \"%s\": %s\n", outPath, std::strerror(error));
+  const int writeError = errno;
+  if (!finishOutputStream(out, written, &target, &error)) {
+    std::fprintf(stderr, "cannot write \"%s\": %s\n", outPath,
+                 written ? error.c_str() : std::strerror(writeError));
     return -1;
   }
   return 0;

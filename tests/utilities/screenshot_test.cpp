@@ -131,10 +131,13 @@ TEST_F(Screenshot, UnwritablePathsGiveMinusOneAndLeaveNoPartialFile) {
       {"full disk (/dev/full)", "/dev/full", 0, "device"},
       // A regular file that fails part-way, as on a disk that fills up.
       {"file cut off after 1000 bytes", folder + "/cut.bmp", 1000, "none"},
+      {"file cut off, existing file untouched", folder + "/kept.bmp", 1000, "file"},
   };
   paintWindow(50);
+  const std::string kept = folder + "/kept.bmp";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    writeFile(kept, "keep me");
     int result = 0;
     const std::string printed = captureStderr([&] {
       if (c.sizeLimit > 0) {
@@ -145,6 +148,7 @@ TEST_F(Screenshot, UnwritablePathsGiveMinusOneAndLeaveNoPartialFile) {
     });
     EXPECT_EQ(result, -1);
     EXPECT_EQ(pathKind(c.path), c.leftBehind);
+    EXPECT_EQ(readFile(kept), "keep me");
     EXPECT_EQ(printed, "");
   }
 }

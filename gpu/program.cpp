@@ -156,11 +156,13 @@ void setUniform1i(GLuint program, const char* name, int value) {
   GlEntryPoints.glUniform1i(location, value);
 }
 
-bool parseGlVersion(const char* version, int* major, int* minor) {
+bool parseGlVersion(const char* version, int* major, int* minor, bool* es) {
   if (!version) return false;
   // OpenGL ES names itself before the number; desktop OpenGL starts with it.
   const char kEsPrefix[] = "OpenGL ES ";
-  if (std::strncmp(version, kEsPrefix, sizeof kEsPrefix - 1) == 0) version += sizeof kEsPrefix - 1;
+  const bool isEs = std::strncmp(version, kEsPrefix, sizeof kEsPrefix - 1) == 0;
+  if (isEs) version += sizeof kEsPrefix - 1;
+  if (es) *es = isEs;
   return std::sscanf(version, "%d.%d", major, minor) == 2;
 }
 

@@ -63,8 +63,10 @@ void loadTextures() {
   // OpenGL ES and WebGL have no texture object 0 to hold the texel, so there
   // the pictures that failed share a real 1 x 1 texture instead.
   const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  int major = 0, minor = 0;
+  bool es = false;
   GLuint fallback = 0;
-  if (version && std::strncmp(version, "OpenGL ES", 9) == 0) glGenTextures(1, &fallback);
+  if (parseGlVersion(version, &major, &minor, &es) && es) glGenTextures(1, &fallback);
   const GLubyte transparent[4] = {0, 0, 0, 0};
   glBindTexture(GL_TEXTURE_2D, fallback);
   glTexImage2D(GL_TEXTURE_2D, 0, 4, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, transparent);

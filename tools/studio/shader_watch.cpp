@@ -144,9 +144,7 @@ void rebuild(const std::vector<bool>& changed) {
         buildProgramQuietly(vertex.text.c_str(), fragment.text.c_str(), &failure);
     if (program) {
       // The old program may be current; GL deletes it once it no longer is.
-      static const auto deleteProgram =
-          reinterpret_cast<PFNGLDELETEPROGRAMPROC>(lookupGlProc("glDeleteProgram"));
-      if (deleteProgram) deleteProgram(*p.handle);
+      if (const auto deleteProgram = glExtraEntryPoints().glDeleteProgram) deleteProgram(*p.handle);
       *p.handle = program;
       fragment.error.clear();
       vertexBuilt[v] = true;

@@ -30,11 +30,11 @@ GLuint buildAndUse(const char* vertexSource, const char* fragmentSource, const c
 const shaders::Source* shaderTable = nullptr;
 int shaderTableCount = 0;
 
-const char* shaderSource(const char* file, const char* embedded) {
-  for (int i = 0; i < shaderTableCount; ++i) {
-    if (std::strcmp(shaderTable[i].file, file) == 0) return shaderTable[i].text;
+const char* findSource(const shaders::Source* all, int count, const char* file) {
+  for (int i = 0; i < count; ++i) {
+    if (std::strcmp(all[i].file, file) == 0) return all[i].text;
   }
-  return embedded;
+  return nullptr;
 }
 
 }  // namespace
@@ -44,13 +44,18 @@ void setShaderTable(const shaders::Source* all, int count) {
   shaderTableCount = all ? count : 0;
 }
 
+const char* shaderSource(const char* file) {
+  if (const char* text = findSource(shaderTable, shaderTableCount, file)) return text;
+  const char* embedded = findSource(shaders::all, shaders::count, file);
+  return embedded ? embedded : "";
+}
+
 void buildPrograms() {
-  // morphProgram from shaders::faded and shaders::morph as "morph",
-  // imageWarpProgram from shaders::faded and shaders::imageWarp as "image
-  // warp", ... in the shader list's order.
-#define DEMO_BUILD_PROGRAM(ident, label, file, vertexIdent, vertexFile)        \
-  ident##Program = buildAndUse(shaderSource(vertexFile, shaders::vertexIdent), \
-                               shaderSource(file, shaders::ident), label);
+  // morphProgram from faded.vert and morph.frag as "morph", imageWarpProgram
+  // from faded.vert and image_warp.frag as "image warp", ... in the shader
+  // list's order.
+#define DEMO_BUILD_PROGRAM(ident, label, file, vertexIdent, vertexFile) \
+  ident##Program = buildAndUse(shaderSource(vertexFile), shaderSource(file), label);
   SHADERS_FRAGMENT_LIST(DEMO_BUILD_PROGRAM)
 #undef DEMO_BUILD_PROGRAM
 }

@@ -9,6 +9,10 @@
 // of the player with other GLSL); nullptr restores the embedded one.
 void setShaderTable(const shaders::Source* all, int count);
 
+// The text buildPrograms compiles for `file` ("faded.vert", "morph.frag"):
+// the set table's, else the embedded one; "" for a name of neither.
+const char* shaderSource(const char* file);
+
 struct SoundChannel;
 
 // Start-up steps shared by the window player and the headless drivers; each

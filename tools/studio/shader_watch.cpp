@@ -4,6 +4,7 @@
 #include "gpu/gl_entry_points.h"
 #include "gpu/program.h"
 #include "gpu/shaders.h"
+#include "presentation/demo.h"
 #include "presentation/handles.h"
 
 #include <sys/stat.h>
@@ -69,13 +70,6 @@ Stamp stampOf(const std::string& path) {
   s.size = st.st_size;
   s.modified = st.st_mtim;
   return s;
-}
-
-const char* embeddedText(const std::string& name) {
-  for (int i = 0; i < shaders::count; ++i) {
-    if (name == shaders::all[i].file) return shaders::all[i].text;
-  }
-  return "";
 }
 
 // Every line of `log` behind the file name, so each reads like a compiler's.
@@ -176,7 +170,7 @@ void startShaderWatch(const std::string& folder) {
   for (size_t i = 0; i < watch.files.size(); ++i) {
     WatchedFile& file = watch.files[i];
     file.built = stampOf(folder + "/" + file.name);
-    file.text = embeddedText(file.name);
+    file.text = shaderSource(file.name.c_str());
     std::string onDisk, reason;
     watch.changed[i] =
         !readWhole(folder + "/" + file.name, &onDisk, &reason) || onDisk != file.text;

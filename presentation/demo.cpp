@@ -13,7 +13,10 @@
 #include "presentation/window.h"
 
 #include <SDL.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -105,6 +108,28 @@ SoundChannel* startMusic() {
   return channel;
 }
 
+bool startInMediaFolder(const std::string& mediaDir, SoundChannel** music, std::string* error) {
+  char previous[PATH_MAX];
+  if (!getcwd(previous, sizeof previous)) {
+    *error = std::string("cannot read the working folder: ") + std::strerror(errno);
+    return false;
+  }
+  if (chdir(mediaDir.c_str()) != 0) {
+    *error = "cannot open the media folder \"" + mediaDir + "\": " + std::strerror(errno);
+    return false;
+  }
+  buildPrograms();
+  loadTextures();
+  enableBlending();
+  // The stream keeps an absolute path, so it may be opened again from anywhere.
+  if (music) *music = startMusic();
+  if (chdir(previous) != 0) {
+    *error = std::string("cannot return to the working folder: ") + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
 bool playFrame() {
   if (!(demoTime() < kEndTime)) return false;
   // SDL 1.2 queues at most 128 events, so this holds all it can have pending.
@@ -170,8 +195,8 @@ bool openWindow(int scale) {
   return false;
 }
 
-int presentationMain(int, char**) {
-#if defined(__unix__) && !defined(__APPLE__)
+void preferX11Video() {
+#if defined(__unix__) && !defined(__APPLE__) && !defined(__EMSCRIPTEN__)
   // The window needs OpenGL, which of SDL's video drivers here only x11
   // gives. Left to choose, SDL falls through to its text-mode drivers when
   // there is no X display: they take over the terminal, fail the OpenGL
@@ -179,6 +204,10 @@ int presentationMain(int, char**) {
   // SDL_Init. A driver the user names still wins.
   setenv("SDL_VIDEODRIVER", "x11", 0);
 #endif
+}
+
+int presentationMain(int, char**) {
+  preferX11Video();
   if (!initVideo()) return 1;
   std::atexit(SDL_Quit);
   if (!openWindow()) return 1;

@@ -4,6 +4,8 @@
 #include "gpu/shaders.h"
 #include "presentation/handles.h"
 
+#include <string>
+
 // Where buildPrograms takes the vertex and fragment sources from: the embedded
 // shaders::all unless another table of the same file names is set (a build
 // of the player with other GLSL); nullptr restores the embedded one.
@@ -25,6 +27,16 @@ void enableBlending();  // GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA for the whole ru
 // the player ignores it.
 SoundChannel* startMusic();
 
+// buildPrograms(), loadTextures() and enableBlending(), and startMusic() too
+// when `music` is given, with `mediaDir` as the working folder, since the
+// media files are named relative to it; then back to the folder the process
+// was in. False with one line in `error`.
+bool startInMediaFolder(const std::string& mediaDir, SoundChannel** music, std::string* error);
+
+// Makes SDL choose its x11 video driver unless SDL_VIDEODRIVER names another
+// (a no-op where there is no X). Call before initVideo().
+void preferX11Video();
+
 // SDL_Init for video; false with one line on stderr naming the display.
 bool initVideo();
 
@@ -44,5 +56,5 @@ int runFrameLoop();
 
 // The whole presentation: window, start-up, music, frame loop. Returns the
 // exit status: 0, or 1 when there is no window or no OpenGL 2.0. SDL's x11
-// video driver is chosen unless SDL_VIDEODRIVER names another.
+// video driver is chosen unless SDL_VIDEODRIVER names another (preferX11Video).
 int presentationMain(int argc, char** argv);

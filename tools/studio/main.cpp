@@ -15,14 +15,10 @@
 
 #include <SDL.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -82,20 +78,9 @@ bool startPresentation(const StudioOptions& o, SoundChannel** music) {
   std::atexit(SDL_Quit);
   if (!openWindow(o.scale)) return false;
   if (!checkGlSupport()) return false;
-  char previous[PATH_MAX];
-  if (!getcwd(previous, sizeof previous) || chdir(o.mediaDir.c_str()) != 0) {
-    std::fprintf(stderr, "demo-studio: cannot open the media folder \"%s\": %s\n",
-                 o.mediaDir.c_str(), std::strerror(errno));
-    return false;
-  }
-  buildPrograms();
-  loadTextures();
-  enableBlending();
-  // The stream keeps its file open, so the folder may change after this.
-  *music = startMusic();
-  if (chdir(previous) != 0) {
-    std::fprintf(stderr, "demo-studio: cannot return to \"%s\": %s\n", previous,
-                 std::strerror(errno));
+  std::string error;
+  if (!startInMediaFolder(o.mediaDir, music, &error)) {
+    std::fprintf(stderr, "demo-studio: %s\n", error.c_str());
     return false;
   }
   return true;
@@ -196,10 +181,7 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
 }  // namespace
 
 int main(int argc, char** argv) {
-#if defined(__unix__) && !defined(__APPLE__)
-  // As the player: only x11 gives OpenGL among SDL's video drivers here.
-  setenv("SDL_VIDEODRIVER", "x11", 0);
-#endif
+  preferX11Video();
   StudioOptions options;
   std::string error;
   if (!parseStudioOptions(argc, argv, &options, &error)) {

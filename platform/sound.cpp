@@ -91,6 +91,8 @@ int soundSystemCreateStream(SoundSystem* system, const char* path, unsigned mode
     std::fprintf(stderr, "cannot play \"%s\": %s; the run is silent\n", path, Mix_GetError());
     return kSoundErrFile;
   }
+  // soundChannelPlayFrom opens the file again, and the studio has left the
+  // media folder by then.
   char* absolute = realpath(path, nullptr);
   *sound = new Sound{music, (mode & kSoundLoopNormal) != 0, absolute ? absolute : path};
   std::free(absolute);
@@ -135,13 +137,9 @@ int soundChannelPlayFrom(SoundChannel* channel, double seconds) {
   return kSoundOk;
 }
 
-int soundChannelSetPaused(SoundChannel* channel, bool paused) {
+int soundChannelPause(SoundChannel* channel) {
   if (!channel || !channel->sound) return kSoundErrInvalidParam;
-  if (paused) {
-    Mix_PauseMusic();
-  } else {
-    Mix_ResumeMusic();
-  }
+  Mix_PauseMusic();
   return kSoundOk;
 }
 

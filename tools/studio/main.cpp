@@ -147,7 +147,7 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
     if (music && nowAudible && (jumped || !audible)) {
       soundChannelPlayFrom(music, transport.time);
     } else if (music && !nowAudible && audible) {
-      soundChannelSetPaused(music, true);
+      soundChannelPause(music);
     }
     audible = nowAudible;
     jumped = false;

@@ -121,6 +121,14 @@ bool soundChannelIsPlaying(const SoundChannel* channel) {
 int soundChannelPlayFrom(SoundChannel* channel, double seconds) {
   if (!channel || !channel->sound || seconds < 0) return kSoundErrInvalidParam;
   Sound* sound = channel->sound;
+#ifdef __EMSCRIPTEN__
+  // The browser's mixer plays the file through one <audio> element, which
+  // keeps no frames across a jump, and ignores the position it is given.
+  // Halting rewinds the element to the start, the one place it can start
+  // from; opening the file again would make another copy of it each time.
+  if (seconds != 0) return kSoundErrInvalidParam;
+  Mix_HaltMusic();
+#else
   // SDL_mixer 1.2 keeps up to 1024 decoded frames (23 ms) of an Ogg stream
   // across a seek and plays them first; a stream opened anew has none, so
   // the jump lands exactly at the next mixed block. Opening costs ~1 ms.
@@ -128,6 +136,7 @@ int soundChannelPlayFrom(SoundChannel* channel, double seconds) {
     Mix_FreeMusic(sound->music);
     sound->music = fresh;
   }
+#endif
   // Starting at the position sets it under the audio lock, so no block from
   // the old position slips in; SDL_mixer 1.2 takes an Ogg position in
   // seconds from the start of the stream.

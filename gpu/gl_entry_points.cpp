@@ -19,9 +19,15 @@ void* sdlLookup(const char* name) { return SDL_GL_GetProcAddress(name); }
 
 GlProcLookup procLookup = sdlLookup;
 
+GlExtraEntryPoints extras;
+bool extrasLoaded = false;
+
 }  // namespace
 
-void setGlProcLookup(GlProcLookup lookup) { procLookup = lookup ? lookup : sdlLookup; }
+void setGlProcLookup(GlProcLookup lookup) {
+  procLookup = lookup ? lookup : sdlLookup;
+  extrasLoaded = false;
+}
 
 void* lookupGlProc(const char* name) { return procLookup(name); }
 
@@ -40,4 +46,14 @@ void* glEntryPointSlot(int slot) {
 #undef GL_ENTRY_POINT_AS_VOID
   };
   return slot >= 0 && slot < kGlEntryPointCount ? pointers[slot] : nullptr;
+}
+
+const GlExtraEntryPoints& glExtraEntryPoints() {
+  if (!extrasLoaded) {
+#define GL_ENTRY_POINT_LOAD(type, name) extras.name = reinterpret_cast<type>(procLookup(#name));
+    GL_EXTRA_ENTRY_POINT_LIST(GL_ENTRY_POINT_LOAD)
+#undef GL_ENTRY_POINT_LOAD
+    extrasLoaded = true;
+  }
+  return extras;
 }

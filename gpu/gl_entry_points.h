@@ -68,3 +68,24 @@ void* glEntryPointSlot(int slot);
 // Looks up one more entry point through the same lookup (diagnostic calls
 // that are not part of the table).
 void* lookupGlProc(const char* name);
+
+// Entry points outside the table that the program builder and the live
+// reload use: status queries, info logs and deletion. Any may be null.
+#define GL_EXTRA_ENTRY_POINT_LIST(X)                 \
+  X(PFNGLGETSHADERIVPROC, glGetShaderiv)             \
+  X(PFNGLGETSHADERINFOLOGPROC, glGetShaderInfoLog)   \
+  X(PFNGLGETPROGRAMIVPROC, glGetProgramiv)           \
+  X(PFNGLGETPROGRAMINFOLOGPROC, glGetProgramInfoLog) \
+  X(PFNGLDELETESHADERPROC, glDeleteShader)           \
+  X(PFNGLDELETEPROGRAMPROC, glDeleteProgram)
+
+struct GlExtraEntryPoints {
+#define GL_ENTRY_POINT_FIELD(type, name) type name;
+  GL_EXTRA_ENTRY_POINT_LIST(GL_ENTRY_POINT_FIELD)
+#undef GL_ENTRY_POINT_FIELD
+};
+
+// The extra entry points, looked up at the first call and again only after
+// setGlProcLookup() changes the lookup (the addresses a lookup gives do not
+// depend on the context). Needs a current context.
+const GlExtraEntryPoints& glExtraEntryPoints();

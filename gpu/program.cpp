@@ -10,21 +10,6 @@
 
 namespace {
 
-// Status queries are diagnostics of ours, not part of the entry-point table.
-struct Diagnostics {
-  PFNGLGETSHADERIVPROC getShaderiv;
-  PFNGLGETSHADERINFOLOGPROC getShaderInfoLog;
-  PFNGLGETPROGRAMIVPROC getProgramiv;
-  PFNGLGETPROGRAMINFOLOGPROC getProgramInfoLog;
-};
-
-Diagnostics lookupDiagnostics() {
-  return {reinterpret_cast<PFNGLGETSHADERIVPROC>(lookupGlProc("glGetShaderiv")),
-          reinterpret_cast<PFNGLGETSHADERINFOLOGPROC>(lookupGlProc("glGetShaderInfoLog")),
-          reinterpret_cast<PFNGLGETPROGRAMIVPROC>(lookupGlProc("glGetProgramiv")),
-          reinterpret_cast<PFNGLGETPROGRAMINFOLOGPROC>(lookupGlProc("glGetProgramInfoLog"))};
-}
-
 // True, with the info log, when the status query of a shader or program says
 // it failed; false when it succeeded or the driver cannot tell.
 template <typename GetIv, typename GetLog>
@@ -41,16 +26,16 @@ bool failed(GetIv getIv, GetLog getLog, GLuint object, GLenum status, std::strin
   return true;
 }
 
-void reportShader(const Diagnostics& d, GLuint shader, const char* name, const char* stage) {
+void reportShader(const GlExtraEntryPoints& x, GLuint shader, const char* name, const char* stage) {
   std::string log;
-  if (failed(d.getShaderiv, d.getShaderInfoLog, shader, GL_COMPILE_STATUS, &log)) {
+  if (failed(x.glGetShaderiv, x.glGetShaderInfoLog, shader, GL_COMPILE_STATUS, &log)) {
     std::fprintf(stderr, "%s shader of %s failed to compile: %s\n", stage, name, log.c_str());
   }
 }
 
-void reportProgram(const Diagnostics& d, GLuint program, const char* name) {
+void reportProgram(const GlExtraEntryPoints& x, GLuint program, const char* name) {
   std::string log;
-  if (failed(d.getProgramiv, d.getProgramInfoLog, program, GL_LINK_STATUS, &log)) {
+  if (failed(x.glGetProgramiv, x.glGetProgramInfoLog, program, GL_LINK_STATUS, &log)) {
     std::fprintf(stderr, "program %s failed to link: %s\n", name, log.c_str());
   }
 }
@@ -66,53 +51,48 @@ GLuint compileShader(GLenum type, const char* prelude, const char* source) {
   return shader;
 }
 
-bool builderEntryPointsPresent(const char* name) {
+// Refills the table; the name of the first entry point the builder needs and
+// the driver lacks, or null when it has them all.
+const char* missingBuilderEntryPoint() {
+  loadGlEntryPoints();
   for (int slot = 0; slot < kGlBuilderEntryPointCount; ++slot) {
-    if (!glEntryPointSlot(slot)) {
-      std::fprintf(stderr, "cannot build %s: OpenGL entry point %s is missing\n", name,
-                   glEntryPointNames[slot]);
-      return false;
-    }
+    if (!glEntryPointSlot(slot)) return glEntryPointNames[slot];
   }
-  return true;
+  return nullptr;
 }
 
 }  // namespace
 
 GLuint buildProgram(const char* vertexSource, const char* fragmentSource, const char* name) {
-  loadGlEntryPoints();
-  if (!builderEntryPointsPresent(name)) return 0;
-  const Diagnostics diagnostics = lookupDiagnostics();
+  if (const char* missing = missingBuilderEntryPoint()) {
+    std::fprintf(stderr, "cannot build %s: OpenGL entry point %s is missing\n", name, missing);
+    return 0;
+  }
+  const GlExtraEntryPoints& x = glExtraEntryPoints();
 
   GLuint program = GlEntryPoints.glCreateProgram();
 
   GLuint shader = compileShader(GL_VERTEX_SHADER, "", vertexSource);
-  reportShader(diagnostics, shader, name, "vertex");
+  reportShader(x, shader, name, "vertex");
   GlEntryPoints.glAttachShader(program, shader);
 
   shader = compileShader(GL_FRAGMENT_SHADER, fragmentPrelude, fragmentSource);
-  reportShader(diagnostics, shader, name, "fragment");
+  reportShader(x, shader, name, "fragment");
   GlEntryPoints.glAttachShader(program, shader);
 
   GlEntryPoints.glLinkProgram(program);
-  reportProgram(diagnostics, program, name);
+  reportProgram(x, program, name);
   return program;
 }
 
 GLuint buildProgramQuietly(const char* vertexSource, const char* fragmentSource,
                            BuildFailure* failure) {
-  loadGlEntryPoints();
-  for (int slot = 0; slot < kGlBuilderEntryPointCount; ++slot) {
-    if (!glEntryPointSlot(slot)) {
-      failure->stage = "link";
-      failure->log = std::string("OpenGL entry point ") + glEntryPointNames[slot] + " is missing";
-      return 0;
-    }
+  if (const char* missing = missingBuilderEntryPoint()) {
+    failure->stage = "link";
+    failure->log = std::string("OpenGL entry point ") + missing + " is missing";
+    return 0;
   }
-  const Diagnostics d = lookupDiagnostics();
-  const auto deleteShader = reinterpret_cast<PFNGLDELETESHADERPROC>(lookupGlProc("glDeleteShader"));
-  const auto deleteProgram =
-      reinterpret_cast<PFNGLDELETEPROGRAMPROC>(lookupGlProc("glDeleteProgram"));
+  const GlExtraEntryPoints& x = glExtraEntryPoints();
 
   const GLuint program = GlEntryPoints.glCreateProgram();
   const GLuint vertex = compileShader(GL_VERTEX_SHADER, "", vertexSource);
@@ -120,27 +100,27 @@ GLuint buildProgramQuietly(const char* vertexSource, const char* fragmentSource,
   GlEntryPoints.glAttachShader(program, vertex);
   GlEntryPoints.glAttachShader(program, fragment);
   bool ok = true;
-  if (failed(d.getShaderiv, d.getShaderInfoLog, vertex, GL_COMPILE_STATUS, &failure->log)) {
+  if (failed(x.glGetShaderiv, x.glGetShaderInfoLog, vertex, GL_COMPILE_STATUS, &failure->log)) {
     failure->stage = "vertex";
     ok = false;
-  } else if (failed(d.getShaderiv, d.getShaderInfoLog, fragment, GL_COMPILE_STATUS,
+  } else if (failed(x.glGetShaderiv, x.glGetShaderInfoLog, fragment, GL_COMPILE_STATUS,
                     &failure->log)) {
     failure->stage = "fragment";
     ok = false;
   } else {
     GlEntryPoints.glLinkProgram(program);
-    if (failed(d.getProgramiv, d.getProgramInfoLog, program, GL_LINK_STATUS, &failure->log)) {
+    if (failed(x.glGetProgramiv, x.glGetProgramInfoLog, program, GL_LINK_STATUS, &failure->log)) {
       failure->stage = "link";
       ok = false;
     }
   }
   // Attached shaders only go when their program does; a studio rebuilds
   // programs many times, so nothing may outlive the program it belongs to.
-  if (deleteShader) {
-    deleteShader(vertex);
-    deleteShader(fragment);
+  if (x.glDeleteShader) {
+    x.glDeleteShader(vertex);
+    x.glDeleteShader(fragment);
   }
-  if (!ok && deleteProgram) deleteProgram(program);
+  if (!ok && x.glDeleteProgram) x.glDeleteProgram(program);
   return ok ? program : 0;
 }
 
@@ -156,11 +136,13 @@ void setUniform1i(GLuint program, const char* name, int value) {
   GlEntryPoints.glUniform1i(location, value);
 }
 
-bool parseGlVersion(const char* version, int* major, int* minor) {
+bool parseGlVersion(const char* version, int* major, int* minor, bool* es) {
   if (!version) return false;
   // OpenGL ES names itself before the number; desktop OpenGL starts with it.
   const char kEsPrefix[] = "OpenGL ES ";
-  if (std::strncmp(version, kEsPrefix, sizeof kEsPrefix - 1) == 0) version += sizeof kEsPrefix - 1;
+  const bool isEs = std::strncmp(version, kEsPrefix, sizeof kEsPrefix - 1) == 0;
+  if (isEs) version += sizeof kEsPrefix - 1;
+  if (es) *es = isEs;
   return std::sscanf(version, "%d.%d", major, minor) == 2;
 }
 

@@ -35,8 +35,9 @@ void setUniform1f(GLuint program, const char* name, float value);
 void setUniform1i(GLuint program, const char* name, int value);
 
 // Reads the major and minor number from a GL_VERSION string: "2.1 Mesa ..."
-// on desktop OpenGL, "OpenGL ES 3.0 ..." on OpenGL ES and WebGL.
-bool parseGlVersion(const char* version, int* major, int* minor);
+// on desktop OpenGL, "OpenGL ES 3.0 ..." on OpenGL ES and WebGL; `es`, when
+// given, tells which of the two it was.
+bool parseGlVersion(const char* version, int* major, int* minor, bool* es = nullptr);
 
 // True when the current context is OpenGL 2.0 or OpenGL ES 2.0 or newer and every entry point
 // of the table resolves; otherwise prints what is missing and returns false.

@@ -91,6 +91,8 @@ int soundSystemCreateStream(SoundSystem* system, const char* path, unsigned mode
     std::fprintf(stderr, "cannot play \"%s\": %s; the run is silent\n", path, Mix_GetError());
     return kSoundErrFile;
   }
+  // soundChannelPlayFrom opens the file again, and the studio has left the
+  // media folder by then.
   char* absolute = realpath(path, nullptr);
   *sound = new Sound{music, (mode & kSoundLoopNormal) != 0, absolute ? absolute : path};
   std::free(absolute);
@@ -119,6 +121,14 @@ bool soundChannelIsPlaying(const SoundChannel* channel) {
 int soundChannelPlayFrom(SoundChannel* channel, double seconds) {
   if (!channel || !channel->sound || seconds < 0) return kSoundErrInvalidParam;
   Sound* sound = channel->sound;
+#ifdef __EMSCRIPTEN__
+  // The browser's mixer plays the file through one <audio> element, which
+  // keeps no frames across a jump, and ignores the position it is given.
+  // Halting rewinds the element to the start, the one place it can start
+  // from; opening the file again would make another copy of it each time.
+  if (seconds != 0) return kSoundErrInvalidParam;
+  Mix_HaltMusic();
+#else
   // SDL_mixer 1.2 keeps up to 1024 decoded frames (23 ms) of an Ogg stream
   // across a seek and plays them first; a stream opened anew has none, so
   // the jump lands exactly at the next mixed block. Opening costs ~1 ms.
@@ -126,6 +136,7 @@ int soundChannelPlayFrom(SoundChannel* channel, double seconds) {
     Mix_FreeMusic(sound->music);
     sound->music = fresh;
   }
+#endif
   // Starting at the position sets it under the audio lock, so no block from
   // the old position slips in; SDL_mixer 1.2 takes an Ogg position in
   // seconds from the start of the stream.
@@ -135,13 +146,9 @@ int soundChannelPlayFrom(SoundChannel* channel, double seconds) {
   return kSoundOk;
 }
 
-int soundChannelSetPaused(SoundChannel* channel, bool paused) {
+int soundChannelPause(SoundChannel* channel) {
   if (!channel || !channel->sound) return kSoundErrInvalidParam;
-  if (paused) {
-    Mix_PauseMusic();
-  } else {
-    Mix_ResumeMusic();
-  }
+  Mix_PauseMusic();
   return kSoundOk;
 }
 

@@ -55,9 +55,11 @@ int soundSystemPlaySound(SoundSystem* system, int channelIndex, Sound* sound, bo
 // whether the channel is still playing, and tearing a system down (tests).
 bool soundChannelIsPlaying(const SoundChannel* channel);
 
-// For a transport that moves the music with its picture (the studio): plays
-// the channel's stream from `seconds` after its start, whether it was
-// playing, paused or had ended; and pauses or resumes it where it is.
+// For drivers that move the music with their picture (the studio, the
+// browser's "play again"): plays the channel's stream from `seconds` after
+// its start, whether it was playing, paused or had ended, from any working
+// folder (in the browser only from 0); and pauses it where it is (a resume
+// is a play from the time shown).
 int soundChannelPlayFrom(SoundChannel* channel, double seconds);
-int soundChannelSetPaused(SoundChannel* channel, bool paused);
+int soundChannelPause(SoundChannel* channel);
 void soundSystemRelease(SoundSystem* system);

@@ -13,7 +13,10 @@
 #include "presentation/window.h"
 
 #include <SDL.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,11 +33,11 @@ GLuint buildAndUse(const char* vertexSource, const char* fragmentSource, const c
 const shaders::Source* shaderTable = nullptr;
 int shaderTableCount = 0;
 
-const char* shaderSource(const char* file, const char* embedded) {
-  for (int i = 0; i < shaderTableCount; ++i) {
-    if (std::strcmp(shaderTable[i].file, file) == 0) return shaderTable[i].text;
+const char* findSource(const shaders::Source* all, int count, const char* file) {
+  for (int i = 0; i < count; ++i) {
+    if (std::strcmp(all[i].file, file) == 0) return all[i].text;
   }
-  return embedded;
+  return nullptr;
 }
 
 }  // namespace
@@ -44,13 +47,18 @@ void setShaderTable(const shaders::Source* all, int count) {
   shaderTableCount = all ? count : 0;
 }
 
+const char* shaderSource(const char* file) {
+  if (const char* text = findSource(shaderTable, shaderTableCount, file)) return text;
+  const char* embedded = findSource(shaders::all, shaders::count, file);
+  return embedded ? embedded : "";
+}
+
 void buildPrograms() {
-  // morphProgram from shaders::faded and shaders::morph as "morph",
-  // imageWarpProgram from shaders::faded and shaders::imageWarp as "image
-  // warp", ... in the shader list's order.
-#define DEMO_BUILD_PROGRAM(ident, label, file, vertexIdent, vertexFile)        \
-  ident##Program = buildAndUse(shaderSource(vertexFile, shaders::vertexIdent), \
-                               shaderSource(file, shaders::ident), label);
+  // morphProgram from faded.vert and morph.frag as "morph", imageWarpProgram
+  // from faded.vert and image_warp.frag as "image warp", ... in the shader
+  // list's order.
+#define DEMO_BUILD_PROGRAM(ident, label, file, vertexIdent, vertexFile) \
+  ident##Program = buildAndUse(shaderSource(vertexFile), shaderSource(file), label);
   SHADERS_FRAGMENT_LIST(DEMO_BUILD_PROGRAM)
 #undef DEMO_BUILD_PROGRAM
 }
@@ -63,8 +71,10 @@ void loadTextures() {
   // OpenGL ES and WebGL have no texture object 0 to hold the texel, so there
   // the pictures that failed share a real 1 x 1 texture instead.
   const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  int major = 0, minor = 0;
+  bool es = false;
   GLuint fallback = 0;
-  if (version && std::strncmp(version, "OpenGL ES", 9) == 0) glGenTextures(1, &fallback);
+  if (parseGlVersion(version, &major, &minor, &es) && es) glGenTextures(1, &fallback);
   const GLubyte transparent[4] = {0, 0, 0, 0};
   glBindTexture(GL_TEXTURE_2D, fallback);
   glTexImage2D(GL_TEXTURE_2D, 0, 4, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, transparent);
@@ -96,6 +106,28 @@ SoundChannel* startMusic() {
                           nullptr, &music);
   soundSystemPlaySound(system, kSoundChannelFree, music, false, &channel);
   return channel;
+}
+
+bool startInMediaFolder(const std::string& mediaDir, SoundChannel** music, std::string* error) {
+  char previous[PATH_MAX];
+  if (!getcwd(previous, sizeof previous)) {
+    *error = std::string("cannot read the working folder: ") + std::strerror(errno);
+    return false;
+  }
+  if (chdir(mediaDir.c_str()) != 0) {
+    *error = "cannot open the media folder \"" + mediaDir + "\": " + std::strerror(errno);
+    return false;
+  }
+  buildPrograms();
+  loadTextures();
+  enableBlending();
+  // The stream keeps an absolute path, so it may be opened again from anywhere.
+  if (music) *music = startMusic();
+  if (chdir(previous) != 0) {
+    *error = std::string("cannot return to the working folder: ") + std::strerror(errno);
+    return false;
+  }
+  return true;
 }
 
 bool playFrame() {
@@ -163,8 +195,8 @@ bool openWindow(int scale) {
   return false;
 }
 
-int presentationMain(int, char**) {
-#if defined(__unix__) && !defined(__APPLE__)
+void preferX11Video() {
+#if defined(__unix__) && !defined(__APPLE__) && !defined(__EMSCRIPTEN__)
   // The window needs OpenGL, which of SDL's video drivers here only x11
   // gives. Left to choose, SDL falls through to its text-mode drivers when
   // there is no X display: they take over the terminal, fail the OpenGL
@@ -172,6 +204,10 @@ int presentationMain(int, char**) {
   // SDL_Init. A driver the user names still wins.
   setenv("SDL_VIDEODRIVER", "x11", 0);
 #endif
+}
+
+int presentationMain(int, char**) {
+  preferX11Video();
   if (!initVideo()) return 1;
   std::atexit(SDL_Quit);
   if (!openWindow()) return 1;

@@ -4,10 +4,16 @@
 #include "gpu/shaders.h"
 #include "presentation/handles.h"
 
+#include <string>
+
 // Where buildPrograms takes the vertex and fragment sources from: the embedded
 // shaders::all unless another table of the same file names is set (a build
 // of the player with other GLSL); nullptr restores the embedded one.
 void setShaderTable(const shaders::Source* all, int count);
+
+// The text buildPrograms compiles for `file` ("faded.vert", "morph.frag"):
+// the set table's, else the embedded one; "" for a name of neither.
+const char* shaderSource(const char* file);
 
 struct SoundChannel;
 
@@ -20,6 +26,16 @@ void enableBlending();  // GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA for the whole ru
 // its channel for drivers that move the music (null when the run is silent);
 // the player ignores it.
 SoundChannel* startMusic();
+
+// buildPrograms(), loadTextures() and enableBlending(), and startMusic() too
+// when `music` is given, with `mediaDir` as the working folder, since the
+// media files are named relative to it; then back to the folder the process
+// was in. False with one line in `error`.
+bool startInMediaFolder(const std::string& mediaDir, SoundChannel** music, std::string* error);
+
+// Makes SDL choose its x11 video driver unless SDL_VIDEODRIVER names another
+// (a no-op where there is no X). Call before initVideo().
+void preferX11Video();
 
 // SDL_Init for video; false with one line on stderr naming the display.
 bool initVideo();
@@ -40,5 +56,5 @@ int runFrameLoop();
 
 // The whole presentation: window, start-up, music, frame loop. Returns the
 // exit status: 0, or 1 when there is no window or no OpenGL 2.0. SDL's x11
-// video driver is chosen unless SDL_VIDEODRIVER names another.
+// video driver is chosen unless SDL_VIDEODRIVER names another (preferX11Video).
 int presentationMain(int argc, char** argv);

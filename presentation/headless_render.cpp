@@ -9,9 +9,7 @@
 
 #include <GL/gl.h>
 
-#include <unistd.h>
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -30,23 +28,7 @@ bool startHeadlessRendering(int width, int height, const std::string& mediaDir,
     stopHeadlessRendering();
     return false;
   }
-  // Textures are named relative to the media folder, as the player opens them.
-  char previous[4096];
-  if (!getcwd(previous, sizeof previous)) {
-    *error = std::string("cannot read the working folder: ") + std::strerror(errno);
-    stopHeadlessRendering();
-    return false;
-  }
-  if (chdir(mediaDir.c_str()) != 0) {
-    *error = "cannot open the media folder \"" + mediaDir + "\": " + std::strerror(errno);
-    stopHeadlessRendering();
-    return false;
-  }
-  buildPrograms();
-  loadTextures();
-  enableBlending();
-  if (chdir(previous) != 0) {
-    *error = std::string("cannot return to the working folder: ") + std::strerror(errno);
+  if (!startInMediaFolder(mediaDir, nullptr, error)) {
     stopHeadlessRendering();
     return false;
   }

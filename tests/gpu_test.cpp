@@ -241,21 +241,24 @@ TEST(GlVersion, DesktopAndEsStringsAreRead) {
     const char* text;
     bool read;
     int major, minor;
+    bool es;
   } cases[] = {
-      {"2.1 Mesa 22.3.6", true, 2, 1},
-      {"4.5 (Compatibility Profile) Mesa 22.3.6", true, 4, 5},
-      {"OpenGL ES 3.0 (WebGL 2.0 (OpenGL ES 3.0 Chromium))", true, 3, 0},
-      {"OpenGL ES-CM 1.1", false, 0, 0},
-      {"", false, 0, 0},
-      {nullptr, false, 0, 0},
+      {"2.1 Mesa 22.3.6", true, 2, 1, false},
+      {"4.5 (Compatibility Profile) Mesa 22.3.6", true, 4, 5, false},
+      {"OpenGL ES 3.0 (WebGL 2.0 (OpenGL ES 3.0 Chromium))", true, 3, 0, true},
+      {"OpenGL ES-CM 1.1", false, 0, 0, false},
+      {"", false, 0, 0, false},
+      {nullptr, false, 0, 0, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text ? c.text : "null");
     int major = 0, minor = 0;
-    EXPECT_EQ(parseGlVersion(c.text, &major, &minor), c.read);
+    bool es = false;
+    EXPECT_EQ(parseGlVersion(c.text, &major, &minor, &es), c.read);
     if (c.read) {
       EXPECT_EQ(major, c.major);
       EXPECT_EQ(minor, c.minor);
+      EXPECT_EQ(es, c.es);
     }
   }
 }

@@ -3,6 +3,7 @@
 // The page (index.html) calls the exported functions and shows what they
 // report through Module.onDemo(...).
 #include "gpu/program.h"
+#include "platform/sound.h"
 #include "platform/web/web_shaders.h"
 #include "presentation/clock.h"
 #include "presentation/demo.h"
@@ -10,7 +11,6 @@
 #include "presentation/media.h"
 
 #include <SDL.h>
-#include <SDL_mixer.h>
 #include <emscripten.h>
 #include <emscripten/wget.h>
 
@@ -24,6 +24,10 @@ double clockStart = 0;
 float stillSeconds = 0;
 int framesShown = 0;
 int mediaPending = kMediaFileCount;
+// The music's one channel, made at the first click and replayed after
+// (null when the page is silent).
+SoundChannel* music = nullptr;
+bool musicStarted = false;
 
 // The player's clock arithmetic: whole milliseconds times single-precision
 // 0.001, from the click instead of from SDL_Init.
@@ -42,7 +46,7 @@ void report(const char* what) {
 
 void stop() {
   emscripten_cancel_main_loop();
-  Mix_HaltMusic();
+  if (music) soundChannelPause(music);
 }
 
 void step() {
@@ -80,7 +84,12 @@ EMSCRIPTEN_KEEPALIVE void demoPlay() {
   clockStart = emscripten_get_now();
   framesShown = 0;
   setDemoClock(pageClock);
-  startMusic();
+  if (!musicStarted) {
+    music = startMusic();
+    musicStarted = true;
+  } else if (music) {
+    soundChannelPlayFrom(music, 0);
+  }
   emscripten_set_main_loop(step, 0, 0);
 }
 

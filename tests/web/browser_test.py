@@ -274,6 +274,15 @@ def main():
         if not (frames > 0 and later_frames > frames and later_seconds > demo_seconds):
             failures.append("the played page did not advance: %d then %d frames"
                             % (frames, later_frames))
+        # "play again" replays the one music stream from its start instead
+        # of opening another copy of it.
+        tab.evaluate("Module._demoPlay()")
+        time.sleep(1)
+        streams = tab.evaluate("SDL.audios.filter(Boolean).length")
+        position = tab.evaluate("SDL.music.audio ? SDL.music.audio.currentTime : -1")
+        print("played again: %s music stream(s), at %s s" % (streams, position))
+        if streams != 1 or position is None or not 0 <= position < 3:
+            failures.append("play again: %s music streams, at %s s" % (streams, position))
         if tab.console_errors():
             failures.append("console errors while playing: %s" % tab.console_errors())
         for f in failures:

@@ -5,6 +5,7 @@
 #include "platform/sound.h"
 #include "presentation/clock.h"
 #include "presentation/demo.h"
+#include "presentation/headless_render.h"
 #include "presentation/layers.h"
 #include "presentation/window.h"
 #include "tools/capture/png_file.h"
@@ -14,14 +15,10 @@
 
 #include <SDL.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -58,30 +55,20 @@ bool transportKeyOf(SDLKey key, TransportKey* out) {
   return false;
 }
 
-// The drawn back buffer as a PNG named by the demo time, written under a
-// temporary name and renamed into place.
+// The drawn back buffer as a PNG named by the demo time; the writer puts it
+// under a temporary name and renames it into place.
 void saveFrame(double seconds, int width, int height) {
-  const size_t row = static_cast<size_t>(width) * 3;
-  std::vector<uint8_t> bottomUp(row * static_cast<size_t>(height)), rgb(bottomUp.size());
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-  for (int y = 0; y < height; ++y) {
-    std::memcpy(rgb.data() + static_cast<size_t>(y) * row,
-                bottomUp.data() + static_cast<size_t>(height - 1 - y) * row, row);
-  }
+  std::vector<uint8_t> rgb;
+  readFrameRgb(width, height, &rgb);
   char name[64];
   std::snprintf(name, sizeof name, "frame-%07.3f.png", seconds);
-  const std::string temporary = std::string(".") + name + ".part";
   std::string error;
-  if (!writePngRgb(temporary, width, height, rgb, &error)) {
+  if (!writePngRgb(name, width, height, rgb, &error)) {
     std::fprintf(stderr, "demo-studio: cannot write \"%s\": %s\n", name, error.c_str());
-  } else if (std::rename(temporary.c_str(), name) != 0) {
-    std::fprintf(stderr, "demo-studio: cannot write \"%s\": %s\n", name, std::strerror(errno));
-    std::remove(temporary.c_str());
-  } else {
-    std::printf("demo-studio: saved %s\n", name);
-    std::fflush(stdout);
+    return;
   }
+  std::printf("demo-studio: saved %s\n", name);
+  std::fflush(stdout);
 }
 
 // The player's start-up in the media folder, then back to the folder the
@@ -91,20 +78,9 @@ bool startPresentation(const StudioOptions& o, SoundChannel** music) {
   std::atexit(SDL_Quit);
   if (!openWindow(o.scale)) return false;
   if (!checkGlSupport()) return false;
-  char previous[PATH_MAX];
-  if (!getcwd(previous, sizeof previous) || chdir(o.mediaDir.c_str()) != 0) {
-    std::fprintf(stderr, "demo-studio: cannot open the media folder \"%s\": %s\n",
-                 o.mediaDir.c_str(), std::strerror(errno));
-    return false;
-  }
-  buildPrograms();
-  loadTextures();
-  enableBlending();
-  // The stream keeps its file open, so the folder may change after this.
-  *music = startMusic();
-  if (chdir(previous) != 0) {
-    std::fprintf(stderr, "demo-studio: cannot return to \"%s\": %s\n", previous,
-                 std::strerror(errno));
+  std::string error;
+  if (!startInMediaFolder(o.mediaDir, music, &error)) {
+    std::fprintf(stderr, "demo-studio: %s\n", error.c_str());
     return false;
   }
   return true;
@@ -171,7 +147,7 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
     if (music && nowAudible && (jumped || !audible)) {
       soundChannelPlayFrom(music, transport.time);
     } else if (music && !nowAudible && audible) {
-      soundChannelSetPaused(music, true);
+      soundChannelPause(music);
     }
     audible = nowAudible;
     jumped = false;
@@ -205,10 +181,7 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
 }  // namespace
 
 int main(int argc, char** argv) {
-#if defined(__unix__) && !defined(__APPLE__)
-  // As the player: only x11 gives OpenGL among SDL's video drivers here.
-  setenv("SDL_VIDEODRIVER", "x11", 0);
-#endif
+  preferX11Video();
   StudioOptions options;
   std::string error;
   if (!parseStudioOptions(argc, argv, &options, &error)) {

@@ -4,14 +4,18 @@
 #include "gpu/gl_entry_points.h"
 #include "gpu/program.h"
 #include "gpu/shaders.h"
+#include "platform/regular_file.h"
+#include "presentation/demo.h"
 #include "presentation/handles.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -46,18 +50,26 @@ struct Stamp {
 
 struct WatchedFile {
   std::string name;
+  std::string path;  // folder/name, made once
   Stamp built;       // the stamp of the text below
   Stamp candidate;   // a newer stamp seen once, not yet stable
   std::string text;  // the last version read
   bool readable = true;
-  std::string error;  // the last failure of this file, "" when it builds
+  bool changed = false;  // to be read and its programs rebuilt at the next poll
+  std::string error;     // the last failure of this file, "" when it builds
+  // Within one rebuild: a vertex file fails every program using it, said
+  // once, and its error clears only once a program built with it.
+  bool vertexFailed = false;
+  bool vertexBuilt = false;
 };
 
+constexpr size_t kProgramCount = sizeof kPrograms / sizeof kPrograms[0];
+
 struct Watch {
-  std::string folder;
   std::vector<WatchedFile> files;  // every file of kPrograms, once
-  bool pending = false;            // changes waiting for the first poll
-  std::vector<bool> changed;
+  // Indices into `files` of each program's vertex and fragment file.
+  size_t vertexOf[kProgramCount] = {};
+  size_t fragmentOf[kProgramCount] = {};
 } watch;
 
 Stamp stampOf(const std::string& path) {
@@ -69,13 +81,6 @@ Stamp stampOf(const std::string& path) {
   s.size = st.st_size;
   s.modified = st.st_mtim;
   return s;
-}
-
-const char* embeddedText(const std::string& name) {
-  for (int i = 0; i < shaders::count; ++i) {
-    if (name == shaders::all[i].file) return shaders::all[i].text;
-  }
-  return "";
 }
 
 // Every line of `log` behind the file name, so each reads like a compiler's.
@@ -96,28 +101,32 @@ void fail(WatchedFile* file, const std::string& log) {
   printFailure(file->name, log);
 }
 
-// The whole file; false with the reason when it cannot be opened or read.
+// The whole file; false with the reason when it cannot be opened or read. A
+// FIFO or device dropped into the folder is refused instead of blocking.
 bool readWhole(const std::string& path, std::string* text, std::string* reason) {
-  FILE* in = std::fopen(path.c_str(), "rb");
-  if (!in) {
-    *reason = std::strerror(errno);
-    return false;
-  }
+  const int fd = openRegularFile(path.c_str(), reason);
+  if (fd < 0) return false;
   text->clear();
   char buffer[4096];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) text->append(buffer, got);
-  const bool ok = !std::ferror(in);
-  if (!ok) *reason = std::strerror(errno);
-  std::fclose(in);
+  bool ok = true;
+  for (;;) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      *reason = std::strerror(errno);
+      ok = false;
+    }
+    if (got <= 0) break;
+    text->append(buffer, static_cast<size_t>(got));
+  }
+  close(fd);
   return ok;
 }
 
 void readFile(WatchedFile* file) {
-  const std::string path = watch.folder + "/" + file->name;
   std::string reason;
-  file->readable = readWhole(path, &file->text, &reason);
-  if (!file->readable) fail(file, "cannot read \"" + path + "\": " + reason);
+  file->readable = readWhole(file->path, &file->text, &reason);
+  if (!file->readable) fail(file, "cannot read \"" + file->path + "\": " + reason);
 }
 
 size_t fileIndex(const char* name) {
@@ -126,84 +135,81 @@ size_t fileIndex(const char* name) {
   return i;
 }
 
-void rebuild(const std::vector<bool>& changed) {
-  for (size_t i = 0; i < watch.files.size(); ++i) {
-    if (changed[i]) readFile(&watch.files[i]);
+void rebuild() {
+  for (WatchedFile& file : watch.files) {
+    if (file.changed) readFile(&file);
+    file.vertexFailed = file.vertexBuilt = false;
   }
-  // A vertex file that fails fails every program using it: said once, and its
-  // error cleared only once a program built with it.
-  std::vector<bool> vertexFailed(watch.files.size(), false), vertexBuilt(watch.files.size(), false);
-  for (const auto& p : kPrograms) {
-    const size_t v = fileIndex(p.vertexFile), f = fileIndex(p.fragmentFile);
-    WatchedFile& vertex = watch.files[v];
-    WatchedFile& fragment = watch.files[f];
-    if (!changed[v] && !changed[f]) continue;
+  for (size_t i = 0; i < kProgramCount; ++i) {
+    WatchedFile& vertex = watch.files[watch.vertexOf[i]];
+    WatchedFile& fragment = watch.files[watch.fragmentOf[i]];
+    if (!vertex.changed && !fragment.changed) continue;
     if (!vertex.readable || !fragment.readable) continue;
     BuildFailure failure;
     const GLuint program =
         buildProgramQuietly(vertex.text.c_str(), fragment.text.c_str(), &failure);
     if (program) {
       // The old program may be current; GL deletes it once it no longer is.
-      static const auto deleteProgram =
-          reinterpret_cast<PFNGLDELETEPROGRAMPROC>(lookupGlProc("glDeleteProgram"));
-      if (deleteProgram) deleteProgram(*p.handle);
-      *p.handle = program;
+      GLuint* handle = kPrograms[i].handle;
+      if (const auto deleteProgram = glExtraEntryPoints().glDeleteProgram) deleteProgram(*handle);
+      *handle = program;
       fragment.error.clear();
-      vertexBuilt[v] = true;
+      vertex.vertexBuilt = true;
     } else if (std::strcmp(failure.stage, "vertex") == 0) {
-      if (!vertexFailed[v]) fail(&vertex, failure.log);
-      vertexFailed[v] = true;
+      if (!vertex.vertexFailed) fail(&vertex, failure.log);
+      vertex.vertexFailed = true;
     } else {
       const bool link = std::strcmp(failure.stage, "link") == 0;
       fail(&fragment, link ? "link: " + failure.log : failure.log);
     }
   }
-  for (size_t i = 0; i < watch.files.size(); ++i) {
-    if (vertexBuilt[i] && !vertexFailed[i]) watch.files[i].error.clear();
+  for (WatchedFile& file : watch.files) {
+    if (file.vertexBuilt && !file.vertexFailed) file.error.clear();
+    file.changed = false;
   }
 }
 
 }  // namespace
 
 void startShaderWatch(const std::string& folder) {
-  watch.folder = folder;
   watch.files.clear();
-  for (const auto& p : kPrograms) {
-    for (const char* name : {p.vertexFile, p.fragmentFile}) {
-      if (fileIndex(name) == watch.files.size())
-        watch.files.push_back({name, {}, {}, "", true, ""});
+  for (size_t i = 0; i < kProgramCount; ++i) {
+    for (const char* name : {kPrograms[i].vertexFile, kPrograms[i].fragmentFile}) {
+      if (fileIndex(name) == watch.files.size()) {
+        WatchedFile file;
+        file.name = name;
+        file.path = folder + "/" + name;
+        watch.files.push_back(std::move(file));
+      }
     }
+    watch.vertexOf[i] = fileIndex(kPrograms[i].vertexFile);
+    watch.fragmentOf[i] = fileIndex(kPrograms[i].fragmentFile);
   }
-  watch.changed.assign(watch.files.size(), false);
-  for (size_t i = 0; i < watch.files.size(); ++i) {
-    WatchedFile& file = watch.files[i];
-    file.built = stampOf(folder + "/" + file.name);
-    file.text = embeddedText(file.name);
+  // Sources that differ from the ones the start-up built, or cannot be
+  // read, are taken up at the first poll.
+  for (WatchedFile& file : watch.files) {
+    file.built = stampOf(file.path);
+    file.text = shaderSource(file.name.c_str());
     std::string onDisk, reason;
-    watch.changed[i] =
-        !readWhole(folder + "/" + file.name, &onDisk, &reason) || onDisk != file.text;
+    file.changed = !readWhole(file.path, &onDisk, &reason) || onDisk != file.text;
   }
-  watch.pending = true;
 }
 
 void pollShaderWatch() {
-  std::vector<bool> changed = watch.changed;
-  bool any = watch.pending;
-  watch.pending = false;
-  watch.changed.assign(watch.files.size(), false);
-  for (size_t i = 0; i < watch.files.size(); ++i) {
-    WatchedFile& file = watch.files[i];
-    const Stamp now = stampOf(watch.folder + "/" + file.name);
-    if (now == file.built) continue;
-    if (now == file.candidate) {
-      file.built = now;
-      changed[i] = true;
-      any = true;
-    } else {
-      file.candidate = now;
+  bool any = false;
+  for (WatchedFile& file : watch.files) {
+    const Stamp now = stampOf(file.path);
+    if (now != file.built) {
+      if (now == file.candidate) {
+        file.built = now;
+        file.changed = true;
+      } else {
+        file.candidate = now;
+      }
     }
+    any = any || file.changed;
   }
-  if (any) rebuild(changed);
+  if (any) rebuild();
 }
 
 std::string failingShaderFiles() {

@@ -13,7 +13,8 @@ void startShaderWatch(const std::string& folder);
 // since the last poll. A file counts as saved once it has stayed the same for
 // one poll, so a save caught half-written is not compiled. A program that
 // fails to build keeps its last good version; the file and the info log go
-// to stderr once per save.
+// to stderr once per save. A file that is not a regular file (a FIFO, a
+// device) is refused like a missing one, without blocking.
 void pollShaderWatch();
 
 // The files whose last save does not build, space-separated ("" when none).

@@ -10,7 +10,6 @@
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 

@@ -218,8 +218,8 @@ TEST_F(Xpm, ExportFailuresReturnMinusOneSayWhyAndLeaveNoFile) {
       {"full disk (/dev/full)", image, "/dev/full", 0, "cannot write \"/dev/full\"", "device"},
       {"file cut off after 500 bytes", image, folder + "/cut.c", 500,
        "cannot write \"" + folder + "/cut.c\"", "none"},
-      {"file cut off, existing output untouched", image, kept, 500,
-       "cannot write \"" + kept + "\"", "file"},
+      {"file cut off, existing output untouched", image, kept, 500, "cannot write \"" + kept + "\"",
+       "file"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -14,6 +14,7 @@
 #include <emscripten.h>
 #include <emscripten/wget.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -29,11 +30,45 @@ int mediaPending = kMediaFileCount;
 SoundChannel* music = nullptr;
 bool musicStarted = false;
 
+// The music's <audio> element starts playing some time after the click
+// (about 0.3 s in Chromium), and its position then runs slow for about
+// 0.15 s before it keeps time. So the clock holds at 0 until the music plays
+// and then follows it: each reading of the music's position gives a moment
+// at which the music started, and the latest of them is kept, which puts the
+// picture on the music and keeps it there if the music stalls. The clock
+// never runs backwards. Music that has not started within kMusicWaitMs
+// (sound blocked, no device) leaves the clock to run alone.
+const double kMusicWaitMs = 1000;
+bool waitingForMusic = false;
+double lastMs = 0;
+
+// Seconds the music has played, or -1 while it is not playing. (The macro
+// needs an argument; the 0 is unused.)
+double musicPosition() {
+  return EM_ASM_DOUBLE(
+      {
+        var audio = SDL.music && SDL.music.audio;
+        return audio && !audio.paused && audio.currentTime > 0 ? audio.currentTime : -1;
+      },
+      0);
+}
+
 // The player's clock arithmetic: whole milliseconds times single-precision
-// 0.001, from the click instead of from SDL_Init.
+// 0.001, from the start of the music instead of from SDL_Init.
 float pageClock() {
-  const double ms = std::floor(emscripten_get_now() - clockStart);
-  return static_cast<float>(static_cast<Uint32>(ms)) * 0.001f;
+  const double now = emscripten_get_now();
+  const double position = music ? musicPosition() : -1;
+  if (position >= 0) {
+    const double musicStart = now - position * 1000.0;
+    clockStart = waitingForMusic ? musicStart : std::max(clockStart, musicStart);
+    waitingForMusic = false;
+  } else if (waitingForMusic) {
+    if (now - clockStart < kMusicWaitMs) return 0.0f;
+    clockStart = now;
+    waitingForMusic = false;
+  }
+  lastMs = std::max(lastMs, std::floor(now - clockStart));
+  return static_cast<float>(static_cast<Uint32>(lastMs)) * 0.001f;
 }
 
 float stillClock() { return stillSeconds; }
@@ -90,6 +125,8 @@ EMSCRIPTEN_KEEPALIVE void demoPlay() {
   } else if (music) {
     soundChannelPlayFrom(music, 0);
   }
+  waitingForMusic = music != nullptr;
+  lastMs = 0;
   emscripten_set_main_loop(step, 0, 0);
 }
 

@@ -266,6 +266,13 @@ def main():
                                  work, [25], '"%s"' % missing)
         server_without.shutdown()
         frames, demo_seconds = play(tab, address, 3)
+        # The picture follows the music: the demo clock and the music's
+        # position, read together, agree within a few frames.
+        lag = tab.evaluate("Module._demoSeconds() - (SDL.music.audio ? "
+                           "SDL.music.audio.currentTime : NaN)")
+        print("demo clock minus music position: %.3f s" % lag)
+        if lag is None or not abs(lag) < 0.05:
+            failures.append("the demo clock is %s s off the music" % lag)
         time.sleep(1)
         later_frames, later_seconds = tab.evaluate("Module._demoFrames()"), tab.evaluate(
             "Module._demoSeconds()")

@@ -159,18 +159,23 @@ void removeCaches(const std::vector<StartSeries>& sets) {
 // Runs the series of each set, alternating between the sets start by start
 // so that both see the same load. False when a start failed.
 bool runSeries(const std::string& mediaDir, std::vector<StartSeries>* sets) {
+  // A stop signal from here on ends the start that runs, and the cache
+  // folders are removed before the benchmark ends by it.
+  holdStopSignals();
   for (StartSeries& set : *sets) {
     char cacheDir[] = "/tmp/demo-bench-shader-cache-XXXXXX";
     if (!mkdtemp(cacheDir)) {
       std::fprintf(stderr, "demo-bench: cannot make a folder for the shader cache\n");
       removeCaches(*sets);
+      releaseStopSignals();
       return false;
     }
     set.cacheDir = cacheDir;
   }
   bool ok = true;
-  for (int start = 0; ok && start <= kRepeats; ++start) {
+  for (int start = 0; ok && !stopSignal() && start <= kRepeats; ++start) {
     for (StartSeries& set : *sets) {
+      if (stopSignal()) break;
       std::fprintf(stderr, "start-up (%s programs): %s\n", set.literal ? "literal" : "fast",
                    start == 0 ? "first start, empty shader cache"
                               : ("repeated start " + std::to_string(start) + " of " +
@@ -186,6 +191,7 @@ bool runSeries(const std::string& mediaDir, std::vector<StartSeries>* sets) {
     }
   }
   removeCaches(*sets);
+  releaseStopSignals();
   return ok;
 }
 

@@ -1,6 +1,8 @@
 // Child processes of the benchmark, started from argument vectors.
 #include "bench/child_process.h"
 
+#include "platform/regular_file.h"
+
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -41,14 +43,8 @@ int outputFor(ChildOutput kind) {
 }
 
 std::string contentsOf(int fd) {
-  std::string text;
-  char buffer[4096];
-  ssize_t n = 0;
-  off_t at = 0;
-  while ((n = pread(fd, buffer, sizeof buffer, at)) > 0) {
-    text.append(buffer, static_cast<size_t>(n));
-    at += n;
-  }
+  std::string text, reason;
+  readFromStart(fd, &text, &reason);
   return text;
 }
 

@@ -6,6 +6,7 @@
 #include "presentation/headless_render.h"
 #include "presentation/window.h"
 #include "tools/capture/video_encoder.h"
+#include "tools/common/numbers.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -88,14 +89,6 @@ double psnrAgainstFrames(const std::string& video) {
     }
   }
   return average;
-}
-
-// The last line a failed child wrote, without the progress lines before it.
-std::string lastLine(const std::string& text) {
-  const size_t end = text.find_last_not_of("\r\n");
-  if (end == std::string::npos) return "";
-  const size_t start = text.find_last_of("\r\n", end);
-  return text.substr(start == std::string::npos ? 0 : start + 1, end + 1 - (start + 1));
 }
 
 }  // namespace

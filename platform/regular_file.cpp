@@ -45,6 +45,22 @@ int openRegularFile(const char* path, std::string* reason) {
   return fd;
 }
 
+bool readFromStart(int fd, std::string* text, std::string* reason) {
+  text->clear();
+  char buffer[4096];
+  for (off_t at = 0;;) {
+    const ssize_t got = pread(fd, buffer, sizeof buffer, at);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      *reason = std::strerror(errno);
+      return false;
+    }
+    if (got == 0) return true;
+    text->append(buffer, static_cast<size_t>(got));
+    at += got;
+  }
+}
+
 bool isReadableRegularFile(const char* path, std::string* reason) {
   const int fd = openRegularFile(path, reason);
   if (fd < 0) return false;

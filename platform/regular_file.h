@@ -12,3 +12,8 @@ int openRegularFile(const char* path, std::string* reason);
 // The same check, with the descriptor closed again: for libraries that open
 // the file by name themselves.
 bool isReadableRegularFile(const char* path, std::string* reason);
+
+// Everything in the file behind `fd` from its first byte, whatever the
+// descriptor's offset (a log a child has written to through a shared
+// descriptor included); false with the reason when a read fails.
+bool readFromStart(int fd, std::string* text, std::string* reason);

@@ -1,6 +1,7 @@
 // The ffmpeg child: raw frames in on stdin, its messages kept in an unlinked temp file.
 #include "tools/capture/video_encoder.h"
 
+#include "platform/regular_file.h"
 #include "tools/common/numbers.h"
 
 #include <fcntl.h>
@@ -13,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 
 namespace {
 
@@ -66,20 +66,9 @@ int waitFor(pid_t pid) {
 }
 
 std::string lastLineOf(int log) {
-  std::string text;
-  char buffer[4096];
-  ssize_t n = 0;
-  off_t at = 0;
-  while ((n = pread(log, buffer, sizeof buffer, at)) > 0) {
-    text.append(buffer, static_cast<size_t>(n));
-    at += n;
-  }
-  std::stringstream lines(text);
-  std::string line, last;
-  while (std::getline(lines, line)) {
-    if (!line.empty()) last = line;
-  }
-  return last;
+  std::string text, reason;
+  readFromStart(log, &text, &reason);
+  return lastLine(text);
 }
 
 }  // namespace

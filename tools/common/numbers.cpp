@@ -43,3 +43,10 @@ bool endsWith(const std::string& s, const char* suffix) {
   const size_t n = std::strlen(suffix);
   return s.size() >= n && strcasecmp(s.c_str() + s.size() - n, suffix) == 0;
 }
+
+std::string lastLine(const std::string& text) {
+  const size_t end = text.find_last_not_of("\r\n");
+  if (end == std::string::npos) return "";
+  const size_t start = text.find_last_of("\r\n", end);
+  return text.substr(start == std::string::npos ? 0 : start + 1, end + 1 - (start + 1));
+}

@@ -1,4 +1,5 @@
-// Command-line numbers and time lists, their median, and file-name endings for the tools.
+// Command-line numbers and time lists, their median, file-name endings and
+// log lines for the tools.
 #pragma once
 
 #include <string>
@@ -17,3 +18,6 @@ bool parseTimes(const char* text, std::vector<double>* times);
 double median(std::vector<double> values);
 // Whether `s` ends in `suffix`, ignoring ASCII case (".PNG" is a PNG name).
 bool endsWith(const std::string& s, const char* suffix);
+// The last line of a program's log that holds anything, lines ended by \n
+// or, as progress lines are, by \r; "" when there is none.
+std::string lastLine(const std::string& text);

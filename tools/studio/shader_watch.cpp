@@ -106,19 +106,7 @@ void fail(WatchedFile* file, const std::string& log) {
 bool readWhole(const std::string& path, std::string* text, std::string* reason) {
   const int fd = openRegularFile(path.c_str(), reason);
   if (fd < 0) return false;
-  text->clear();
-  char buffer[4096];
-  bool ok = true;
-  for (;;) {
-    const ssize_t got = read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      *reason = std::strerror(errno);
-      ok = false;
-    }
-    if (got <= 0) break;
-    text->append(buffer, static_cast<size_t>(got));
-  }
+  const bool ok = readFromStart(fd, text, reason);
   close(fd);
   return ok;
 }

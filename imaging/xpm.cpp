@@ -102,17 +102,6 @@ int exportXpm(const char* imagePath, const char* outPath) {
   }
   SDL_FreeSurface(decoded);
 
-  // The text goes to a temporary name and replaces the output only when
-  // complete, so a failed write leaves what was there.
-  OutputFile target;
-  std::string error;
-  std::FILE* out = beginOutputStream(outPath, &target, &error);
-  if (!out) {
-    std::fprintf(stderr, "cannot write \"%s\": %s\n", outPath, error.c_str());
-    SDL_FreeSurface(converted);
-    return -1;
-  }
-
   // The array is named after the path up to its first '.', written as it is.
   const std::string name(imagePath, std::strcspn(imagePath, "."));
   const int width = converted->w;
@@ -120,13 +109,11 @@ int exportXpm(const char* imagePath, const char* outPath) {
   const std::string text = xpmSource(name, converted, width8);
   SDL_FreeSurface(converted);
 
-  // Closing the stream is part of the write: only then is the text on disk,
-  // and a full disk may show up no earlier than the final flush.
-  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-  const int writeError = errno;
-  if (!finishOutputStream(out, written, &target, &error)) {
-    std::fprintf(stderr, "cannot write \"%s\": %s\n", outPath,
-                 written ? error.c_str() : std::strerror(writeError));
+  // The text goes to a temporary name and replaces the output only when
+  // complete, so a failed write leaves what was there.
+  std::string error;
+  if (!writeOutputFile(outPath, text.data(), text.size(), &error)) {
+    std::fprintf(stderr, "cannot write \"%s\": %s\n", outPath, error.c_str());
     return -1;
   }
   return 0;

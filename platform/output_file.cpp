@@ -122,3 +122,16 @@ bool finishOutputStream(std::FILE* file, bool written, OutputFile* out, std::str
   }
   return commitOutput(out, error);
 }
+
+bool writeOutputFile(const std::string& target, const void* bytes, size_t size,
+                     std::string* error) {
+  OutputFile output;
+  std::FILE* file = beginOutputStream(target, &output, error);
+  if (!file) return false;
+  errno = 0;
+  const bool written = std::fwrite(bytes, 1, size, file) == size;
+  const std::string writeError = errno ? std::strerror(errno) : "the write stopped short";
+  if (finishOutputStream(file, written, &output, error)) return true;
+  if (error->empty()) *error = writeError;
+  return false;
+}

@@ -40,3 +40,7 @@ std::FILE* beginOutputStream(const std::string& target, OutputFile* out, std::st
 // replaces the target (commitOutput); otherwise the temporary is removed.
 // False with the reason in `error` (empty when `written` was already false).
 bool finishOutputStream(std::FILE* file, bool written, OutputFile* out, std::string* error);
+
+// `size` bytes made in memory to `target` through the two above; false with
+// the reason in `error`.
+bool writeOutputFile(const std::string& target, const void* bytes, size_t size, std::string* error);

@@ -5,10 +5,6 @@
 #include "platform/output_file.h"
 #include "tools/common/png_encoder.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
 bool writePngRgb(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb,
                  std::string* error) {
   PngPicture picture;
@@ -23,14 +19,5 @@ bool writePngRgb(const std::string& path, int width, int height, const std::vect
     *error = reason.empty() ? "cannot encode the PNG" : reason;
     return false;
   }
-  OutputFile output;
-  std::FILE* file = beginOutputStream(path, &output, error);
-  if (!file) return false;
-  const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
-  const std::string writeError = written ? "" : std::strerror(errno);
-  if (!finishOutputStream(file, written, &output, error)) {
-    if (error->empty()) *error = writeError;
-    return false;
-  }
-  return true;
+  return writeOutputFile(path, png.data(), png.size(), error);
 }

@@ -27,15 +27,8 @@ bool writePng(const std::string& path, const Image& image, std::string* error) {
     *error = path + ": cannot write PNG: " + reason;
     return false;
   }
-  OutputFile output;
-  std::FILE* file = beginOutputStream(path, &output, &reason);
-  if (!file) {
-    *error = path + ": cannot open for writing: " + reason;
-    return false;
-  }
-  const bool written = std::fwrite(best.data(), 1, best.size(), file) == best.size();
-  if (!finishOutputStream(file, written, &output, &reason)) {
-    *error = path + ": write error (" + (reason.empty() ? "disk full?" : reason) + ")";
+  if (!writeOutputFile(path, best.data(), best.size(), &reason)) {
+    *error = path + ": cannot write: " + reason;
     return false;
   }
   return true;

@@ -53,21 +53,26 @@ double musicPosition() {
       0);
 }
 
-// The player's clock arithmetic: whole milliseconds times single-precision
-// 0.001, from the start of the music instead of from SDL_Init.
-float pageClock() {
+// Once per animation frame, not at every reading of the clock: the music's
+// position moves the clock's start as described above.
+void followMusic() {
   const double now = emscripten_get_now();
   const double position = music ? musicPosition() : -1;
   if (position >= 0) {
     const double musicStart = now - position * 1000.0;
     clockStart = waitingForMusic ? musicStart : std::max(clockStart, musicStart);
     waitingForMusic = false;
-  } else if (waitingForMusic) {
-    if (now - clockStart < kMusicWaitMs) return 0.0f;
+  } else if (waitingForMusic && now - clockStart >= kMusicWaitMs) {
     clockStart = now;
     waitingForMusic = false;
   }
-  lastMs = std::max(lastMs, std::floor(now - clockStart));
+}
+
+// The player's clock arithmetic: whole milliseconds times single-precision
+// 0.001, from the start of the music instead of from SDL_Init.
+float pageClock() {
+  if (waitingForMusic) return 0.0f;
+  lastMs = std::max(lastMs, std::floor(emscripten_get_now() - clockStart));
   return static_cast<float>(static_cast<Uint32>(lastMs)) * 0.001f;
 }
 
@@ -85,6 +90,7 @@ void stop() {
 }
 
 void step() {
+  followMusic();
   if (playFrame()) {
     ++framesShown;
     return;

@@ -15,6 +15,8 @@ packages=(
   # Tests: GoogleTest, clang with its fuzzer runtime (only recommended by clang), and
   # clang-format for the layout check.
   libgtest-dev clang libclang-rt-dev clang-format
+  # The release test checks the package with Debian's own checker.
+  lintian
 )
 
 missing=()

@@ -101,7 +101,8 @@ std::string mediaWithout(const std::string& folder, std::vector<std::string> lef
   mkdir(folder.c_str(), 0777);
   for (const std::string& name : entries(kMedia)) {
     if (std::find(left.begin(), left.end(), name) != left.end()) continue;
-    symlink((kMedia + "/" + name).c_str(), (folder + "/" + name).c_str());
+    if (symlink((kMedia + "/" + name).c_str(), (folder + "/" + name).c_str()) != 0)
+      ADD_FAILURE() << "cannot link " << name << " into " << folder;
   }
   return folder;
 }
@@ -181,8 +182,8 @@ TEST(Capture, StillsAreDeterministicAndTheSpacePictureShowsWhereItIsOpaque) {
   mkdir(clear.c_str(), 0777);
   const std::string spaceFile = mediaName(MediaId::space);
   for (const MediaFile& f : kMediaFiles) {
-    if (f.name != spaceFile)
-      symlink((kMedia + "/" + f.name).c_str(), (clear + "/" + f.name).c_str());
+    if (f.name == spaceFile) continue;
+    ASSERT_EQ(symlink((kMedia + "/" + f.name).c_str(), (clear + "/" + f.name).c_str()), 0);
   }
   shell("ffmpeg -loglevel error -f lavfi -i color=c=black@0.0:s=64x64,format=rgba -frames:v 1 " +
         clear + "/" + spaceFile);

@@ -36,23 +36,29 @@ for p in $(sed -n 's/.*apt-get install //p' "$out/unpacked/$stem/README.txt"); d
   [[ ", $depends," == *", $p"[\ ,]* ]] || fail "Depends lacks $p: $depends"
 done
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
-for f in ./usr/games/narrowband ./usr/share/narrowband/demo ./usr/share/applications/narrowband.desktop \
-         ./usr/share/icons/hicolor/256x256/apps/narrowband.png "${media[@]/#*\//./usr/share/narrowband/}"; do
+for f in ./usr/games/narrowband ./usr/lib/narrowband/demo ./usr/share/applications/narrowband.desktop \
+         ./usr/share/icons/hicolor/256x256/apps/narrowband.png ./usr/share/man/man6/narrowband.6.gz \
+         ./usr/share/doc/narrowband/changelog.gz ./usr/share/doc/narrowband/copyright "${media[@]/#*\//./usr/share/narrowband/}"; do
   grep -qx -- "$f" <<< "$files" || fail "the .deb lacks $f"
 done
 dpkg-deb -x "$deb" "$out/root"
+# Debian's own checks find no error (lintian is installed with the tools).
+if command -v lintian > /dev/null; then
+  lint=$(lintian --fail-on error "$deb" 2>&1) || fail "lintian: $lint"
+fi
 
 # Each launcher, reached through a link from another folder, starts the player
 # in the folder of its media with the arguments it was given.
 mkdir "$out/bin"
 check_launcher() {
-  local launcher=$1 data=$2
-  printf '#!/bin/sh\necho "$PWD $*"\n' > "$data/demo"
+  local launcher=$1 data=$2 player=$3
+  printf '#!/bin/sh\necho "$PWD $*"\n' > "$player"
   ln -sf "$launcher" "$out/bin/narrowband"
   local got
   got=$(cd / && "$out/bin/narrowband" -x "two words")
   [ "$got" = "$(cd "$data" && pwd -P) -x two words" ] || fail "$launcher ran: $got"
 }
-check_launcher "$out/unpacked/$stem/narrowband" "$out/unpacked/$stem/data"
-check_launcher "$out/root/usr/games/narrowband" "$out/root/usr/share/narrowband"
+check_launcher "$out/unpacked/$stem/narrowband" "$out/unpacked/$stem/data" "$out/unpacked/$stem/data/demo"
+check_launcher "$out/root/usr/games/narrowband" "$out/root/usr/share/narrowband" \
+  "$out/root/usr/lib/narrowband/demo"
 echo "dist artefacts as promised"

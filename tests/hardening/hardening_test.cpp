@@ -56,7 +56,8 @@ std::string spoiltMedia(const std::string& file, Fault fault) {
   const std::string folder = makeTempDir();
   for (const MediaFile& media : kMediaFiles) {
     const char* name = media.name;
-    if (file != name) symlink((kMedia + "/" + name).c_str(), (folder + "/" + name).c_str());
+    if (file != name && symlink((kMedia + "/" + name).c_str(), (folder + "/" + name).c_str()) != 0)
+      ADD_FAILURE() << "cannot link " << name << " into " << folder;
   }
   const std::string good = readFile(kMedia + "/" + file);
   std::mt19937 random(static_cast<unsigned>(good.size()));

@@ -1,6 +1,8 @@
 // The studio's transport and its heads-up text.
 #include "tools/studio/transport.h"
 
+#include "presentation/timeline.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -56,27 +58,8 @@ bool advanceTransport(Transport* t, double wallSeconds) {
 bool musicAudible(const Transport& t) { return !t.paused && t.speed == 1.0; }
 
 const char* scheduleSection(double seconds) {
-  // Where each part of the layer schedule starts to show, in time order.
-  static const struct {
-    double start;
-    const char* name;
-  } sections[] = {
-      {0, "intro: logo"},
-      {9, "plasma"},
-      {20, "overlays: oldschool"},
-      {30, "morph: bar"},
-      {55, "overlays: space"},
-      {65, "morph: bar"},
-      {68, "morph: box"},
-      {75, "overlays: love"},
-      {85, "morph: box"},
-      {91, "starfield"},
-      {105, "scroller"},
-      {120, "closing"},
-      {123.5, "closing: end picture"},
-  };
-  const char* name = sections[0].name;
-  for (const auto& s : sections) {
+  const char* name = timeline::kSections[0].name;
+  for (const auto& s : timeline::kSections) {
     if (seconds >= s.start) name = s.name;
   }
   return name;

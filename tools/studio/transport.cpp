@@ -18,6 +18,7 @@ bool seek(Transport* t, double to) {
 }  // namespace
 
 bool applyTransportKey(Transport* t, TransportKey key) {
+  t->note = "";
   switch (key) {
     case TransportKey::pauseResume: t->paused = !t->paused; return false;
     case TransportKey::forward1: return seek(t, t->time + 1);
@@ -28,15 +29,21 @@ bool applyTransportKey(Transport* t, TransportKey key) {
     case TransportKey::stepForward: return t->paused && seek(t, t->time + kStepSeconds);
     case TransportKey::stepBack: return t->paused && seek(t, t->time - kStepSeconds);
     case TransportKey::setLoopStart:
-      t->loopStart = t->time;
-      if (t->loopEnd <= t->loopStart) t->loopEnd = kEndTime;
+      if (t->time < t->loopEnd) {
+        t->loopStart = t->time;
+      } else {
+        t->note = "loop start refused: not before the loop end";
+      }
       return false;
     case TransportKey::setLoopEnd:
-      t->loopEnd = t->time;
-      if (t->loopStart >= t->loopEnd) t->loopStart = 0;
+      if (t->time > t->loopStart) {
+        t->loopEnd = t->time;
+      } else {
+        t->note = "loop end refused: not after the loop start";
+      }
       return false;
     case TransportKey::toggleLoop:
-      // An empty range (an end set at 0) would never play; it stays off.
+      // An empty range would never play; it stays off.
       t->looping = !t->looping && t->loopStart < t->loopEnd;
       return false;
     case TransportKey::faster: t->speed = std::min(t->speed * 2, kMaxSpeed); return false;
@@ -48,8 +55,9 @@ bool applyTransportKey(Transport* t, TransportKey key) {
 bool advanceTransport(Transport* t, double wallSeconds) {
   if (t->paused) return false;
   const double next = t->time + wallSeconds * t->speed;
-  // Only crossing the end wraps: a seek past the loop plays on from there.
-  if (t->looping && t->time < t->loopEnd && next >= t->loopEnd) return seek(t, t->loopStart);
+  // Reaching the end wraps, also from a time that stands at it (a loop that
+  // ends with the timeline, an end just set): a seek past the loop plays on.
+  if (t->looping && t->time <= t->loopEnd && next >= t->loopEnd) return seek(t, t->loopStart);
   t->time = clampTime(next);
   if (t->time >= kEndTime) t->paused = true;
   return false;
@@ -72,6 +80,7 @@ std::string headsUpText(const Transport& t, double framesPerSecond,
                 scheduleSection(t.time), t.paused ? "paused" : "playing", t.speed, t.loopStart,
                 t.loopEnd, t.looping ? "on" : "off", framesPerSecond);
   std::string title = text;
+  if (*t.note) title += std::string(" | ") + t.note;
   if (!failingFiles.empty()) title += " | ERROR in " + failingFiles;
   return title;
 }

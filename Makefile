@@ -35,11 +35,11 @@ test: build web
 	@cd $(BUILD) && ctest --output-on-failure -j2 -LE soak
 
 # The whole presentation as a video with its music, a storyboard of the cue
-# times and the animated preview that the README shows.
-CUE_TIMES = 0,6,21,26,29,48,56,69,78,93,108,120.2,120.7,124,129.9
+# times and the animated preview that the README shows. The storyboard's
+# times come from presentation/timeline.h, which the build writes out.
 capture: build
 	@$(BUILD)/demo-capture --media $(BUILD)/media --video $(BUILD)/demo.mp4
-	@$(BUILD)/demo-capture --media $(BUILD)/media --sheet $(BUILD)/storyboard.png --times $(CUE_TIMES)
+	@$(BUILD)/demo-capture --media $(BUILD)/media --sheet $(BUILD)/storyboard.png --times $$(cat $(BUILD)/storyboard_times)
 	@$(BUILD)/demo-capture --media $(BUILD)/media --gif $(BUILD)/preview.gif
 	@echo "wrote $(BUILD)/demo.mp4, $(BUILD)/storyboard.png and $(BUILD)/preview.gif"
 

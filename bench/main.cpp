@@ -10,6 +10,7 @@
 #include "bench/startup.h"
 #include "bench/whole_capture.h"
 #include "presentation/headless_render.h"
+#include "presentation/timeline.h"
 #include "presentation/window.h"
 #include "tools/common/numbers.h"
 #include "tools/common/program_files.h"
@@ -29,13 +30,8 @@ namespace {
 
 const int kWidth = kWindowWidth;
 const int kHeight = kWindowHeight;
+const double kEnd = kEndTime;
 const int kTolerance = 2;
-
-// Times at which something in the schedule starts, ends or changes regime.
-const double kCueTimes[] = {0,   4,   6,     9,   20,    21,    22,    25.002, 26,   27.002, 28,
-                            29,  30,  46.17, 48,  50.17, 54.17, 55,    56,     57,   63,     65,
-                            68,  69,  70,    75,  78,    80,    83,    85,     91,   93,     96,
-                            105, 108, 110,   115, 120.2, 120.7, 123.6, 124,    129.9};
 
 using Clock = std::chrono::steady_clock;
 
@@ -46,7 +42,7 @@ double msSince(Clock::time_point start, Clock::time_point end) {
 struct Options {
   std::string mediaDir = "media";
   int repetitions = 5;
-  std::vector<double> times;  // empty: the 2 s grid and the cue times
+  std::vector<double> times;  // empty: sampleTimes()
   bool startup = true;
   bool capture = true;
   bool wholeCapture = true;
@@ -80,10 +76,19 @@ bool parseOptions(int argc, char** argv, Options* options) {
   return true;
 }
 
+// A 2 s grid, both edges of every fade (where it starts and where it is
+// full or gone), where the plasma's lines reach their cap, and the
+// storyboard's frames, which cover the closing layers.
 std::vector<double> sampleTimes() {
   std::vector<double> times;
-  for (int t = 0; t <= 128; t += 2) times.push_back(t);
-  times.insert(times.end(), std::begin(kCueTimes), std::end(kCueTimes));
+  for (int t = 0; t < kEnd; t += 2) times.push_back(t);
+  for (const Fade& f : timeline::kFades) {
+    times.push_back(f.at);
+    times.push_back(fadeEdge(f));
+  }
+  times.push_back(timeline::kPlasmaLinesFull);
+  times.insert(times.end(), std::begin(timeline::kStoryboardTimes),
+               std::end(timeline::kStoryboardTimes));
   std::sort(times.begin(), times.end());
   times.erase(std::unique(times.begin(), times.end(),
                           [](double a, double b) { return std::fabs(a - b) < 1e-6; }),
@@ -225,21 +230,22 @@ void printCaptureThroughput(const ProgramSet& fast) {
   std::vector<uint8_t> rgb;
   const Clock::time_point start = Clock::now();
   for (int i = 0; i < frames; ++i) {
-    drawFrameAt(130.0 * i / frames);
+    drawFrameAt(kEnd * i / frames);
     readFrameRgb(kWidth, kHeight, &rgb);
     if (i % 30 == 0) std::fprintf(stderr, "\rcapture throughput: frame %d/%d   ", i, frames);
   }
   const double seconds = msSince(start, Clock::now()) / 1000;
   std::fprintf(stderr, "\n");
   const double fps = frames / seconds;
+  const double wholeRun = kEnd * 60;
   std::printf(
       "\nCapture throughput (headless path, draw + RGB read-back, no PNG), %d frames "
-      "spread over 0-130 s\n",
-      frames);
+      "spread over 0-%g s\n",
+      frames, kEnd);
   std::printf(
-      "  %.1f frames/s; the whole 130 s at 60 fps (7800 frames) projects to %.1f s of "
+      "  %.1f frames/s; the whole %g s at 60 fps (%.0f frames) projects to %.1f s of "
       "wall time (%.2fx real time)\n",
-      fps, 7800 / fps, 7800 / fps / 130);
+      fps, kEnd, wholeRun, wholeRun / fps, wholeRun / fps / kEnd);
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ namespace {
 
 const int kWidth = kWindowWidth;
 const int kHeight = kWindowHeight;
-const double kSeconds = 130;
+const double kSeconds = kEndTime;
 const int kFps = 60;
 const int kEvery = 30;  // frames between two compared ones
 
@@ -95,9 +95,9 @@ double psnrAgainstFrames(const std::string& video) {
 
 void printWholeCapture(const std::string& mediaDir, const std::string& captureBinary) {
   std::printf(
-      "\nWhole capture, end to end: demo-capture --video over 0-130 s at %d fps, "
+      "\nWhole capture, end to end: demo-capture --video over 0-%g s at %d fps, "
       "H.264 with its music\n",
-      kFps);
+      kSeconds, kFps);
   std::fflush(stdout);
   char folder[] = "/tmp/demo-bench-capture-XXXXXX";
   if (!mkdtemp(folder)) {

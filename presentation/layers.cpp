@@ -6,6 +6,7 @@
 #include "gpu/program.h"
 #include "presentation/clock.h"
 #include "presentation/handles.h"
+#include "presentation/timeline.h"
 
 #include <GL/glu.h>
 
@@ -15,6 +16,8 @@ float ramp(float x, float k) {
   const float product = x * k;
   return std::min(std::max(product, 0.0f), 1.0f);
 }
+
+using namespace timeline;
 
 namespace {
 
@@ -29,17 +32,20 @@ void beginLayer(GLuint texture, GLuint program) {
 // viewport whatever matrices are loaded.
 void drawFullScreenQuad() { glRects(-1, 1, 1, -1); }
 
-// A fade-in from `start` at rate `in` times a fade-out to `end` at rate `out`;
-// each factor takes its own clock reading, the fade-out first.
-float fadeInOut(float start, float in, float end, float out) {
-  const float fadeOut = ramp(end - demoTime(), out);
-  const float fadeIn = ramp(demoTime() - start, in);
-  return fadeOut * fadeIn;
+float fadeIn(Fade f) { return ramp(demoTime() - f.at, f.rate); }
+float fadeOut(Fade f) { return ramp(f.at - demoTime(), f.rate); }
+
+// A fade-in times a fade-out; each factor takes its own clock reading, the
+// fade-out first.
+float fadeInOut(Fade in, Fade out) {
+  const float outFactor = fadeOut(out);
+  const float inFactor = fadeIn(in);
+  return outFactor * inFactor;
 }
 
-void drawOverlay(GLuint texture, float start, float in, float end, float out) {
+void drawOverlay(GLuint texture, Fade in, Fade out) {
   beginLayer(texture, overlayProgram);
-  setUniform1f(overlayProgram, "alpha", fadeInOut(start, in, end, out));
+  setUniform1f(overlayProgram, "alpha", fadeInOut(in, out));
   drawFullScreenQuad();
 }
 
@@ -51,9 +57,10 @@ void drawLayers() {
   setUniform1f(plasmaProgram, "time", demoTime());
   setUniform1f(plasmaProgram, "size", 1.0f);
   setUniform1f(plasmaProgram, "prln",
-               std::min(std::max(demoTime() * 0.0625f - 2.885625f, 0.0f), 0.5f));
+               std::min(std::max(demoTime() * kPlasmaLinesRate - kPlasmaLinesOffset, 0.0f),
+                        kPlasmaLinesMax));
   setUniform1i(plasmaProgram, "rt", 0);
-  setUniform1f(plasmaProgram, "transition", ramp(demoTime() - 68.0f, 0.5f));
+  setUniform1f(plasmaProgram, "transition", fadeIn(boxIn));
   drawFullScreenQuad();
 
   // Morph object. It samples no texture, so the noise stays bound. Its camera
@@ -61,33 +68,33 @@ void drawLayers() {
   // the later quads ignore the matrix.
   GlEntryPoints.glUseProgram(morphProgram);
   setUniform1f(morphProgram, "time", demoTime());
-  setUniform1f(morphProgram, "offset", ramp(demoTime() - 46.17f, 0.25f));
-  setUniform1f(morphProgram, "alpha", ramp(demoTime() - 25.002f, 0.5f));
-  setUniform1f(morphProgram, "transition", ramp(demoTime() - 68.0f, 0.5f));
+  setUniform1f(morphProgram, "offset", fadeIn(morphOffsetIn));
+  setUniform1f(morphProgram, "alpha", fadeIn(morphIn));
+  setUniform1f(morphProgram, "transition", fadeIn(boxIn));
   gluLookAt(0, 20, 5, 0, 0, 0, 0, 1, 0);
   drawFullScreenQuad();
 
   // Logo, settling out of its warp as it fades out.
   beginLayer(logoTexture, imageWarpProgram);
-  setUniform1f(imageWarpProgram, "alpha", ramp(9.0f - demoTime(), 0.2f));
+  setUniform1f(imageWarpProgram, "alpha", fadeOut(logoOut));
   drawFullScreenQuad();
 
   beginLayer(starfieldTexture, starfieldProgram);
   setUniform1f(starfieldProgram, "time", demoTime());
-  setUniform1f(starfieldProgram, "alpha", ramp(demoTime() - 91.0f, 0.2f));
+  setUniform1f(starfieldProgram, "alpha", fadeIn(starfieldIn));
   drawFullScreenQuad();
 
   // Three pictures, one after the other, through the one overlay program.
-  drawOverlay(oldschoolTexture, 20.0f, 0.5f, 30.0f, 0.5f);
-  drawOverlay(spaceTexture, 55.0f, 0.5f, 65.0f, 0.5f);
-  drawOverlay(loveTexture, 75.0f, 0.2f, 85.0f, 0.5f);
+  drawOverlay(oldschoolTexture, oldschoolIn, oldschoolOut);
+  drawOverlay(spaceTexture, spaceIn, spaceOut);
+  drawOverlay(loveTexture, loveIn, loveOut);
 
   beginLayer(scrollerTexture, scrollerProgram);
   setUniform1f(scrollerProgram, "time", demoTime());
-  setUniform1f(scrollerProgram, "alpha", ramp(demoTime() - 105.0f, 0.2f));
+  setUniform1f(scrollerProgram, "alpha", fadeIn(scrollerIn));
   drawFullScreenQuad();
 
-  if (demoTime() > 120.0f) {
+  if (demoTime() > kClosingAfter) {
     // Closing text, drawn plainly: the warp program at alpha 1 does not warp.
     beginLayer(guruTextTexture, imageWarpProgram);
     setUniform1f(imageWarpProgram, "alpha", 1.0f);
@@ -102,8 +109,8 @@ void drawLayers() {
   }
 
   // The end picture goes over everything with whatever program is current;
-  // after 120 s that is the warp program at alpha 1 from the closing text.
-  if (demoTime() > 123.5f) {
+  // after the closing text that is the warp program at alpha 1 from the closing text.
+  if (demoTime() > kEndPictureAfter) {
     glBindTexture(GL_TEXTURE_2D, testhallTexture);
     drawFullScreenQuad();
   }

@@ -4,17 +4,18 @@
 #pragma once
 
 // One entry per picture, in the order the player loads them:
-// X(id, file name, texture handle, role).
-#define DEMO_TEXTURE_LIST(X)                                                               \
-  X(logo, "logo.jpg", logoTexture, "title artwork, settling out of its warp until 9 s")    \
-  X(noise, "noise.png", noiseTexture, "tiling noise that bends the plasma background")     \
-  X(guruText, "guru_text.png", guruTextTexture, "closing screen text, from 120 s")         \
-  X(guruRect, "guru_rect.png", guruRectTexture, "frame around the closing text, blinking") \
-  X(testhall, "testhall1.jpg", testhallTexture, "end picture, from 123.5 s")               \
-  X(starfield, "layer_starfield.png", starfieldTexture, "stars of the polar starfield")    \
-  X(oldschool, "oldschool.png", oldschoolTexture, "overlay picture, 20 s to 30 s")         \
-  X(space, "space.png", spaceTexture, "overlay picture, 55 s to 65 s")                     \
-  X(love, "love.png", loveTexture, "overlay picture, 75 s to 85 s")                        \
+// X(id, file name, texture handle, role); presentation/timeline.h says when
+// each shows.
+#define DEMO_TEXTURE_LIST(X)                                                                 \
+  X(logo, "logo.jpg", logoTexture, "title artwork, settling out of its warp as it fades")    \
+  X(noise, "noise.png", noiseTexture, "tiling noise that bends the plasma background")       \
+  X(guruText, "guru_text.png", guruTextTexture, "closing screen text")                       \
+  X(guruRect, "guru_rect.png", guruRectTexture, "frame around the closing text, blinking")   \
+  X(testhall, "testhall1.jpg", testhallTexture, "end picture, over everything at the close") \
+  X(starfield, "layer_starfield.png", starfieldTexture, "stars of the polar starfield")      \
+  X(oldschool, "oldschool.png", oldschoolTexture, "first overlay picture")                   \
+  X(space, "space.png", spaceTexture, "second overlay picture")                              \
+  X(love, "love.png", loveTexture, "third overlay picture")                                  \
   X(scroller, "scroller.png", scrollerTexture, "greetings strip of the scroller")
 
 // The soundtrack, played once from the start: X(id, file name, role).

@@ -4,6 +4,7 @@
 // schedule draws the starfield over it at alpha exactly 1 (its fade-in ends
 // at 96 s, and it reads the clock after this layer does), and the starfield
 // writes alpha 1 everywhere, which the fixed blend makes opaque.
+// 96 is kStarfieldOpaque of presentation/timeline.h; a test keeps them equal.
 varying vec4 v;
 uniform float time;
 

@@ -6,11 +6,13 @@
 #include "presentation/clock.h"
 #include "presentation/demo.h"
 #include "presentation/layers.h"
+#include "presentation/timeline.h"
 #include "tests/support/test_support.h"
 
 #include <EGL/egl.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -246,5 +248,20 @@ TEST_F(Schedule, ClosingLayersFollowTheirTimeTests) {
     if (c.topTexture >= 0) {
       EXPECT_EQ(f.centre, colourOf(c.topTexture));
     }
+  }
+}
+
+// The vertex stages beneath the starfield state as a literal when it turns
+// opaque; the timeline's starfield fade must agree, or the plasma and the
+// morph vanish while the starfield is still translucent (or draw for nothing).
+TEST(Timeline, VertexStagesBeneathTheStarfieldStopWhenItIsOpaque) {
+  EXPECT_EQ(ramp(timeline::kStarfieldOpaque - timeline::starfieldIn.at, timeline::starfieldIn.rate),
+            1.0f);
+  for (const char* file : {"under_starfield.vert", "faded_under_starfield.vert"}) {
+    SCOPED_TRACE(file);
+    const std::string text = shaderSource(file);
+    const size_t at = text.find("time >= ");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(std::strtof(text.c_str() + at + 8, nullptr), timeline::kStarfieldOpaque);
   }
 }

@@ -156,6 +156,21 @@ TEST(Studio, SavedProgramsShowAtOnceAndBrokenOnesKeepTheLastGood) {
   // starfield program fills the window.
   double reload = -1, brokenSeen = -1, missingSeen = -1, fixedSeen = -1;
   double redWhileBroken = 0;
+  std::string plasma, under;
+  std::getline(std::ifstream(shaders + "/plasma.frag"), plasma, '\0');
+  std::getline(std::ifstream(shaders + "/under_starfield.vert"), under, '\0');
+  const struct {
+    const char* file;
+    std::string text;
+    const char* title;  // nullptr: no error shown
+  } errorSteps[] = {
+      {"plasma.frag", "void main() { gl_FragColor = vec4(1.0) }\n", "ERROR in plasma.frag"},
+      {"under_starfield.vert", "void main() { gl_Position = vec4(1.0) }\n",
+       "ERROR in under_starfield.vert plasma.frag"},
+      {"under_starfield.vert", under, "ERROR in plasma.frag"},
+      {"plasma.frag", plasma, nullptr},
+  };
+  size_t errorStepsSeen = 0;
   DemoOptions o = studioIn(folder, {"--at", "100", "--paused", "--shaders", shaders});
   o.onWindow = [&](DemoWindow& w) {
     waitFor([&] { return titleHas(w, "100.000 s"); });
@@ -173,6 +188,15 @@ TEST(Studio, SavedProgramsShowAtOnceAndBrokenOnesKeepTheLastGood) {
     unlink(starfield.c_str());
     writeFile(starfield, red);
     fixedSeen = waitFor([&] { return !titleHas(w, "ERROR"); }, 5);
+    // The plasma program pairs these two files; each error clears once its
+    // own file is good again, whichever of the two is mended first.
+    for (const auto& step : errorSteps) {
+      writeFile(shaders + "/" + step.file, step.text);
+      const char* title = step.title;
+      if (waitFor([&] { return title ? titleHas(w, title) : !titleHas(w, "ERROR"); }, 5) >= 0) {
+        ++errorStepsSeen;
+      }
+    }
     pressKey(w, "Escape");
   };
   DemoRun run = runDemo(o);
@@ -184,6 +208,7 @@ TEST(Studio, SavedProgramsShowAtOnceAndBrokenOnesKeepTheLastGood) {
   EXPECT_GT(redWhileBroken, 0.99) << "a broken save keeps the last good program";
   EXPECT_GE(missingSeen, 0);
   EXPECT_GE(fixedSeen, 0) << "a good save clears the error";
+  EXPECT_EQ(errorStepsSeen, sizeof errorSteps / sizeof errorSteps[0]) << run.output;
   // The compiler's message once, behind the file name, and the missing file.
   size_t first = run.output.find("starfield.frag: 0:1(");
   EXPECT_NE(first, std::string::npos) << run.output;

@@ -72,11 +72,6 @@ TEST(StudioTransport, LoopSpeedAndTheEnd) {
   EXPECT_FALSE(advanceTransport(&t, 0.5)) << "a seek past the loop plays on";
   EXPECT_NEAR(t.time, 100.5, 1e-9);
 
-  Transport empty = at(0);
-  applyTransportKey(&empty, K::setLoopEnd);
-  applyTransportKey(&empty, K::toggleLoop);
-  EXPECT_FALSE(empty.looping);
-
   // Speed doubles and halves within 0.25x to 4x; the music only plays at 1x.
   Transport s = at(10);
   for (int i = 0; i < 5; ++i) applyTransportKey(&s, K::faster);
@@ -93,6 +88,47 @@ TEST(StudioTransport, LoopSpeedAndTheEnd) {
   EXPECT_EQ(end.time, 130);
   EXPECT_TRUE(end.paused);
   EXPECT_FALSE(musicAudible(end));
+}
+
+// The loop's edges: I and O never make an empty or reversed loop (the title
+// says why and keeps the old range), and a loop that ends with the timeline
+// wraps like any other.
+TEST(StudioTransport, LoopEdges) {
+  const struct Case {
+    const char* name;
+    double time, loopStart, loopEnd;
+    K key;           // applied before the time moves on by `advance`
+    double advance;  // wall seconds; 0: paused throughout
+    double start, end, timeAfter;
+    const char* title;
+  } cases[] = {
+      {"O at 0", 0, 10, 20, K::setLoopEnd, 0, 10, 20, 0,
+       "loop 10.000-20.000 on | 0 fps | loop end refused"},
+      {"O before the start", 5, 10, 20, K::setLoopEnd, 0, 10, 20, 5, "loop end refused"},
+      {"O at the start", 10, 10, 20, K::setLoopEnd, 0, 10, 20, 10, "loop end refused"},
+      {"I at the end", 20, 10, 20, K::setLoopStart, 0, 10, 20, 20, "loop start refused"},
+      {"I past the end", 50, 10, 20, K::setLoopStart, 0, 10, 20, 50, "loop start refused"},
+      {"I inside", 15, 10, 20, K::setLoopStart, 0, 15, 20, 15, "loop 15.000-20.000 on | 0 fps"},
+      {"O past the end", 50, 10, 20, K::setLoopEnd, 0, 10, 50, 50, "loop 10.000-50.000 on | 0 fps"},
+      {"resume at a loop end of 130", 130, 125, 130, K::pauseResume, 0.02, 125, 130, 125,
+       "playing"},
+      {"play into a loop end of 130", 129.99, 125, 130, K::faster, 0.02, 125, 130, 125, "2x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Transport t = at(c.time, c.advance == 0 || c.key == K::pauseResume);
+    t.looping = true;
+    t.loopStart = c.loopStart;
+    t.loopEnd = c.loopEnd;
+    applyTransportKey(&t, c.key);
+    advanceTransport(&t, c.advance);
+    EXPECT_EQ(t.loopStart, c.start);
+    EXPECT_EQ(t.loopEnd, c.end);
+    EXPECT_TRUE(t.looping);
+    EXPECT_NEAR(t.time, c.timeAfter, 1e-9);
+    const std::string title = headsUpText(t, 0, "");
+    EXPECT_NE(title.find(c.title), std::string::npos) << title;
+  }
 }
 
 TEST(StudioTransport, HeadsUpNamesTimeSectionStateAndErrors) {

@@ -58,9 +58,10 @@ struct WatchedFile {
   bool changed = false;  // to be read and its programs rebuilt at the next poll
   std::string error;     // the last failure of this file, "" when it builds
   // Within one rebuild: a vertex file fails every program using it, said
-  // once, and its error clears only once a program built with it.
+  // once, and its error clears once it compiled in a program, whether or not
+  // that program's fragment file built too.
   bool vertexFailed = false;
-  bool vertexBuilt = false;
+  bool vertexCompiled = false;
 };
 
 constexpr size_t kProgramCount = sizeof kPrograms / sizeof kPrograms[0];
@@ -126,7 +127,7 @@ size_t fileIndex(const char* name) {
 void rebuild() {
   for (WatchedFile& file : watch.files) {
     if (file.changed) readFile(&file);
-    file.vertexFailed = file.vertexBuilt = false;
+    file.vertexFailed = file.vertexCompiled = false;
   }
   for (size_t i = 0; i < kProgramCount; ++i) {
     WatchedFile& vertex = watch.files[watch.vertexOf[i]];
@@ -142,17 +143,19 @@ void rebuild() {
       if (const auto deleteProgram = glExtraEntryPoints().glDeleteProgram) deleteProgram(*handle);
       *handle = program;
       fragment.error.clear();
-      vertex.vertexBuilt = true;
+      vertex.vertexCompiled = true;
     } else if (std::strcmp(failure.stage, "vertex") == 0) {
       if (!vertex.vertexFailed) fail(&vertex, failure.log);
       vertex.vertexFailed = true;
     } else {
+      // The vertex stage compiled; the fragment file (or the pair) failed.
+      vertex.vertexCompiled = true;
       const bool link = std::strcmp(failure.stage, "link") == 0;
       fail(&fragment, link ? "link: " + failure.log : failure.log);
     }
   }
   for (WatchedFile& file : watch.files) {
-    if (file.vertexBuilt && !file.vertexFailed) file.error.clear();
+    if (file.vertexCompiled && !file.vertexFailed) file.error.clear();
     file.changed = false;
   }
 }

@@ -1,6 +1,8 @@
 // The studio's transport and its heads-up text.
 #include "tools/studio/transport.h"
 
+#include "presentation/timeline.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -16,6 +18,7 @@ bool seek(Transport* t, double to) {
 }  // namespace
 
 bool applyTransportKey(Transport* t, TransportKey key) {
+  t->note = "";
   switch (key) {
     case TransportKey::pauseResume: t->paused = !t->paused; return false;
     case TransportKey::forward1: return seek(t, t->time + 1);
@@ -26,15 +29,21 @@ bool applyTransportKey(Transport* t, TransportKey key) {
     case TransportKey::stepForward: return t->paused && seek(t, t->time + kStepSeconds);
     case TransportKey::stepBack: return t->paused && seek(t, t->time - kStepSeconds);
     case TransportKey::setLoopStart:
-      t->loopStart = t->time;
-      if (t->loopEnd <= t->loopStart) t->loopEnd = kEndTime;
+      if (t->time < t->loopEnd) {
+        t->loopStart = t->time;
+      } else {
+        t->note = "loop start refused: not before the loop end";
+      }
       return false;
     case TransportKey::setLoopEnd:
-      t->loopEnd = t->time;
-      if (t->loopStart >= t->loopEnd) t->loopStart = 0;
+      if (t->time > t->loopStart) {
+        t->loopEnd = t->time;
+      } else {
+        t->note = "loop end refused: not after the loop start";
+      }
       return false;
     case TransportKey::toggleLoop:
-      // An empty range (an end set at 0) would never play; it stays off.
+      // An empty range would never play; it stays off.
       t->looping = !t->looping && t->loopStart < t->loopEnd;
       return false;
     case TransportKey::faster: t->speed = std::min(t->speed * 2, kMaxSpeed); return false;
@@ -46,8 +55,9 @@ bool applyTransportKey(Transport* t, TransportKey key) {
 bool advanceTransport(Transport* t, double wallSeconds) {
   if (t->paused) return false;
   const double next = t->time + wallSeconds * t->speed;
-  // Only crossing the end wraps: a seek past the loop plays on from there.
-  if (t->looping && t->time < t->loopEnd && next >= t->loopEnd) return seek(t, t->loopStart);
+  // Reaching the end wraps, also from a time that stands at it (a loop that
+  // ends with the timeline, an end just set): a seek past the loop plays on.
+  if (t->looping && t->time <= t->loopEnd && next >= t->loopEnd) return seek(t, t->loopStart);
   t->time = clampTime(next);
   if (t->time >= kEndTime) t->paused = true;
   return false;
@@ -56,27 +66,8 @@ bool advanceTransport(Transport* t, double wallSeconds) {
 bool musicAudible(const Transport& t) { return !t.paused && t.speed == 1.0; }
 
 const char* scheduleSection(double seconds) {
-  // Where each part of the layer schedule starts to show, in time order.
-  static const struct {
-    double start;
-    const char* name;
-  } sections[] = {
-      {0, "intro: logo"},
-      {9, "plasma"},
-      {20, "overlays: oldschool"},
-      {30, "morph: bar"},
-      {55, "overlays: space"},
-      {65, "morph: bar"},
-      {68, "morph: box"},
-      {75, "overlays: love"},
-      {85, "morph: box"},
-      {91, "starfield"},
-      {105, "scroller"},
-      {120, "closing"},
-      {123.5, "closing: end picture"},
-  };
-  const char* name = sections[0].name;
-  for (const auto& s : sections) {
+  const char* name = timeline::kSections[0].name;
+  for (const auto& s : timeline::kSections) {
     if (seconds >= s.start) name = s.name;
   }
   return name;
@@ -89,6 +80,7 @@ std::string headsUpText(const Transport& t, double framesPerSecond,
                 scheduleSection(t.time), t.paused ? "paused" : "playing", t.speed, t.loopStart,
                 t.loopEnd, t.looping ? "on" : "off", framesPerSecond);
   std::string title = text;
+  if (*t.note) title += std::string(" | ") + t.note;
   if (!failingFiles.empty()) title += " | ERROR in " + failingFiles;
   return title;
 }

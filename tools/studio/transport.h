@@ -17,6 +17,8 @@ struct Transport {
   bool looping = false;
   double loopStart = 0;
   double loopEnd = kEndTime;
+  // Why the last key did nothing ("" when it acted), for the title.
+  const char* note = "";
 };
 
 enum class TransportKey {
@@ -36,12 +38,15 @@ enum class TransportKey {
 };
 
 // Applies one key. Returns true when the time jumped (a seek or a step), so
-// the music must be put at the new time.
+// the music must be put at the new time. I and O set one end of the loop at
+// the current time, and are refused with a note when that end would not lie
+// before (after) the other: the loop never becomes empty or reversed.
 bool applyTransportKey(Transport* transport, TransportKey key);
 
-// Moves the time on by `wallSeconds` × speed while playing. Crossing the loop
-// end while looping wraps to the loop start and returns true (a jump);
-// reaching the end of the timeline without a loop pauses there.
+// Moves the time on by `wallSeconds` × speed while playing. Reaching the loop
+// end from inside the loop (or playing on from it) while looping wraps to the
+// loop start and returns true (a jump); reaching the end of the timeline
+// without a loop pauses there.
 bool advanceTransport(Transport* transport, double wallSeconds);
 
 // The music plays only while the transport plays at 1×.
@@ -51,6 +56,7 @@ bool musicAudible(const Transport& transport);
 const char* scheduleSection(double seconds);
 
 // The window title: time with three decimals, section, paused or playing,
-// speed, loop range, frames per second, and the shader files that fail.
+// speed, loop range, frames per second, the note of a refused key, and the
+// shader files that fail.
 std::string headsUpText(const Transport& transport, double framesPerSecond,
                         const std::string& failingFiles);

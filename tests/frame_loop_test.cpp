@@ -9,8 +9,6 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <string>
 #include <vector>
 
@@ -41,20 +39,15 @@ int pendingEvents() {
 class FrameLoop : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ASSERT_TRUE(openPresentationWindow());
-    ASSERT_TRUE(checkGlSupport());
-    // Start-up as the presentation does it, in a folder without media: every
-    // texture is 0 and each missing file is named once.
-    std::string folder = makeTempDir();
-    char previous[4096];
-    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-    ASSERT_EQ(chdir(folder.c_str()), 0);
-    std::string log = captureStderr([] {
-      buildPrograms();
-      loadTextures();
-      enableBlending();
-    });
-    ASSERT_EQ(chdir(previous), 0);
+    // The presentation's start-up in a folder without media: every texture
+    // is 0 and each missing file is named once.
+    Startup startup;
+    startup.openContext = [](std::string*) { return openPresentationWindow(); };
+    startup.mediaDir = makeTempDir();
+    bool started = false;
+    std::string error;
+    std::string log = captureStderr([&] { started = startPresentation(startup, nullptr, &error); });
+    ASSERT_TRUE(started) << error << log;
     EXPECT_NE(log.find("cannot load \"" + std::string(mediaName(MediaId::logo)) + "\""),
               std::string::npos)
         << log;

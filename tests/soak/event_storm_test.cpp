@@ -15,7 +15,6 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
-#include <unistd.h>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -43,18 +42,14 @@ double framesPerSecond() {
 }  // namespace
 
 TEST(EventStorm, DrainingThousandsOfEventsKeepsDrawing) {
-  ASSERT_TRUE(testing_support::openPresentationWindow());
-  ASSERT_TRUE(checkGlSupport());
   // The textures come from the media folder, as the player opens them
   // (`make soak` names the release build's media: this build makes none).
   const char* media = std::getenv("DEMO_MEDIA_DIR");
-  char previous[4096];
-  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-  ASSERT_EQ(chdir(media ? media : testing_support::kGeneratedMedia.c_str()), 0);
-  buildPrograms();
-  loadTextures();
-  enableBlending();
-  ASSERT_EQ(chdir(previous), 0);
+  Startup startup;
+  startup.openContext = [](std::string*) { return testing_support::openPresentationWindow(); };
+  startup.mediaDir = media ? media : testing_support::kGeneratedMedia;
+  std::string error;
+  ASSERT_TRUE(startPresentation(startup, nullptr, &error)) << error;
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   ASSERT_EQ(SDL_GetWMInfo(&info), 1);

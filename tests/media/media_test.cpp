@@ -15,6 +15,7 @@
 #include "presentation/media.h"
 #include "tests/media/media_helpers.h"
 #include "tools/mediagen/mastering.h"
+#include "tools/mediagen/text.h"
 
 using namespace media_test;
 
@@ -84,7 +85,7 @@ TEST_F(Media, FailuresExitOneWithOneLineNamingTheCulprit) {
       {"missing font",
        "MEDIAGEN_FONT_DIR=" + quoted((root_ / "no-fonts").string()) + " " + quoted(MEDIAGEN_EXE) +
            " " + quoted((root_ / "c").string()),
-       "DejaVuSans-Bold.ttf"},
+       mediagen::requiredFonts().front().file},
       {"output folder blocked", quoted(MEDIAGEN_EXE) + " " + quoted((blocker / "sub").string()),
        blocker.string()},
       {"no arguments", quoted(MEDIAGEN_EXE), "usage"},

@@ -730,14 +730,14 @@ Image makeScroller() {
   constexpr int kScrollW = 3200;
   // A blank first screenful: the text enters from the right edge as the
   // strip starts moving instead of standing on screen before it.
-  constexpr int kLead = 960;
+  constexpr int kLead = kW;
   // By 120 s the window's right edge is at 960 + 15 * 147.2 = 3168 px: the
   // message is kept short enough to end before that (the media test checks),
   // so it has crossed in full when the show cuts.
   const std::string text =
       std::string(kTitle) + " by " + kGroup + " <> hi pixel pushers & chip tweakers <> stay thin!";
   // The pixel face with tall pixels, three wide and four high: the strip's
-  // 89 rows take big letters while the message still fits its run.
+  // rows take big letters while the message still fits its run.
   const Mask line = pixelFace(text, 3, 4);
 
   Canvas canvas(kScrollW, kH);

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <iterator>
 
+#include "presentation/timeline.h"
 #include "presentation/window.h"
 #include "tools/mediagen/mastering.h"
 #include "tools/mediagen/rng.h"
@@ -32,22 +33,28 @@ constexpr float kTwoPi = 6.2831853f;
 constexpr double kTargetLufs = -14.0;
 constexpr float kCeilingDb = -2.5f;
 
-// The picture's events, in seconds: every cue of the score is one of these.
-constexpr double kLogoGone = 9;       // the logo has faded, the plasma is alone
-constexpr double kOldschoolIn = 20;   // the oldschool picture fades in
-constexpr double kMorphIn = 25;       // the twisted bar fades in
-constexpr double kBarPhrase2 = 33;    // the bar alone on screen, 8 s in
-constexpr double kBarPhrase3 = 41;    // ... and 16 s in
-constexpr double kBumps = 46;         // the bar grows bumps
-constexpr double kSpaceIn = 55;       // SPACE fades in
-constexpr double kMeltStart = 68;     // the bar melts into a small blob
-constexpr double kBoxIn = 70;         // the spinning box stands
-constexpr double kLoveIn = 75;        // LOVE fades in
-constexpr double kStarsIn = 91;       // the starfield fades in ...
-constexpr double kStarsFull = 96;     // ... fully shown
-constexpr double kScrollerIn = 105;   // the scroller enters
-constexpr double kClosingText = 120;  // the closing text and its blinking box
-constexpr double kHallIn = 123.5;     // the end picture
+// The picture's events, in seconds, from the schedule's timeline: every cue
+// of the score is one of these, put on the nearest beat so that the score's
+// bars stay on the 120 BPM grid (the bumps start between two beats; their
+// music starts on the nearer one).
+constexpr double onBeat(float seconds) {
+  return static_cast<double>(static_cast<long long>(seconds / kBeat + 0.5)) * kBeat;
+}
+constexpr double kLogoGone = onBeat(timeline::logoOut.at);  // the plasma is alone
+constexpr double kOldschoolIn = onBeat(timeline::oldschoolIn.at);
+constexpr double kMorphIn = onBeat(timeline::morphIn.at);      // the twisted bar
+constexpr double kBarPhrase2 = kMorphIn + 4 * kBar;            // the bar alone, 8 s in
+constexpr double kBarPhrase3 = kMorphIn + 8 * kBar;            // ... and 16 s in
+constexpr double kBumps = onBeat(timeline::morphOffsetIn.at);  // the bar grows bumps
+constexpr double kSpaceIn = onBeat(timeline::spaceIn.at);
+constexpr double kMeltStart = onBeat(timeline::boxIn.at);     // the bar melts to a blob
+constexpr double kBoxIn = onBeat(fadeEdge(timeline::boxIn));  // the spinning box stands
+constexpr double kLoveIn = onBeat(timeline::loveIn.at);
+constexpr double kStarsIn = onBeat(timeline::starfieldIn.at);
+constexpr double kStarsFull = onBeat(timeline::kStarfieldOpaque);
+constexpr double kScrollerIn = onBeat(timeline::scrollerIn.at);
+constexpr double kClosingText = onBeat(timeline::kClosingAfter);  // text and blinking box
+constexpr double kHallIn = onBeat(timeline::kEndPictureAfter);    // the end picture
 constexpr double kEnd = kEndTime;
 // The programs' own periods: the plasma's palette swings with sin(time / 2),
 // the bar's twist with sin(time).

@@ -2,19 +2,19 @@
 // speed) with its music following, and its programs rebuilt as their source
 // files are saved.
 #include "gpu/program.h"
+#include "platform/regular_file.h"
 #include "platform/sound.h"
 #include "presentation/clock.h"
 #include "presentation/demo.h"
 #include "presentation/headless_render.h"
 #include "presentation/layers.h"
 #include "presentation/window.h"
-#include "tools/capture/png_file.h"
+#include "tools/common/png_file.h"
 #include "tools/studio/options.h"
 #include "tools/studio/shader_watch.h"
 #include "tools/studio/transport.h"
 
 #include <SDL.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdio>
@@ -27,11 +27,6 @@ namespace {
 float studioTime = 0;
 
 float studioClock() { return studioTime; }
-
-bool isDirectory(const std::string& path) {
-  struct stat s;
-  return stat(path.c_str(), &s) == 0 && S_ISDIR(s.st_mode);
-}
 
 bool transportKeyOf(SDLKey key, TransportKey* out) {
   static const struct {

@@ -262,11 +262,11 @@ int main(int argc, char** argv) {
   CaptureOptions options;
   std::string error;
   if (!parseCaptureOptions(argc, argv, &options, &error)) {
-    std::fprintf(stderr, "demo-capture: %s\n%s", error.c_str(), kCaptureUsage);
+    std::fprintf(stderr, "demo-capture: %s\n%s", error.c_str(), captureUsage().c_str());
     return 2;
   }
   if (options.help) {
-    std::printf("%s\n%s", kCaptureUsage, kCaptureHelp);
+    std::fputs(captureHelp().c_str(), stdout);
     return 0;
   }
 

@@ -180,11 +180,11 @@ int main(int argc, char** argv) {
   StudioOptions options;
   std::string error;
   if (!parseStudioOptions(argc, argv, &options, &error)) {
-    std::fprintf(stderr, "demo-studio: %s\n%s", error.c_str(), kStudioUsage);
+    std::fprintf(stderr, "demo-studio: %s\n%s", error.c_str(), studioUsage().c_str());
     return 2;
   }
   if (options.help) {
-    std::printf("%s\n%s", kStudioUsage, kStudioKeys);
+    std::fputs(studioHelp().c_str(), stdout);
     return 0;
   }
   std::string shaderDir = options.shaderDir.empty() ? DEMO_SHADER_DIR : options.shaderDir;

@@ -1,5 +1,6 @@
 // The benchmark's option table.
 #include "bench/options.h"
+
 std::vector<Option> benchOptionTable(BenchOptions* o) {
   return {
       {"--media", "DIR", "folder with the media files (default: media)",

@@ -240,7 +240,8 @@ int captureVideo(const CaptureOptions& o, const std::string& musicPath) {
     if (!encoder.writeFrame(rgb, &error)) {
       encoder.abandon();
       if (stopSignal()) return stopped(i, total);
-      return failure("video stopped at frame " + std::to_string(i) + ": " + error);
+      return failure("cannot finish \"" + o.target + "\": video stopped at frame " +
+                     std::to_string(i) + ": " + error);
     }
     progress.update(i + 1);
   }

@@ -377,8 +377,9 @@ pid_t startCapture(const std::vector<std::string>& args, const std::string& log,
 
 // A folder holding a stand-in "ffmpeg" (the real ffprobe beside it) whose
 // behaviour DEMO_STANDIN picks, for an encoder's end that a real one shows
-// only on a full disk or at the end of a long last pass. Runs that do not
-// write a file (the music check) end at once.
+// only on a full disk or at the end of a long last pass (which ignores
+// SIGTERM as ffmpeg does until the pass ends). Runs that do not write a
+// file (the music check) end at once.
 std::string standInFfmpeg() {
   const std::string folder = makeTempDir();
   std::ofstream(folder + "/ffmpeg") << "#!/bin/sh\n"
@@ -388,7 +389,7 @@ std::string standInFfmpeg() {
                                        "  nothing) cat >/dev/null;;\n"
                                        "  three) head -c $DEMO_BYTES > \"${out#file:}\";;\n"
                                        "  lastpass) cat >/dev/null; echo $$ > \"$DEMO_MARK\";"
-                                       " exec sleep 30;;\n"
+                                       " trap '' TERM; exec sleep 30;;\n"
                                        "esac\n";
   chmod((folder + "/ffmpeg").c_str(), 0755);
   symlink("/usr/bin/ffprobe", (folder + "/ffprobe").c_str());

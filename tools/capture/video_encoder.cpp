@@ -32,6 +32,7 @@ ChildRun ffmpegRun(std::vector<std::string> args) {
   // Its own process group keeps a terminal's Ctrl-C away from it: this
   // process ends it, and removes its file.
   run.ownGroup = true;
+  run.endSignal = SIGKILL;
   return run;
 }
 

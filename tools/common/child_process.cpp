@@ -59,7 +59,7 @@ void feed(int fd, const std::function<bool(std::vector<uint8_t>*)>& input) {
 
 [[noreturn]] void execChild(const ChildRun& run, pid_t parent, int input, const Child& c) {
   if (run.ownGroup) setpgid(0, 0);
-  prctl(PR_SET_PDEATHSIG, SIGTERM);
+  prctl(PR_SET_PDEATHSIG, run.endSignal);
   if (getppid() != parent) _exit(127);
   dup2(input, 0);
   if (c.out >= 0) dup2(c.out, 1);
@@ -113,7 +113,7 @@ bool startChild(const ChildRun& run, Child* c) {
   }
   c->pid = pid;
   c->input = fds[1];
-  noteRunningChild(pid);
+  noteRunningChild(pid, run.endSignal);
   return true;
 }
 
@@ -124,7 +124,7 @@ ChildResult waitChild(Child* c) {
     int status = 0;
     while (waitpid(c->pid, &status, 0) < 0 && errno == EINTR) {
     }
-    noteRunningChild(0);
+    noteRunningChild(0, SIGTERM);
     result.status = status;
   }
   c->pid = -1;

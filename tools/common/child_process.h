@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -21,6 +22,11 @@ struct ChildRun {
   // Its own process group: a terminal's Ctrl-C then reaches only this
   // process, which ends the child and removes what it was writing.
   bool ownGroup = false;
+  // What ends it when a stop signal arrives or this process dies. A child
+  // that cleans up after itself gets SIGTERM; ffmpeg, which finishes its
+  // current pass first (a GIF's palette takes long), gets SIGKILL: what it
+  // was writing is removed by this process.
+  int endSignal = SIGTERM;
   // startChild(): the child's standard input is a pipe whose write end is
   // Child::input. Otherwise the child reads /dev/null (or `input` below).
   bool pipedInput = false;
@@ -47,7 +53,7 @@ struct Child {
 };
 
 // Starts the child. It ends with this process (PR_SET_PDEATHSIG), and a stop
-// signal held by holdStopSignals() ends it with SIGTERM. A write to a child
+// signal held by holdStopSignals() ends it, both by `run.endSignal`. A write to a child
 // that stopped reading fails with EPIPE instead of ending this process.
 // False, with errno set, when it could not start (or a stop was recorded).
 bool startChild(const ChildRun& run, Child* child);

@@ -9,11 +9,12 @@ const int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 volatile std::sig_atomic_t recordedStop = 0;
 volatile std::sig_atomic_t runningChild = 0;
+volatile std::sig_atomic_t childEndSignal = SIGTERM;
 
 // kill() is safe in a handler.
 void recordStop(int signal) {
   recordedStop = signal;
-  if (runningChild > 0) kill(runningChild, SIGTERM);
+  if (runningChild > 0) kill(runningChild, childEndSignal);
 }
 
 }  // namespace
@@ -27,9 +28,11 @@ void holdStopSignals() {
 
 int stopSignal() { return recordedStop; }
 
-void noteRunningChild(pid_t pid) {
+void noteRunningChild(pid_t pid, int signal) {
+  runningChild = 0;
+  childEndSignal = signal;
   runningChild = pid;
-  if (pid > 0 && recordedStop) kill(pid, SIGTERM);
+  if (pid > 0 && recordedStop) kill(pid, signal);
 }
 
 void releaseStopSignals() {

@@ -10,10 +10,10 @@
 void holdStopSignals();
 // The recorded stop signal, or 0.
 int stopSignal();
-// The child that a stop signal ends with SIGTERM straight from the handler,
+// The child that a stop signal ends with `signal` straight from the handler,
 // so no moment is left in which a signal could arrive unseen; 0 for none.
 // A child noted after a stop was recorded is ended at once.
-void noteRunningChild(pid_t pid);
+void noteRunningChild(pid_t pid, int signal);
 // Gives the stop signals their default action back; when one was recorded,
 // ends the process by it (the shell sees 128 + its number: 130, 143, 129).
 void releaseStopSignals();

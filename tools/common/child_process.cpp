@@ -99,6 +99,17 @@ bool startChild(const ChildRun& run, Child* c) {
   if (piped) std::signal(SIGPIPE, SIG_IGN);
   c->out = outputFor(run.out);
   c->err = outputFor(run.err);
+  // Output that cannot be kept must not silently go to this process's own.
+  if ((run.out != ChildOutput::inherit && c->out < 0) ||
+      (run.err != ChildOutput::inherit && c->err < 0)) {
+    const int openError = errno;
+    closeIfOpen(&fds[0]);
+    closeIfOpen(&fds[1]);
+    closeIfOpen(&c->out);
+    closeIfOpen(&c->err);
+    errno = openError;
+    return false;
+  }
   const pid_t parent = getpid();
   const pid_t pid = fork();
   if (pid == 0) execChild(run, parent, fds[0], *c);

@@ -71,9 +71,10 @@ bench: build
 WEB_ENV = NODE_PATH=/usr/share/nodejs
 web: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(BUILD) -j$(JOBS) --target media
+	@cmake --build $(BUILD) -j$(JOBS) --target media poster
 	@$(WEB_ENV) emcmake cmake -S . -B $(BUILD)/web-build -DCMAKE_BUILD_TYPE=Release \
-	  -DDEMO_WEB_DIR=$(abspath $(BUILD))/web -DDEMO_MEDIA_DIR=$(abspath $(BUILD))/media >/dev/null
+	  -DDEMO_WEB_DIR=$(abspath $(BUILD))/web -DDEMO_MEDIA_DIR=$(abspath $(BUILD))/media \
+	  -DDEMO_POSTER=$(abspath $(BUILD))/poster.png >/dev/null
 	@$(WEB_ENV) cmake --build $(BUILD)/web-build -j$(JOBS) --target web_page
 
 # Serves the page on this machine only; open the printed address and click.

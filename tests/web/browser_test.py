@@ -397,16 +397,18 @@ def check_player(tab, address, axe):
 
 
 def fps_run(tab, address, bench, media):
-    """The whole run in the page, frames per second of the demo, beside
-    demo-bench's native frame times at the middle of each second."""
+    """The whole run in the page: frames in every second of the demo and the
+    module's own share of a frame (its step: the layers and the WebGL calls
+    they make), beside demo-bench's native frame times at mid-second."""
     start(tab, address)
-    tab.evaluate("window.frameTimes = []; (function log() { frameTimes.push(Module._demoSeconds());"
-                 " requestAnimationFrame(log); })()")
+    tab.evaluate("window.frameLog = []; const run = Browser.mainLoop.runIter;"
+                 " Browser.mainLoop.runIter = function (f) { const t = performance.now();"
+                 " run.call(this, f); frameLog.push([Module._demoSeconds(), performance.now() - t]); }")
     tab.wait_for_state(["ended"], 160)
-    counts = [0] * 130
-    for t in tab.evaluate("frameTimes"):
+    seconds = [[] for _ in range(130)]
+    for t, ms in tab.evaluate("frameLog"):
         if 0 <= t < 130:
-            counts[int(t)] += 1
+            seconds[int(t)].append(ms)
     times = ",".join("%g" % (s + 0.5) for s in range(130))
     table = subprocess.run([bench, "--media", media, "--times", times, "--reps", "3", "--no-startup",
                             "--no-capture", "--no-whole-capture"], check=True,
@@ -416,9 +418,11 @@ def fps_run(tab, address, bench, media):
         fields = row.split()
         if len(fields) == 6 and fields[0].replace(".", "").isdigit():
             native[int(float(fields[0]))] = float(fields[1])
-    print("second  page fps  native ms")
-    for s, count in enumerate(counts):
-        print("%6d %9d %10.2f" % (s, count, native.get(s, float("nan"))))
+    print("second  page fps  page step ms  native ms")
+    for s, steps in enumerate(seconds):
+        print("%6d %9d %13.2f %10.2f" % (s, len(steps), statistics.median(steps or [0]),
+                                        native.get(s, float("nan"))))
+    counts = [len(steps) for steps in seconds]
     worst = min(range(130), key=lambda s: counts[s])
     print("page: median %g frames/s, worst %d frames/s at %d s; native: median %.2f ms, worst "
           "%.2f ms" % (statistics.median(counts), counts[worst], worst,

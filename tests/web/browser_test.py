@@ -98,8 +98,10 @@ class DevTools:
             self.events.append(reply)
 
     def evaluate(self, expression):
-        return self.call("Runtime.evaluate", expression=expression,
-                         returnByValue=True)["result"].get("value")
+        reply = self.call("Runtime.evaluate", expression=expression, returnByValue=True)
+        if "exceptionDetails" in reply:
+            raise RuntimeError("%s: %s" % (expression, reply["result"].get("description")))
+        return reply["result"].get("value")
 
     def wait_for_state(self, states, seconds=60):
         """The first of `states` the page reaches, or its state after `seconds`."""
@@ -275,7 +277,7 @@ def click(tab, selector):
         tab.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
 
 
-KEYS = {"Space": (" ", 32), "Escape": ("Escape", 27), "ArrowRight": ("ArrowRight", 39)}
+KEYS = {"Space": (" ", 32), "Escape": ("Escape", 27), "KeyF": ("f", 70)}
 
 
 def press(tab, code):
@@ -364,6 +366,17 @@ def check_player(tab, address, axe):
     print("seek to 30 s: %.3f after 1.5 s, demo clock minus music position %.3f s" % (after_seek, off))
     if not (30 < after_seek < 32.5 and off is not None and abs(off) < 0.05):
         failures.append("seek to 30 s: at %.3f, %s s off the music" % (after_seek, off))
+    # F: the strip at the screen's width; Esc leaves full screen, not the run.
+    press(tab, "KeyF")
+    time.sleep(0.5)
+    full = tab.evaluate("[document.fullscreenElement && document.fullscreenElement.id,"
+                        " document.getElementById('canvas').clientWidth, innerWidth]")
+    press(tab, "Escape")
+    time.sleep(0.5)
+    left = tab.evaluate("[document.fullscreenElement, document.body.dataset.state]")
+    print("full screen: %s, then after Esc %s" % (full, left))
+    if full[0] != "player" or full[1] != full[2] or left != [None, "playing"]:
+        failures.append("full screen: %s, then after Esc %s" % (full, left))
     press(tab, "Space")
     tab.evaluate("document.getElementById('seek').focus()")
     if axe:
@@ -401,9 +414,10 @@ def fps_run(tab, address, bench, media):
     module's own share of a frame (its step: the layers and the WebGL calls
     they make), beside demo-bench's native frame times at mid-second."""
     start(tab, address)
-    tab.evaluate("window.frameLog = []; const run = Browser.mainLoop.runIter;"
+    tab.evaluate("(() => { window.frameLog = []; const step = Browser.mainLoop.runIter;"
                  " Browser.mainLoop.runIter = function (f) { const t = performance.now();"
-                 " run.call(this, f); frameLog.push([Module._demoSeconds(), performance.now() - t]); }")
+                 " step.call(this, f); frameLog.push([Module._demoSeconds(), performance.now() - t]);"
+                 " }; })()")
     tab.wait_for_state(["ended"], 160)
     seconds = [[] for _ in range(130)]
     for t, ms in tab.evaluate("frameLog"):

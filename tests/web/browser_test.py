@@ -4,12 +4,10 @@ demo-capture's, the page's guards against bad addresses and broken files, the
 poster, the transport (pause, seek, the music following), an accessibility
 check, and a played run that advances without script errors.
 
-usage: browser_test.py PAGE_DIR DEMO_CAPTURE MEDIA_DIR [--fps SECONDS]
-       browser_test.py PAGE_DIR DEMO_CAPTURE MEDIA_DIR --fps-run DEMO_BENCH
-Exits 77 (skipped) when the page or the browser is missing. With --fps it
-only plays the page for SECONDS and prints its frame rate; with --fps-run it
-plays the whole run and prints the frames of every second beside the native
-frame times of demo-bench at the same times."""
+usage: browser_test.py PAGE_DIR DEMO_CAPTURE MEDIA_DIR [--fps-run DEMO_BENCH]
+Exits 77 (skipped) when the page or the browser is missing. With --fps-run it
+only plays the whole run and prints the frames of every second beside the
+native frame times of demo-bench at the same times (make web-fps)."""
 import base64
 import json
 import statistics
@@ -25,7 +23,7 @@ import urllib.parse
 import urllib.request
 import zlib
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "platform", "web"))
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tools", "web"))
 import serve  # noqa: E402
 
 SKIP = 77
@@ -107,7 +105,7 @@ class DevTools:
         """The first of `states` the page reaches, or its state after `seconds`."""
         deadline = time.time() + seconds
         while True:
-            state = self.evaluate("document.body.dataset.state")
+            state = self.evaluate("document.body && document.body.dataset.state")
             if state in states or time.time() > deadline:
                 return state
             time.sleep(0.1)

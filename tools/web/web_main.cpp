@@ -5,18 +5,20 @@
 // Module.onDemo(...) and Module.onProgress(...).
 #include "gpu/program.h"
 #include "platform/sound.h"
-#include "platform/web/web_shaders.h"
 #include "presentation/clock.h"
-#include "presentation/demo.h"
 #include "presentation/layers.h"
 #include "presentation/media.h"
+#include "presentation/music.h"
+#include "presentation/player.h"
 #include "presentation/window.h"
+#include "tools/web/web_shaders.h"
 
 #include <SDL.h>
 #include <emscripten.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -27,7 +29,6 @@ Run run = Run::stopped;
 double clockStart = 0;
 // Where the clock stands while it waits for the music or is paused.
 double heldSeconds = 0;
-float stillSeconds = 0;
 int framesShown = 0;
 int mediaPending = kMediaFileCount;
 // The music's one channel, made at the first play and moved after (null
@@ -79,14 +80,12 @@ void followMusic() {
 
 // The player's clock arithmetic: whole milliseconds times single-precision
 // 0.001, from the start of the music instead of from SDL_Init.
-float pageClock() {
+float pageSeconds() {
   if (run == Run::playing && !waitingForMusic) {
     lastMs = std::max(lastMs, std::floor(emscripten_get_now() - clockStart));
   }
   return static_cast<float>(static_cast<Uint32>(lastMs)) * 0.001f;
 }
-
-float stillClock() { return stillSeconds; }
 
 // A time from the page: not a number is 0 s, anything else within the run.
 double withinRun(double seconds) {
@@ -105,8 +104,11 @@ void stop() {
   run = Run::stopped;
 }
 
+// The demo time is set once per animation frame, so every reading of a
+// frame agrees.
 void step() {
   followMusic();
+  setDemoTime(pageSeconds());
   if (playFrame()) {
     ++framesShown;
     return;
@@ -120,7 +122,7 @@ void holdAt(double seconds) {
   heldSeconds = seconds;
   lastMs = std::floor(seconds * 1000.0);
   clockStart = emscripten_get_now() - lastMs;
-  setDemoClock(pageClock);
+  setDemoTime(pageSeconds());
 }
 
 // The media list's files are fetched by the page's script into the
@@ -158,10 +160,18 @@ EM_JS(void, fetchMedia, (const char* nameText), {
 
 extern "C" {
 
+// Once every media file has arrived (or failed), the one start-up opens the
+// canvas's GL context and loads them; the music waits for the first play.
 EMSCRIPTEN_KEEPALIVE void demoMediaArrived() {
   if (--mediaPending > 0) return;
-  loadTextures();
-  enableBlending();
+  Startup startup;
+  startup.openContext = [](std::string*) { return initVideo() && openWindow(); };
+  std::string error;
+  if (!startPresentation(startup, nullptr, &error)) {
+    if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
+    report("failed");
+    return;
+  }
   report("ready");
 }
 
@@ -220,23 +230,19 @@ EMSCRIPTEN_KEEPALIVE void demoStop() { stop(); }
 
 // Draws the frame at demo time `seconds` once, without sound.
 EMSCRIPTEN_KEEPALIVE void demoStill(float seconds) {
-  stillSeconds = seconds;
-  setDemoClock(stillClock);
+  setDemoTime(seconds);
   drawFrame();
 }
 
 EMSCRIPTEN_KEEPALIVE int demoFrames() { return framesShown; }
-EMSCRIPTEN_KEEPALIVE float demoSeconds() { return demoTime(); }
+EMSCRIPTEN_KEEPALIVE float demoSeconds() {
+  return run == Run::playing ? pageSeconds() : demoTime();
+}
 
 }  // extern "C"
 
 int main() {
-  if (!initVideo() || !openWindow() || !checkGlSupport()) {
-    report("failed");
-    return 1;
-  }
   setFragmentPrelude(webShaders::prelude);
-  buildPrograms();
   for (const MediaFile& media : kMediaFiles) fetchMedia(media.name);
   return 0;
 }

@@ -375,7 +375,14 @@ def check_player(tab, address, axe):
     print("full screen: %s, then after Esc %s" % (full, left))
     if full[0] != "player" or full[1] != full[2] or left != [None, "playing"]:
         failures.append("full screen: %s, then after Esc %s" % (full, left))
+    # Paused, the link to the moment shown starts there.
     press(tab, "Space")
+    click(tab, "#share")
+    link, moment = tab.evaluate("document.getElementById('shared').textContent"), value()
+    print("link at %.3f s: %r" % (moment, link))
+    linked = urllib.parse.parse_qs(urllib.parse.urlsplit(link.split()[-1]).query).get("t", ["-1"])
+    if not abs(float(linked[0]) - moment) <= 0.05:
+        failures.append("link at %.3f s: %r" % (moment, link))
     tab.evaluate("document.getElementById('seek').focus()")
     if axe:
         failures += axe_violations(tab, axe, "paused, controls shown")

@@ -300,7 +300,7 @@ def axe_source(cache):
     if not os.path.exists(script):
         try:
             subprocess.run(["npm", "install", "--no-audit", "--no-fund", "--prefix", cache,
-                            "axe-core@4"], check=True, timeout=300,
+                            "axe-core@4"], check=True, timeout=120,
                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         except (OSError, subprocess.SubprocessError) as e:
             print("skipped the accessibility check: cannot install axe-core with npm (%s)" % e)

@@ -4,7 +4,7 @@ MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 XVFB_HINT = xvfb-run -a -s \"-screen 0 1280x1024x24 -noreset\" make run
 
-.PHONY: all deps build run studio test capture asan soak clean bench web serve dist dist-check
+.PHONY: all deps build run studio test capture asan soak clean bench web web-fps serve dist dist-check
 
 all: build
 
@@ -71,10 +71,17 @@ bench: build
 WEB_ENV = NODE_PATH=/usr/share/nodejs
 web: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(BUILD) -j$(JOBS) --target media
+	@cmake --build $(BUILD) -j$(JOBS) --target media poster
 	@$(WEB_ENV) emcmake cmake -S . -B $(BUILD)/web-build -DCMAKE_BUILD_TYPE=Release \
-	  -DDEMO_WEB_DIR=$(abspath $(BUILD))/web -DDEMO_MEDIA_DIR=$(abspath $(BUILD))/media >/dev/null
+	  -DDEMO_WEB_DIR=$(abspath $(BUILD))/web -DDEMO_MEDIA_DIR=$(abspath $(BUILD))/media \
+	  -DDEMO_POSTER=$(abspath $(BUILD))/poster.png >/dev/null
 	@$(WEB_ENV) cmake --build $(BUILD)/web-build -j$(JOBS) --target web_page
+
+# The page's frames in every second of the whole run in headless Chromium,
+# beside demo-bench's native frame times at the same seconds (about 3 min).
+web-fps: web
+	@python3 tests/web/browser_test.py $(BUILD)/web $(BUILD)/demo-capture $(BUILD)/media \
+	  --fps-run $(BUILD)/demo-bench
 
 # Serves the page on this machine only; open the printed address and click.
 PORT ?= 8000

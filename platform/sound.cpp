@@ -3,6 +3,9 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
 
 #include "platform/regular_file.h"
 #include "platform/stderr_capture.h"
@@ -34,6 +37,13 @@ namespace {
 // Mix_PlayMusic counts plays: 1 plays the music through once, -1 without end.
 const int kPlayOnce = 1;
 const int kPlayForever = -1;
+
+#ifdef __EMSCRIPTEN__
+// The browser mixer's <audio> element for the music, moved to `seconds`.
+EM_JS(void, moveMusicElement, (double seconds), {
+  if (SDL.music.audio) SDL.music.audio.currentTime = seconds;
+});
+#endif
 
 }  // namespace
 
@@ -122,12 +132,14 @@ int soundChannelPlayFrom(SoundChannel* channel, double seconds) {
   if (!channel || !channel->sound || seconds < 0) return kSoundErrInvalidParam;
   Sound* sound = channel->sound;
 #ifdef __EMSCRIPTEN__
-  // The browser's mixer plays the file through one <audio> element, which
-  // keeps no frames across a jump, and ignores the position it is given.
-  // Halting rewinds the element to the start, the one place it can start
-  // from; opening the file again would make another copy of it each time.
-  if (seconds != 0) return kSoundErrInvalidParam;
-  Mix_HaltMusic();
+  // The browser's mixer plays the file through one <audio> element and
+  // ignores the position it is given, so the element itself is moved: its
+  // currentTime seeks to the sample. Pausing first keeps the mixer from
+  // calling the element's play a second time as an error.
+  Mix_PauseMusic();
+  if (Mix_PlayMusic(sound->music, sound->loop ? kPlayForever : kPlayOnce) < 0) return kSoundErrFile;
+  moveMusicElement(seconds);
+  return kSoundOk;
 #else
   // SDL_mixer 1.2 keeps up to 1024 decoded frames (23 ms) of an Ogg stream
   // across a seek and plays them first; a stream opened anew has none, so

@@ -56,10 +56,9 @@ int soundSystemPlaySound(SoundSystem* system, int channelIndex, Sound* sound, bo
 bool soundChannelIsPlaying(const SoundChannel* channel);
 
 // For drivers that move the music with their picture (the studio, the
-// browser's "play again"): plays the channel's stream from `seconds` after
+// browser page's transport): plays the channel's stream from `seconds` after
 // its start, whether it was playing, paused or had ended, from any working
-// folder (in the browser only from 0); and pauses it where it is (a resume
-// is a play from the time shown).
+// folder; and pauses it where it is (a resume is a play from the time shown).
 int soundChannelPlayFrom(SoundChannel* channel, double seconds);
 int soundChannelPause(SoundChannel* channel);
 void soundSystemRelease(SoundSystem* system);

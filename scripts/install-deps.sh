@@ -26,6 +26,12 @@ for p in "${packages[@]}"; do
   fi
 done
 
+# The browser test fetches axe-core with npm; a machine whose Node.js
+# already brings npm (another vendor's build) keeps it.
+if ! command -v npm >/dev/null 2>&1; then
+  missing+=(npm)
+fi
+
 if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi

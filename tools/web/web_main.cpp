@@ -1,7 +1,8 @@
 // The presentation in a web page: start-up, media download, one frame per
-// animation frame of the browser, and a still mode for tests and thumbnails.
-// The page (index.html) calls the exported functions and shows what they
-// report through Module.onDemo(...).
+// animation frame of the browser, a transport (play from a time, pause,
+// seek) and a still mode for tests and thumbnails. The page (index.html)
+// calls the exported functions and shows what they report through
+// Module.onDemo(...) and Module.onProgress(...).
 #include "gpu/program.h"
 #include "platform/sound.h"
 #include "presentation/clock.h"
@@ -9,11 +10,11 @@
 #include "presentation/media.h"
 #include "presentation/music.h"
 #include "presentation/player.h"
+#include "presentation/window.h"
 #include "tools/web/web_shaders.h"
 
 #include <SDL.h>
 #include <emscripten.h>
-#include <emscripten/wget.h>
 
 #include <algorithm>
 #include <cmath>
@@ -22,34 +23,42 @@
 
 namespace {
 
+enum class Run { stopped, playing, paused };
+Run run = Run::stopped;
+// emscripten_get_now() at demo time 0, in milliseconds.
 double clockStart = 0;
-bool playing = false;
+// Where the clock stands while it waits for the music or is paused.
+double heldSeconds = 0;
 int framesShown = 0;
 int mediaPending = kMediaFileCount;
-// The music's one channel, made at the first click and replayed after
-// (null when the page is silent).
+// The music's one channel, made at the first play and moved after (null
+// when the page is silent).
 SoundChannel* music = nullptr;
 bool musicStarted = false;
 
-// The music's <audio> element starts playing some time after the click
-// (about 0.3 s in Chromium), and its position then runs slow for about
-// 0.15 s before it keeps time. So the clock holds at 0 until the music plays
-// and then follows it: each reading of the music's position gives a moment
-// at which the music started, and the latest of them is kept, which puts the
-// picture on the music and keeps it there if the music stalls. The clock
-// never runs backwards. Music that has not started within kMusicWaitMs
-// (sound blocked, no device) leaves the clock to run alone.
+// The music's <audio> element starts playing some time after it is asked
+// to (about 0.3 s in Chromium after the first click), and its position then
+// runs slow for about 0.15 s before it keeps time; a jump stalls it too. So
+// the clock holds where it was sent until the music plays and then follows
+// it: each reading of the music's position gives a moment at which the
+// music would have been at 0 s, and the latest of them is kept, which puts
+// the picture on the music and keeps it there if the music stalls. The
+// clock never runs backwards between jumps. Music that has not started
+// within kMusicWaitMs (sound blocked, no device) leaves the clock to run
+// alone.
 const double kMusicWaitMs = 1000;
 bool waitingForMusic = false;
+double waitStart = 0;
 double lastMs = 0;
 
-// Seconds the music has played, or -1 while it is not playing. (The macro
-// needs an argument; the 0 is unused.)
+// Seconds into the music, or -1 while it is not playing. (The macro needs
+// an argument; the 0 is unused.)
 double musicPosition() {
   return EM_ASM_DOUBLE(
       {
         var audio = SDL.music && SDL.music.audio;
-        return audio && !audio.paused && audio.currentTime > 0 ? audio.currentTime : -1;
+        return audio && !audio.paused && !audio.seeking && audio.currentTime > 0 ? audio.currentTime
+                                                                                 : -1;
       },
       0);
 }
@@ -63,8 +72,8 @@ void followMusic() {
     const double musicStart = now - position * 1000.0;
     clockStart = waitingForMusic ? musicStart : std::max(clockStart, musicStart);
     waitingForMusic = false;
-  } else if (waitingForMusic && now - clockStart >= kMusicWaitMs) {
-    clockStart = now;
+  } else if (waitingForMusic && now - waitStart >= kMusicWaitMs) {
+    clockStart = now - heldSeconds * 1000.0;
     waitingForMusic = false;
   }
 }
@@ -72,9 +81,15 @@ void followMusic() {
 // The player's clock arithmetic: whole milliseconds times single-precision
 // 0.001, from the start of the music instead of from SDL_Init.
 float pageSeconds() {
-  if (waitingForMusic) return 0.0f;
-  lastMs = std::max(lastMs, std::floor(emscripten_get_now() - clockStart));
+  if (run == Run::playing && !waitingForMusic) {
+    lastMs = std::max(lastMs, std::floor(emscripten_get_now() - clockStart));
+  }
   return static_cast<float>(static_cast<Uint32>(lastMs)) * 0.001f;
+}
+
+// A time from the page: not a number is 0 s, anything else within the run.
+double withinRun(double seconds) {
+  return std::isnan(seconds) ? 0.0 : std::clamp(seconds, 0.0, static_cast<double>(kEndTime));
 }
 
 // Tells the page what happened: "ready", "ended" or "failed".
@@ -84,9 +99,9 @@ void report(const char* what) {
 }
 
 void stop() {
-  playing = false;
   emscripten_cancel_main_loop();
   if (music) soundChannelPause(music);
+  run = Run::stopped;
 }
 
 // The demo time is set once per animation frame, so every reading of a
@@ -102,9 +117,52 @@ void step() {
   report("ended");
 }
 
+// Holds the clock at `seconds` until the music plays from there.
+void holdAt(double seconds) {
+  heldSeconds = seconds;
+  lastMs = std::floor(seconds * 1000.0);
+  clockStart = emscripten_get_now() - lastMs;
+  setDemoTime(pageSeconds());
+}
+
+// The media list's files are fetched by the page's script into the
+// module's file system under their own names, where loadTextures() and
+// startMusic() look for them, with progress in bytes for the page; a file
+// that fails is named in one line and leaves its layer empty, as on the
+// desktop.
+EM_JS(void, fetchMedia, (const char* nameText), {
+  var name = UTF8ToString(nameText);
+  var request = new XMLHttpRequest();
+  request.open('GET', name);
+  request.responseType = 'arraybuffer';
+  request.onprogress = function(e) {
+    if (Module.onProgress) Module.onProgress(name, e.loaded, e.lengthComputable ? e.total : 0);
+  };
+  request.onload = function() {
+    if (request.status == 200) {
+      FS.writeFile(name, new Uint8Array(request.response));
+      if (Module.onProgress) {
+        Module.onProgress(name, request.response.byteLength, request.response.byteLength);
+      }
+    } else {
+      err('cannot download "' + name + '": HTTP status ' + request.status);
+    }
+    _demoMediaArrived();
+  };
+  request.onerror = function() {
+    err('cannot download "' + name + '": the server did not answer');
+    _demoMediaArrived();
+  };
+  request.send();
+});
+
+}  // namespace
+
+extern "C" {
+
 // Once every media file has arrived (or failed), the one start-up opens the
-// canvas's GL context and loads them; the music waits for the click.
-void mediaArrived() {
+// canvas's GL context and loads them; the music waits for the first play.
+EMSCRIPTEN_KEEPALIVE void demoMediaArrived() {
   if (--mediaPending > 0) return;
   Startup startup;
   startup.openContext = [](std::string*) { return initVideo() && openWindow(); };
@@ -117,37 +175,57 @@ void mediaArrived() {
   report("ready");
 }
 
-void onMediaLoaded(unsigned, void*, const char*) { mediaArrived(); }
-
-void onMediaFailed(unsigned, void* file, int status) {
-  std::fprintf(stderr, "cannot download \"%s\": HTTP status %d\n", static_cast<const char*>(file),
-               status);
-  mediaArrived();
-}
-
-}  // namespace
-
-extern "C" {
-
-// Starts the presentation from 0 s with its music; the page calls it from a
-// click, since browsers play sound only after the user has interacted.
-EMSCRIPTEN_KEEPALIVE void demoPlay() {
-  stop();
-  clockStart = emscripten_get_now();
-  framesShown = 0;
-  playing = true;
+// Plays the presentation with its music from demo time `seconds` (not a
+// number is 0 s). The first call must come from a click or key, since
+// browsers play sound only after the user has interacted; later ones
+// resume, jump or play again, the music moved to the same time.
+EMSCRIPTEN_KEEPALIVE void demoPlay(double seconds) {
+  emscripten_cancel_main_loop();
+  seconds = withinRun(seconds);
   if (!musicStarted) {
     music = startMusic();
     musicStarted = true;
+    if (music && seconds > 0) soundChannelPlayFrom(music, seconds);
   } else if (music) {
-    soundChannelPlayFrom(music, 0);
+    soundChannelPlayFrom(music, seconds);
   }
+  run = Run::playing;
+  framesShown = 0;
+  holdAt(seconds);
   waitingForMusic = music != nullptr;
-  lastMs = 0;
+  waitStart = emscripten_get_now();
   emscripten_set_main_loop(step, 0, 0);
 }
 
-// Esc's counterpart for the page: leaving it ends the presentation.
+// Freezes the picture and the music where they are; demoPlay(demoSeconds())
+// continues both.
+EMSCRIPTEN_KEEPALIVE void demoPause() {
+  if (run != Run::playing) return;
+  const double now = demoTime();
+  stop();
+  run = Run::paused;
+  holdAt(now);
+}
+
+// Moves to demo time `seconds`: playing on from there with the music, or,
+// when paused or ended, showing that frame and staying paused.
+EMSCRIPTEN_KEEPALIVE void demoSeek(double seconds) {
+  if (run == Run::playing) {
+    demoPlay(seconds);
+    return;
+  }
+  run = Run::paused;
+  holdAt(withinRun(seconds));
+  drawFrame();
+}
+
+// Esc: the run ends as at 130 s, with "play again".
+EMSCRIPTEN_KEEPALIVE void demoEnd() {
+  stop();
+  report("ended");
+}
+
+// Leaving the page stops the presentation without a word.
 EMSCRIPTEN_KEEPALIVE void demoStop() { stop(); }
 
 // Draws the frame at demo time `seconds` once, without sound.
@@ -157,17 +235,14 @@ EMSCRIPTEN_KEEPALIVE void demoStill(float seconds) {
 }
 
 EMSCRIPTEN_KEEPALIVE int demoFrames() { return framesShown; }
-EMSCRIPTEN_KEEPALIVE float demoSeconds() { return playing ? pageSeconds() : demoTime(); }
+EMSCRIPTEN_KEEPALIVE float demoSeconds() {
+  return run == Run::playing ? pageSeconds() : demoTime();
+}
 
 }  // extern "C"
 
 int main() {
   setFragmentPrelude(webShaders::prelude);
-  // Every media file is fetched into the module's file system under its
-  // own name, where loadTextures() and startMusic() look for it.
-  for (const MediaFile& media : kMediaFiles) {
-    emscripten_async_wget2(media.name, media.name, "GET", "", const_cast<char*>(media.name),
-                           onMediaLoaded, onMediaFailed, nullptr);
-  }
+  for (const MediaFile& media : kMediaFiles) fetchMedia(media.name);
   return 0;
 }

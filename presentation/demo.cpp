@@ -174,8 +174,8 @@ bool initVideo() {
   return false;
 }
 
-bool openWindow(int scale) {
-  const int width = kWindowWidth * scale, height = kWindowHeight * scale;
+bool openWindow(int scale, int extraHeight) {
+  const int width = kWindowWidth * scale, height = kWindowHeight * scale + extraHeight;
   // A GL context the X server refuses (indirect GLX, a driver that does not
   // load) reaches Xlib's default error handler, which prints six lines and
   // ends the process, and libGL prints its own lines first. Both are caught

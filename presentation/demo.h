@@ -41,9 +41,9 @@ void preferX11Video();
 bool initVideo();
 
 // The kWindowWidth × kWindowHeight OpenGL window, or `scale` times as large
-// (the programs fill any viewport); false with SDL's reason on stderr.
-// Needs initVideo().
-bool openWindow(int scale = 1);
+// (the programs fill any viewport), with `extraHeight` more rows below for a
+// driver's own controls; false with SDL's reason on stderr. Needs initVideo().
+bool openWindow(int scale = 1, int extraHeight = 0);
 
 // One frame of the window player, with its end conditions: once the demo
 // time reaches 130 s it returns false without drawing; otherwise it takes

@@ -87,6 +87,8 @@ void sleepSeconds(double seconds) {
 
 bool windowFound(const DemoWindow& window) { return window.window != 0; }
 
+unsigned long windowId(const DemoWindow& window) { return window.window; }
+
 WindowPicture windowPicture(DemoWindow& w) {
   WindowPicture picture;
   XWindowAttributes a;

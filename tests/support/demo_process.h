@@ -42,6 +42,8 @@ void pressKey(DemoWindow& window, const char* keysym, unsigned modifiers = 0);
 void closeWindow(DemoWindow& window);  // the window manager's close request
 void sleepSeconds(double seconds);
 bool windowFound(const DemoWindow& window);
+// The X window id, for tools such as xdotool (0 when there is none).
+unsigned long windowId(const DemoWindow& window);
 
 // How many pixels of the window's current picture are not black.
 int litPixels(DemoWindow& window);

@@ -7,9 +7,11 @@
 #include "presentation/demo.h"
 #include "presentation/headless_render.h"
 #include "presentation/layers.h"
+#include "presentation/media.h"
 #include "presentation/window.h"
 #include "tools/capture/png_file.h"
 #include "tools/studio/options.h"
+#include "tools/studio/panel.h"
 #include "tools/studio/shader_watch.h"
 #include "tools/studio/transport.h"
 
@@ -27,6 +29,8 @@ namespace {
 float studioTime = 0;
 
 float studioClock() { return studioTime; }
+
+void setStudioTime(double seconds) { studioTime = static_cast<float>(seconds); }
 
 bool isDirectory(const std::string& path) {
   struct stat s;
@@ -55,11 +59,13 @@ bool transportKeyOf(SDLKey key, TransportKey* out) {
   return false;
 }
 
-// The drawn back buffer as a PNG named by the demo time; the writer puts it
-// under a temporary name and renames it into place.
+// The strip of the drawn back buffer (above the panel) as a PNG named by the
+// demo time; the writer puts it under a temporary name and renames it into place.
 void saveFrame(double seconds, int width, int height) {
-  std::vector<uint8_t> rgb;
-  readFrameRgb(width, height, &rgb);
+  std::vector<uint8_t> rgb(static_cast<size_t>(width) * 3 * static_cast<size_t>(height));
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, kPanelHeight, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  flipRgbRows(width, height, &rgb);
   char name[64];
   std::snprintf(name, sizeof name, "frame-%07.3f.png", seconds);
   std::string error;
@@ -76,7 +82,7 @@ void saveFrame(double seconds, int width, int height) {
 bool startPresentation(const StudioOptions& o, SoundChannel** music) {
   if (!initVideo()) return false;
   std::atexit(SDL_Quit);
-  if (!openWindow(o.scale)) return false;
+  if (!openWindow(o.scale, kPanelHeight)) return false;
   if (!checkGlSupport()) return false;
   std::string error;
   if (!startInMediaFolder(o.mediaDir, music, &error)) {
@@ -92,6 +98,13 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
   SDL_EnableKeyRepeat(SDL_DEFAULT_REPEAT_DELAY, SDL_DEFAULT_REPEAT_INTERVAL);
   setDemoClock(studioClock);
   startShaderWatch(shaderDir);
+  const int width = kWindowWidth * o.scale, height = kWindowHeight * o.scale;
+  startPanel(width, height, o.mediaDir + "/" + mediaName(MediaId::music), setStudioTime);
+  // DEMO_STUDIO_TIMES: the mean time of the strip and of the panel per
+  // frame, each waited for with glFinish, printed at the end.
+  const bool timed = std::getenv("DEMO_STUDIO_TIMES") != nullptr;
+  double stripSeconds = 0, panelSeconds = 0;
+  long timedFrames = 0;
 
   Transport transport;
   transport.time = o.at;
@@ -112,7 +125,6 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
   int framesCounted = 0;
   double framesPerSecond = 0;
   std::string title;
-  const int width = kWindowWidth * o.scale, height = kWindowHeight * o.scale;
   for (;;) {
     // The time moves on under the state the last frame left; the keys of
     // this frame act after that, so a resume or a seek starts exactly at the
@@ -128,6 +140,7 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
     const int count = SDL_PeepEvents(events, 128, SDL_GETEVENT, SDL_ALLEVENTS);
     for (int i = 0; i < count; ++i) {
       if (events[i].type == SDL_QUIT) quit = true;
+      if (panelEvent(events[i], &transport, &jumped)) continue;
       if (events[i].type != SDL_KEYDOWN) continue;
       const SDLKey key = events[i].key.keysym.sym;
       TransportKey action;
@@ -154,7 +167,19 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
 
     pollShaderWatch();
     studioTime = static_cast<float>(transport.time);
+    // The presentation fills a strip-sized viewport at the top of the window.
+    glViewport(0, kPanelHeight, width, height);
+    const Clock::time_point frameStart = Clock::now();
     drawFrame();
+    if (timed) glFinish();
+    const Clock::time_point panelStart = Clock::now();
+    drawPanel(transport);
+    if (timed) {
+      glFinish();
+      stripSeconds += std::chrono::duration<double>(panelStart - frameStart).count();
+      panelSeconds += std::chrono::duration<double>(Clock::now() - panelStart).count();
+      ++timedFrames;
+    }
     if (save) saveFrame(transport.time, width, height);
     SDL_GL_SwapBuffers();
 
@@ -174,6 +199,12 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
     // the compiler and the editor.
     const double spent = std::chrono::duration<double>(Clock::now() - now).count();
     if (spent < kStepSeconds) SDL_Delay(static_cast<Uint32>((kStepSeconds - spent) * 1000));
+  }
+  stopPanel();
+  if (timed && timedFrames > 0) {
+    const double frames = static_cast<double>(timedFrames);
+    std::printf("demo-studio: %ld frames at %.3f s: strip %.3f ms, panel %.3f ms\n", timedFrames,
+                transport.time, stripSeconds * 1000 / frames, panelSeconds * 1000 / frames);
   }
   return 0;
 }

@@ -226,6 +226,7 @@ TEST(Studio, PanelSeeksLoopsAndInspectsTheSchedule) {
   EXPECT_GE(waveformShown, 0) << "no waveform under the rows";
   EXPECT_EQ(differing(stripOf(inspected), stripOf(bare)), 0) << "Tab leaves the strip alone";
   EXPECT_GT(differing(inspected.rgb, bare.rgb), 1000) << "Tab shows the inspector in the panel";
+  EXPECT_GT(waveformPixels(inspected), 2000) << "the rest of the panel stays";
   EXPECT_NEAR(clickedTime, 100, 0.5) << "a click at 100/130 of the width seeks to 100 s";
   EXPECT_NEAR(loopStart, 40, 1);
   EXPECT_NEAR(loopEnd, 50, 1);

@@ -17,6 +17,7 @@
 
 #include <SDL.h>
 #include <sys/stat.h>
+#include <time.h>
 
 #include <chrono>
 #include <cstdio>
@@ -77,6 +78,44 @@ void saveFrame(double seconds, int width, int height) {
   std::fflush(stdout);
 }
 
+// DEMO_STUDIO_TIMES: what the strip and the panel cost per frame, each waited
+// for with glFinish, as wall time and as the process's CPU time (llvmpipe's
+// threads included, so a busy machine stretches the first but hardly the
+// second); the means of every 60 frames go to stdout.
+struct FrameTimes {
+  static constexpr int kFrames = 60;
+  double wall[3] = {}, cpu[3] = {};
+  double wallSum[2] = {}, cpuSum[2] = {};
+  int frames = 0;
+
+  // Stage 0 starts the strip, 1 ends it and starts the panel, 2 ends the
+  // panel and the frame; true when kFrames frames are summed.
+  bool mark(int stage) {
+    if (stage > 0) glFinish();
+    timespec t;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    cpu[stage] = static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+    wall[stage] =
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    if (stage < 2) return false;
+    for (int i = 0; i < 2; ++i) {
+      wallSum[i] += wall[i + 1] - wall[i];
+      cpuSum[i] += cpu[i + 1] - cpu[i];
+    }
+    return ++frames == kFrames;
+  }
+
+  void print(double seconds) {
+    std::printf(
+        "demo-studio: at %.3f s, mean of %d frames: strip %.2f ms (CPU %.2f ms), panel %.2f ms "
+        "(CPU %.2f ms)\n",
+        seconds, kFrames, wallSum[0] * 1000 / kFrames, cpuSum[0] * 1000 / kFrames,
+        wallSum[1] * 1000 / kFrames, cpuSum[1] * 1000 / kFrames);
+    std::fflush(stdout);
+    *this = FrameTimes{};
+  }
+};
+
 // The player's start-up in the media folder, then back to the folder the
 // studio started in, where saved frames go. False with one line on stderr.
 bool startPresentation(const StudioOptions& o, SoundChannel** music) {
@@ -100,11 +139,8 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
   startShaderWatch(shaderDir);
   const int width = kWindowWidth * o.scale, height = kWindowHeight * o.scale;
   startPanel(width, height, o.mediaDir + "/" + mediaName(MediaId::music), setStudioTime);
-  // DEMO_STUDIO_TIMES: the mean time of the strip and of the panel per
-  // frame, each waited for with glFinish, printed at the end.
   const bool timed = std::getenv("DEMO_STUDIO_TIMES") != nullptr;
-  double stripSeconds = 0, panelSeconds = 0;
-  long timedFrames = 0;
+  FrameTimes times;
 
   Transport transport;
   transport.time = o.at;
@@ -169,17 +205,11 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
     studioTime = static_cast<float>(transport.time);
     // The presentation fills a strip-sized viewport at the top of the window.
     glViewport(0, kPanelHeight, width, height);
-    const Clock::time_point frameStart = Clock::now();
+    if (timed) times.mark(0);
     drawFrame();
-    if (timed) glFinish();
-    const Clock::time_point panelStart = Clock::now();
+    if (timed) times.mark(1);
     drawPanel(transport);
-    if (timed) {
-      glFinish();
-      stripSeconds += std::chrono::duration<double>(panelStart - frameStart).count();
-      panelSeconds += std::chrono::duration<double>(Clock::now() - panelStart).count();
-      ++timedFrames;
-    }
+    if (timed && times.mark(2)) times.print(transport.time);
     if (save) saveFrame(transport.time, width, height);
     SDL_GL_SwapBuffers();
 
@@ -201,11 +231,6 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
     if (spent < kStepSeconds) SDL_Delay(static_cast<Uint32>((kStepSeconds - spent) * 1000));
   }
   stopPanel();
-  if (timed && timedFrames > 0) {
-    const double frames = static_cast<double>(timedFrames);
-    std::printf("demo-studio: %ld frames at %.3f s: strip %.3f ms, panel %.3f ms\n", timedFrames,
-                transport.time, stripSeconds * 1000 / frames, panelSeconds * 1000 / frames);
-  }
   return 0;
 }
 

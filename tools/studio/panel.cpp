@@ -29,6 +29,15 @@ constexpr float kAxisHeight = 16, kCueHeight = 32, kRowHeight = 15, kWaveGap = 4
 
 enum class DragKind { none, scrub, loop, pan };
 
+struct StillKey {
+  double start = 0, span = 0;
+  std::vector<bool> failing;  // per row
+  bool waveform = false;
+  bool operator==(const StillKey& o) const {
+    return start == o.start && span == o.span && failing == o.failing && waveform == o.waveform;
+  }
+};
+
 struct Panel {
   int width = 0;
   int stripHeight = 0;
@@ -43,6 +52,8 @@ struct Panel {
   DragKind drag = DragKind::none;
   double dragFrom = 0, dragTo = 0;
   int lastX = 0;
+  GLuint still = 0;  // the still parts' texture, 0 until first drawn
+  StillKey stillKey;
 } panel;
 
 double timeAt(int x) {
@@ -79,7 +90,8 @@ void drawAxis(ImDrawList* d, float top) {
       break;
     }
   }
-  d->AddRectFilled({0, top}, {static_cast<float>(panel.width), top + kAxisHeight}, grey(30));
+  d->AddLine({0, top + kAxisHeight}, {static_cast<float>(panel.width), top + kAxisHeight},
+             grey(90));
   for (double t = std::ceil(panel.view.start / step) * step;
        t <= panel.view.start + panel.view.span; t += step) {
     const float x = xAt(t);
@@ -132,7 +144,6 @@ void drawTrack(ImDrawList* d, const LayerTrack& track, float top, ImU32 colour) 
 }
 
 void drawWaveform(ImDrawList* d, float top, float bottom) {
-  d->AddRectFilled({0, top}, {static_cast<float>(panel.width), bottom}, grey(22));
   const MusicEnvelope* e = musicEnvelope();
   if (!e || e->low.empty()) return;
   const float middle = (top + bottom) / 2, half = (bottom - top) / 2;
@@ -178,6 +189,71 @@ void drawInspector(const std::vector<ProbedLayer>& layers, float top, float play
                        line.c_str());
   }
   ImGui::End();
+}
+
+// What the still parts of the panel depend on; they are drawn again only
+// when one of these changes.
+StillKey stillKey() {
+  StillKey key{panel.view.start, panel.view.span, {}, musicEnvelope() != nullptr};
+  for (const LayerTrack& track : panel.tracks) key.failing.push_back(programFails(track.program));
+  return key;
+}
+
+// The axis, the rows, the waveform and the cues, drawn once into the panel's
+// place and copied into a texture that every frame then shows as one quad:
+// llvmpipe spends far more on the thousands of thin triangles than on one
+// quad of the same area.
+void drawStillParts(const StillKey& key) {
+  ImDrawList list(ImGui::GetDrawListSharedData());
+  list._ResetForNewFrame();
+  list.PushTextureID(ImGui::GetIO().Fonts->TexID);
+  list.PushClipRectFullScreen();
+  ImDrawList* d = &list;
+  const float top = static_cast<float>(panel.stripHeight);
+  const float bottom = top + kPanelHeight, right = static_cast<float>(panel.width);
+  d->AddRectFilled({0, top}, {right, bottom}, grey(0));
+  drawAxis(d, top);
+  const float rowsTop = top + kAxisHeight + kCueHeight;
+  for (size_t r = 0; r < panel.tracks.size(); ++r) {
+    const LayerTrack& track = panel.tracks[r];
+    const float y = rowsTop + static_cast<float>(r) * kRowHeight;
+    const bool failing = key.failing[r];
+    const ImU32 band = failing ? IM_COL32(150, 20, 20, 255) : grey(r % 2 ? 22 : 30);
+    d->AddRectFilled({0, y}, {right, y + kRowHeight}, band);
+    const float hue = static_cast<float>(r) / static_cast<float>(panel.tracks.size());
+    ImVec4 colour;
+    ImGui::ColorConvertHSVtoRGB(hue, 0.55f, 0.85f, colour.x, colour.y, colour.z);
+    colour.w = 1;
+    drawTrack(d, track, y, ImGui::ColorConvertFloat4ToU32(colour));
+    const ImVec2 size = ImGui::CalcTextSize(track.name.c_str());
+    d->AddRectFilled({2, y + 1}, {size.x + 6, y + kRowHeight - 1}, grey(0, 140));
+    d->AddText({4, y}, failing ? IM_COL32(255, 120, 120, 255) : grey(235), track.name.c_str());
+  }
+  const float waveTop = rowsTop + static_cast<float>(panel.tracks.size()) * kRowHeight + kWaveGap;
+  drawWaveform(d, waveTop, bottom - 2);
+  drawCues(d, top + kAxisHeight, bottom);
+
+  ImDrawList* lists[] = {d};
+  ImDrawData data;
+  data.Valid = true;
+  data.CmdLists = lists;
+  data.CmdListsCount = 1;
+  data.TotalVtxCount = d->VtxBuffer.Size;
+  data.TotalIdxCount = d->IdxBuffer.Size;
+  data.DisplayPos = ImVec2(0, 0);
+  data.DisplaySize = ImGui::GetIO().DisplaySize;
+  data.FramebufferScale = ImVec2(1, 1);
+  ImGui_ImplOpenGL2_RenderDrawData(&data);
+  if (!panel.still) {
+    glGenTextures(1, &panel.still);
+    glBindTexture(GL_TEXTURE_2D, panel.still);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, panel.width, kPanelHeight, 0, GL_RGB, GL_UNSIGNED_BYTE,
+                 nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  }
+  glBindTexture(GL_TEXTURE_2D, panel.still);
+  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, panel.width, kPanelHeight);
 }
 
 }  // namespace
@@ -265,6 +341,9 @@ void drawPanel(const Transport& transport) {
   glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
   std::vector<ProbedLayer> now;
   if (panel.inspector) now = probeLayers();
+  // The ImGui backend draws with the fixed pipeline and saves the rest of
+  // the state it touches; the program and texture are put back at the end.
+  GlEntryPoints.glUseProgram(0);
 
   ImGuiIO& io = ImGui::GetIO();
   io.DisplaySize =
@@ -272,30 +351,17 @@ void drawPanel(const Transport& transport) {
   io.DeltaTime = static_cast<float>(kStepSeconds);
   ImGui_ImplOpenGL2_NewFrame();
   ImGui::NewFrame();
+  const StillKey key = stillKey();
+  if (!panel.still || !(key == panel.stillKey)) {
+    drawStillParts(key);
+    panel.stillKey = key;
+  }
   ImDrawList* d = ImGui::GetBackgroundDrawList();
   const float top = static_cast<float>(panel.stripHeight);
   const float bottom = top + kPanelHeight, right = static_cast<float>(panel.width);
-  d->AddRectFilled({0, top}, {right, bottom}, grey(14));
-  drawAxis(d, top);
-  const float rowsTop = top + kAxisHeight + kCueHeight;
-  for (size_t r = 0; r < panel.tracks.size(); ++r) {
-    const LayerTrack& track = panel.tracks[r];
-    const float y = rowsTop + static_cast<float>(r) * kRowHeight;
-    const bool failing = programFails(track.program);
-    const ImU32 band = failing ? IM_COL32(150, 20, 20, 255) : grey(r % 2 ? 24 : 30);
-    d->AddRectFilled({0, y}, {right, y + kRowHeight}, band);
-    const float hue = static_cast<float>(r) / static_cast<float>(panel.tracks.size());
-    ImVec4 colour;
-    ImGui::ColorConvertHSVtoRGB(hue, 0.55f, 0.85f, colour.x, colour.y, colour.z);
-    colour.w = 1;
-    drawTrack(d, track, y, ImGui::ColorConvertFloat4ToU32(colour));
-    const ImVec2 size = ImGui::CalcTextSize(track.name.c_str());
-    d->AddRectFilled({2, y + 1}, {size.x + 6, y + kRowHeight - 1}, grey(0, 140));
-    d->AddText({4, y}, failing ? IM_COL32(255, 120, 120, 255) : grey(235), track.name.c_str());
-  }
-  const float waveTop = rowsTop + static_cast<float>(panel.tracks.size()) * kRowHeight + kWaveGap;
-  drawWaveform(d, waveTop, bottom - 2);
-  drawCues(d, top + kAxisHeight, bottom);
+  // GL's rows run upwards: the copy's first row is the panel's bottom row.
+  d->AddImage(reinterpret_cast<ImTextureID>(static_cast<intptr_t>(panel.still)), {0, top},
+              {right, bottom}, {0, 1}, {1, 0});
   if (transport.looping) {
     drawRange(d, transport.loopStart, transport.loopEnd, top, bottom, IM_COL32(80, 200, 120, 40),
               IM_COL32(80, 220, 120, 200));
@@ -318,9 +384,6 @@ void drawPanel(const Transport& transport) {
     }
   }
   ImGui::Render();
-  // The ImGui backend draws with the fixed pipeline and saves the rest of
-  // the state it touches; the program and texture are put back here.
-  GlEntryPoints.glUseProgram(0);
   ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
   GlEntryPoints.glUseProgram(static_cast<GLuint>(program));
   glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
@@ -328,6 +391,7 @@ void drawPanel(const Transport& transport) {
 
 void stopPanel() {
   stopMusicEnvelope();
+  glDeleteTextures(1, &panel.still);
   ImGui_ImplOpenGL2_Shutdown();
   ImGui::DestroyContext();
 }

@@ -87,15 +87,19 @@ int differing(const std::vector<unsigned char>& a, const std::vector<unsigned ch
   return count;
 }
 
-// Pixels of the waveform's blue in the bottom 40 rows of the window.
-int waveformPixels(const WindowPicture& p) {
+// Pixels of the panel (below the strip) within 12 of the colour r, g, b.
+int panelPixelsNear(const WindowPicture& p, int r, int g, int b, int fromRow = kWindowHeight) {
   int count = 0;
-  for (size_t i = p.rgb.size() - std::min(p.rgb.size(), size_t{40} * 3 * p.width); i < p.rgb.size();
-       i += 3) {
-    count += std::abs(p.rgb[i] - 90) < 12 && std::abs(p.rgb[i + 1] - 170) < 12 &&
-             std::abs(p.rgb[i + 2] - 230) < 12;
+  for (size_t i = static_cast<size_t>(fromRow) * 3 * p.width; i + 2 < p.rgb.size(); i += 3) {
+    count += std::abs(p.rgb[i] - r) < 12 && std::abs(p.rgb[i + 1] - g) < 12 &&
+             std::abs(p.rgb[i + 2] - b) < 12;
   }
   return count;
+}
+
+// Pixels of the waveform's blue in the bottom 40 rows of the window.
+int waveformPixels(const WindowPicture& p) {
+  return panelPixelsNear(p, 90, 170, 230, std::max(kWindowHeight, p.height - 40));
 }
 
 // Runs xdotool's `commands` with "WINDOW" standing for the studio's window.
@@ -177,10 +181,11 @@ TEST(Studio, PausedFrameMatchesTheCaptureAndKeysDriveTheTransport) {
                                                   << run.output;
 }
 
-// The panel under the strip, driven with the mouse as a user would (xdotool
-// through the X server): a click seeks, a shift-drag sets the loop, Tab shows
-// the uniforms the schedule sets at the playhead. The picture with the
-// inspector shown goes to the build folder (the README's screenshot).
+// The panel under the strip, driven with the mouse: a click seeks (sent to
+// the window, timed until the title shows the time), a shift-drag (xdotool,
+// through the X server, as a user's hand would) sets the loop, a shift-drag sets the loop, Tab
+// shows the uniforms the schedule sets at the playhead. The picture with the inspector shown goes
+// to the build folder (the README's screenshot).
 TEST(Studio, PanelSeeksLoopsAndInspectsTheSchedule) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "no xdotool";
@@ -205,8 +210,11 @@ TEST(Studio, PanelSeeksLoopsAndInspectsTheSchedule) {
     auto at = [&](double seconds) {
       return std::to_string(std::lround(seconds / kEndTime * bare.width)) + " " + std::to_string(y);
     };
-    xdotool(w, "mousemove --window WINDOW " + at(100) + " click 1");
-    clickShown = waitFor([&] { return std::abs(std::atof(windowTitle(w).c_str()) - 100) < 0.5; });
+    const auto clicked = std::chrono::steady_clock::now();
+    clickAt(w, static_cast<int>(std::lround(100.0 / kEndTime * bare.width)), y);
+    if (waitFor([&] { return std::abs(std::atof(windowTitle(w).c_str()) - 100) < 0.5; }) >= 0) {
+      clickShown = secondsSince(clicked);
+    }
     clickedTime = std::atof(windowTitle(w).c_str());
     xdotool(w, "mousemove --window WINDOW " + at(40) + " keydown shift mousedown 1 sleep 0.1 " +
                    "mousemove --window WINDOW " + at(45) + " sleep 0.1 mousemove --window WINDOW " +
@@ -262,6 +270,7 @@ TEST(Studio, SavedProgramsShowAtOnceAndBrokenOnesKeepTheLastGood) {
   // starfield program fills the window.
   double reload = -1, brokenSeen = -1, missingSeen = -1, fixedSeen = -1;
   double redWhileBroken = 0;
+  int failingRowPixels = 0, rowPixelsWhenFixed = -1;
   std::string plasma, under;
   std::getline(std::ifstream(shaders + "/plasma.frag"), plasma, '\0');
   std::getline(std::ifstream(shaders + "/under_starfield.vert"), under, '\0');
@@ -286,6 +295,7 @@ TEST(Studio, SavedProgramsShowAtOnceAndBrokenOnesKeepTheLastGood) {
     brokenSeen = waitFor([&] { return titleHas(w, "ERROR in starfield.frag"); }, 5);
     sleepSeconds(0.2);
     redWhileBroken = redShare(w);
+    failingRowPixels = panelPixelsNear(windowPicture(w), 150, 20, 20);
     unlink(starfield.c_str());
     missingSeen = waitFor([&] { return titleHas(w, "ERROR in starfield.frag"); }, 5);
     // A FIFO in the file's place has no writer: opening it to read must not block.
@@ -294,6 +304,8 @@ TEST(Studio, SavedProgramsShowAtOnceAndBrokenOnesKeepTheLastGood) {
     unlink(starfield.c_str());
     writeFile(starfield, red);
     fixedSeen = waitFor([&] { return !titleHas(w, "ERROR"); }, 5);
+    sleepSeconds(0.1);
+    rowPixelsWhenFixed = panelPixelsNear(windowPicture(w), 150, 20, 20);
     // The plasma program pairs these two files; each error clears once its
     // own file is good again, whichever of the two is mended first.
     for (const auto& step : errorSteps) {
@@ -312,6 +324,8 @@ TEST(Studio, SavedProgramsShowAtOnceAndBrokenOnesKeepTheLastGood) {
   EXPECT_LT(reload, 1.0);
   EXPECT_GE(brokenSeen, 0) << "the title never showed the error";
   EXPECT_GT(redWhileBroken, 0.99) << "a broken save keeps the last good program";
+  EXPECT_GT(failingRowPixels, kWindowWidth * 10) << "the failing program's row turns red";
+  EXPECT_EQ(rowPixelsWhenFixed, 0) << "and back once it builds";
   EXPECT_GE(missingSeen, 0);
   EXPECT_GE(fixedSeen, 0) << "a good save clears the error";
   EXPECT_EQ(errorStepsSeen, sizeof errorSteps / sizeof errorSteps[0]) << run.output;

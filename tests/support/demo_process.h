@@ -40,6 +40,8 @@ DemoRun runDemo(const DemoOptions& options);
 enum : unsigned { kShiftModifier = 1u << 0 };
 void pressKey(DemoWindow& window, const char* keysym, unsigned modifiers = 0);
 void closeWindow(DemoWindow& window);  // the window manager's close request
+// A press and release of mouse button `button` at x, y in the window.
+void clickAt(DemoWindow& window, int x, int y, unsigned button = 1);
 void sleepSeconds(double seconds);
 bool windowFound(const DemoWindow& window);
 // The X window id, for tools such as xdotool (0 when there is none).

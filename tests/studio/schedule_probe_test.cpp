@@ -17,9 +17,7 @@ using namespace testing_support;
 
 namespace {
 
-float probeTime = 0;
-float probeClock() { return probeTime; }
-void setProbeTime(double seconds) { probeTime = static_cast<float>(seconds); }
+void setProbeTime(double seconds) { setDemoTime(static_cast<float>(seconds)); }
 
 }  // namespace
 
@@ -27,7 +25,6 @@ TEST(ScheduleProbe, TracesEveryLayerFromTheScheduleWithoutDrawing) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kGeneratedMedia;
   std::string error;
   ASSERT_TRUE(startHeadlessRendering(16, 9, kGeneratedMedia, &error)) << error;
-  setDemoClock(probeClock);
 
   glClearColor(0.25f, 0.5f, 0.75f, 1);
   glClear(GL_COLOR_BUFFER_BIT);

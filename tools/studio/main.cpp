@@ -1,13 +1,12 @@
 // demo-studio: the presentation under a transport (pause, seek, step, loop,
 // speed) with its music following, and its programs rebuilt as their source
 // files are saved.
-#include "gpu/program.h"
+#include "gpu/frame_readback.h"
 #include "platform/sound.h"
 #include "presentation/clock.h"
-#include "presentation/demo.h"
-#include "presentation/headless_render.h"
 #include "presentation/layers.h"
 #include "presentation/media.h"
+#include "presentation/player.h"
 #include "presentation/window.h"
 #include "tools/capture/png_file.h"
 #include "tools/studio/options.h"
@@ -26,12 +25,6 @@
 #include <vector>
 
 namespace {
-
-float studioTime = 0;
-
-float studioClock() { return studioTime; }
-
-void setStudioTime(double seconds) { studioTime = static_cast<float>(seconds); }
 
 bool isDirectory(const std::string& path) {
   struct stat s;
@@ -63,10 +56,8 @@ bool transportKeyOf(SDLKey key, TransportKey* out) {
 // The strip of the drawn back buffer (above the panel) as a PNG named by the
 // demo time; the writer puts it under a temporary name and renames it into place.
 void saveFrame(double seconds, int width, int height) {
-  std::vector<uint8_t> rgb(static_cast<size_t>(width) * 3 * static_cast<size_t>(height));
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, kPanelHeight, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-  flipRgbRows(width, height, &rgb);
+  std::vector<uint8_t> rgb;
+  readFrameRgb(width, height, &rgb, kPanelHeight);
   char name[64];
   std::snprintf(name, sizeof name, "frame-%07.3f.png", seconds);
   std::string error;
@@ -116,29 +107,20 @@ struct FrameTimes {
   }
 };
 
-// The player's start-up in the media folder, then back to the folder the
-// studio started in, where saved frames go. False with one line on stderr.
-bool startPresentation(const StudioOptions& o, SoundChannel** music) {
-  if (!initVideo()) return false;
-  std::atexit(SDL_Quit);
-  if (!openWindow(o.scale, kPanelHeight)) return false;
-  if (!checkGlSupport()) return false;
-  std::string error;
-  if (!startInMediaFolder(o.mediaDir, music, &error)) {
-    std::fprintf(stderr, "demo-studio: %s\n", error.c_str());
-    return false;
-  }
-  return true;
-}
-
 int runStudio(const StudioOptions& o, const std::string& shaderDir) {
+  // The player's start-up in the media folder, then back to the folder the
+  // studio started in, where saved frames go.
   SoundChannel* music = nullptr;
-  if (!startPresentation(o, &music)) return 1;
+  std::string error;
+  if (!startPresentation(windowStartup(o.mediaDir, o.scale, kPanelHeight), &music, &error)) {
+    if (!error.empty()) std::fprintf(stderr, "demo-studio: %s\n", error.c_str());
+    return 1;
+  }
   SDL_EnableKeyRepeat(SDL_DEFAULT_REPEAT_DELAY, SDL_DEFAULT_REPEAT_INTERVAL);
-  setDemoClock(studioClock);
   startShaderWatch(shaderDir);
   const int width = kWindowWidth * o.scale, height = kWindowHeight * o.scale;
-  startPanel(width, height, o.mediaDir + "/" + mediaName(MediaId::music), setStudioTime);
+  startPanel(width, height, o.mediaDir + "/" + mediaName(MediaId::music),
+             [](double seconds) { setDemoTime(static_cast<float>(seconds)); });
   const bool timed = std::getenv("DEMO_STUDIO_TIMES") != nullptr;
   FrameTimes times;
 
@@ -170,25 +152,19 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
         advanceTransport(&transport, std::chrono::duration<double>(now - last).count()) || jumped;
     last = now;
 
-    bool quit = false, save = false;
-    SDL_Event events[128];
-    SDL_PumpEvents();
-    const int count = SDL_PeepEvents(events, 128, SDL_GETEVENT, SDL_ALLEVENTS);
-    for (int i = 0; i < count; ++i) {
-      if (events[i].type == SDL_QUIT) quit = true;
-      if (panelEvent(events[i], &transport, &jumped)) continue;
-      if (events[i].type != SDL_KEYDOWN) continue;
-      const SDLKey key = events[i].key.keysym.sym;
+    const FrameEvents events = takeFrameEvents();
+    if (events.quit) break;
+    bool save = false;
+    for (int i = 0; i < events.eventCount; ++i) {
+      const SDL_Event& event = events.events[i];
+      if (panelEvent(event, &transport, &jumped) || event.type != SDL_KEYDOWN) continue;
       TransportKey action;
-      if (key == SDLK_ESCAPE) {
-        quit = true;
-      } else if (key == SDLK_F12) {
+      if (event.key.keysym.sym == SDLK_F12) {
         save = true;
-      } else if (transportKeyOf(key, &action)) {
+      } else if (transportKeyOf(event.key.keysym.sym, &action)) {
         jumped = applyTransportKey(&transport, action) || jumped;
       }
     }
-    if (quit) break;
 
     // Every jump, and every return to 1× play, starts the stream at the
     // demo time; a pause or another speed silences it.
@@ -202,7 +178,7 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
     jumped = false;
 
     pollShaderWatch();
-    studioTime = static_cast<float>(transport.time);
+    setDemoTime(static_cast<float>(transport.time));
     // The presentation fills a strip-sized viewport at the top of the window.
     glViewport(0, kPanelHeight, width, height);
     if (timed) times.mark(0);

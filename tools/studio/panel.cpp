@@ -123,6 +123,7 @@ void drawCues(ImDrawList* d, float top, float bottom) {
 void drawTrack(ImDrawList* d, const LayerTrack& track, float top, ImU32 colour) {
   const float base = top + kRowHeight - 1, height = kRowHeight - 3;
   const size_t n = track.alpha.size();
+  if (n < 2) return;
   const size_t first = static_cast<size_t>(std::max(0.0, panel.view.start / kTraceStep));
   const size_t last =
       std::min(n - 1, static_cast<size_t>((panel.view.start + panel.view.span) / kTraceStep) + 1);
@@ -324,8 +325,9 @@ bool panelEvent(const SDL_Event& e, Transport* transport, bool* jumped) {
     return true;
   }
   if (e.type == SDL_MOUSEBUTTONUP && panel.drag != DragKind::none) {
-    const bool left = e.button.button == SDL_BUTTON_LEFT;
-    if (left != (panel.drag != DragKind::pan)) return true;
+    // A pan ends with the middle button, a seek or a loop with the left one.
+    const Uint8 ending = panel.drag == DragKind::pan ? SDL_BUTTON_MIDDLE : SDL_BUTTON_LEFT;
+    if (e.button.button != ending) return true;
     if (panel.drag == DragKind::loop) {
       setTransportLoop(transport, panel.dragFrom, timeAt(e.button.x));
     }

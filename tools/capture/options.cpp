@@ -48,7 +48,7 @@ const char kCaptureHelp[] =
     "                      3840x356 on a 16:9 frame of 1920x1080 or 3840x2160,\n"
     "                      H.264 High at CRF 16 in BT.709 colours, AAC at 320 kb/s\n"
     "  --gif OUT           a looping animated preview without sound, .gif with its own\n"
-    "                      palette or .webp; by default 10 s from 46 s, 480x45, 15 fps\n"
+    "                      palette or .webp; by default 10 s from 20 s, 480x45, 15 fps\n"
     "  --sheet OUT.png     a storyboard: a grid of frames, each labelled with its time;\n"
     "                      at --times T,T,... or --count N times spread over the\n"
     "                      stretch (default 16), in --columns N columns (default 2);\n"

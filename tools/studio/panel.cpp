@@ -207,6 +207,9 @@ StillKey stillKey() {
 void drawStillParts(const StillKey& key) {
   ImDrawList list(ImGui::GetDrawListSharedData());
   list._ResetForNewFrame();
+  // Without anti-aliased fill: the ramps are strips of quads, whose soft
+  // edges would show as seams between them.
+  list.Flags &= ~ImDrawListFlags_AntiAliasedFill;
   list.PushTextureID(ImGui::GetIO().Fonts->TexID);
   list.PushClipRectFullScreen();
   ImDrawList* d = &list;

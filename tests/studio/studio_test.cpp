@@ -6,7 +6,7 @@
 #include "tests/support/demo_process.h"
 #include "tests/support/picture.h"
 #include "tests/support/test_support.h"
-#include "tools/capture/png_file.h"
+#include "tools/common/png_file.h"
 #include "tools/studio/panel.h"
 
 #include <gtest/gtest.h>

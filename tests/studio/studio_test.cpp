@@ -70,7 +70,7 @@ std::vector<unsigned char> stripOf(const WindowPicture& p) {
 
 // The share of the strip's pixels that are pure red.
 double redShare(DemoWindow& w) {
-  const std::vector<unsigned char> rgb = stripOf(windowPicture(w));
+  const std::vector<unsigned char> rgb = stripOf(windowPicture(w, kWindowHeight));
   int red = 0;
   for (size_t i = 0; i < rgb.size(); i += 3) {
     if (rgb[i] > 240 && rgb[i + 1] < 16 && rgb[i + 2] < 16) ++red;

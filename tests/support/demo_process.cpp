@@ -89,10 +89,11 @@ bool windowFound(const DemoWindow& window) { return window.window != 0; }
 
 unsigned long windowId(const DemoWindow& window) { return window.window; }
 
-WindowPicture windowPicture(DemoWindow& w) {
+WindowPicture windowPicture(DemoWindow& w, int rows) {
   WindowPicture picture;
   XWindowAttributes a;
   if (!w.window || !XGetWindowAttributes(w.display, w.window, &a)) return picture;
+  if (rows > 0 && rows < a.height) a.height = rows;
   XImage* image = XGetImage(w.display, w.window, 0, 0, static_cast<unsigned>(a.width),
                             static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
   if (!image) return picture;

@@ -55,7 +55,8 @@ struct WindowPicture {
   int width = 0, height = 0;
   std::vector<unsigned char> rgb;
 };
-WindowPicture windowPicture(DemoWindow& window);
+// With `rows` above 0, only that many rows from the top are read.
+WindowPicture windowPicture(DemoWindow& window, int rows = 0);
 
 // The window's title ("" when gone).
 std::string windowTitle(DemoWindow& window);

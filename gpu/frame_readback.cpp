@@ -5,14 +5,14 @@
 
 #include <algorithm>
 
-void readFrameRgbBottomUp(int width, int height, std::vector<uint8_t>* rgb) {
+void readFrameRgbBottomUp(int width, int height, std::vector<uint8_t>* rgb, int bottom) {
   rgb->resize(static_cast<size_t>(width) * 3 * static_cast<size_t>(height));
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb->data());
+  glReadPixels(0, bottom, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb->data());
 }
 
-void readFrameRgb(int width, int height, std::vector<uint8_t>* rgb) {
-  readFrameRgbBottomUp(width, height, rgb);
+void readFrameRgb(int width, int height, std::vector<uint8_t>* rgb, int bottom) {
+  readFrameRgbBottomUp(width, height, rgb, bottom);
   flipRgbRows(width, height, rgb);
 }
 

@@ -5,13 +5,15 @@
 #include <cstdint>
 #include <vector>
 
-// The drawn frame as tightly packed RGB rows, top row first.
-void readFrameRgb(int width, int height, std::vector<uint8_t>* rgb);
+// The drawn frame as tightly packed RGB rows, top row first: width × height
+// pixels from row `bottom` up (GL counts rows from the bottom; a window with
+// controls below the picture passes their height).
+void readFrameRgb(int width, int height, std::vector<uint8_t>* rgb, int bottom = 0);
 
 // The drawn frame as tightly packed RGB rows in GL's order, bottom row first,
 // read straight into `rgb` (reused from frame to frame without reallocating):
 // for consumers that flip the picture themselves, such as the video encoder.
-void readFrameRgbBottomUp(int width, int height, std::vector<uint8_t>* rgb);
+void readFrameRgbBottomUp(int width, int height, std::vector<uint8_t>* rgb, int bottom = 0);
 
 // Reverses the order of the height rows of width RGB pixels in `rgb`, in place.
 void flipRgbRows(int width, int height, std::vector<uint8_t>* rgb);

@@ -15,13 +15,14 @@
 FrameEvents takeFrameEvents() {
   FrameEvents frame;
   // SDL 1.2 queues at most 128 events, so this holds all it can have pending.
-  SDL_Event events[128];
+  SDL_Event* events = frame.events;
   // Fetch the window system's events once, then take the whole queue in
   // one call. Polling until the queue is empty (every poll fetches again)
   // never ends while events keep arriving faster than they are read; what
   // arrives after this point waits for the next frame.
   SDL_PumpEvents();
   const int count = SDL_PeepEvents(events, 128, SDL_GETEVENT, SDL_ALLEVENTS);
+  frame.eventCount = count > 0 ? count : 0;
   for (int i = 0; i < count; ++i) {
     if (events[i].type == SDL_QUIT) frame.quit = true;
     if (events[i].type != SDL_KEYDOWN) continue;
@@ -62,8 +63,8 @@ bool initVideo() {
   return false;
 }
 
-bool openWindow(int scale) {
-  const int width = kWindowWidth * scale, height = kWindowHeight * scale;
+bool openWindow(int scale, int extraHeight) {
+  const int width = kWindowWidth * scale, height = kWindowHeight * scale + extraHeight;
   // A GL context the X server refuses (indirect GLX, a driver that does not
   // load) reaches Xlib's default error handler, which prints six lines and
   // ends the process, and libGL prints its own lines first. Both are caught
@@ -94,12 +95,12 @@ void preferX11Video() {
 #endif
 }
 
-Startup windowStartup(const std::string& mediaDir, int scale) {
+Startup windowStartup(const std::string& mediaDir, int scale, int extraHeight) {
   Startup startup;
-  startup.openContext = [scale](std::string*) {
+  startup.openContext = [scale, extraHeight](std::string*) {
     if (!initVideo()) return false;
     std::atexit(SDL_Quit);
-    return openWindow(scale);
+    return openWindow(scale, extraHeight);
   };
   startup.mediaDir = mediaDir;
   startup.startMusic = startMusic;

@@ -16,20 +16,24 @@ void preferX11Video();
 bool initVideo();
 
 // The kWindowWidth × kWindowHeight OpenGL window, or `scale` times as large
-// (the programs fill any viewport); false with SDL's reason on stderr.
-// Needs initVideo().
-bool openWindow(int scale = 1);
+// (the programs fill any viewport), with `extraHeight` more rows below for a
+// driver's own controls; false with SDL's reason on stderr. Needs initVideo().
+bool openWindow(int scale = 1, int extraHeight = 0);
 
 // The start-up of a windowed driver: initVideo(), SDL_Quit at exit and
-// openWindow(scale) as the context, the music started, the media read from
-// `mediaDir` ("" for the working folder).
-Startup windowStartup(const std::string& mediaDir = "", int scale = 1);
+// openWindow(scale, extraHeight) as the context, the music started, the media
+// read from `mediaDir` ("" for the working folder).
+Startup windowStartup(const std::string& mediaDir = "", int scale = 1, int extraHeight = 0);
 
 // What one frame's events asked for.
 struct FrameEvents {
   bool quit = false;  // Esc pressed or the window closed
   int keyCount = 0;
   SDLKey keys[128];  // the frame's key-downs in order, Esc included
+  // Every event of the frame in order, for drivers that read more than key
+  // presses (the studio's panel reads the mouse and the shift key).
+  int eventCount = 0;
+  SDL_Event events[128];
 };
 
 // Takes SDL's whole event queue once (see player.cpp) and reports it.

@@ -10,11 +10,15 @@ packages=(
   libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libpng-dev zlib1g-dev libjpeg-dev libvorbis-dev libfreetype-dev fonts-dejavu-core fonts-dotgothic16 fonts-ferrite-core fonts-bebas-neue
   xvfb xauth ffmpeg
+  # The studio's timeline panel (Dear ImGui; its pkg-config file requires stb's).
+  libimgui-dev libstb-dev
   # The web page (make web) and its test in a headless browser.
   emscripten chromium python3
   # Tests: GoogleTest, clang with its fuzzer runtime (only recommended by clang), and
   # clang-format for the layout check.
   libgtest-dev clang libclang-rt-dev clang-format
+  # The studio test moves the mouse through the X server.
+  xdotool
   # The release test checks the package with Debian's own checker.
   lintian
 )

@@ -1,10 +1,13 @@
-// demo-studio in a real X server with synthetic keys: the picture against the
-// capture tool's, the transport keys, live reload and the music after a seek.
+// demo-studio in a real X server with synthetic keys and mouse: the picture
+// against the capture tool's, the transport keys, the timeline panel, live
+// reload and the music after a seek.
 #include "presentation/media.h"
 #include "presentation/window.h"
 #include "tests/support/demo_process.h"
 #include "tests/support/picture.h"
 #include "tests/support/test_support.h"
+#include "tools/common/png_file.h"
+#include "tools/studio/panel.h"
 
 #include <gtest/gtest.h>
 #include <vorbis/vorbisfile.h>
@@ -13,6 +16,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -56,14 +60,53 @@ bool titleHas(DemoWindow& w, const std::string& part) {
   return windowTitle(w).find(part) != std::string::npos;
 }
 
-// The share of the window's pixels that are pure red.
+// The top kWindowWidth × kWindowHeight of the window, where the strip is;
+// the panel is below it.
+std::vector<unsigned char> stripOf(const WindowPicture& p) {
+  const size_t rowBytes = static_cast<size_t>(kWindowWidth) * 3;
+  if (p.width != kWindowWidth || p.height < kWindowHeight) return {};
+  return std::vector<unsigned char>(p.rgb.begin(), p.rgb.begin() + rowBytes * kWindowHeight);
+}
+
+// The share of the strip's pixels that are pure red.
 double redShare(DemoWindow& w) {
-  const WindowPicture p = windowPicture(w);
+  const std::vector<unsigned char> rgb = stripOf(windowPicture(w, kWindowHeight));
   int red = 0;
-  for (size_t i = 0; i < p.rgb.size(); i += 3) {
-    if (p.rgb[i] > 240 && p.rgb[i + 1] < 16 && p.rgb[i + 2] < 16) ++red;
+  for (size_t i = 0; i < rgb.size(); i += 3) {
+    if (rgb[i] > 240 && rgb[i + 1] < 16 && rgb[i + 2] < 16) ++red;
   }
-  return p.rgb.empty() ? 0 : red * 3.0 / static_cast<double>(p.rgb.size());
+  return rgb.empty() ? 0 : red * 3.0 / static_cast<double>(rgb.size());
+}
+
+// Pixels (channels) differing by more than 8: the window is 16 bits deep, so
+// up to 3 bits of each channel may be lost. -1 when the sizes differ.
+int differing(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
+  if (a.size() != b.size()) return -1;
+  int count = 0;
+  for (size_t i = 0; i < a.size(); ++i) count += std::abs(a[i] - b[i]) > 8;
+  return count;
+}
+
+// Pixels of the panel (below the strip) within 12 of the colour r, g, b.
+int panelPixelsNear(const WindowPicture& p, int r, int g, int b, int fromRow = kWindowHeight) {
+  int count = 0;
+  for (size_t i = static_cast<size_t>(fromRow) * 3 * p.width; i + 2 < p.rgb.size(); i += 3) {
+    count += std::abs(p.rgb[i] - r) < 12 && std::abs(p.rgb[i + 1] - g) < 12 &&
+             std::abs(p.rgb[i + 2] - b) < 12;
+  }
+  return count;
+}
+
+// Pixels of the waveform's blue in the bottom 40 rows of the window.
+int waveformPixels(const WindowPicture& p) {
+  return panelPixelsNear(p, 90, 170, 230, std::max(kWindowHeight, p.height - 40));
+}
+
+// Runs xdotool's `commands` with "WINDOW" standing for the studio's window.
+bool xdotool(DemoWindow& w, std::string commands) {
+  const std::string id = std::to_string(windowId(w));
+  for (size_t at; (at = commands.find("WINDOW")) != std::string::npos;) commands.replace(at, 6, id);
+  return std::system(("xdotool " + commands).c_str()) == 0;
 }
 
 // RGB rows of a PNG.
@@ -119,20 +162,91 @@ TEST(Studio, PausedFrameMatchesTheCaptureAndKeysDriveTheTransport) {
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_FALSE(run.timedOut);
 
-  // The window is 16 bits deep: up to 3 bits of each channel may be lost.
-  auto differing = [](const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
-    if (a.size() != b.size()) return -1;
-    int count = 0;
-    for (size_t i = 0; i < a.size(); ++i) count += std::abs(a[i] - b[i]) > 8;
-    return count;
-  };
-  EXPECT_EQ(differing(shown.rgb, still), 0)
+  EXPECT_GT(shown.height, kWindowHeight) << "the panel is below the strip";
+  EXPECT_EQ(differing(stripOf(shown), still), 0)
       << "the paused studio shows the capture's still at 56 s";
   ASSERT_EQ(reached.size(), sizeof steps / sizeof steps[0])
       << "last key reached: " << (reached.empty() ? "none" : reached.back());
   const std::vector<unsigned char> saved = pngRgb(folder + "/frame-000.000.png", &width, &height);
-  EXPECT_EQ(differing(saved, atSave.rgb), 0) << "F12 saves the frame shown, top row first\n"
-                                             << run.output;
+  EXPECT_EQ(differing(saved, stripOf(atSave)), 0) << "F12 saves the strip shown, top row first\n"
+                                                  << run.output;
+}
+
+// The panel under the strip, driven with the mouse: a click seeks (sent to
+// the window, timed until the title shows the time), a shift-drag (xdotool,
+// through the X server, as a user's hand would) sets the loop, a shift-drag sets the loop, Tab
+// shows the uniforms the schedule sets at the playhead. The picture with the inspector shown goes
+// to the build folder (the README's screenshot).
+TEST(Studio, PanelSeeksLoopsAndInspectsTheSchedule) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "no xdotool";
+  const std::string folder = makeTempDir();
+  DemoOptions o = studioIn(folder, {"--at", "56", "--paused"});
+  o.env.push_back({"DEMO_STUDIO_INSPECT", "1"});
+  WindowPicture bare, inspected;
+  double waveformShown = -1, clickShown = -1, clickedTime = -1, loopStart = -1, loopEnd = -1;
+  char loopState[4] = "";
+  o.onWindow = [&](DemoWindow& w) {
+    waitFor([&] { return titleHas(w, "56.000 s"); });
+    // The music is decoded beside the first frames; its waveform then shows
+    // in the panel's bottom rows.
+    waveformShown = waitFor([&] { return waveformPixels(windowPicture(w)) > 2000; });
+    bare = windowPicture(w);
+    pressKey(w, "Tab");
+    waitFor([&] { return differing(windowPicture(w).rgb, bare.rgb) > 1000; }, 5);
+    sleepSeconds(0.2);
+    inspected = windowPicture(w);
+
+    const int y = kWindowHeight + kPanelHeight / 2;
+    auto at = [&](double seconds) {
+      return std::to_string(std::lround(seconds / kEndTime * bare.width)) + " " + std::to_string(y);
+    };
+    const auto clicked = std::chrono::steady_clock::now();
+    clickAt(w, static_cast<int>(std::lround(100.0 / kEndTime * bare.width)), y);
+    if (waitFor([&] { return std::abs(std::atof(windowTitle(w).c_str()) - 100) < 0.5; }) >= 0) {
+      clickShown = secondsSince(clicked);
+    }
+    clickedTime = std::atof(windowTitle(w).c_str());
+    xdotool(w, "mousemove --window WINDOW " + at(40) + " keydown shift mousedown 1 sleep 0.1 " +
+                   "mousemove --window WINDOW " + at(45) + " sleep 0.1 mousemove --window WINDOW " +
+                   at(50) + " sleep 0.1 mouseup 1 keyup shift");
+    waitFor([&] { return titleHas(w, " on |"); });
+    const std::string title = windowTitle(w);
+    const size_t loop = title.find("| loop ");
+    if (loop != std::string::npos) {
+      std::sscanf(title.c_str() + loop, "| loop %lf-%lf %3s", &loopStart, &loopEnd, loopState);
+    }
+    pressKey(w, "Escape");
+  };
+  DemoRun run = runDemo(o);
+  std::printf("a click showed its time in the title %.0f ms after it was sent\n",
+              clickShown * 1000);
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_GE(waveformShown, 0) << "no waveform under the rows";
+  EXPECT_EQ(differing(stripOf(inspected), stripOf(bare)), 0) << "Tab leaves the strip alone";
+  EXPECT_GT(differing(inspected.rgb, bare.rgb), 1000) << "Tab shows the inspector in the panel";
+  EXPECT_GT(waveformPixels(inspected), 2000) << "the rest of the panel stays";
+  EXPECT_NEAR(clickedTime, 100, 0.5) << "a click at 100/130 of the width seeks to 100 s";
+  EXPECT_NEAR(loopStart, 40, 1);
+  EXPECT_NEAR(loopEnd, 50, 1);
+  EXPECT_STREQ(loopState, "on") << "a shift-drag from 40 to 50 s sets the loop and turns it on";
+
+  // The inspector's first listing, at 56 s: the morph's values as the
+  // schedule sets them (the schedule test pins the same numbers).
+  const size_t listing = run.output.find("inspector at 56.000 s:\n");
+  ASSERT_NE(listing, std::string::npos) << run.output;
+  const size_t morph = run.output.find("\nmorph", listing);
+  ASSERT_NE(morph, std::string::npos) << run.output;
+  const std::string line =
+      run.output.substr(morph + 1, run.output.find('\n', morph + 1) - morph - 1);
+  for (const char* value : {"time=56.000", "offset=1.000", "alpha=1.000", "transition=0.000"}) {
+    EXPECT_NE(line.find(value), std::string::npos) << line;
+  }
+
+  std::string error;
+  EXPECT_TRUE(writePngRgb(DEMO_BINARY_DIR "/studio-panel.png", inspected.width, inspected.height,
+                          inspected.rgb, &error))
+      << error;
 }
 
 TEST(Studio, SavedProgramsShowAtOnceAndBrokenOnesKeepTheLastGood) {
@@ -147,6 +261,7 @@ TEST(Studio, SavedProgramsShowAtOnceAndBrokenOnesKeepTheLastGood) {
   // starfield program fills the window.
   double reload = -1, brokenSeen = -1, missingSeen = -1, fixedSeen = -1;
   double redWhileBroken = 0;
+  int failingRowPixels = 0, rowPixelsWhenFixed = -1;
   std::string plasma, under;
   std::getline(std::ifstream(shaders + "/plasma.frag"), plasma, '\0');
   std::getline(std::ifstream(shaders + "/under_starfield.vert"), under, '\0');
@@ -171,6 +286,7 @@ TEST(Studio, SavedProgramsShowAtOnceAndBrokenOnesKeepTheLastGood) {
     brokenSeen = waitFor([&] { return titleHas(w, "ERROR in starfield.frag"); }, 5);
     sleepSeconds(0.2);
     redWhileBroken = redShare(w);
+    failingRowPixels = panelPixelsNear(windowPicture(w), 150, 20, 20);
     unlink(starfield.c_str());
     missingSeen = waitFor([&] { return titleHas(w, "ERROR in starfield.frag"); }, 5);
     // A FIFO in the file's place has no writer: opening it to read must not block.
@@ -179,6 +295,8 @@ TEST(Studio, SavedProgramsShowAtOnceAndBrokenOnesKeepTheLastGood) {
     unlink(starfield.c_str());
     writeFile(starfield, red);
     fixedSeen = waitFor([&] { return !titleHas(w, "ERROR"); }, 5);
+    sleepSeconds(0.1);
+    rowPixelsWhenFixed = panelPixelsNear(windowPicture(w), 150, 20, 20);
     // The plasma program pairs these two files; each error clears once its
     // own file is good again, whichever of the two is mended first.
     for (const auto& step : errorSteps) {
@@ -197,6 +315,8 @@ TEST(Studio, SavedProgramsShowAtOnceAndBrokenOnesKeepTheLastGood) {
   EXPECT_LT(reload, 1.0);
   EXPECT_GE(brokenSeen, 0) << "the title never showed the error";
   EXPECT_GT(redWhileBroken, 0.99) << "a broken save keeps the last good program";
+  EXPECT_GT(failingRowPixels, kWindowWidth * 10) << "the failing program's row turns red";
+  EXPECT_EQ(rowPixelsWhenFixed, 0) << "and back once it builds";
   EXPECT_GE(missingSeen, 0);
   EXPECT_GE(fixedSeen, 0) << "a good save clears the error";
   EXPECT_EQ(errorStepsSeen, sizeof errorSteps / sizeof errorSteps[0]) << run.output;

@@ -1,6 +1,7 @@
 // The studio's transport, heads-up and command line, without a window.
 #include "tools/studio/transport.h"
 #include "tools/studio/options.h"
+#include "tools/studio/timeline_view.h"
 
 #include <gtest/gtest.h>
 
@@ -128,6 +129,76 @@ TEST(StudioTransport, LoopEdges) {
     EXPECT_NEAR(t.time, c.timeAfter, 1e-9);
     const std::string title = headsUpText(t, 0, "");
     EXPECT_NE(title.find(c.title), std::string::npos) << title;
+  }
+}
+
+// A drag across the panel: either direction, clamped to the timeline, and a
+// range shorter than a frame refused with the old one kept.
+TEST(StudioTransport, DraggedLoop) {
+  const struct Case {
+    double a, b;
+    double start, end;
+    bool looping;
+    const char* title;
+  } cases[] = {
+      {40, 50, 40, 50, true, "loop 40.000-50.000 on"},
+      {50, 40, 40, 50, true, "loop 40.000-50.000 on"},
+      {-3, 140, 0, 130, true, "loop 0.000-130.000 on"},
+      {40, 40.01, 10, 20, false, "loop 10.000-20.000 off | 0 fps | loop refused"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    Transport t = at(70);
+    t.loopStart = 10;
+    t.loopEnd = 20;
+    setTransportLoop(&t, c.a, c.b);
+    EXPECT_EQ(t.loopStart, c.start);
+    EXPECT_EQ(t.loopEnd, c.end);
+    EXPECT_EQ(t.looping, c.looping);
+    EXPECT_EQ(t.time, 70) << "setting the loop does not seek";
+    EXPECT_NE(headsUpText(t, 0, "").find(c.title), std::string::npos) << headsUpText(t, 0, "");
+  }
+  Transport t = at(70);
+  EXPECT_TRUE(seekTransport(&t, 140));
+  EXPECT_EQ(t.time, 130);
+}
+
+// The panel's time axis: the whole timeline across the width by default; the
+// wheel keeps the time under the pointer where it is; zoom and pan stay
+// within 0 to 130 s.
+TEST(StudioTimelineView, ZoomAndPan) {
+  const int width = 960;
+  const TimelineView whole;
+  EXPECT_EQ(timeAtX(whole, 0, width), 0);
+  EXPECT_EQ(timeAtX(whole, width, width), kEndTime);
+  EXPECT_NEAR(timeAtX(whole, width * 100 / 130.0, width), 100, 1e-9);
+  const struct Case {
+    const char* name;
+    std::vector<std::pair<double, double>> zooms;  // factor, pointer x
+    double pan;                                    // pixels, after the zooms
+    double start, span;
+  } cases[] = {
+      {"in around the middle", {{0.5, 480}}, 0, 32.5, 65},
+      {"in at the left edge", {{0.5, 0}}, 0, 0, 65},
+      {"out past the whole", {{0.5, 480}, {4, 480}}, 0, 0, 130},
+      {"in to the narrowest", {{1e-6, 960}}, 0, 130 - kMinViewSpan, kMinViewSpan},
+      {"pan to earlier times stops at 0", {{0.5, 480}}, 2000, 0, 65},
+      {"pan to later times stops at the end", {{0.5, 480}}, -2000, 65, 65},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TimelineView v;
+    for (const auto& [factor, x] : c.zooms) {
+      const double before = timeAtX(v, x, width);
+      zoomView(&v, factor, x, width);
+      if (v.span > kMinViewSpan && v.span < kEndTime && x > 0 && x < width) {
+        EXPECT_NEAR(timeAtX(v, x, width), before, 1e-9) << "the time under the pointer stays";
+      }
+    }
+    panView(&v, c.pan, width);
+    EXPECT_NEAR(v.start, c.start, 1e-9);
+    EXPECT_NEAR(v.span, c.span, 1e-9);
+    EXPECT_NEAR(xAtTime(v, timeAtX(v, 123, width), width), 123, 1e-9);
   }
 }
 

@@ -87,10 +87,13 @@ void sleepSeconds(double seconds) {
 
 bool windowFound(const DemoWindow& window) { return window.window != 0; }
 
-WindowPicture windowPicture(DemoWindow& w) {
+unsigned long windowId(const DemoWindow& window) { return window.window; }
+
+WindowPicture windowPicture(DemoWindow& w, int rows) {
   WindowPicture picture;
   XWindowAttributes a;
   if (!w.window || !XGetWindowAttributes(w.display, w.window, &a)) return picture;
+  if (rows > 0 && rows < a.height) a.height = rows;
   XImage* image = XGetImage(w.display, w.window, 0, 0, static_cast<unsigned>(a.width),
                             static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
   if (!image) return picture;
@@ -146,6 +149,43 @@ void pressKey(DemoWindow& w, const char* keysym, unsigned modifiers) {
   for (int type : {KeyPress, KeyRelease}) {
     e.type = type;
     XSendEvent(w.display, w.window, True, type == KeyPress ? KeyPressMask : KeyReleaseMask,
+               reinterpret_cast<XEvent*>(&e));
+  }
+  XFlush(w.display);
+}
+
+void clickAt(DemoWindow& w, int x, int y, unsigned button) {
+  if (!w.window) return;
+  // SDL 1.2 takes keys on its top-level window but the mouse on the child
+  // window it draws in, at the same origin.
+  Window root, parent, *children = nullptr, target = w.window;
+  unsigned count = 0;
+  if (XQueryTree(w.display, w.window, &root, &parent, &children, &count) && count > 0) {
+    target = children[0];
+  }
+  if (children) XFree(children);
+  XButtonEvent e{};
+  e.display = w.display;
+  e.window = target;
+  e.root = DefaultRootWindow(w.display);
+  e.same_screen = True;
+  e.x = x;
+  e.y = y;
+  e.button = button;
+  // SDL places a button where the last motion left the pointer, so the
+  // pointer moves there first.
+  XMotionEvent m{};
+  m.type = MotionNotify;
+  m.display = w.display;
+  m.window = target;
+  m.root = e.root;
+  m.same_screen = True;
+  m.x = x;
+  m.y = y;
+  XSendEvent(w.display, target, True, PointerMotionMask, reinterpret_cast<XEvent*>(&m));
+  for (int type : {ButtonPress, ButtonRelease}) {
+    e.type = type;
+    XSendEvent(w.display, target, True, type == ButtonPress ? ButtonPressMask : ButtonReleaseMask,
                reinterpret_cast<XEvent*>(&e));
   }
   XFlush(w.display);

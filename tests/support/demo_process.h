@@ -40,8 +40,12 @@ DemoRun runDemo(const DemoOptions& options);
 enum : unsigned { kShiftModifier = 1u << 0 };
 void pressKey(DemoWindow& window, const char* keysym, unsigned modifiers = 0);
 void closeWindow(DemoWindow& window);  // the window manager's close request
+// A press and release of mouse button `button` at x, y in the window.
+void clickAt(DemoWindow& window, int x, int y, unsigned button = 1);
 void sleepSeconds(double seconds);
 bool windowFound(const DemoWindow& window);
+// The X window id, for tools such as xdotool (0 when there is none).
+unsigned long windowId(const DemoWindow& window);
 
 // How many pixels of the window's current picture are not black.
 int litPixels(DemoWindow& window);
@@ -51,7 +55,8 @@ struct WindowPicture {
   int width = 0, height = 0;
   std::vector<unsigned char> rgb;
 };
-WindowPicture windowPicture(DemoWindow& window);
+// With `rows` above 0, only that many rows from the top are read.
+WindowPicture windowPicture(DemoWindow& window, int rows = 0);
 
 // The window's title ("" when gone).
 std::string windowTitle(DemoWindow& window);

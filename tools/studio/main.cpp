@@ -6,14 +6,17 @@
 #include "platform/sound.h"
 #include "presentation/clock.h"
 #include "presentation/layers.h"
+#include "presentation/media.h"
 #include "presentation/player.h"
 #include "presentation/window.h"
 #include "tools/common/png_file.h"
 #include "tools/studio/options.h"
+#include "tools/studio/panel.h"
 #include "tools/studio/shader_watch.h"
 #include "tools/studio/transport.h"
 
 #include <SDL.h>
+#include <time.h>
 
 #include <chrono>
 #include <cstdio>
@@ -45,11 +48,11 @@ bool transportKeyOf(SDLKey key, TransportKey* out) {
   return false;
 }
 
-// The drawn back buffer as a PNG named by the demo time; the writer puts it
-// under a temporary name and renames it into place.
+// The strip of the drawn back buffer (above the panel) as a PNG named by the
+// demo time; the writer puts it under a temporary name and renames it into place.
 void saveFrame(double seconds, int width, int height) {
   std::vector<uint8_t> rgb;
-  readFrameRgb(width, height, &rgb);
+  readFrameRgb(width, height, &rgb, kPanelHeight);
   char name[64];
   std::snprintf(name, sizeof name, "frame-%07.3f.png", seconds);
   std::string error;
@@ -61,17 +64,60 @@ void saveFrame(double seconds, int width, int height) {
   std::fflush(stdout);
 }
 
+// DEMO_STUDIO_TIMES: what the strip and the panel cost per frame, each waited
+// for with glFinish, as wall time and as the process's CPU time (llvmpipe's
+// threads included, so a busy machine stretches the first but hardly the
+// second); the means of every 60 frames go to stdout.
+struct FrameTimes {
+  static constexpr int kFrames = 60;
+  double wall[3] = {}, cpu[3] = {};
+  double wallSum[2] = {}, cpuSum[2] = {};
+  int frames = 0;
+
+  // Stage 0 starts the strip, 1 ends it and starts the panel, 2 ends the
+  // panel and the frame; true when kFrames frames are summed.
+  bool mark(int stage) {
+    if (stage > 0) glFinish();
+    timespec t;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    cpu[stage] = static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+    wall[stage] =
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    if (stage < 2) return false;
+    for (int i = 0; i < 2; ++i) {
+      wallSum[i] += wall[i + 1] - wall[i];
+      cpuSum[i] += cpu[i + 1] - cpu[i];
+    }
+    return ++frames == kFrames;
+  }
+
+  void print(double seconds) {
+    std::printf(
+        "demo-studio: at %.3f s, mean of %d frames: strip %.2f ms (CPU %.2f ms), panel %.2f ms "
+        "(CPU %.2f ms)\n",
+        seconds, kFrames, wallSum[0] * 1000 / kFrames, cpuSum[0] * 1000 / kFrames,
+        wallSum[1] * 1000 / kFrames, cpuSum[1] * 1000 / kFrames);
+    std::fflush(stdout);
+    *this = FrameTimes{};
+  }
+};
+
 int runStudio(const StudioOptions& o, const std::string& shaderDir) {
   // The player's start-up in the media folder, then back to the folder the
   // studio started in, where saved frames go.
   SoundChannel* music = nullptr;
   std::string error;
-  if (!startPresentation(windowStartup(o.mediaDir, o.scale), &music, &error)) {
+  if (!startPresentation(windowStartup(o.mediaDir, o.scale, kPanelHeight), &music, &error)) {
     if (!error.empty()) std::fprintf(stderr, "demo-studio: %s\n", error.c_str());
     return 1;
   }
   SDL_EnableKeyRepeat(SDL_DEFAULT_REPEAT_DELAY, SDL_DEFAULT_REPEAT_INTERVAL);
   startShaderWatch(shaderDir);
+  const int width = kWindowWidth * o.scale, height = kWindowHeight * o.scale;
+  startPanel(width, height, o.mediaDir + "/" + mediaName(MediaId::music),
+             [](double seconds) { setDemoTime(static_cast<float>(seconds)); });
+  const bool timed = std::getenv("DEMO_STUDIO_TIMES") != nullptr;
+  FrameTimes times;
 
   Transport transport;
   transport.time = o.at;
@@ -92,7 +138,6 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
   int framesCounted = 0;
   double framesPerSecond = 0;
   std::string title;
-  const int width = kWindowWidth * o.scale, height = kWindowHeight * o.scale;
   for (;;) {
     // The time moves on under the state the last frame left; the keys of
     // this frame act after that, so a resume or a seek starts exactly at the
@@ -105,11 +150,13 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
     const FrameEvents events = takeFrameEvents();
     if (events.quit) break;
     bool save = false;
-    for (int i = 0; i < events.keyCount; ++i) {
+    for (int i = 0; i < events.eventCount; ++i) {
+      const SDL_Event& event = events.events[i];
+      if (panelEvent(event, &transport, &jumped) || event.type != SDL_KEYDOWN) continue;
       TransportKey action;
-      if (events.keys[i] == SDLK_F12) {
+      if (event.key.keysym.sym == SDLK_F12) {
         save = true;
-      } else if (transportKeyOf(events.keys[i], &action)) {
+      } else if (transportKeyOf(event.key.keysym.sym, &action)) {
         jumped = applyTransportKey(&transport, action) || jumped;
       }
     }
@@ -127,7 +174,13 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
 
     pollShaderWatch();
     setDemoTime(static_cast<float>(transport.time));
+    // The presentation fills a strip-sized viewport at the top of the window.
+    glViewport(0, kPanelHeight, width, height);
+    if (timed) times.mark(0);
     drawFrame();
+    if (timed) times.mark(1);
+    drawPanel(transport);
+    if (timed && times.mark(2)) times.print(transport.time);
     if (save) saveFrame(transport.time, width, height);
     SDL_GL_SwapBuffers();
 
@@ -148,6 +201,7 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
     const double spent = std::chrono::duration<double>(Clock::now() - now).count();
     if (spent < kStepSeconds) SDL_Delay(static_cast<Uint32>((kStepSeconds - spent) * 1000));
   }
+  stopPanel();
   return 0;
 }
 

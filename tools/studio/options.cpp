@@ -14,7 +14,9 @@ namespace {
 const char kStudioKeys[] =
     "Space pause/resume   Right/Left +1/-1 s   Up/Down +10/-10 s   Home start (of the loop)\n"
     ". and , one frame forward/back while paused   I/O loop start/end here   L loop on/off\n"
-    "] and [ double/halve the speed   F12 save the frame as a PNG   Esc quit\n";
+    "] and [ double/halve the speed   F12 save the strip as a PNG   Esc quit\n"
+    "Tab uniforms at the playhead   0 whole timeline   in the panel: click seek,\n"
+    "shift-drag set the loop, wheel zoom, middle-drag pan\n";
 
 std::vector<Option> studioTable(StudioOptions* o) {
   const double end = kEndTime;

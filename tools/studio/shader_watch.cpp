@@ -212,3 +212,13 @@ std::string failingShaderFiles() {
   }
   return names;
 }
+
+bool programFails(const GLuint* handle) {
+  if (watch.files.empty()) return false;
+  for (size_t i = 0; i < kProgramCount; ++i) {
+    if (kPrograms[i].handle != handle) continue;
+    return !watch.files[watch.vertexOf[i]].error.empty() ||
+           !watch.files[watch.fragmentOf[i]].error.empty();
+  }
+  return false;
+}

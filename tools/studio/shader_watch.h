@@ -2,6 +2,8 @@
 // rebuilds the presentation's programs from them while it runs.
 #pragma once
 
+#include <GL/gl.h>
+
 #include <string>
 
 // Starts watching `folder`. Sources that already differ from the ones the
@@ -19,3 +21,7 @@ void pollShaderWatch();
 
 // The files whose last save does not build, space-separated ("" when none).
 std::string failingShaderFiles();
+
+// Whether the program held in `handle` (&morphProgram, ...) has a vertex or
+// fragment file whose last save does not build.
+bool programFails(const GLuint* handle);

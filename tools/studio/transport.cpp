@@ -52,6 +52,23 @@ bool applyTransportKey(Transport* t, TransportKey key) {
   return false;
 }
 
+bool seekTransport(Transport* t, double seconds) {
+  t->note = "";
+  return seek(t, seconds);
+}
+
+void setTransportLoop(Transport* t, double a, double b) {
+  const double start = clampTime(std::min(a, b)), end = clampTime(std::max(a, b));
+  if (end - start < kStepSeconds) {
+    t->note = "loop refused: shorter than a frame";
+    return;
+  }
+  t->note = "";
+  t->loopStart = start;
+  t->loopEnd = end;
+  t->looping = true;
+}
+
 bool advanceTransport(Transport* t, double wallSeconds) {
   if (t->paused) return false;
   const double next = t->time + wallSeconds * t->speed;

@@ -43,6 +43,15 @@ enum class TransportKey {
 // before (after) the other: the loop never becomes empty or reversed.
 bool applyTransportKey(Transport* transport, TransportKey key);
 
+// Puts the time at `seconds`, kept within 0 to kEndTime (a click in the
+// timeline). Always a jump.
+bool seekTransport(Transport* transport, double seconds);
+
+// Loops from the earlier to the later of `a` and `b`, both kept within 0 to
+// kEndTime, and turns looping on (a drag across the timeline). A range
+// shorter than one frame is refused with a note and changes nothing.
+void setTransportLoop(Transport* transport, double a, double b);
+
 // Moves the time on by `wallSeconds` × speed while playing. Reaching the loop
 // end from inside the loop (or playing on from it) while looping wraps to the
 // loop start and returns true (a jump); reaching the end of the timeline

@@ -1,0 +1,37 @@
+// The studio's timeline panel under the strip: one row per layer of the
+// schedule with its fades, the cues, the music's waveform, the loop and the
+// playhead; a click seeks, a shift-drag sets the loop, the wheel zooms, a
+// middle drag pans, 0 resets the zoom, Tab shows the uniforms at the playhead.
+#pragma once
+
+#include "tools/studio/transport.h"
+
+#include <SDL.h>
+
+#include <string>
+
+// The panel's height in pixels below the strip.
+constexpr int kPanelHeight = 280;
+
+// Traces the layer rows from the schedule (setting the demo time through
+// `setTime`), starts decoding the music at `musicPath` and sets up the panel's
+// drawing on the current GL context. The window is `width` pixels wide, the
+// strip `stripHeight` high above the panel.
+void startPanel(int width, int stripHeight, const std::string& musicPath,
+                void (*setTime)(double seconds));
+
+// Takes a mouse event in the panel (or one that ends a drag begun there), Tab
+// or 0; returns false for any other event. Seeks and loop changes go to
+// `transport`; a seek sets `*jumped`.
+bool panelEvent(const SDL_Event& event, Transport* transport, bool* jumped);
+
+// Draws the panel over the lower part of the window for the transport's
+// state. The demo clock must read the transport's time (the inspector probes
+// the schedule there). GL state it changes is put back, so the next frame of
+// the presentation draws as without it. With DEMO_STUDIO_INSPECT set in the
+// environment the inspector's text also goes to stdout whenever it changes
+// while shown.
+void drawPanel(const Transport& transport);
+
+// Stops the music's decoding and releases the panel's GL objects.
+void stopPanel();

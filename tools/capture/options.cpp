@@ -15,7 +15,8 @@
 const char kCaptureUsage[] =
     "usage: demo-capture [--from S] [--to S] [--fps N] [--size WxH] [--media DIR]\n"
     "                    [--ssaa N] (--still T OUT.png | --frames DIR |\n"
-    "                    --video OUT.mp4|.webm|.mkv [--preset 1080p|4k] [--frame WxH] |\n"
+    "                    --video OUT.mp4|.webm|.mkv [--preset 1080p|4k] [--frame WxH]\n"
+    "                    [--segments N | --join DIR] | --segment K/N --parts DIR |\n"
     "                    --gif OUT.gif|.webp |\n"
     "                    --sheet OUT.png [--times T,T,...] [--count N] [--columns N])\n";
 
@@ -47,6 +48,14 @@ const char kCaptureHelp[] =
     "    --preset 1080p|4k for video sites, into OUT.mp4: the strip at 1920x178 or\n"
     "                      3840x356 on a 16:9 frame of 1920x1080 or 3840x2160,\n"
     "                      H.264 High at CRF 16 in BT.709 colours, AAC at 320 kb/s\n"
+    "    --segments N      render the video as N parts one after the other in\n"
+    "                      OUT.parts/, then join them; run again after a crash, it\n"
+    "                      reuses the parts already complete\n"
+    "    --join DIR        join the parts in DIR (same range and options) into OUT\n"
+    "  --segment K/N --parts DIR\n"
+    "                      only part K (1 to N) of the video's N equal runs of frames,\n"
+    "                      without sound, into DIR (for a batch of machines); --video\n"
+    "                      OUT.webm or .mkv beside it picks that kind (default .mp4)\n"
     "  --gif OUT           a looping animated preview without sound, .gif with its own\n"
     "                      palette or .webp; by default 10 s from 46 s, 480x45, 15 fps\n"
     "  --sheet OUT.png     a storyboard: a grid of frames, each labelled with its time;\n"
@@ -75,6 +84,36 @@ bool parseSize(const char* text, int* width, int* height) {
 
 bool parseSeconds(const char* text, double* value) {
   return parseNumber(text, value) && *value >= 0 && *value <= kMaxSeconds;
+}
+
+constexpr int kMaxSegments = 10000;
+
+// How --segment, --segments, --parts and --join combine; --segment alone
+// makes the output a video in DIR whose ending says the part's kind.
+bool checkSegmentOptions(CaptureOptions* o, std::string* error) {
+  const bool one = o->segment > 0;
+  const bool all = o->segments > 0 && !one;
+  if (!one && !all && o->partsDir.empty()) return true;
+  auto refuse = [&](const std::string& reason) {
+    *error = reason;
+    return false;
+  };
+  if (one + all + o->join > 1) return refuse("choose one of --segment, --segments and --join");
+  if (one && o->partsDir.empty()) return refuse("--segment needs --parts DIR");
+  if (all && !o->partsDir.empty()) return refuse("--segments keeps its parts in OUT.parts/");
+  if (one && o->output == Output::None) {
+    o->output = Output::Video;
+    o->target = o->partsDir + "/video.mp4";
+  }
+  if (!one && !all && !o->join) return refuse("--parts applies only to --segment");
+  if (o->output != Output::Video) {
+    return refuse(std::string(one   ? "--segment"
+                              : all ? "--segments"
+                                    : "--join") +
+                  " applies only to --video");
+  }
+  if (all) o->partsDir = o->target + ".parts";
+  return true;
 }
 
 }  // namespace
@@ -180,6 +219,30 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, s
         return bad("a file ending in .mp4, .webm or .mkv");
       }
       ++i;
+    } else if (arg == "--segment" || (arg == "--segments" && o->segment > 0)) {
+      if (o->segments > 0) {
+        *error = "choose one of --segment, --segments and --join";
+        return false;
+      }
+      const char* slash = value ? std::strchr(value, '/') : nullptr;
+      if (!slash || !parseCount(std::string(value, slash).c_str(), &o->segment, 1, kMaxSegments) ||
+          !parseCount(slash + 1, &o->segments, o->segment, kMaxSegments)) {
+        return bad("K/N, whole numbers with 1 <= K <= N <= 10000");
+      }
+      ++i;
+    } else if (arg == "--segments") {
+      if (!parseCount(value, &o->segments, 1, kMaxSegments))
+        return bad("a whole number, 1 to 10000");
+      ++i;
+    } else if (arg == "--parts" || arg == "--join") {
+      if (!value || !*value) return bad("a folder");
+      if (!o->partsDir.empty()) {
+        *error = arg + " names a second parts folder";
+        return false;
+      }
+      o->partsDir = value;
+      o->join = arg == "--join";
+      ++i;
     } else if (arg == "--sheet") {
       if (!setOutput(Output::Sheet, value, "--sheet")) return false;
       if (!endsWith(o->target, ".png")) return bad("a file ending in .png");
@@ -201,6 +264,7 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, s
       return false;
     }
   }
+  if (!checkSegmentOptions(o, error)) return false;
   if (o->output == Output::None) {
     *error = "no output: give one of --still, --frames, --video, --gif, --sheet";
     return false;
@@ -208,6 +272,11 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, s
   if (!finishPresetOptions(o, error)) return false;
   if (o->to <= o->from) {
     *error = "--to must be later than --from";
+    return false;
+  }
+  if (o->segments > frameCount(*o)) {
+    *error = "the range has " + std::to_string(frameCount(*o)) + " frames, fewer than " +
+             std::to_string(o->segments) + " parts";
     return false;
   }
   if (!sheetOption.empty() && o->output != Output::Sheet) {

@@ -36,7 +36,8 @@ int makeLog(std::string* error) {
   return log;
 }
 
-// Starts ffmpeg with `args`, stdin from `input`, stdout and stderr into `log`.
+// Starts args[0] (ffmpeg or ffprobe) with `args`, stdin from `input`,
+// stdout and stderr into `log`.
 pid_t spawnFfmpeg(std::vector<std::string> args, int input, int log) {
   const pid_t parent = getpid();
   const pid_t pid = fork();
@@ -54,13 +55,15 @@ pid_t spawnFfmpeg(std::vector<std::string> args, int input, int log) {
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
-  execvp("ffmpeg", argv.data());
+  execvp(argv[0], argv.data());
   _exit(127);
 }
 
-int waitFor(pid_t pid) {
+// A stop requested while waiting ends the child at once.
+int waitFor(pid_t pid, const volatile std::sig_atomic_t* stop = nullptr) {
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    if (stop && *stop) kill(pid, SIGKILL);
   }
   return status;
 }
@@ -117,22 +120,8 @@ std::string videoFilters(const VideoSettings& s) {
   return filters + "format=yuv420p";
 }
 
-bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
-  stopRequested_ = s.stopRequested;
-  const size_t dot = s.path.find_last_of('.');
-  const int file = beginOutput(s.path, s.path.c_str() + dot, false, &output_, error);
-  if (file < 0) {
-    *error = "cannot write \"" + s.path + "\": " + *error;
-    return false;
-  }
-  close(file);
-  std::vector<std::string> args = {
-      "ffmpeg",     "-hide_banner", "-nostdin",
-      "-loglevel",  "error",        "-y",
-      "-f",         "rawvideo",     "-pix_fmt",
-      "rgb24",      "-s",           std::to_string(s.width) + "x" + std::to_string(s.height),
-      "-framerate", number(s.fps),  "-i",
-      "pipe:0"};
+std::vector<std::string> soundInputArgs(const VideoSettings& s) {
+  std::vector<std::string> args;
   if (s.withAudio && !s.musicPath.empty()) {
     // Seeking an audio input decodes up to the offset, so the cut is exact.
     args.insert(args.end(), {"-ss", number(s.musicStart), "-t", number(s.duration), "-i",
@@ -143,8 +132,11 @@ bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
                 {"-f", "lavfi", "-t", number(s.duration), "-i",
                  "anullsrc=channel_layout=stereo:sample_rate=44100", "-map", "0:v", "-map", "1:a"});
   }
-  args.insert(args.end(), {"-vf", videoFilters(s)});
-  if (s.filter.empty()) args.insert(args.end(), {"-pix_fmt", "yuv420p"});
+  return args;
+}
+
+std::vector<std::string> encoderArgs(const VideoSettings& s) {
+  std::vector<std::string> args;
   if (!s.codec.empty()) {
     args.insert(args.end(), s.codec.begin(), s.codec.end());
   } else if (endsWith(s.path, ".webm")) {
@@ -164,6 +156,50 @@ bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
       args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart"});
     }
   }
+  return args;
+}
+
+bool runMediaTool(std::vector<std::string> args, int input, std::string* output,
+                  const volatile std::sig_atomic_t* stopRequested) {
+  std::string error;
+  const int log = makeLog(&error);
+  if (log < 0) {
+    *output = error;
+    return false;
+  }
+  const int nothing = input < 0 ? open("/dev/null", O_RDONLY | O_CLOEXEC) : -1;
+  const std::string program = args[0];
+  const pid_t pid = spawnFfmpeg(std::move(args), input < 0 ? nothing : input, log);
+  if (nothing >= 0) close(nothing);
+  const int status = pid > 0 ? waitFor(pid, stopRequested) : -1;
+  readFromStart(log, output, &error);
+  close(log);
+  if (pid < 0) *output = "cannot start " + program + ": " + std::strerror(errno);
+  return pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
+  stopRequested_ = s.stopRequested;
+  const size_t dot = s.path.find_last_of('.');
+  const int file = beginOutput(s.path, s.path.c_str() + dot, false, &output_, error);
+  if (file < 0) {
+    *error = "cannot write \"" + s.path + "\": " + *error;
+    return false;
+  }
+  close(file);
+  std::vector<std::string> args = {
+      "ffmpeg",     "-hide_banner", "-nostdin",
+      "-loglevel",  "error",        "-y",
+      "-f",         "rawvideo",     "-pix_fmt",
+      "rgb24",      "-s",           std::to_string(s.width) + "x" + std::to_string(s.height),
+      "-framerate", number(s.fps),  "-i",
+      "pipe:0"};
+  const std::vector<std::string> sound = soundInputArgs(s);
+  args.insert(args.end(), sound.begin(), sound.end());
+  args.insert(args.end(), {"-vf", videoFilters(s)});
+  if (s.filter.empty()) args.insert(args.end(), {"-pix_fmt", "yuv420p"});
+  const std::vector<std::string> codec = encoderArgs(s);
+  args.insert(args.end(), codec.begin(), codec.end());
   args.insert(args.end(), {"-t", number(s.duration), ffmpegFileName(output_.writePath)});
 
   log_ = makeLog(error);

@@ -53,6 +53,19 @@ class VideoEncoder {
   std::string failureOf(int status) const;
 };
 
+// ffmpeg's second input, the sound (the music from its offset, or silence),
+// and the maps of both inputs; nothing when the settings want no sound.
+std::vector<std::string> soundInputArgs(const VideoSettings& settings);
+// The codec and container arguments: the settings' own, or the defaults of
+// the file's ending. They come in pairs of option and value.
+std::vector<std::string> encoderArgs(const VideoSettings& settings);
+
+// Runs args[0] (ffmpeg or ffprobe) on stdin `input` (-1: nothing) and waits
+// for it; what it printed in `output`. False when it could not start or did
+// not exit with 0. A stop request ends it at once.
+bool runMediaTool(std::vector<std::string> args, int input, std::string* output,
+                  const volatile std::sig_atomic_t* stopRequested = nullptr);
+
 // Whether ffmpeg can decode the audio of `path`; the reason when not.
 bool musicDecodes(const std::string& path, std::string* reason);
 

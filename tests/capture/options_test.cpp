@@ -60,6 +60,12 @@ TEST(CaptureOptions, BadCommandLinesAreRefusedWithAReason) {
       {{"--columns", "3", "--still", "5", "s.png"}, "only to --sheet"},
       {{"--still", "56", "o.jpg"}, ".png"},
       {{"--sheet", "s.jpg"}, ".png"},
+      {{"--segment", "5/4", "--parts", "p"}, "1 <= K <= N <= 10000"},
+      {{"--segment", "1/4"}, "--parts DIR"},
+      {{"--parts", "p", "--video", "v.mp4"}, "only to --segment"},
+      {{"--segments", "4", "--gif", "a.gif"}, "only to --video"},
+      {{"--segments", "4", "--join", "p", "--video", "v.mp4"}, "choose one"},
+      {{"--to", "1", "--segments", "61", "--video", "v.mp4"}, "60 frames, fewer than 61 parts"},
   };
   for (const auto& [args, limit] : bounds) {
     CaptureOptions o;

@@ -517,11 +517,9 @@ double worstPsnr(const std::string& a, const std::string& b, const std::string& 
   return worst;
 }
 
-const std::vector<std::string> kSegmentRange = {"--media", kMedia,  "--from", "55",
-                                                "--to",    "56.05", "--fps",  "20"};
-
 DemoRun captureRange(std::vector<std::string> args) {
-  args.insert(args.begin(), kSegmentRange.begin(), kSegmentRange.end());
+  // kMedia is set up in another file: it is read here, not at start-up.
+  args.insert(args.begin(), {"--media", kMedia, "--from", "55", "--to", "56.05", "--fps", "20"});
   return capture(args);
 }
 

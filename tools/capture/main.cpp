@@ -20,6 +20,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -307,12 +308,16 @@ int joinVideo(const CaptureOptions& o, const std::string& musicPath, Progress* p
   std::string error;
   const int n = o.segments > 0 ? o.segments : partCountIn(o.partsDir, &error);
   if (n == 0) return failure(error);
+  const auto start = std::chrono::steady_clock::now();
   if (!joinParts(o.partsDir, n, frameCount(o), jobLines(o, partSettings(o, 1, n)),
                  videoSettings(o, musicPath), &error)) {
     return stopSignal ? stopped(frameCount(o), frameCount(o)) : failure(error);
   }
-  progress->finish("joined " + std::to_string(n) + " parts of " + describeRange(o, frameCount(o)) +
-                   " into " + o.target);
+  char took[32];
+  std::snprintf(took, sizeof took, " (the join %.1f s)",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  progress->finish("joined " + std::to_string(n) + " parts" + took + ": " +
+                   describeRange(o, frameCount(o)) + " into " + o.target);
   return 0;
 }
 

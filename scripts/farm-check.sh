@@ -52,13 +52,9 @@ trap stop_all EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
+# A port nothing listens on now, as the kernel hands one out.
 free_port() {
-  local port
-  while :; do
-    port=$((20000 + RANDOM % 20000))
-    ss -Hltn "sport = :$port" | grep -q . || break
-  done
-  echo "$port"
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
 # munge: a fresh key, its socket and files in the folder.
@@ -72,11 +68,14 @@ pids+=($!)
 host=$(hostname -s)
 cpus=$(nproc)
 mkdir -p "$work/state" "$work/spool" "$work/shared" "$work/out"
+ctld_port=$(free_port)
+slurmd_port=$(free_port)
+while [ "$slurmd_port" = "$ctld_port" ]; do slurmd_port=$(free_port); done
 cat >"$SLURM_CONF" <<EOF
 ClusterName=farmcheck
 SlurmctldHost=$host(127.0.0.1)
-SlurmctldPort=$(free_port)
-SlurmdPort=$(free_port)
+SlurmctldPort=$ctld_port
+SlurmdPort=$slurmd_port
 SlurmUser=root
 SlurmdUser=root
 AuthType=auth/munge

@@ -80,7 +80,7 @@ web: deps
 # Serves the page on this machine only; open the printed address and click.
 PORT ?= 8000
 serve: web
-	@python3 platform/web/serve.py $(BUILD)/web $(PORT)
+	@python3 tools/web/serve.py $(BUILD)/web $(PORT)
 
 # The release archive and the Debian package, into dist/.
 dist: build

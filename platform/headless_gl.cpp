@@ -1,8 +1,6 @@
 // Headless OpenGL through EGL on Mesa's surfaceless platform.
 #include "platform/headless_gl.h"
 
-#include "gpu/gl_entry_points.h"
-
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
@@ -15,8 +13,6 @@ struct {
   EGLSurface surface = EGL_NO_SURFACE;
   EGLContext context = EGL_NO_CONTEXT;
 } state;
-
-void* eglLookup(const char* name) { return reinterpret_cast<void*>(eglGetProcAddress(name)); }
 
 bool fail(std::string* error, const std::string& what) {
   if (error)
@@ -72,7 +68,6 @@ bool createHeadlessGl(int width, int height, std::string* error) {
   if (!eglMakeCurrent(state.display, state.surface, state.surface, state.context)) {
     return fail(error, "cannot make the OpenGL context current");
   }
-  setGlProcLookup(eglLookup);
   return true;
 }
 
@@ -86,5 +81,8 @@ void destroyHeadlessGl() {
   state.display = EGL_NO_DISPLAY;
   state.surface = EGL_NO_SURFACE;
   state.context = EGL_NO_CONTEXT;
-  setGlProcLookup(nullptr);
+}
+
+void* headlessGlProcAddress(const char* name) {
+  return reinterpret_cast<void*>(eglGetProcAddress(name));
 }

@@ -5,10 +5,14 @@
 
 #include <string>
 
-// Creates the context, makes it current and routes the GL entry-point lookup
-// through EGL. Returns false with the reason in `error` when EGL, the
-// surfaceless platform or a desktop GL context is not available.
+// Creates the context and makes it current. Returns false with the reason in
+// `error` when EGL, the surfaceless platform or a desktop GL context is not
+// available. The caller routes its GL entry-point lookup through
+// headlessGlProcAddress while the context lives.
 bool createHeadlessGl(int width, int height, std::string* error);
 
-// Releases the context and the display; the lookup goes back to SDL's.
+// Releases the context and the display.
 void destroyHeadlessGl();
+
+// EGL's address of the GL entry point `name`, null when there is none.
+void* headlessGlProcAddress(const char* name);

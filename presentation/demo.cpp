@@ -1,24 +1,15 @@
-// Start-up and frame loop of the presentation.
+// The presentation's one start-up and the shader-table seam.
 #include "presentation/demo.h"
 
 #include "gpu/gl_entry_points.h"
 #include "gpu/program.h"
 #include "gpu/shaders.h"
 #include "imaging/texture.h"
-#include "platform/sound.h"
-#include "platform/stderr_capture.h"
-#include "platform/x_errors.h"
-#include "presentation/clock.h"
-#include "presentation/layers.h"
-#include "presentation/window.h"
 
-#include <SDL.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -91,132 +82,43 @@ void enableBlending() {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }
 
-SoundChannel* startMusic() {
-  // The handles live as long as the process; the music plays out by itself
-  // and the timeline never asks where it is.
-  static SoundSystem* system = nullptr;
-  static Sound* music = nullptr;
-  static SoundChannel* channel = nullptr;
-  soundSystemCreate(&system);
-  soundSystemSetOutput(system, kSoundOutputDefault);
-  soundSystemInit(system, 10, 0, nullptr);
-  soundSystemCreateStream(system, mediaName(MediaId::music),
-                          kSoundLoopOff | kSound2d | kSoundSoftware | kSoundCreateSample |
-                              kSoundAccurateTime | kSoundUnique,
-                          nullptr, &music);
-  soundSystemPlaySound(system, kSoundChannelFree, music, false, &channel);
-  return channel;
-}
-
-bool startInMediaFolder(const std::string& mediaDir, SoundChannel** music, std::string* error) {
+bool startPresentation(const Startup& startup, SoundChannel** music, std::string* error) {
+  const auto done = [&startup](const char* step) {
+    if (startup.stepDone) startup.stepDone(step);
+  };
+  if (music) *music = nullptr;
+  error->clear();
+  if (!startup.openContext(error)) return false;
+  // Building a program on a context older than 2.0 crashes some drivers, and
+  // a missing entry point would be called through null; checkGlSupport names
+  // what is missing on stderr.
+  if (!checkGlSupport()) return false;
+  done("checkGlSupport");
   char previous[PATH_MAX];
-  if (!getcwd(previous, sizeof previous)) {
+  const bool moves = !startup.mediaDir.empty();
+  if (moves && !getcwd(previous, sizeof previous)) {
     *error = std::string("cannot read the working folder: ") + std::strerror(errno);
     return false;
   }
-  if (chdir(mediaDir.c_str()) != 0) {
-    *error = "cannot open the media folder \"" + mediaDir + "\": " + std::strerror(errno);
+  if (moves && chdir(startup.mediaDir.c_str()) != 0) {
+    *error = "cannot open the media folder \"" + startup.mediaDir + "\": " + std::strerror(errno);
     return false;
   }
-  buildPrograms();
+  (startup.buildPrograms ? startup.buildPrograms : buildPrograms)();
+  done("buildPrograms");
   loadTextures();
+  done("loadTextures");
   enableBlending();
-  // The stream keeps an absolute path, so it may be opened again from anywhere.
-  if (music) *music = startMusic();
-  if (chdir(previous) != 0) {
+  done("enableBlending");
+  if (startup.startMusic) {
+    // The stream keeps an absolute path, so it may be opened again from anywhere.
+    SoundChannel* channel = startup.startMusic();
+    if (music) *music = channel;
+    done("startMusic");
+  }
+  if (moves && chdir(previous) != 0) {
     *error = std::string("cannot return to the working folder: ") + std::strerror(errno);
     return false;
   }
   return true;
-}
-
-bool playFrame() {
-  if (!(demoTime() < kEndTime)) return false;
-  // SDL 1.2 queues at most 128 events, so this holds all it can have pending.
-  SDL_Event events[128];
-  bool quit = false;
-  // Fetch the window system's events once, then take the whole queue in
-  // one call. Polling until the queue is empty (every poll fetches again)
-  // never ends while events keep arriving faster than they are read; what
-  // arrives after this point waits for the next frame.
-  SDL_PumpEvents();
-  const int count = SDL_PeepEvents(events, 128, SDL_GETEVENT, SDL_ALLEVENTS);
-  for (int i = 0; i < count; ++i) {
-    if ((events[i].type == SDL_KEYDOWN && events[i].key.keysym.sym == SDLK_ESCAPE) ||
-        events[i].type == SDL_QUIT) {
-      quit = true;
-    }
-  }
-  drawFrame();
-  SDL_GL_SwapBuffers();
-  return !quit;
-}
-
-int runFrameLoop() {
-  while (playFrame()) {
-  }
-  return 0;
-}
-
-bool initVideo() {
-  if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
-  // SDL's reason is a bare "No available video device" when there is no
-  // display or no such driver, so what was asked for is named beside it:
-  // the driver when it is not x11, otherwise the display.
-  const char* driver = std::getenv("SDL_VIDEODRIVER");
-  const char* display = std::getenv("DISPLAY");
-  const std::string asked = driver && *driver && std::string(driver) != "x11"
-                                ? "SDL_VIDEODRIVER is \"" + std::string(driver) + "\""
-                            : display && *display ? "DISPLAY is \"" + std::string(display) + "\""
-                                                  : "DISPLAY is not set";
-  std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s (%s)\n", kWindowWidth,
-               kWindowHeight, SDL_GetError(), asked.c_str());
-  return false;
-}
-
-bool openWindow(int scale) {
-  const int width = kWindowWidth * scale, height = kWindowHeight * scale;
-  // A GL context the X server refuses (indirect GLX, a driver that does not
-  // load) reaches Xlib's default error handler, which prints six lines and
-  // ends the process, and libGL prints its own lines first. Both are caught
-  // while the window opens and folded into one line.
-  SDL_Surface* window = nullptr;
-  std::string xError;
-  const std::string driverMessage = lastStderrLineOf([&] {
-    xError = firstXErrorDuring([&] {
-      window = SDL_SetVideoMode(width, height, kWindowDepth, SDL_OPENGL | SDL_DOUBLEBUF);
-    });
-  });
-  if (window) return true;
-  std::string reason = SDL_GetError();
-  if (!xError.empty()) reason += "; X error: " + xError;
-  if (!driverMessage.empty()) reason += " (" + driverMessage + ")";
-  std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s\n", width, height, reason.c_str());
-  return false;
-}
-
-void preferX11Video() {
-#if defined(__unix__) && !defined(__APPLE__) && !defined(__EMSCRIPTEN__)
-  // The window needs OpenGL, which of SDL's video drivers here only x11
-  // gives. Left to choose, SDL falls through to its text-mode drivers when
-  // there is no X display: they take over the terminal, fail the OpenGL
-  // window anyway, and with an unknown terminal end the process from inside
-  // SDL_Init. A driver the user names still wins.
-  setenv("SDL_VIDEODRIVER", "x11", 0);
-#endif
-}
-
-int presentationMain(int, char**) {
-  preferX11Video();
-  if (!initVideo()) return 1;
-  std::atexit(SDL_Quit);
-  if (!openWindow()) return 1;
-  // Building a program on a context older than 2.0 crashes some drivers, and
-  // a missing entry point would be called through null.
-  if (!checkGlSupport()) return 1;
-  buildPrograms();
-  loadTextures();
-  enableBlending();
-  startMusic();
-  return runFrameLoop();
 }

@@ -1,9 +1,11 @@
-// The presentation's start-up pieces, its frame loop and its main function.
+// The presentation's one start-up, shared by every driver, and the seam that
+// chooses the GLSL it builds.
 #pragma once
 
 #include "gpu/shaders.h"
 #include "presentation/handles.h"
 
+#include <functional>
 #include <string>
 
 // Where buildPrograms takes the vertex and fragment sources from: the embedded
@@ -17,44 +19,34 @@ const char* shaderSource(const char* file);
 
 struct SoundChannel;
 
-// Start-up steps shared by the window player and the headless drivers; each
-// needs a current GL context with OpenGL 2.0 (see checkGlSupport()).
+// The steps of the start-up; each needs a current GL context with OpenGL 2.0
+// (see checkGlSupport()).
 void buildPrograms();   // the six programs, each made current as it is built
 void loadTextures();    // GL_TEXTURE_2D on, then the ten images from the working folder
 void enableBlending();  // GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA for the whole run
-// The media list's music file from the working folder, played once. Returns
-// its channel for drivers that move the music (null when the run is silent);
-// the player ignores it.
-SoundChannel* startMusic();
 
-// buildPrograms(), loadTextures() and enableBlending(), and startMusic() too
-// when `music` is given, with `mediaDir` as the working folder, since the
-// media files are named relative to it; then back to the folder the process
-// was in. False with one line in `error`.
-bool startInMediaFolder(const std::string& mediaDir, SoundChannel** music, std::string* error);
+// What a driver asks of the start-up.
+struct Startup {
+  // Opens the GL context and makes it current: the SDL window (openPlayerWindow)
+  // or a headless one. False when it cannot; the reason is either printed
+  // already or put in `error`.
+  std::function<bool(std::string* error)> openContext;
+  // The folder the media files are read from ("": the working folder); the
+  // process returns to its working folder afterwards.
+  std::string mediaDir;
+  // Starts the media list's music and returns its channel (startMusic);
+  // null for a silent run.
+  SoundChannel* (*startMusic)() = nullptr;
+  // The programs to build in buildPrograms' place (the benchmark's literal set).
+  void (*buildPrograms)() = nullptr;
+  // Called after each step with its name ("checkGlSupport", "buildPrograms",
+  // "loadTextures", "enableBlending", "startMusic"), for drivers that time them.
+  std::function<void(const char* step)> stepDone;
+};
 
-// Makes SDL choose its x11 video driver unless SDL_VIDEODRIVER names another
-// (a no-op where there is no X). Call before initVideo().
-void preferX11Video();
-
-// SDL_Init for video; false with one line on stderr naming the display.
-bool initVideo();
-
-// The kWindowWidth × kWindowHeight OpenGL window, or `scale` times as large
-// (the programs fill any viewport); false with SDL's reason on stderr.
-// Needs initVideo().
-bool openWindow(int scale = 1);
-
-// One frame of the window player, with its end conditions: once the demo
-// time reaches 130 s it returns false without drawing; otherwise it takes
-// the pending events, draws the frame with drawFrame(), shows it, and
-// returns false when that frame saw Esc or a window close. Needs SDL's window.
-bool playFrame();
-
-// playFrame() until it returns false; returns 0.
-int runFrameLoop();
-
-// The whole presentation: window, start-up, music, frame loop. Returns the
-// exit status: 0, or 1 when there is no window or no OpenGL 2.0. SDL's x11
-// video driver is chosen unless SDL_VIDEODRIVER names another (preferX11Video).
-int presentationMain(int argc, char** argv);
+// The one start-up: opens the context, checks OpenGL 2.0, then in the media
+// folder builds the programs, loads the textures, enables blending and starts
+// the music. `music` (optional) receives the music's channel, null when the
+// run is silent. False when a step failed, with one line in `error` unless
+// the step has printed its reason itself.
+bool startPresentation(const Startup& startup, SoundChannel** music, std::string* error);

@@ -1,15 +1,13 @@
 // The presentation's frame loop in a real SDL window (under Xvfb), with the
-// clock driven by the test and events pushed into SDL's queue.
+// demo time set by the test and events pushed into SDL's queue.
 #include "gpu/program.h"
 #include "presentation/clock.h"
-#include "presentation/demo.h"
 #include "presentation/media.h"
+#include "presentation/player.h"
 #include "tests/support/test_support.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -17,26 +15,6 @@
 using namespace testing_support;
 
 namespace {
-
-// A clock that reads 10 s for its first `budget` readings and 130 s after:
-// a run that ends by time has used the whole budget, one that ends by a
-// quit request has not.
-int readings = 0;
-int budget = 0;
-float lastReading = 0;
-
-float scriptedClock() {
-  lastReading = ++readings <= budget ? 10.0f : 130.0f;
-  return lastReading;
-}
-
-void runScripted(int readingBudget) {
-  readings = 0;
-  budget = readingBudget;
-  setDemoClock(scriptedClock);
-  EXPECT_EQ(runFrameLoop(), 0);
-  setDemoClock(nullptr);
-}
 
 SDL_Event keyEvent(Uint8 type, SDLKey key, SDLMod mod = KMOD_NONE) {
   SDL_Event e{};
@@ -61,20 +39,15 @@ int pendingEvents() {
 class FrameLoop : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ASSERT_TRUE(openPresentationWindow());
-    ASSERT_TRUE(checkGlSupport());
-    // Start-up as the presentation does it, in a folder without media: every
-    // texture is 0 and each missing file is named once.
-    std::string folder = makeTempDir();
-    char previous[4096];
-    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-    ASSERT_EQ(chdir(folder.c_str()), 0);
-    std::string log = captureStderr([] {
-      buildPrograms();
-      loadTextures();
-      enableBlending();
-    });
-    ASSERT_EQ(chdir(previous), 0);
+    // The presentation's start-up in a folder without media: every texture
+    // is 0 and each missing file is named once.
+    Startup startup;
+    startup.openContext = [](std::string*) { return openPresentationWindow(); };
+    startup.mediaDir = makeTempDir();
+    bool started = false;
+    std::string error;
+    std::string log = captureStderr([&] { started = startPresentation(startup, nullptr, &error); });
+    ASSERT_TRUE(started) << error << log;
     EXPECT_NE(log.find("cannot load \"" + std::string(mediaName(MediaId::logo)) + "\""),
               std::string::npos)
         << log;
@@ -96,69 +69,63 @@ class FrameLoop : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(FrameLoop, QuitRequestsEndTheRunAfterTheirFrame) {
-  const int kBudget = 200;
+// Each case's events are pushed and taken by the pump, which reports the
+// key-downs in order, then pushed again for one frame at 10 s, which drains
+// the queue and ends the run only on a quit request.
+TEST_F(FrameLoop, EachFrameTakesItsEventsAndEndsOnQuitRequests) {
   struct Case {
     const char* name;
     std::vector<SDL_Event> events;
-    bool endsByQuit;
+    bool quits;
+    std::vector<SDLKey> keys;
   } cases[] = {
-      {"Esc key-down", {keyEvent(SDL_KEYDOWN, SDLK_ESCAPE)}, true},
-      {"Esc with Shift", {keyEvent(SDL_KEYDOWN, SDLK_ESCAPE, KMOD_LSHIFT)}, true},
+      {"Esc key-down", {keyEvent(SDL_KEYDOWN, SDLK_ESCAPE)}, true, {SDLK_ESCAPE}},
+      {"Esc with Shift", {keyEvent(SDL_KEYDOWN, SDLK_ESCAPE, KMOD_LSHIFT)}, true, {SDLK_ESCAPE}},
       {"Esc with Ctrl and Alt",
        {keyEvent(SDL_KEYDOWN, SDLK_ESCAPE, SDLMod(KMOD_LCTRL | KMOD_RALT))},
-       true},
-      {"window close", {plainEvent(SDL_QUIT)}, true},
+       true,
+       {SDLK_ESCAPE}},
+      {"window close", {plainEvent(SDL_QUIT)}, true, {}},
       {"Esc pressed and released in one frame",
        {keyEvent(SDL_KEYDOWN, SDLK_ESCAPE), keyEvent(SDL_KEYUP, SDLK_ESCAPE)},
-       true},
+       true,
+       {SDLK_ESCAPE}},
       {"quit among other events",
        {plainEvent(SDL_MOUSEBUTTONDOWN), keyEvent(SDL_KEYDOWN, SDLK_SPACE), plainEvent(SDL_QUIT),
         keyEvent(SDL_KEYUP, SDLK_SPACE), plainEvent(SDL_ACTIVEEVENT)},
-       true},
-      {"Esc key-up alone", {keyEvent(SDL_KEYUP, SDLK_ESCAPE)}, false},
+       true,
+       {SDLK_SPACE}},
+      {"Esc key-up alone", {keyEvent(SDL_KEYUP, SDLK_ESCAPE)}, false, {}},
       {"other keys and the mouse",
        {keyEvent(SDL_KEYDOWN, SDLK_q), keyEvent(SDL_KEYDOWN, SDLK_RETURN),
         plainEvent(SDL_MOUSEMOTION), plainEvent(SDL_ACTIVEEVENT)},
-       false},
-      {"no events", {}, false},
+       false,
+       {SDLK_q, SDLK_RETURN}},
+      {"no events", {}, false, {}},
   };
+  setDemoTime(10);
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);
     for (SDL_Event& e : c.events) ASSERT_EQ(SDL_PushEvent(&e), 0);
-    runScripted(kBudget);
-    if (c.endsByQuit) {
-      EXPECT_LT(lastReading, 130.0f) << "should end after the frame that saw the request";
-      EXPECT_LT(readings, kBudget / 2) << "more than one frame was drawn";
-    } else {
-      EXPECT_EQ(lastReading, 130.0f) << "should run on until the time is up";
-      EXPECT_GT(readings, kBudget);
-    }
+    const FrameEvents taken = takeFrameEvents();
+    EXPECT_EQ(taken.quit, c.quits);
+    EXPECT_EQ(std::vector<SDLKey>(taken.keys, taken.keys + taken.keyCount), c.keys);
+    for (SDL_Event& e : c.events) ASSERT_EQ(SDL_PushEvent(&e), 0);
+    EXPECT_EQ(playFrame(), !c.quits);
     EXPECT_EQ(pendingEvents(), 0) << "every event of the frame is drained";
   }
+  useSdlClock();
 }
 
+// The run ends at the first frame whose time is not below 130 s, before its
+// events are read; 129 999 ms still draws, 130 000 ms reads 130.0000062.
 TEST_F(FrameLoop, TimeUpEndsTheRunBeforeEventsAreRead) {
+  setDemoTime(129999u * 0.001f);
+  EXPECT_TRUE(playFrame()) << "the frame at 129.999 s is drawn";
   SDL_Event esc = keyEvent(SDL_KEYDOWN, SDLK_ESCAPE);
   ASSERT_EQ(SDL_PushEvent(&esc), 0);
-  runScripted(0);
-  EXPECT_EQ(readings, 1);
-  EXPECT_EQ(pendingEvents(), 1);
-}
-
-TEST_F(FrameLoop, TheLastMillisecondIsStillDrawn) {
-  // 129 999 ms reads below 130; 130 000 ms reads 130.0000062, which ends the run.
-  EXPECT_LT(129999u * 0.001f, 130.0f);
-  EXPECT_FALSE(130000u * 0.001f < 130.0f);
-  struct Tick {
-    static float clock() {
-      ++readings;
-      return (readings == 1 ? 129999u : 130000u) * 0.001f;
-    }
-  };
-  readings = 0;
-  setDemoClock(Tick::clock);
+  setDemoTime(130000u * 0.001f);
   EXPECT_EQ(runFrameLoop(), 0);
-  setDemoClock(nullptr);
-  EXPECT_GT(readings, 1) << "the frame at 129.999 s was drawn";
+  EXPECT_EQ(pendingEvents(), 1);
+  useSdlClock();
 }

@@ -2,9 +2,9 @@
 #include "presentation/media.h"
 #include "presentation/window.h"
 #include "tests/support/demo_process.h"
+#include "tests/support/picture.h"
 #include "tests/support/test_support.h"
 
-#include <SDL_image.h>
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -107,24 +107,9 @@ std::string mediaWithout(const std::string& folder, std::vector<std::string> lef
   return folder;
 }
 
-// Pixels of a PNG as RGBA bytes, through SDL_image.
-struct Picture {
-  int w = 0, h = 0;
-  std::vector<Uint8> rgba;
-};
-
 Picture load(const std::string& path) {
   Picture p;
-  SDL_Surface* s = IMG_Load(path.c_str());
-  if (!s) return p;
-  SDL_Surface* c = SDL_CreateRGBSurface(0, s->w, s->h, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000);
-  SDL_SetAlpha(s, 0, 255);
-  SDL_BlitSurface(s, nullptr, c, nullptr);
-  p.w = c->w;
-  p.h = c->h;
-  p.rgba.assign(static_cast<Uint8*>(c->pixels), static_cast<Uint8*>(c->pixels) + c->h * c->pitch);
-  SDL_FreeSurface(c);
-  SDL_FreeSurface(s);
+  loadPicture(path, p);
   return p;
 }
 
@@ -202,9 +187,9 @@ TEST(Capture, StillsAreDeterministicAndTheSpacePictureShowsWhereItIsOpaque) {
   for (int y = 0; y < 89; ++y) {
     for (int x = 0; x < 960; ++x) {
       const size_t i = (static_cast<size_t>(y) * 960 + x) * 4;
-      const bool differs = std::abs(with.rgba[i] - without.rgba[i]) > 1 ||
-                           std::abs(with.rgba[i + 1] - without.rgba[i + 1]) > 1 ||
-                           std::abs(with.rgba[i + 2] - without.rgba[i + 2]) > 1;
+      const bool differs = std::abs(with.px[i] - without.px[i]) > 1 ||
+                           std::abs(with.px[i + 1] - without.px[i + 1]) > 1 ||
+                           std::abs(with.px[i + 2] - without.px[i + 2]) > 1;
       if (!differs) continue;
       ++differing;
       // The picture is stretched over the frame; allow a texel of filtering around.
@@ -214,7 +199,7 @@ TEST(Capture, StillsAreDeterministicAndTheSpacePictureShowsWhereItIsOpaque) {
         for (int dx = -2; dx <= 2 && !opaqueNear; ++dx) {
           const int px = std::clamp(sx + dx, 0, space.w - 1),
                     py = std::clamp(sy + dy, 0, space.h - 1);
-          opaqueNear = space.rgba[(static_cast<size_t>(py) * space.w + px) * 4 + 3] > 0;
+          opaqueNear = space.px[(static_cast<size_t>(py) * space.w + px) * 4 + 3] > 0;
         }
       }
       if (!opaqueNear) ++outside;
@@ -296,7 +281,7 @@ TEST(Capture, VideoRowAddedForEvenHeightMatchesThePicture) {
     const size_t b = static_cast<size_t>(std::min(y, 88)) * 960 * 4;
     double difference = 0;
     for (size_t i = 0; i < 960 * 4; ++i) {
-      if (i % 4 != 3) difference += std::abs(frame.rgba[a + i] - picture.rgba[b + i]);
+      if (i % 4 != 3) difference += std::abs(frame.px[a + i] - picture.px[b + i]);
     }
     EXPECT_LT(difference / (960 * 3), 6) << "row " << y << " of the decoded frame";
   }
@@ -459,9 +444,9 @@ TEST(Capture, SupersampledFramedAndPreviewOutputs) {
       for (int c = 0; c < 3; ++c) {
         int sum = 0;
         for (int d = 0; d < 4; ++d) {
-          sum += large.rgba[((static_cast<size_t>(2 * y + d / 2)) * 960 + 2 * x + d % 2) * 4 + c];
+          sum += large.px[((static_cast<size_t>(2 * y + d / 2)) * 960 + 2 * x + d % 2) * 4 + c];
         }
-        wrong += small.rgba[(static_cast<size_t>(y) * 480 + x) * 4 + c] != (sum + 2) / 4;
+        wrong += small.px[(static_cast<size_t>(y) * 480 + x) * 4 + c] != (sum + 2) / 4;
       }
     }
   }
@@ -480,7 +465,7 @@ TEST(Capture, SupersampledFramedAndPreviewOutputs) {
   ASSERT_EQ(hd.w, 1920);
   auto rowMean = [&](int y) {
     long sum = 0;
-    for (int x = 0; x < 1920; ++x) sum += hd.rgba[(static_cast<size_t>(y) * 1920 + x) * 4 + 1];
+    for (int x = 0; x < 1920; ++x) sum += hd.px[(static_cast<size_t>(y) * 1920 + x) * 4 + 1];
     return sum / 1920;
   };
   // The strip fills rows 450 to 627; above and below is black.

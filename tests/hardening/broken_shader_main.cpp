@@ -1,6 +1,6 @@
 // The player with its fragment programs taken from the copy whose morph
 // program does not compile.
-#include "presentation/demo.h"
+#include "presentation/player.h"
 #include "tests/hardening/broken_shaders.h"
 
 int main(int argc, char** argv) {

@@ -3,9 +3,9 @@
 #include "presentation/media.h"
 #include "presentation/window.h"
 #include "tests/support/demo_process.h"
+#include "tests/support/picture.h"
 #include "tests/support/test_support.h"
 
-#include <SDL_image.h>
 #include <gtest/gtest.h>
 #include <vorbis/vorbisfile.h>
 
@@ -66,22 +66,13 @@ double redShare(DemoWindow& w) {
   return p.rgb.empty() ? 0 : red * 3.0 / static_cast<double>(p.rgb.size());
 }
 
-// RGB rows of a PNG, through SDL_image.
+// RGB rows of a PNG.
 std::vector<unsigned char> pngRgb(const std::string& path, int* width, int* height) {
-  std::vector<unsigned char> rgb;
-  SDL_Surface* s = IMG_Load(path.c_str());
-  if (!s) return rgb;
-  SDL_Surface* c = SDL_CreateRGBSurface(0, s->w, s->h, 32, 0xFF, 0xFF00, 0xFF0000, 0);
-  SDL_BlitSurface(s, nullptr, c, nullptr);
-  *width = c->w;
-  *height = c->h;
-  for (int y = 0; y < c->h; ++y) {
-    const auto* row = static_cast<const unsigned char*>(c->pixels) + y * c->pitch;
-    for (int x = 0; x < c->w; ++x) rgb.insert(rgb.end(), row + x * 4, row + x * 4 + 3);
-  }
-  SDL_FreeSurface(c);
-  SDL_FreeSurface(s);
-  return rgb;
+  Picture p;
+  if (!loadPicture(path, p)) return {};
+  *width = p.w;
+  *height = p.h;
+  return p.rgb();
 }
 
 void writeFile(const std::string& path, const std::string& text) {

@@ -25,6 +25,7 @@ void requireHeadlessGl(int width, int height) {
     std::fprintf(stderr, "headless GL unavailable: %s\n", error.c_str());
     std::exit(1);
   }
+  setGlProcLookup(headlessGlProcAddress);
 }
 
 bool openPresentationWindow() {

@@ -19,7 +19,7 @@ import urllib.parse
 import urllib.request
 import zlib
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "platform", "web"))
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tools", "web"))
 import serve  # noqa: E402
 
 SKIP = 77

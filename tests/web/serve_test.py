@@ -9,7 +9,7 @@ import tempfile
 import time
 import unittest
 
-SERVE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "platform", "web",
+SERVE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "web",
                      "serve.py")
 sys.path.insert(0, os.path.dirname(SERVE))
 import serve  # noqa: E402

@@ -1,7 +1,7 @@
 // Box-filter reduction of frames drawn at a multiple of their size.
 #include "tools/capture/supersample.h"
 
-#include "presentation/headless_render.h"
+#include "gpu/frame_readback.h"
 
 #include <algorithm>
 

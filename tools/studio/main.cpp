@@ -1,12 +1,11 @@
 // demo-studio: the presentation under a transport (pause, seek, step, loop,
 // speed) with its music following, and its programs rebuilt as their source
 // files are saved.
-#include "gpu/program.h"
+#include "gpu/frame_readback.h"
 #include "platform/sound.h"
 #include "presentation/clock.h"
-#include "presentation/demo.h"
-#include "presentation/headless_render.h"
 #include "presentation/layers.h"
+#include "presentation/player.h"
 #include "presentation/window.h"
 #include "tools/capture/png_file.h"
 #include "tools/studio/options.h"
@@ -23,10 +22,6 @@
 #include <vector>
 
 namespace {
-
-float studioTime = 0;
-
-float studioClock() { return studioTime; }
 
 bool isDirectory(const std::string& path) {
   struct stat s;
@@ -71,26 +66,16 @@ void saveFrame(double seconds, int width, int height) {
   std::fflush(stdout);
 }
 
-// The player's start-up in the media folder, then back to the folder the
-// studio started in, where saved frames go. False with one line on stderr.
-bool startPresentation(const StudioOptions& o, SoundChannel** music) {
-  if (!initVideo()) return false;
-  std::atexit(SDL_Quit);
-  if (!openWindow(o.scale)) return false;
-  if (!checkGlSupport()) return false;
-  std::string error;
-  if (!startInMediaFolder(o.mediaDir, music, &error)) {
-    std::fprintf(stderr, "demo-studio: %s\n", error.c_str());
-    return false;
-  }
-  return true;
-}
-
 int runStudio(const StudioOptions& o, const std::string& shaderDir) {
+  // The player's start-up in the media folder, then back to the folder the
+  // studio started in, where saved frames go.
   SoundChannel* music = nullptr;
-  if (!startPresentation(o, &music)) return 1;
+  std::string error;
+  if (!startPresentation(windowStartup(o.mediaDir, o.scale), &music, &error)) {
+    if (!error.empty()) std::fprintf(stderr, "demo-studio: %s\n", error.c_str());
+    return 1;
+  }
   SDL_EnableKeyRepeat(SDL_DEFAULT_REPEAT_DELAY, SDL_DEFAULT_REPEAT_INTERVAL);
-  setDemoClock(studioClock);
   startShaderWatch(shaderDir);
 
   Transport transport;
@@ -122,24 +107,17 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
         advanceTransport(&transport, std::chrono::duration<double>(now - last).count()) || jumped;
     last = now;
 
-    bool quit = false, save = false;
-    SDL_Event events[128];
-    SDL_PumpEvents();
-    const int count = SDL_PeepEvents(events, 128, SDL_GETEVENT, SDL_ALLEVENTS);
-    for (int i = 0; i < count; ++i) {
-      if (events[i].type == SDL_QUIT) quit = true;
-      if (events[i].type != SDL_KEYDOWN) continue;
-      const SDLKey key = events[i].key.keysym.sym;
+    const FrameEvents events = takeFrameEvents();
+    if (events.quit) break;
+    bool save = false;
+    for (int i = 0; i < events.keyCount; ++i) {
       TransportKey action;
-      if (key == SDLK_ESCAPE) {
-        quit = true;
-      } else if (key == SDLK_F12) {
+      if (events.keys[i] == SDLK_F12) {
         save = true;
-      } else if (transportKeyOf(key, &action)) {
+      } else if (transportKeyOf(events.keys[i], &action)) {
         jumped = applyTransportKey(&transport, action) || jumped;
       }
     }
-    if (quit) break;
 
     // Every jump, and every return to 1× play, starts the stream at the
     // demo time; a pause or another speed silences it.
@@ -153,7 +131,7 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
     jumped = false;
 
     pollShaderWatch();
-    studioTime = static_cast<float>(transport.time);
+    setDemoTime(static_cast<float>(transport.time));
     drawFrame();
     if (save) saveFrame(transport.time, width, height);
     SDL_GL_SwapBuffers();

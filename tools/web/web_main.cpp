@@ -4,11 +4,12 @@
 // report through Module.onDemo(...).
 #include "gpu/program.h"
 #include "platform/sound.h"
-#include "platform/web/web_shaders.h"
 #include "presentation/clock.h"
-#include "presentation/demo.h"
 #include "presentation/layers.h"
 #include "presentation/media.h"
+#include "presentation/music.h"
+#include "presentation/player.h"
+#include "tools/web/web_shaders.h"
 
 #include <SDL.h>
 #include <emscripten.h>
@@ -22,7 +23,7 @@
 namespace {
 
 double clockStart = 0;
-float stillSeconds = 0;
+bool playing = false;
 int framesShown = 0;
 int mediaPending = kMediaFileCount;
 // The music's one channel, made at the first click and replayed after
@@ -70,13 +71,11 @@ void followMusic() {
 
 // The player's clock arithmetic: whole milliseconds times single-precision
 // 0.001, from the start of the music instead of from SDL_Init.
-float pageClock() {
+float pageSeconds() {
   if (waitingForMusic) return 0.0f;
   lastMs = std::max(lastMs, std::floor(emscripten_get_now() - clockStart));
   return static_cast<float>(static_cast<Uint32>(lastMs)) * 0.001f;
 }
-
-float stillClock() { return stillSeconds; }
 
 // Tells the page what happened: "ready", "ended" or "failed".
 void report(const char* what) {
@@ -85,12 +84,16 @@ void report(const char* what) {
 }
 
 void stop() {
+  playing = false;
   emscripten_cancel_main_loop();
   if (music) soundChannelPause(music);
 }
 
+// The demo time is set once per animation frame, so every reading of a
+// frame agrees.
 void step() {
   followMusic();
+  setDemoTime(pageSeconds());
   if (playFrame()) {
     ++framesShown;
     return;
@@ -99,10 +102,18 @@ void step() {
   report("ended");
 }
 
+// Once every media file has arrived (or failed), the one start-up opens the
+// canvas's GL context and loads them; the music waits for the click.
 void mediaArrived() {
   if (--mediaPending > 0) return;
-  loadTextures();
-  enableBlending();
+  Startup startup;
+  startup.openContext = [](std::string*) { return initVideo() && openWindow(); };
+  std::string error;
+  if (!startPresentation(startup, nullptr, &error)) {
+    if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
+    report("failed");
+    return;
+  }
   report("ready");
 }
 
@@ -124,7 +135,7 @@ EMSCRIPTEN_KEEPALIVE void demoPlay() {
   stop();
   clockStart = emscripten_get_now();
   framesShown = 0;
-  setDemoClock(pageClock);
+  playing = true;
   if (!musicStarted) {
     music = startMusic();
     musicStarted = true;
@@ -141,23 +152,17 @@ EMSCRIPTEN_KEEPALIVE void demoStop() { stop(); }
 
 // Draws the frame at demo time `seconds` once, without sound.
 EMSCRIPTEN_KEEPALIVE void demoStill(float seconds) {
-  stillSeconds = seconds;
-  setDemoClock(stillClock);
+  setDemoTime(seconds);
   drawFrame();
 }
 
 EMSCRIPTEN_KEEPALIVE int demoFrames() { return framesShown; }
-EMSCRIPTEN_KEEPALIVE float demoSeconds() { return demoTime(); }
+EMSCRIPTEN_KEEPALIVE float demoSeconds() { return playing ? pageSeconds() : demoTime(); }
 
 }  // extern "C"
 
 int main() {
-  if (!initVideo() || !openWindow() || !checkGlSupport()) {
-    report("failed");
-    return 1;
-  }
   setFragmentPrelude(webShaders::prelude);
-  buildPrograms();
   // Every media file is fetched into the module's file system under its
   // own name, where loadTextures() and startMusic() look for it.
   for (const MediaFile& media : kMediaFiles) {

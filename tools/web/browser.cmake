@@ -7,3 +7,7 @@ set_target_properties(PkgConfig::SDL PROPERTIES INTERFACE_LINK_OPTIONS "-sUSE_SD
 add_library(PkgConfig::GLLIBS INTERFACE IMPORTED)
 set_target_properties(PkgConfig::GLLIBS PROPERTIES INTERFACE_LINK_OPTIONS
   "-sLEGACY_GL_EMULATION=1;-sMIN_WEBGL_VERSION=2;-sMAX_WEBGL_VERSION=2")
+# SDL_image and SDL_mixer come with emscripten's SDL; there is no EGL.
+foreach(name SDL_IMAGE SDL_MIXER EGL)
+  add_library(PkgConfig::${name} INTERFACE IMPORTED)
+endforeach()

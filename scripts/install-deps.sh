@@ -10,7 +10,7 @@ packages=(
   build-essential cmake pkg-config
   libsdl1.2-dev libsdl-image1.2-dev libsdl-mixer1.2-dev libx11-dev
   libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
-  libpng-dev zlib1g-dev libjpeg-dev libvorbis-dev libfreetype-dev fonts-dejavu-core fonts-dotgothic16 fonts-ferrite-core
+  libpng-dev zlib1g-dev libjpeg-dev libvorbis-dev libfreetype-dev fonts-dejavu-core fonts-dotgothic16 fonts-ferrite-core fonts-bebas-neue
   xvfb xauth ffmpeg
   # The web page (make web) and its test in a headless browser.
   emscripten chromium python3

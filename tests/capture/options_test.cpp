@@ -131,7 +131,7 @@ TEST(CaptureOptions, PresetsFramesAndPreviewsFillInTheirDefaults) {
        0,
        130,
        60},
-      {{"--gif", "p.gif"}, 480, 44, 0, 0, 2, 46, 56, 15},
+      {{"--gif", "p.gif"}, 480, 44, 0, 0, 2, 20, 30, 15},
       {{"--gif", "p.webp", "--from", "100", "--fps", "10", "--size", "240x22"},
        240,
        22,

@@ -15,6 +15,7 @@
 #include "presentation/media.h"
 #include "tests/media/media_helpers.h"
 #include "tools/mediagen/mastering.h"
+#include "tools/mediagen/text.h"
 
 using namespace media_test;
 
@@ -84,7 +85,7 @@ TEST_F(Media, FailuresExitOneWithOneLineNamingTheCulprit) {
       {"missing font",
        "MEDIAGEN_FONT_DIR=" + quoted((root_ / "no-fonts").string()) + " " + quoted(MEDIAGEN_EXE) +
            " " + quoted((root_ / "c").string()),
-       "DejaVuSans-Bold.ttf"},
+       mediagen::requiredFonts().front().file},
       {"output folder blocked", quoted(MEDIAGEN_EXE) + " " + quoted((blocker / "sub").string()),
        blocker.string()},
       {"no arguments", quoted(MEDIAGEN_EXE), "usage"},
@@ -276,12 +277,37 @@ TEST_F(Media, CrashFrameSurroundsTheCrashText) {
 
 // ---- soundtrack -----------------------------------------------------------------
 
-double rmsDb(const Sound& s, double from, double to) {
+// A band as ffmpeg's highpass/lowpass filters take it: a two-pole
+// Butterworth section (the audio cookbook's biquad), or no filter at all.
+struct Band {
+  double hz = 0;
+  bool high = false;
+};
+
+// Level of [from, to) in dBFS, both channels; a band filter runs in from
+// 0.2 s before the window so it has settled.
+double rmsDb(const Sound& s, double from, double to, Band band = {}) {
   const double rate = static_cast<double>(s.rate);
   const size_t a = static_cast<size_t>(from * rate),
                b = std::min(s.left.size(), static_cast<size_t>(to * rate));
+  const double w = 2.0 * 3.14159265358979 * band.hz / rate, alpha = std::sin(w) / std::sqrt(2.0),
+               c = std::cos(w), a0 = 1.0 + alpha;
+  const double b1 = (band.high ? -(1.0 + c) : 1.0 - c) / a0, b0 = std::fabs(b1) / 2.0;
+  const double a1 = -2.0 * c / a0, a2 = (1.0 - alpha) / a0;
   double sum = 0;
-  for (size_t i = a; i < b; ++i) sum += 0.5 * (s.left[i] * s.left[i] + s.right[i] * s.right[i]);
+  for (const std::vector<float>* ch : {&s.left, &s.right}) {
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    for (size_t i = band.hz > 0 ? a - std::min(a, static_cast<size_t>(0.2 * rate)) : a; i < b;
+         ++i) {
+      const double x = (*ch)[i];
+      const double y = band.hz > 0 ? b0 * x + b1 * x1 + b0 * x2 - a1 * y1 - a2 * y2 : x;
+      x2 = x1;
+      x1 = x;
+      y2 = y1;
+      y1 = y;
+      if (i >= a) sum += 0.5 * y * y;
+    }
+  }
   return toDb(std::sqrt(sum / static_cast<double>(std::max<size_t>(1, b - a))));
 }
 
@@ -316,6 +342,18 @@ TEST_F(Media, MusicFollowsTheTimeline) {
   EXPECT_GT(rmsDb(sound_, 25, 46), rmsDb(sound_, 0, 20) + 3.0) << "drums start at 25 s";
   EXPECT_GT(rmsDb(sound_, 105, 120), rmsDb(sound_, 120, 126) + 3.0) << "closing break is quieter";
   EXPECT_LT(rmsDb(sound_, 129.6, 131), -60.0) << "clean end by 130 s";
+
+  // Each picture's entrance lands: after a beat of space, highs (the crash)
+  // and lows (kick and sub) at least 10 dB above the 0.4 s before.
+  const Band highs{4000, true}, lows{150, false};
+  for (double hit : {55.0, 75.0, 91.0, 105.0, 123.5}) {
+    EXPECT_GE(rmsDb(sound_, hit, hit + 0.4, highs), rmsDb(sound_, hit - 0.4, hit, highs) + 10.0)
+        << "highs at " << hit << " s";
+    EXPECT_GE(rmsDb(sound_, hit, hit + 0.4, lows), rmsDb(sound_, hit - 0.4, hit, lows) + 10.0)
+        << "lows at " << hit << " s";
+  }
+  // The melt resolves with the shrinking picture instead of peaking there.
+  EXPECT_LT(rmsDb(sound_, 68, 70), rmsDb(sound_, 55, 57) - 3.0);
 
   // No stretch longer than 2 s below -60 dBFS before the fade ends.
   const double win = 0.25;

@@ -223,7 +223,7 @@ int bottomInk(const Mask& m, int x0, int x1) {
 }
 
 TEST(Text, LinesShareOneBaselineAndNothingIsClipped) {
-  const Font& sans = font(kSansBold);
+  const Font& sans = font(kCaption);
   const Mask caps = sans.render("HHH", 40);
   const Mask mixed = sans.render("Hgj(|)", 40);
   EXPECT_EQ(caps.height, mixed.height) << "line box must not depend on the letters";
@@ -241,7 +241,7 @@ TEST(Text, LinesShareOneBaselineAndNothingIsClipped) {
 }
 
 TEST(Text, FitPicksTheLargestSizeThatFits) {
-  const Font& sans = font(kSansBold);
+  const Font& sans = font(kCaption);
   const std::string text = "greetings to everyone";
   const int size = sans.fit(text, 300, 60);
   EXPECT_LE(sans.render(text, size).width, 300);

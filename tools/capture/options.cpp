@@ -57,7 +57,7 @@ const char kCaptureHelp[] =
     "                      without sound, into DIR (for a batch of machines); --video\n"
     "                      OUT.webm or .mkv beside it picks that kind (default .mp4)\n"
     "  --gif OUT           a looping animated preview without sound, .gif with its own\n"
-    "                      palette or .webp; by default 10 s from 46 s, 480x45, 15 fps\n"
+    "                      palette or .webp; by default 10 s from 20 s, 480x45, 15 fps\n"
     "  --sheet OUT.png     a storyboard: a grid of frames, each labelled with its time;\n"
     "                      at --times T,T,... or --count N times spread over the\n"
     "                      stretch (default 16), in --columns N columns (default 2);\n"

@@ -16,8 +16,8 @@ struct Preset {
 
 constexpr Preset kPresets[] = {{"1080p", 1920, 1080}, {"4k", 3840, 2160}};
 
-// The animated preview: a stretch where the bar melts into the box.
-constexpr double kPreviewFrom = 46;
+// The animated preview: the oldschool picture comes and goes as the bar fades in.
+constexpr double kPreviewFrom = 20;
 constexpr double kPreviewSeconds = 10;
 constexpr double kPreviewFps = 15;
 constexpr int kPreviewWidth = 480;

@@ -26,8 +26,9 @@ struct Output {
   std::function<bool(const std::string& path, std::string* error)> write;
 };
 
-// JPEG quality high enough that thin text edges stay clean.
-constexpr int kJpegQuality = 92;
+// JPEG quality high enough that text edges show no ringing even when the
+// 1080p and 4K presets show the pictures two and four times as large.
+constexpr int kJpegQuality = 97;
 // Vorbis VBR quality; about 128 kbit/s for stereo 44.1 kHz.
 constexpr float kVorbisQuality = 0.4f;
 

@@ -7,7 +7,7 @@ namespace mediagen {
 Image makeNoise();      // noise.cpp: 256x256 tiling gradient noise
 Image makeStarfield();  // noise.cpp: 512x512 tiling nebula and stars, opaque
 
-// pictures.cpp: all 960x89 unless noted.
+// pictures.cpp: all the window's size unless noted.
 Image makeLogo();       // opaque title artwork
 Image makeGuruText();   // opaque closing crash screen text
 Image makeGuruRect();   // transparent blinking frame that matches it

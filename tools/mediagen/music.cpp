@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <iterator>
 
+#include "presentation/timeline.h"
+#include "presentation/window.h"
 #include "tools/mediagen/mastering.h"
 #include "tools/mediagen/rng.h"
 
@@ -31,11 +33,33 @@ constexpr float kTwoPi = 6.2831853f;
 constexpr double kTargetLufs = -14.0;
 constexpr float kCeilingDb = -2.5f;
 
-// Section starts, in seconds, matching the picture timeline.
-constexpr double kIntro = 0, kPulse = 20, kDrums = 25, kBuild = 46, kMelt = 68, kDrop = 70,
-                 kStars = 91, kScroll = 105, kOutro = 120, kEnd = 130;
-// Pictures that appear within a section and get a hit of their own.
-constexpr double kSpaceCue = 55, kLoveCue = 75, kHallCue = 123.5;
+// The picture's events, in seconds, from the schedule's timeline: every cue
+// of the score is one of these, put on the nearest beat so that the score's
+// bars stay on the 120 BPM grid (the bumps start between two beats; their
+// music starts on the nearer one).
+constexpr double onBeat(float seconds) {
+  return static_cast<double>(static_cast<long long>(seconds / kBeat + 0.5)) * kBeat;
+}
+constexpr double kLogoGone = onBeat(timeline::logoOut.at);  // the plasma is alone
+constexpr double kOldschoolIn = onBeat(timeline::oldschoolIn.at);
+constexpr double kMorphIn = onBeat(timeline::morphIn.at);      // the twisted bar
+constexpr double kBarPhrase2 = kMorphIn + 4 * kBar;            // the bar alone, 8 s in
+constexpr double kBarPhrase3 = kMorphIn + 8 * kBar;            // ... and 16 s in
+constexpr double kBumps = onBeat(timeline::morphOffsetIn.at);  // the bar grows bumps
+constexpr double kSpaceIn = onBeat(timeline::spaceIn.at);
+constexpr double kMeltStart = onBeat(timeline::boxIn.at);     // the bar melts to a blob
+constexpr double kBoxIn = onBeat(fadeEdge(timeline::boxIn));  // the spinning box stands
+constexpr double kLoveIn = onBeat(timeline::loveIn.at);
+constexpr double kStarsIn = onBeat(timeline::starfieldIn.at);
+constexpr double kStarsFull = onBeat(timeline::kStarfieldOpaque);
+constexpr double kScrollerIn = onBeat(timeline::scrollerIn.at);
+constexpr double kClosingText = onBeat(timeline::kClosingAfter);  // text and blinking box
+constexpr double kHallIn = onBeat(timeline::kEndPictureAfter);    // the end picture
+constexpr double kEnd = kEndTime;
+// The programs' own periods: the plasma's palette swings with sin(time / 2),
+// the bar's twist with sin(time).
+constexpr double kPalettePeriod = 4.0 * 3.14159265358979;
+constexpr double kTwistPeriod = 2.0 * 3.14159265358979;
 
 float midiHz(float note) { return 440.0f * std::pow(2.0f, (note - 69.0f) / 12.0f); }
 size_t toSample(double t) { return static_cast<size_t>(std::llround(std::max(0.0, t) * kRate)); }
@@ -160,6 +184,7 @@ struct Score {
   std::vector<Note> pad, bass, arp, lead, bell;
   std::vector<Hit> kick, snare, hat, openHat, crash;
   std::vector<Hit> riser, boom, melt;  // one-off effects; vel = length in s for risers
+  std::vector<double> breaths;         // hits preceded by a beat of space
 };
 
 // Chord voicings (MIDI), one per bar.
@@ -314,15 +339,54 @@ void play(Score& s, const Section& x) {
   if (x.drums > 0.0f) drums(s, x.start, x.end, x.beat, x.drums);
 }
 
-// A picture's entrance: a crash, a soft sub drop and a chord struck on
-// bells, panned across.
+// Leaves the beat before a hit empty: drums, bass, arpeggio and tune stop
+// (held notes are cut short) and the pads dip, so the hit lands on space.
+constexpr double kBreath = kBeat;
+
+template <typename Event>
+void clearGap(std::vector<Event>& events, double from, double to) {
+  events.erase(std::remove_if(events.begin(), events.end(),
+                              [&](const Event& e) { return e.t >= from - 1e-9 && e.t < to; }),
+               events.end());
+}
+
+void breathe(Score& s, double hit) {
+  const double from = hit - kBreath;
+  for (auto* hits : {&s.kick, &s.snare, &s.hat, &s.openHat}) clearGap(*hits, from, hit);
+  for (auto* notes : {&s.bass, &s.arp, &s.lead}) {
+    clearGap(*notes, from, hit);
+    for (Note& n : *notes)
+      if (n.t < from && n.t + n.dur > from) n.dur = from - n.t;
+  }
+}
+
+// Scales the velocity of the notes starting in [from, to) from 0 up to 1:
+// a part fading in with a picture.
+void fadeIn(std::vector<Note>& notes, double from, double to) {
+  for (Note& n : notes)
+    if (n.t >= from && n.t < to) n.vel *= static_cast<float>((n.t - from) / (to - from));
+}
+
+// A picture's entrance after a beat of space: crash, kick, a sub drop and
+// a chord struck on bells, panned across.
 void cueHit(Score& s, double t, const Chord& chord, float vel) {
-  s.crash.push_back({t, vel});
-  s.boom.push_back({t, vel * 0.6f});
+  s.breaths.push_back(t);
+  s.crash.push_back({t, vel * 1.4f});
+  s.kick.push_back({t, vel});
+  s.boom.push_back({t, vel * 0.9f});
   for (size_t i = 0; i < chord.size(); ++i)
     s.bell.push_back({t + 0.03 * static_cast<double>(i), 2.5, static_cast<float>(chord[i] + 12),
                       vel * 0.5f,
                       static_cast<float>(i) / static_cast<float>(chord.size() - 1) - 0.5f});
+}
+
+// A snare fill over the beat before t, growing louder, and a crash on t:
+// the turn to a new phrase.
+void fill(Score& s, double t, float vel) {
+  every(t - kBeat, t, kStep / 2, [&](double x, int i) {
+    s.snare.push_back({x, vel * (0.4f + 0.12f * static_cast<float>(i))});
+  });
+  s.crash.push_back({t, vel});
 }
 
 Score compose() {
@@ -330,63 +394,98 @@ Score compose() {
   const Progression lift = lifted(kMain, 2), spaceLift = lifted(kSpace, 2);
   // One row per stretch between cues; the one-off effects follow.
   const Section sections[] = {
-      // 0-20: the logo. Pads alone, filter slowly opening.
-      {kIntro, kPulse, &kMain, 0.55f, 0, false, 0, 1, Beat::Light, 0, 0},
-      // 20-25: bass pulse and a quiet arpeggio announce the object.
-      {kPulse, kDrums, &kMain, 0.55f, 0.6f, false, 0.3f, 1, Beat::Light, 0, 0},
-      // 25-46: the object fades in, the drums start, the harmony darkens
+      // 0-20: the logo, then the plasma alone. Pads, their filter opening;
+      // hats and a high arpeggio come in below.
+      {0, kOldschoolIn, &kMain, 0.55f, 0, false, 0.3f, 2, Beat::Light, 0, 0},
+      // 20-25: the oldschool picture: bass pulse, arpeggio, a light beat.
+      {kOldschoolIn, kMorphIn, &kMain, 0.55f, 0.6f, false, 0.3f, 1, Beat::Light, 0.6f, 0.5f},
+      // 25-33: the bar fades in, the drums start, the harmony darkens
       // towards its dominant.
-      {kDrums, kBuild, &kDark, 0.5f, 0.6f, false, 0.4f, 1, Beat::Light, 0.75f, 1.0f},
-      // 46-55: the lift, the theme a whole tone up over the full beat.
-      {kBuild, kSpaceCue, &lift, 0.5f, 0.7f, false, 0.5f, 1, Beat::Full, 0.9f, 0.9f},
+      {kMorphIn, kBarPhrase2, &kDark, 0.5f, 0.6f, false, 0.4f, 1, Beat::Light, 0.75f, 1.0f},
+      // 33-41: the second phrase: arpeggio an octave up, bells answering.
+      {kBarPhrase2, kBarPhrase3, &kDark, 0.5f, 0.6f, false, 0.35f, 2, Beat::Light, 0.8f, 0},
+      // 41-46: the third: full beat and rolling bass, building.
+      {kBarPhrase3, kBumps, &kDark, 0.5f, 0.6f, true, 0.4f, 1, Beat::Full, 0.85f, 0},
+      // 46-55: the bumps grow; the theme a whole tone up over the full beat.
+      {kBumps, kSpaceIn, &lift, 0.5f, 0.7f, false, 0.5f, 1, Beat::Full, 0.9f, 0.9f},
       // 55-64: "space" in the lifted key: major sevenths, the arpeggio an
       // octave higher.
-      {kSpaceCue, kMelt - 4.0, &spaceLift, 0.55f, 0.7f, false, 0.5f, 2, Beat::Full, 0.9f, 0},
-      // 64-68: the dominant under the snare roll, back to A minor.
-      {kMelt - 4.0, kMelt, &kDominant, 0.5f, 0.7f, false, 0.45f, 1, Beat::Full, 0, 0},
-      // 68-70: the melt. Pads left ringing on the dominant.
-      {kMelt, kDrop, &kDominant, 0.45f, 0, false, 0, 1, Beat::Light, 0, 1.0f},
-      // 70-91: the drop, everything at once, with the tune (below).
-      {kDrop, kStars, &kMain, 0.5f, 0.85f, true, 0.45f, 1, Beat::Full, 1.0f, 1.0f},
+      {kSpaceIn, kMeltStart - 4.0, &spaceLift, 0.55f, 0.7f, false, 0.5f, 2, Beat::Full, 0.9f, 0},
+      // 64-68: the dominant under the snare roll.
+      {kMeltStart - 4.0, kMeltStart, &kDominant, 0.5f, 0.7f, false, 0.45f, 1, Beat::Full, 0, 0},
+      // 68-70: the melt. The roll resolves into pads left ringing on the
+      // dominant while the picture shrinks; no beat.
+      {kMeltStart, kBoxIn, &kDominant, 0.4f, 0, false, 0, 1, Beat::Light, 0, 0.5f},
+      // 70-91: the box stands: everything at once, with the tune (below).
+      {kBoxIn, kStarsIn, &kMain, 0.5f, 0.85f, true, 0.45f, 1, Beat::Full, 1.0f, 1.0f},
       // 91-105: starfield. New chords, half-time beat, high arpeggio.
-      {kStars, kScroll, &kSpace, 0.55f, 0, false, 0.45f, 2, Beat::Half, 0.85f, 0.8f},
+      {kStarsIn, kScrollerIn, &kSpace, 0.55f, 0, false, 0.45f, 2, Beat::Half, 0.85f, 0},
       // 105-120: the scroller's last chorus, lifted a whole tone.
-      {kScroll, kOutro, &lift, 0.45f, 0.75f, true, 0.35f, 1, Beat::Full, 0.95f, 1.0f},
+      {kScrollerIn, kClosingText, &lift, 0.45f, 0.75f, true, 0.35f, 1, Beat::Full, 0.95f, 0},
       // 120-128: the closing screen. Soft pads, no beat; bells below.
-      {kOutro, kEnd - 2.0, &kMain, 0.4f, 0, false, 0, 1, Beat::Light, 0, 0.6f},
+      {kClosingText, kEnd - 2.0, &kMain, 0.4f, 0, false, 0, 1, Beat::Light, 0, 0.6f},
   };
   for (const Section& x : sections) play(s, x);
 
-  s.riser.push_back({kDrums - 3.0, 3.0f});
-  s.riser.push_back({kSpaceCue - 2.0, 2.0f});
-  cueHit(s, kSpaceCue, spaceLift[0], 0.9f);
-  // The snare roll into the melt: sixteenths, then 32nds for the last 2 s.
-  every(kMelt - 4.0, kMelt, kStep / 2, [&](double t, int i) {
-    if (t < kMelt - 2.0 && i % 2) return;
-    s.snare.push_back({t, 0.3f + 0.6f * static_cast<float>((t - (kMelt - 4.0)) / 4.0)});
+  // 0-20: the arpeggio grows out of the logo's fade; hats tick from 9 s,
+  // eighths then sixteenths, swelling and ebbing with the plasma's palette.
+  fadeIn(s.arp, kLogoGone - 5.0, kOldschoolIn);
+  every(kLogoGone, kOldschoolIn, kStep, [&](double t, int i) {
+    if (t < kLogoGone + 4.0 && i % 2) return;
+    const float swing = 0.5f + 0.5f * static_cast<float>(std::sin(kTwoPi * t / kPalettePeriod));
+    s.hat.push_back({t, (i % 4 == 2 ? 0.7f : 0.4f) * (0.45f + 0.55f * swing)});
   });
-  s.riser.push_back({kMelt - 4.0, 4.0f});
-  s.boom.push_back({kMelt, 1.0f});
-  s.melt.push_back({kMelt, 1.0f});
-  // The tune from the drop on: detached at first, then sung and lifted.
-  melody(s, kDrop, kStars, 0, 0.5f, 0.75f);
-  cueHit(s, kLoveCue, kMain[2], 0.8f);
-  // Starfield bass: long roots, one every bar.
-  every(kStars, kScroll, kBar, [&](double t, int) {
+  s.riser.push_back({kMorphIn - 3.0, 3.0f});
+
+  // 25-46: a bell on every turn of the bar's twist; the bells answer the
+  // second phrase, fills turn into the second and third.
+  for (double t = kTwistPeriod / 4.0; t < kBumps; t += kTwistPeriod)
+    if (t >= kMorphIn) s.bell.push_back({t, 1.5, 88.0f, 0.35f, 0.5f});
+  every(kBarPhrase2, kBarPhrase3, kBar, [&](double t, int) {
+    const Chord& c = chordAt(kDark, kMorphIn, t);
+    s.bell.push_back({t + kBeat, 1.5, static_cast<float>(c[3] + 12), 0.3f, -0.4f});
+    s.bell.push_back({t + 2.5 * kBeat, 1.5, static_cast<float>(c[1] + 12), 0.25f, 0.4f});
+  });
+  fill(s, kBarPhrase2, 0.8f);
+  fill(s, kBarPhrase3, 0.9f);
+
+  s.riser.push_back({kSpaceIn - 2.5, 2.0f});
+  cueHit(s, kSpaceIn, spaceLift[0], 1.0f);
+  // The snare roll into the melt: sixteenths, then 32nds for the last 2 s;
+  // it stops on the melt, which slides down softly with the shrinking bar.
+  every(kMeltStart - 4.0, kMeltStart, kStep / 2, [&](double t, int i) {
+    if (t < kMeltStart - 2.0 && i % 2) return;
+    s.snare.push_back({t, 0.3f + 0.5f * static_cast<float>((t - (kMeltStart - 4.0)) / 4.0)});
+  });
+  s.riser.push_back({kMeltStart - 4.0, 4.0f});
+  s.boom.push_back({kMeltStart, 0.5f});
+  s.melt.push_back({kMeltStart, 0.7f});
+  // The tune from the box on: detached at first, then sung and lifted.
+  melody(s, kBoxIn, kStarsIn, 0, 0.5f, 0.75f);
+  cueHit(s, kLoveIn, kMain[2], 0.9f);
+  // The starfield: a hit, then the high arpeggio fades in with the stars
+  // over long bass roots, one every bar.
+  cueHit(s, kStarsIn, kSpace[0], 0.75f);
+  fadeIn(s.arp, kStarsIn, kStarsFull);
+  every(kStarsIn, kScrollerIn, kBar, [&](double t, int) {
     s.bass.push_back(
-        {t, kBar * 0.9, static_cast<float>(rootAt(kSpace, kStars, t) - 12), 0.7f, 0.0f});
+        {t, kBar * 0.9, static_cast<float>(rootAt(kSpace, kStarsIn, t) - 12), 0.7f, 0.0f});
   });
-  melody(s, kScroll, kOutro, 2, 0.92f, 0.85f);
+  s.riser.push_back({kScrollerIn - 2.5, 2.0f});
+  cueHit(s, kScrollerIn, lift[0], 0.9f);
+  melody(s, kScrollerIn, kClosingText, 2, 0.92f, 0.85f);
   // Closing bells: a falling line, then a struck chord on the cut to the
   // hall, then two last notes under the fade.
-  const std::pair<double, int> bells[] = {{kOutro, 81},         {kOutro + 0.75, 76},
-                                          {kOutro + 1.5, 72},   {kOutro + 2.25, 77},
-                                          {kHallCue + 1.5, 76}, {kHallCue + 3.0, 69}};
+  const std::pair<double, int> bells[] = {{kClosingText, 81},       {kClosingText + 0.75, 76},
+                                          {kClosingText + 1.5, 72}, {kClosingText + 2.25, 77},
+                                          {kHallIn + 1.5, 76},      {kHallIn + 3.0, 69}};
   for (size_t i = 0; i < std::size(bells); ++i)
     s.bell.push_back(
         {bells[i].first, 2.0, static_cast<float>(bells[i].second), 0.5f, (i % 2 ? 0.4f : -0.4f)});
-  cueHit(s, kHallCue, kMain[0], 0.7f);
+  cueHit(s, kHallIn, kMain[0], 0.7f);
   s.pad.push_back({kEnd - 2.0, 2.0, 45.0f, 0.4f, 0.0f});  // a last low A under the fade
+  std::sort(s.breaths.begin(), s.breaths.end());
+  for (double t : s.breaths) breathe(s, t);
   return s;
 }
 
@@ -697,19 +796,25 @@ Audio composeSoundtrack() {
 
   // Pads: one filter over the whole bus, its cutoff following the story;
   // the kick ducks them so the beat breathes.
-  const Curve cutoff{{{kIntro, 300.0f},
-                      {kPulse, 1400.0f},
-                      {kDrums, 2000.0f},
-                      {kBuild, 2200.0f},
-                      {kMelt, 6000.0f},
-                      {kDrop - 0.3, 400.0f},
-                      {kDrop, 2600.0f},
-                      {kStars, 2600.0f},
-                      {kStars + 0.01, 1500.0f},
-                      {kScroll, 2200.0f},
-                      {kOutro, 2200.0f},
-                      {kOutro + 0.01, 1200.0f},
+  const Curve cutoff{{{0, 300.0f},
+                      {kLogoGone, 500.0f},
+                      {kOldschoolIn, 2400.0f},
+                      {kMorphIn, 2000.0f},
+                      {kBumps, 2200.0f},
+                      {kMeltStart, 4000.0f},
+                      {kBoxIn - 0.3, 400.0f},
+                      {kBoxIn, 2600.0f},
+                      {kStarsIn, 2600.0f},
+                      {kStarsIn + 0.01, 1500.0f},
+                      {kScrollerIn, 2200.0f},
+                      {kClosingText, 2200.0f},
+                      {kClosingText + 0.01, 1200.0f},
                       {kEnd, 500.0f}}};
+  // The pads dip through the beat of space before each hit.
+  Curve padLevel{{{0, 1.0f}}};
+  for (double t : score.breaths)
+    padLevel.keys.insert(padLevel.keys.end(),
+                         {{t - kBreath - 0.05, 1.0f}, {t - kBreath, 0.3f}, {t, 0.3f}, {t, 1.0f}});
   std::vector<float> duck(n, 1.0f);
   for (const Hit& k : score.kick) {
     const size_t a = toSample(k.t), len = toSample(0.4);
@@ -718,14 +823,16 @@ Audio composeSoundtrack() {
           std::min(duck[a + i], 1.0f - 0.45f * std::exp(-static_cast<float>(i) / kRate * 9.0f));
   }
   Svf fl, fr;
+  float level = 1.0f;
   for (size_t i = 0; i < n; ++i) {
     if (i % 32 == 0) {
+      level = padLevel.at(static_cast<double>(i) / kRate);
       const float hz = cutoff.at(static_cast<double>(i) / kRate);
       fl.set(hz, 0.8f);
       fr.set(hz, 0.8f);
     }
-    fl.process(b.pad.l[i]);
-    fr.process(b.pad.r[i]);
+    fl.process(b.pad.l[i] * level);
+    fr.process(b.pad.r[i] * level);
     b.dry.l[i] += fl.lp * duck[i];
     b.dry.r[i] += fr.lp * duck[i];
     b.reverb.l[i] += fl.lp * 0.5f;

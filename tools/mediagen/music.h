@@ -7,11 +7,11 @@ namespace mediagen {
 // Stereo at -14 LUFS integrated with peaks limited, as the encoder takes it.
 using Audio = StereoAudio;
 
-// Renders the whole 131 s soundtrack, sections timed to the show:
-// 0 intro pads, 20 bass and arpeggio, 25 drums, 46 build a tone up,
-// 55 space chords, 68 melt, 70 full beat with the tune, 91 starfield,
-// 105 the tune's lifted chorus, 120 closing bells, with hits on the
-// pictures at 55, 75 and 123.5, fading out by 129.5.
+// Renders the whole 131 s soundtrack, its sections and hits on the
+// schedule's cues (presentation/timeline.h): intro pads, bass and arpeggio
+// with the first picture, drums with the bar, a build to the melt, the full
+// beat with the box, the starfield, the scroller's chorus, closing bells,
+// and a beat of space then a hit at each picture's entrance.
 Audio composeSoundtrack();
 
 }  // namespace mediagen

@@ -1,11 +1,13 @@
 // The title, overlay, closing and scroller pictures.
 //
-// Every full-window picture is drawn at 960x89, the window's own size, so
+// Every full-window picture is drawn at the window's own size, so
 // nothing is squashed when the player stretches it over the strip.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
+#include "presentation/window.h"
 #include "tools/mediagen/media.h"
 #include "tools/mediagen/raster.h"
 #include "tools/mediagen/rng.h"
@@ -14,8 +16,8 @@
 namespace mediagen {
 namespace {
 
-constexpr int kW = 960;
-constexpr int kH = 89;
+constexpr int kW = kWindowWidth;
+constexpr int kH = kWindowHeight;
 constexpr float kPi = 3.14159265f;
 
 const char* const kTitle = "NARROWBAND";
@@ -123,13 +125,15 @@ void drawTwinkle(Canvas& canvas, float cx, float cy, float size, const Rgba& c) 
     }
 }
 
-// Doubles every stroke one column to the right, one column wider, so
-// single-dot lines hold up on a busy background.
+// Doubles every stroke one column to the right, so single-dot lines hold up
+// on a busy background. A one-column gap with ink on both sides (the counter
+// of an N, M or W, the space between two letters) stays open.
 Mask emboldenRight(const Mask& thin) {
   Mask bold(thin.width + 1, thin.height);
   for (int y = 0; y < bold.height; ++y)
     for (int x = 0; x < bold.width; ++x)
-      bold.ref(x, y) = std::max(thin.at(x, y), thin.at(x - 1, y));
+      bold.ref(x, y) =
+          std::max(thin.at(x, y), std::min(thin.at(x - 1, y), 1.0f - thin.at(x + 1, y)));
   return bold;
 }
 
@@ -159,18 +163,38 @@ Mask pixelText(const std::string& text) {
 }
 
 // A line in the pixel face, drawn on its native 16 px grid and blown up by
-// whole pixels (sx across, sy down), so every dot stays a crisp block.
-// Emboldened like the overlays' bitmap font.
+// whole pixels (sx across, sy down), so every dot stays a crisp block. Its
+// strokes are two dots thick already, but its capitals fill their whole
+// cell: one dot of tracking keeps neighbours from merging into a block.
 Mask pixelFace(const std::string& text, int sx, int sy) {
-  return scaleNearest(emboldenRight(threshold(font(kPixel).render(text, 16), 0.5f)), sx, sy);
+  return scaleNearest(threshold(font(kPixel).render(text, 16, 1), 0.5f), sx, sy);
 }
 
-// A caption in the bold sans face at the largest size up to `size` that fits
-// `maxWidth`, centred on (x, y).
-void drawCaption(Canvas& canvas, const std::string& text, int maxWidth, int size, float x, float y,
-                 const TextStyle& style) {
-  const Font& sans = font(kSansBold);
-  drawText(canvas, sans.render(text, sans.fit(text, maxWidth, size, 1), 1), x, y, style);
+// Two blocks of two caption lines beside a centred title: `left` and
+// `right` each hold a top and a bottom line, set at rows y0 and y1. All four
+// lines take one size, the largest up to maxSize that fits the wider block
+// in `sideW` (the space between a window edge and the title) less twice
+// `minMargin`. Both blocks keep the same distance from their window edge,
+// the wider block centred in its side.
+void drawSideCaptions(Canvas& canvas, const std::string (&left)[2], const std::string (&right)[2],
+                      float sideW, float minMargin, int maxSize, float y0, float y1,
+                      const TextStyle& style) {
+  const Font& face = font(kCaption);
+  const int avail = static_cast<int>(sideW - 2.0f * minMargin);
+  int size = maxSize;
+  for (const std::string* line : {&left[0], &left[1], &right[0], &right[1]})
+    size = std::min(size, face.fit(*line, avail, maxSize, 1));
+  const auto blockWidth = [&](const std::string(&lines)[2]) {
+    return static_cast<float>(
+        std::max(face.render(lines[0], size, 1).width, face.render(lines[1], size, 1).width));
+  };
+  const float wl = blockWidth(left), wr = blockWidth(right);
+  const float edge = (sideW - std::max(wl, wr)) / 2.0f;
+  const float centres[2] = {edge + wl / 2.0f, kW - edge - wr / 2.0f};
+  const std::string* blocks[2] = {left, right};
+  for (int b = 0; b < 2; ++b)
+    for (int i = 0; i < 2; ++i)
+      drawText(canvas, face.render(blocks[b][i], size, 1), centres[b], i ? y1 : y0, style);
 }
 
 }  // namespace
@@ -220,30 +244,25 @@ Image makeLogo() {
   }
 
   // Chrome title: sky-blue top, dark horizon line, gold bottom.
-  const Mask title = font(kSansBold).render(kTitle, 58, 2);
+  const Mask title = font(kHeadline).render(kTitle, 84, 4);
   drawHeadline(canvas, title,
                {{rgb255(255, 255, 255), rgb255(140, 200, 255), rgb255(30, 40, 110),
                  rgb255(255, 220, 120), rgb255(255, 150, 40)},
-                6.0f,
+                4.0f,
                 rgb255(10, 0, 30),
                 2.5f,
                 rgb255(255, 80, 200, 0.9f),
-                4},
-               kH / 2.0f - 2.0f);
+                4});
 
   // Side captions in the free space left and right of the title.
   TextStyle caption;
   caption.fill = [](float, float) { return rgb255(255, 240, 250); };
   caption.outline = rgb255(20, 0, 40, 0.9f);
   caption.outlinePx = 1.5f;
-  // Each caption gets the space between the window edge and the title.
-  const float sideW = (kW - static_cast<float>(title.width)) / 2.0f - 24.0f;
-  const float leftX = 8.0f + sideW / 2.0f, rightX = kW - leftX;
-  const int maxW = static_cast<int>(sideW);
-  drawCaption(canvas, kGroup, maxW, 18, leftX, 30.0f, caption);
-  drawCaption(canvas, "presents", maxW, 16, leftX, 54.0f, caption);
-  drawCaption(canvas, "a 960 x 89 production", maxW, 18, rightX, 30.0f, caption);
-  drawCaption(canvas, "in one thin stripe", maxW, 16, rightX, 54.0f, caption);
+  const std::string size =
+      "a " + std::to_string(kWindowWidth) + " x " + std::to_string(kWindowHeight) + " production";
+  drawSideCaptions(canvas, {kGroup, "presents"}, {size, "in one thin stripe"},
+                   (kW - static_cast<float>(title.width)) / 2.0f, 12.0f, 30, 28.0f, 58.0f, caption);
   return canvas.toImage(false);
 }
 
@@ -263,8 +282,10 @@ Image makeGuruText() {
   red.fill = [](float, float) { return kAlarmRed; };
   drawText(canvas, pixelFace("SYSTEM HALTED - the demo ran out of time.", 2, 2), kW / 2.0f, 30.0f,
            red);
-  drawText(canvas, pixelFace("Error #0000130.00   Reboot the audience to continue.", 2, 2),
-           kW / 2.0f, 59.0f, red);
+  char error[64];
+  std::snprintf(error, sizeof error, "Error #%010.2f  Reboot the audience to continue.",
+                static_cast<double>(kEndTime));
+  drawText(canvas, pixelFace(error, 2, 2), kW / 2.0f, 59.0f, red);
   return canvas.toImage(false);
 }
 
@@ -361,11 +382,10 @@ Image makeEndCard() {
   Canvas canvas(kW, kH);
   canvas.shadeSupersampled(2, traceHall);
 
-  const Font& serif = font(kSerifBold);
-  const Mask title = serif.render("THE END", 62, 4);
+  const Mask title = font(kHeadline).render("THE END", 84, 6);
   drawHeadline(canvas, title,
                {{rgb255(255, 250, 220), rgb255(255, 200, 60), rgb255(170, 90, 10)},
-                8.0f,
+                4.0f,
                 rgb255(30, 10, 0),
                 2.5f,
                 rgb255(0, 0, 0, 0.8f),
@@ -375,16 +395,8 @@ Image makeEndCard() {
   caption.fill = [](float, float) { return rgb255(255, 250, 240); };
   caption.outline = rgb255(20, 0, 0, 0.95f);
   caption.outlinePx = 2.0f;
-  // The captions share the space beside the title, each kept clear of the
-  // window's edge and of the title by a margin.
-  const float margin = 12.0f;
-  const float sideW = (kW - static_cast<float>(title.width)) / 2.0f - 2.0f * margin - 6.0f;
-  const float leftX = margin + sideW / 2.0f, rightX = kW - leftX;
-  const int maxW = static_cast<int>(sideW);
-  drawCaption(canvas, "thanks for", maxW, 24, leftX, 30.0f, caption);
-  drawCaption(canvas, "watching", maxW, 24, leftX, 59.0f, caption);
-  drawCaption(canvas, kTitle, maxW, 24, rightX, 30.0f, caption);
-  drawCaption(canvas, kGroup, maxW, 24, rightX, 59.0f, caption);
+  drawSideCaptions(canvas, {"thanks for", "watching"}, {kTitle, kGroup},
+                   (kW - static_cast<float>(title.width)) / 2.0f, 12.0f, 34, 28.0f, 60.0f, caption);
   return canvas.toImage(false);
 }
 
@@ -700,7 +712,7 @@ Image makeLove() {
           i % 3 == 0 ? rose : pink);
   }
 
-  drawHeadline(canvas, font(kSerifBold).render("LOVE", 66, 6),
+  drawHeadline(canvas, font(kHeadline).render("LOVE", 90, 8),
                {{rgb255(255, 230, 240), rgb255(255, 90, 150), rgb255(190, 0, 60)},
                 6.0f,
                 rgb255(80, 0, 20),
@@ -718,14 +730,14 @@ Image makeScroller() {
   constexpr int kScrollW = 3200;
   // A blank first screenful: the text enters from the right edge as the
   // strip starts moving instead of standing on screen before it.
-  constexpr int kLead = 960;
+  constexpr int kLead = kW;
   // By 120 s the window's right edge is at 960 + 15 * 147.2 = 3168 px: the
   // message is kept short enough to end before that (the media test checks),
   // so it has crossed in full when the show cuts.
-  const std::string text = std::string(kTitle) + " by the " + kGroup +
-                           " <> hello pixel pushers & chip tweakers <> stay thin!";
+  const std::string text =
+      std::string(kTitle) + " by " + kGroup + " <> hi pixel pushers & chip tweakers <> stay thin!";
   // The pixel face with tall pixels, three wide and four high: the strip's
-  // 89 rows take big letters while the message still fits its run.
+  // rows take big letters while the message still fits its run.
   const Mask line = pixelFace(text, 3, 4);
 
   Canvas canvas(kScrollW, kH);

@@ -15,8 +15,8 @@ std::string fontDir();
 // Every face the pictures use: a name for the code, the file under
 // fontDir(), and the Debian package that installs it.
 #define MEDIAGEN_FONTS(X)                                                        \
-  X(kSansBold, "truetype/dejavu/DejaVuSans-Bold.ttf", "fonts-dejavu-core")       \
-  X(kSerifBold, "truetype/dejavu/DejaVuSerif-Bold.ttf", "fonts-dejavu-core")     \
+  X(kHeadline, "opentype/bebas-neue/BebasNeue-Bold.otf", "fonts-bebas-neue")     \
+  X(kCaption, "opentype/bebas-neue/BebasNeue-Regular.otf", "fonts-bebas-neue")   \
   X(kPixel, "truetype/dotgothic16/DotGothic16-Regular.ttf", "fonts-dotgothic16") \
   X(kDisplay, "opentype/ferrite-core/FerriteCoreDX-Black.otf", "fonts-ferrite-core")
 

@@ -6,6 +6,7 @@
 // the CPU time spent submitting a frame, the capture throughput, and a whole
 // capture timed end to end against real time with its PSNR.
 // Progress goes to stderr, figures to stdout.
+#include "bench/options.h"
 #include "bench/program_sets.h"
 #include "bench/startup.h"
 #include "bench/whole_capture.h"
@@ -37,43 +38,6 @@ using Clock = std::chrono::steady_clock;
 
 double msSince(Clock::time_point start, Clock::time_point end) {
   return std::chrono::duration<double, std::milli>(end - start).count();
-}
-
-struct Options {
-  std::string mediaDir = "media";
-  int repetitions = 5;
-  std::vector<double> times;  // empty: sampleTimes()
-  bool startup = true;
-  bool capture = true;
-  bool wholeCapture = true;
-};
-
-const char kUsage[] =
-    "usage: demo-bench [--media DIR] [--reps N] [--times T,T,...] [--no-startup] "
-    "[--no-capture] [--no-whole-capture]\n";
-
-bool parseOptions(int argc, char** argv, Options* options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (arg == "--media" && hasValue) {
-      options->mediaDir = argv[++i];
-    } else if (arg == "--reps" && hasValue) {
-      options->repetitions = std::atoi(argv[++i]);
-      if (options->repetitions < 1) return false;
-    } else if (arg == "--times" && hasValue) {
-      if (!parseTimes(argv[++i], &options->times)) return false;
-    } else if (arg == "--no-startup") {
-      options->startup = false;
-    } else if (arg == "--no-capture") {
-      options->capture = false;
-    } else if (arg == "--no-whole-capture") {
-      options->wholeCapture = false;
-    } else {
-      return false;
-    }
-  }
-  return true;
 }
 
 // A 2 s grid, both edges of every fade (where it starts and where it is
@@ -259,14 +223,21 @@ int main(int argc, char** argv) {
     const bool brief = argc == 4 && std::strcmp(argv[3], "--brief") == 0;
     return argc == 3 || brief ? printStartupSeries(argv[2], brief) : 2;
   }
-  Options options;
-  if (!parseOptions(argc, argv, &options)) {
-    std::fputs(kUsage, stderr);
-    return 2;
+  BenchOptions options;
+  const std::vector<Option> table = benchOptionTable(&options);
+  std::string error;
+  switch (parseCommandLine(table, argc, argv, &error)) {
+    case Parsed::help:
+      std::printf("%s\n%s", usageText("demo-bench", table).c_str(), optionHelp(table).c_str());
+      return 0;
+    case Parsed::bad:
+      std::fprintf(stderr, "demo-bench: %s\n%s", error.c_str(),
+                   usageText("demo-bench", table).c_str());
+      return 2;
+    case Parsed::ok: break;
   }
   const std::vector<double> times = options.times.empty() ? sampleTimes() : options.times;
 
-  std::string error;
   if (!startHeadlessRendering(kWidth, kHeight, options.mediaDir, &error)) {
     std::fprintf(stderr, "demo-bench: %s\n", error.c_str());
     return 1;

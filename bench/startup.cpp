@@ -1,14 +1,15 @@
 // Start-up timing of the player in child processes.
 #include "bench/startup.h"
 
-#include "bench/child_process.h"
 #include "bench/program_sets.h"
 #include "platform/sound.h"
 #include "presentation/layers.h"
 #include "presentation/music.h"
 #include "presentation/player.h"
+#include "tools/common/child_process.h"
 #include "tools/common/numbers.h"
 #include "tools/common/program_files.h"
+#include "tools/common/stop_signals.h"
 
 #include <GL/gl.h>
 #include <SDL.h>

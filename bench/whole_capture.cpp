@@ -1,12 +1,13 @@
 // End-to-end capture timing and the video's distance from the frames.
 #include "bench/whole_capture.h"
 
-#include "bench/child_process.h"
 #include "platform/output_file.h"
 #include "presentation/headless_render.h"
 #include "presentation/window.h"
 #include "tools/capture/video_encoder.h"
+#include "tools/common/child_process.h"
 #include "tools/common/numbers.h"
+#include "tools/common/stop_signals.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>

@@ -1,6 +1,9 @@
 // Outputs that replace their target only when complete.
 #include "platform/output_file.h"
 
+#include "platform/regular_file.h"
+
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,16 +16,23 @@
 
 namespace {
 
-std::string folderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string nameOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
+
+// Renaming onto a link would replace the link; the file it names is replaced instead.
+std::string replacedPath(const std::string& target) {
+  struct stat link;
+  char resolved[PATH_MAX];
+  if (lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode) &&
+      realpath(target.c_str(), resolved)) {
+    return resolved;
+  }
+  return target;
+}
+
+std::string temporaryPrefix(const std::string& finalPath) { return "." + nameOf(finalPath) + "-"; }
 
 int fail(const std::string& reason, std::string* error) {
   *error = reason;
@@ -48,14 +58,9 @@ int beginOutput(const std::string& target, const char* suffix, bool allowInPlace
     out->inPlace = true;
     return fd;
   }
-  struct stat link;
-  if (exists && lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-    // Renaming onto a link would replace the link; the file it names is replaced instead.
-    char resolved[PATH_MAX];
-    if (realpath(target.c_str(), resolved)) out->finalPath = resolved;
-  }
-  const std::string tmp =
-      folderOf(out->finalPath) + "/." + nameOf(out->finalPath) + "-XXXXXX" + (suffix ? suffix : "");
+  out->finalPath = replacedPath(target);
+  const std::string tmp = folderOf(out->finalPath) + "/" + temporaryPrefix(out->finalPath) +
+                          std::to_string(getpid()) + "-XXXXXX" + (suffix ? suffix : "");
   std::vector<char> name(tmp.begin(), tmp.end());
   name.push_back('\0');
   const int fd = mkstemps(name.data(), suffix ? static_cast<int>(std::strlen(suffix)) : 0);
@@ -134,4 +139,32 @@ bool writeOutputFile(const std::string& target, const void* bytes, size_t size,
   if (finishOutputStream(file, written, &output, error)) return true;
   if (error->empty()) *error = writeError;
   return false;
+}
+
+long temporaryMaker(const std::string& name, const std::string& prefix, const std::string& suffix) {
+  if (name.size() < prefix.size() + suffix.size() + 9 || name.compare(0, prefix.size(), prefix) ||
+      name.compare(name.size() - suffix.size(), suffix.size(), suffix)) {
+    return -1;
+  }
+  const std::string middle =
+      name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+  const size_t dash = middle.size() - 7;
+  if (middle[dash] != '-' || middle.find_first_not_of("0123456789") != dash || dash == 0 ||
+      dash > 9) {
+    return -1;
+  }
+  return std::strtol(middle.c_str(), nullptr, 10);
+}
+
+void removeLeftoverTemporaries(const std::string& target, const char* suffix,
+                               bool (*makerRuns)(long pid)) {
+  const std::string finalPath = replacedPath(target);
+  const std::string folder = folderOf(finalPath), prefix = temporaryPrefix(finalPath);
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  while (const dirent* entry = readdir(dir)) {
+    const long pid = temporaryMaker(entry->d_name, prefix, suffix ? suffix : "");
+    if (pid > 0 && !makerRuns(pid)) removeIfRegularFile(folder + "/" + entry->d_name);
+  }
+  closedir(dir);
 }

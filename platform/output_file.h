@@ -15,8 +15,9 @@ struct OutputFile {
 };
 
 // Picks where the bytes of `target` go and opens it for writing. The
-// temporary is named ".<name>-XXXXXX<suffix>" (a suffix keeps the ending
-// that tells a program like ffmpeg the format). With `allowInPlace` false an
+// temporary is named ".<name>-<PID>-XXXXXX<suffix>" (a suffix keeps the
+// ending that tells a program like ffmpeg the format; the PID tells a later
+// run whether its maker still runs). With `allowInPlace` false an
 // existing non-regular target is refused. Returns the descriptor, or -1 with
 // the reason in `error`.
 int beginOutput(const std::string& target, const char* suffix, bool allowInPlace, OutputFile* out,
@@ -44,3 +45,13 @@ bool finishOutputStream(std::FILE* file, bool written, OutputFile* out, std::str
 // `size` bytes made in memory to `target` through the two above; false with
 // the reason in `error`.
 bool writeOutputFile(const std::string& target, const void* bytes, size_t size, std::string* error);
+
+// The PID in a temporary's file name `name` of the form
+// "<prefix><PID>-XXXXXX<suffix>", or -1 when it has another form.
+long temporaryMaker(const std::string& name, const std::string& prefix, const std::string& suffix);
+
+// Removes the temporaries beginOutput() made for `target` with `suffix` whose
+// maker no longer runs (`makerRuns(pid)` false): what a process killed
+// outright left beside the target. Only regular files are removed.
+void removeLeftoverTemporaries(const std::string& target, const char* suffix,
+                               bool (*makerRuns)(long pid));

@@ -67,3 +67,14 @@ bool isReadableRegularFile(const char* path, std::string* reason) {
   close(fd);
   return true;
 }
+
+bool isDirectory(const std::string& path) {
+  struct stat s;
+  return stat(path.c_str(), &s) == 0 && S_ISDIR(s.st_mode);
+}
+
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}

@@ -17,3 +17,8 @@ bool isReadableRegularFile(const char* path, std::string* reason);
 // descriptor's offset (a log a child has written to through a shared
 // descriptor included); false with the reason when a read fails.
 bool readFromStart(int fd, std::string* text, std::string* reason);
+
+// Whether `path` names a folder (or a link to one).
+bool isDirectory(const std::string& path);
+// The folder part of `path`: "." for a bare name, "/" for a name at the root.
+std::string folderOf(const std::string& path);

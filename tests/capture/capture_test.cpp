@@ -115,18 +115,6 @@ Picture load(const std::string& path) {
 
 }  // namespace
 
-TEST(Capture, BadCommandLinesExitTwoWithUsage) {
-  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
-           {}, {"--nope"}, {"--fps", "0", "--frames", "/tmp/x"}, {"--video", "/tmp/x.avi"}}) {
-    DemoRun run = capture(args);
-    EXPECT_EQ(run.status, 2) << run.output;
-    EXPECT_NE(run.output.find("usage: demo-capture"), std::string::npos) << run.output;
-  }
-  DemoRun help = capture({"--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.output.find("960x90"), std::string::npos) << "help says how odd sizes are padded";
-}
-
 TEST(Capture, FailuresExitOneWithOneLineNamingTheCause) {
   const std::string folder = makeTempDir();
   const std::string noFfmpeg = folder + "/bin.png";
@@ -356,6 +344,223 @@ TEST(Capture, OutputPathsAreWrittenWhole) {
             "video\naudio\n");
 }
 
+// The capture started in the background with stderr into `log` and `env` set.
+pid_t startCapture(const std::vector<std::string>& args, const std::string& log,
+                   const std::vector<std::pair<std::string, std::string>>& env = {}) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int fd = open(log.c_str(), O_WRONLY | O_CREAT, 0644);
+    dup2(fd, 2);
+    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    std::vector<char*> argv = {const_cast<char*>(kCapture.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(kCapture.c_str(), argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+// A folder holding a stand-in "ffmpeg" (the real ffprobe beside it) whose
+// behaviour DEMO_STANDIN picks, for an encoder's end that a real one shows
+// only on a full disk or at the end of a long last pass (which ignores
+// SIGTERM as ffmpeg does until the pass ends). Runs that do not write a
+// file (the music check) end at once.
+std::string standInFfmpeg() {
+  const std::string folder = makeTempDir();
+  std::ofstream(folder + "/ffmpeg") << "#!/bin/sh\n"
+                                       "for a; do out=$a; done\n"
+                                       "case $out in file:*) ;; *) exit 0;; esac\n"
+                                       "case $DEMO_STANDIN in\n"
+                                       "  nothing) cat >/dev/null;;\n"
+                                       "  three) head -c $DEMO_BYTES > \"${out#file:}\";;\n"
+                                       "  lastpass) cat >/dev/null; echo $$ > \"$DEMO_MARK\";"
+                                       " trap '' TERM; exec sleep 30;;\n"
+                                       "esac\n";
+  chmod((folder + "/ffmpeg").c_str(), 0755);
+  if (symlink("/usr/bin/ffprobe", (folder + "/ffprobe").c_str()) != 0)
+    ADD_FAILURE() << "cannot link ffprobe into " << folder;
+  return folder;
+}
+
+// ffmpeg exits 0 when it could not write its file or its trailer: the file
+// written is probed, and a capture whose file does not hold every frame
+// fails, naming the file, with the old file kept byte for byte.
+TEST(Capture, AVideoIsKeptOnlyWhenItHoldsEveryFrame) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  const std::string bin = standInFfmpeg();
+  const std::vector<std::string> range = {"--media", kMedia, "--from", "56",
+                                          "--to",    "56.5", "--size", "64x16"};
+  const struct Case {
+    const char* standIn;
+    std::string output, name;
+  } cases[] = {
+      {"nothing", "--video", "old.mkv"},
+      {"nothing", "--gif", "old.webp"},
+      {"three", "--video", "old.webm"},
+      {"three", "--gif", "old.gif"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.standIn) + " " + c.name);
+    const std::string folder = makeTempDir();
+    std::ofstream(folder + "/" + c.name) << "old";
+    std::vector<std::string> args = range;
+    args.insert(args.end(), {c.output, c.name});
+    const DemoRun run = capture(args,
+                                {{"PATH", bin + ":/usr/bin:/bin"},
+                                 {"DEMO_STANDIN", c.standIn},
+                                 {"DEMO_BYTES", std::to_string(3 * 64 * 16 * 3)}},
+                                folder);
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("demo-capture: cannot finish \"" + c.name + "\": "),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(fileBytes(folder + "/" + c.name), "old");
+    EXPECT_EQ(entries(folder), std::vector<std::string>{c.name}) << "temporary left";
+  }
+}
+
+// The same on a real full disk, a small tmpfs (needs root and mount).
+TEST(Capture, AFullDiskKeepsTheOldVideo) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  const struct Case {
+    std::string output, name, size;
+    long freeBytes;
+  } cases[] = {
+      {"--video", "old.mkv", "480x44", 0},
+      {"--video", "old.webm", "480x44", 0},
+      {"--gif", "old.webp", "480x44", 0},
+      {"--video", "old.mkv", "960x89", 60000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name + " with " + std::to_string(c.freeBytes) + " bytes free");
+    const std::string folder = makeTempDir();
+    if (shell("mount -t tmpfs -o size=2m tmpfs " + folder + " 2>&1 && echo mounted") !=
+        "mounted\n") {
+      GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    }
+    const std::string old(1 << 20, 'o');
+    std::ofstream(folder + "/" + c.name) << old;
+    {
+      std::ofstream fill(folder + "/fill");
+      fill << std::string(2 << 20, 'f');
+    }
+    if (c.freeBytes > 0) {
+      ASSERT_EQ(truncate((folder + "/fill").c_str(), (1 << 20) - c.freeBytes - 8192), 0);
+    }
+    const DemoRun run = capture({"--media", kMedia, "--from", "56", "--to", "56.5", "--size",
+                                 c.size, c.output, folder + "/" + c.name});
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("cannot finish \"" + folder + "/" + c.name + "\""), std::string::npos)
+        << run.output;
+    EXPECT_TRUE(fileBytes(folder + "/" + c.name) == old) << "the old file is kept";
+    EXPECT_EQ(entries(folder), (std::vector<std::string>{"fill", c.name}));
+    shell("umount " + folder);
+  }
+}
+
+// A stop signal while ffmpeg finishes (a GIF's palette pass, a video's
+// index) ends it, keeps the old file and ends the capture by the signal.
+TEST(Capture, AStopSignalInTheLastPassEndsFfmpegAndKeepsTheOldFile) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  const std::string bin = standInFfmpeg();
+  const struct Case {
+    int signal;
+    std::string output, name;
+  } cases[] = {{SIGTERM, "--gif", "old.gif"}, {SIGINT, "--video", "old.mkv"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string folder = makeTempDir(), logs = makeTempDir();
+    const std::string target = folder + "/" + c.name, mark = logs + "/last-pass";
+    std::ofstream(target) << "old";
+    const pid_t pid = startCapture(
+        {"--media", kMedia, "--from", "56", "--to", "56.5", "--size", "64x16", c.output, target},
+        logs + "/stderr",
+        {{"PATH", bin + ":/usr/bin:/bin"}, {"DEMO_STANDIN", "lastpass"}, {"DEMO_MARK", mark}});
+    for (int i = 0; i < 600 && fileBytes(mark).empty(); ++i) usleep(50000);
+    const pid_t ffmpeg = std::atoi(fileBytes(mark).c_str());
+    ASSERT_GT(ffmpeg, 0) << "the last pass never began";
+    kill(pid, c.signal);
+    int status = 0;
+    for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; ++i) usleep(100000);
+    if (waitpid(pid, &status, WNOHANG) == 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      FAIL() << "the signal was ignored through the last pass";
+    }
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal);
+    EXPECT_NE(kill(ffmpeg, 0), 0) << "ffmpeg outlived the capture";
+    EXPECT_EQ(fileBytes(target), "old");
+    EXPECT_EQ(entries(folder), std::vector<std::string>{c.name});
+  }
+}
+
+// What a capture killed outright left for a target (a video's temporary
+// beside it, a frame sequence's staging folder inside it) is removed by the
+// next capture to that target, unless a capture that still runs made it.
+// Only the target's own temporaries go, and only regular files and the
+// folders they leave empty.
+TEST(Capture, LeftoversOfCapturesThatNoLongerRunAreRemoved) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  const std::string dead = std::to_string(gone), alive = std::to_string(getpid());
+  // A capture that runs, stopped: its temporaries are its own.
+  const std::string busyFolder = makeTempDir();
+  const pid_t busy =
+      startCapture({"--media", kMedia, "--video", busyFolder + "/v.mkv"}, busyFolder + "/log");
+  for (int i = 0;
+       i < 100 && fileBytes("/proc/" + std::to_string(busy) + "/comm") != "demo-capture\n"; ++i) {
+    usleep(20000);
+  }
+  kill(busy, SIGSTOP);
+  const std::string running = std::to_string(busy);
+
+  const std::string folder = makeTempDir(), frames = makeTempDir();
+  const struct Case {
+    std::string path;
+    bool folder, kept;
+  } cases[] = {
+      {folder + "/.v.mkv-" + dead + "-a1b2c3.mkv", false, false},
+      {folder + "/.v.mkv-" + alive + "-a1b2c3.mkv", false, false},  // alive, not a capture
+      {folder + "/.v.mkv-" + running + "-a1b2c3.mkv", false, true},
+      {folder + "/.v.mkv-" + dead + "-a1b2c3.mp4", false, true},  // another ending
+      {folder + "/.w.mkv-" + dead + "-a1b2c3.mkv", false, true},  // another target
+      {folder + "/.v.mkv-" + dead + "-a1b2c3x.mkv", false, true},
+      {folder + "/.v.mkv-" + dead + "-a1b2c4.mkv", true, true},  // a folder
+      {frames + "/.frames-" + dead + "-a1b2c3", true, false},
+      {frames + "/.frames-" + running + "-a1b2c3", true, true},
+      {frames + "/.frames-" + dead + "-d4e5f6", true, true},  // holds another file
+  };
+  for (const Case& c : cases) {
+    if (!c.folder) {
+      std::ofstream(c.path) << "x";
+      continue;
+    }
+    mkdir(c.path.c_str(), 0777);
+    if (c.path.find("/.frames-") != std::string::npos) {
+      std::ofstream(c.path + "/frame_000000.png") << "x";
+    }
+  }
+  std::ofstream(frames + "/.frames-" + dead + "-d4e5f6/notes.txt") << "mine";
+  const std::vector<std::string> shortRun = {"--media", kMedia, "--from", "56",
+                                             "--to",    "56.1", "--size", "64x16"};
+  for (const auto& output : std::vector<std::pair<std::string, std::string>>{
+           {"--video", folder + "/v.mkv"}, {"--frames", frames}}) {
+    std::vector<std::string> args = shortRun;
+    args.insert(args.end(), {output.first, output.second});
+    EXPECT_EQ(capture(args).status, 0);
+  }
+  kill(busy, SIGKILL);
+  waitpid(busy, nullptr, 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(kindOf(c.path) != "absent", c.kept);
+  }
+  EXPECT_EQ(kindOf(frames + "/.frames-" + dead + "-d4e5f6/frame_000000.png"), "absent");
+}
+
 // A signal mid-run ends ffmpeg, removes what was half written and ends the
 // capture by that signal, with one line saying where it stopped.
 TEST(Capture, SignalsStopCleanly) {
@@ -369,14 +574,8 @@ TEST(Capture, SignalsStopCleanly) {
     const std::string folder = makeTempDir(), logs = makeTempDir();
     const std::string target = folder + (c.output == "--video" ? "/v.mp4" : "");
     if (c.output == "--video") std::ofstream(target) << "old";
-    const pid_t pid = fork();
-    if (pid == 0) {
-      const int log = open((logs + "/stderr").c_str(), O_WRONLY | O_CREAT, 0644);
-      dup2(log, 2);
-      execl(kCapture.c_str(), kCapture.c_str(), "--media", kMedia.c_str(), "--size", "320x40",
-            c.output.c_str(), target.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
+    const pid_t pid =
+        startCapture({"--media", kMedia, "--size", "320x40", c.output, target}, logs + "/stderr");
     // The hidden temporary shows that frames are being made.
     bool started = false;
     for (int i = 0; i < 600 && !started; ++i) {

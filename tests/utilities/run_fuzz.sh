@@ -12,7 +12,8 @@ work=$build/fuzz_xpm
 binary=$work/fuzz_xpm
 mkdir -p "$work/corpus"
 
-sources=("$here/fuzz_xpm.cpp" "$root/imaging/xpm.cpp" "$root/platform/output_file.cpp")
+sources=("$here/fuzz_xpm.cpp" "$root/imaging/xpm.cpp" "$root/platform/output_file.cpp"
+         "$root/platform/regular_file.cpp")
 stale=0
 [[ -x $binary ]] || stale=1
 for s in "${sources[@]}" "$root/imaging/xpm.h"; do

@@ -5,14 +5,15 @@
 #include "presentation/headless_render.h"
 #include "presentation/media.h"
 #include "tools/capture/options.h"
-#include "tools/capture/png_file.h"
 #include "tools/capture/presets.h"
 #include "tools/capture/progress.h"
 #include "tools/capture/segments.h"
 #include "tools/capture/sheet.h"
 #include "tools/capture/supersample.h"
 #include "tools/capture/video_encoder.h"
+#include "tools/common/png_file.h"
 #include "tools/common/program_files.h"
+#include "tools/common/stop_signals.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -21,7 +22,6 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,44 +34,14 @@ namespace {
 // the process by that signal, so the shell sees 128 + its number.
 const int kStopped = -1;
 
-volatile std::sig_atomic_t stopSignal = 0;
-
-void onStopSignal(int signal) { stopSignal = signal; }
-
-// Without SA_RESTART, a write blocked on ffmpeg's pipe returns at the signal.
-void installStopHandlers() {
-  struct sigaction action = {};
-  action.sa_handler = onStopSignal;
-  sigemptyset(&action.sa_mask);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
-}
-
 int stopped(long frame, long total) {
   std::fprintf(stderr, "\ndemo-capture: stopped at frame %ld of %ld\n", frame, total);
   return kStopped;
 }
 
-// Ends the process by the stop signal it caught, so the shell sees 128 + its number.
-void stopBySignal() {
-  const int signal = stopSignal;
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
-}
-
 int failure(const std::string& message) {
   std::fprintf(stderr, "demo-capture: %s\n", message.c_str());
   return 1;
-}
-
-bool isDirectory(const std::string& path) {
-  struct stat s;
-  return stat(path.c_str(), &s) == 0 && S_ISDIR(s.st_mode);
-}
-
-std::string folderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // Checked before any rendering, so a bad path costs no time. A PNG may go
@@ -109,6 +79,20 @@ bool prepareFolder(const std::string& folder, std::string* error) {
   return true;
 }
 
+// The folder of a frame sequence being written, inside the target: the PID
+// tells a later run whether its maker still runs.
+const char kFramesPrefix[] = ".frames-";
+
+// Whether `pid` is a capture that still runs, and so owns its temporaries.
+bool captureRuns(long pid) {
+  std::FILE* comm = std::fopen(("/proc/" + std::to_string(pid) + "/comm").c_str(), "r");
+  if (!comm) return false;
+  char name[32] = "";
+  const bool read = std::fgets(name, sizeof name, comm) != nullptr;
+  std::fclose(comm);
+  return read && std::strcmp(name, "demo-capture\n") == 0;
+}
+
 std::string framePath(const std::string& folder, long index) {
   char name[32];
   std::snprintf(name, sizeof name, "/frame_%06ld.png", index);
@@ -131,6 +115,27 @@ void removeFramesFrom(const std::string& folder, long first) {
   closedir(dir);
 }
 
+// What captures to the same target left when they were killed outright: a
+// video's temporary beside it, or a frame folder's staging folder inside it
+// with its PNGs. Only files and folders of processes that no longer run as a
+// capture are removed, and only regular files and the folders they leave empty.
+void removeLeftovers(const CaptureOptions& o) {
+  if (o.output == Output::Video || o.output == Output::Animation) {
+    removeLeftoverTemporaries(o.target, o.target.c_str() + o.target.find_last_of('.'), captureRuns);
+  }
+  if (o.output != Output::Frames) return;
+  DIR* dir = opendir(o.target.c_str());
+  if (!dir) return;
+  while (const dirent* entry = readdir(dir)) {
+    const long pid = temporaryMaker(entry->d_name, kFramesPrefix, "");
+    const std::string staging = o.target + "/" + entry->d_name;
+    if (pid <= 0 || captureRuns(pid) || !isDirectory(staging)) continue;
+    removeFramesFrom(staging, 0);
+    rmdir(staging.c_str());
+  }
+  closedir(dir);
+}
+
 std::string describeRange(const CaptureOptions& o, long frames) {
   char text[160];
   std::snprintf(text, sizeof text, "%ld frames (%.2f-%.2f s at %g fps)", frames, o.from, o.to,
@@ -142,7 +147,7 @@ int captureStill(const CaptureOptions& o) {
   std::vector<uint8_t> rgb;
   drawFrameAt(o.stillTime);
   readFrameReduced(o.width, o.height, o.ssaa, RowOrder::topFirst, &rgb);
-  if (stopSignal) return stopped(0, 1);
+  if (stopSignal()) return stopped(0, 1);
   std::string error;
   if (!writePngRgb(o.target, o.width, o.height, rgb, &error)) {
     return failure("cannot write \"" + o.target + "\": " + error);
@@ -154,7 +159,7 @@ int captureStill(const CaptureOptions& o) {
 // once all are written, so a failed or stopped run leaves the folder as it was.
 int captureFrames(const CaptureOptions& o) {
   const long total = frameCount(o);
-  std::string staging = o.target + "/.frames-XXXXXX";
+  std::string staging = o.target + "/" + kFramesPrefix + std::to_string(getpid()) + "-XXXXXX";
   if (!mkdtemp(staging.data())) {
     return failure("cannot write into \"" + o.target + "\": " + std::strerror(errno));
   }
@@ -165,7 +170,7 @@ int captureFrames(const CaptureOptions& o) {
   Progress progress(total, "frames");
   std::vector<uint8_t> rgb;
   for (long i = 0; i < total; ++i) {
-    if (stopSignal) {
+    if (stopSignal()) {
       discard();
       return stopped(i, total);
     }
@@ -199,7 +204,7 @@ int captureSheet(const CaptureOptions& o) {
   ContactSheet sheet(o.width, o.height, count, o.sheetColumns);
   std::vector<uint8_t> rgb;
   for (int i = 0; i < count; ++i) {
-    if (stopSignal) return stopped(i, count);
+    if (stopSignal()) return stopped(i, count);
     drawFrameAt(times[static_cast<size_t>(i)]);
     readFrameReduced(o.width, o.height, o.ssaa, RowOrder::topFirst, &rgb);
     sheet.place(i, times[static_cast<size_t>(i)], rgb);
@@ -221,7 +226,6 @@ VideoSettings videoSettings(const CaptureOptions& o, const std::string& musicPat
   settings.musicPath = musicPath;
   settings.musicStart = o.from;
   settings.duration = static_cast<double>(frameCount(o)) / o.fps;
-  settings.stopRequested = &stopSignal;
   applyVideoPreset(o, &settings);
   return settings;
 }
@@ -245,7 +249,7 @@ int encodeFrames(const CaptureOptions& o, const VideoSettings& settings, FrameRu
   if (!encoder.start(settings, &error)) return failure(error);
   std::vector<uint8_t> rgb;
   for (long i = run.first; i < run.first + run.count; ++i) {
-    if (stopSignal) {
+    if (stopSignal()) {
       encoder.abandon();
       return stopped(i, total);
     }
@@ -253,16 +257,18 @@ int encodeFrames(const CaptureOptions& o, const VideoSettings& settings, FrameRu
     readFrameReduced(o.width, o.height, o.ssaa, RowOrder::bottomFirst, &rgb);
     if (!encoder.writeFrame(rgb, &error)) {
       encoder.abandon();
-      if (stopSignal) return stopped(i, total);
-      return failure("video stopped at frame " + std::to_string(i) + ": " + error);
+      if (stopSignal()) return stopped(i, total);
+      return failure("cannot finish \"" + settings.path + "\": video stopped at frame " +
+                     std::to_string(i) + ": " + error);
     }
     progress->update(done + i - run.first + 1);
   }
-  if (stopSignal) {
+  if (stopSignal()) {
     encoder.abandon();
     return stopped(run.first + run.count, total);
   }
   if (!encoder.finish(&error)) {
+    if (stopSignal()) return stopped(run.first + run.count, total);
     return failure("cannot finish \"" + settings.path + "\": " + error);
   }
   return 0;
@@ -276,12 +282,14 @@ int captureVideo(const CaptureOptions& o, const std::string& musicPath) {
   return status;
 }
 
-// Part k of n and its record, over what a stopped or killed render of it left.
+// Part k of n and its record, over what a killed render of it left.
 int renderPart(const CaptureOptions& o, int k, int n, const std::string& job, Progress* progress,
                long done) {
-  removePartTemporaries(o.partsDir, k, n);
   const FrameRun run = segmentFrames(frameCount(o), k, n);
   const VideoSettings settings = partSettings(o, k, n);
+  removeLeftoverTemporaries(settings.path, settings.path.c_str() + settings.path.find_last_of('.'),
+                            captureRuns);
+  removeLeftoverTemporaries(recordPath(o.partsDir, k, n), "", captureRuns);
   const int status = encodeFrames(o, settings, run, progress, done);
   std::string error;
   if (status == 0 && !writePartRecord(o.partsDir, k, n, run, settings.path, job, &error)) {
@@ -311,7 +319,7 @@ int joinVideo(const CaptureOptions& o, const std::string& musicPath, Progress* p
   const auto start = std::chrono::steady_clock::now();
   if (!joinParts(o.partsDir, n, frameCount(o), jobLines(o, partSettings(o, 1, n)),
                  videoSettings(o, musicPath), &error)) {
-    return stopSignal ? stopped(frameCount(o), frameCount(o)) : failure(error);
+    return stopSignal() ? stopped(frameCount(o), frameCount(o)) : failure(error);
   }
   char took[32];
   std::snprintf(took, sizeof took, " (the join %.1f s)",
@@ -346,9 +354,7 @@ int captureSegments(const CaptureOptions& o, const std::string& musicPath) {
     done += segmentFrames(total, k, n).count;
   }
   const int status = joinVideo(o, musicPath, &progress);
-  if (status == 0) {
-    removePartsFolder(o.partsDir);
-  }
+  if (status == 0) removePartsFolder(o.partsDir);
   return status;
 }
 
@@ -358,11 +364,11 @@ int main(int argc, char** argv) {
   CaptureOptions options;
   std::string error;
   if (!parseCaptureOptions(argc, argv, &options, &error)) {
-    std::fprintf(stderr, "demo-capture: %s\n%s", error.c_str(), kCaptureUsage);
+    std::fprintf(stderr, "demo-capture: %s\n%s", error.c_str(), captureUsage().c_str());
     return 2;
   }
   if (options.help) {
-    std::printf("%s\n%s", kCaptureUsage, kCaptureHelp);
+    std::fputs(captureHelp().c_str(), stdout);
     return 0;
   }
 
@@ -374,8 +380,8 @@ int main(int argc, char** argv) {
       break;
     case Output::Video:
     case Output::Animation:
-      if (!onPath("ffmpeg")) {
-        return failure("ffmpeg is not installed (Debian package: ffmpeg)");
+      if (!onPath("ffmpeg") || !onPath("ffprobe")) {
+        return failure("ffmpeg or ffprobe is not installed (Debian package: ffmpeg)");
       }
       if (options.segment > 0) {
         if (!prepareFolder(options.partsDir, &error)) return failure(error);
@@ -403,11 +409,12 @@ int main(int argc, char** argv) {
     return failure("cannot open the media folder \"" + options.mediaDir + "\"");
   }
 
-  installStopHandlers();
+  removeLeftovers(options);
+  holdStopSignals();
   if (options.join) {
     Progress progress(0, "join");
     const int status = joinVideo(options, musicPath, &progress);
-    if (status == kStopped) stopBySignal();
+    if (status == kStopped) releaseStopSignals();
     return status;
   }
   if (!startHeadlessRendering(options.width * options.ssaa, options.height * options.ssaa,
@@ -428,6 +435,6 @@ int main(int argc, char** argv) {
     case Output::None: break;
   }
   stopHeadlessRendering();
-  if (status == kStopped) stopBySignal();
+  if (status == kStopped) releaseStopSignals();
   return status;
 }

@@ -47,5 +47,6 @@ long frameCount(const CaptureOptions& options);
 // The demo time of frame `index`: every clock reading of that frame returns it.
 double frameTime(const CaptureOptions& options, long index);
 
-extern const char kCaptureUsage[];
-extern const char kCaptureHelp[];
+// The usage line, and the whole help: what the tool does and every option.
+std::string captureUsage();
+std::string captureHelp();

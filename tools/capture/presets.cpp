@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -93,6 +94,15 @@ bool finishPresetOptions(CaptureOptions* o, std::string* error) {
     return false;
   }
   return true;
+}
+
+std::string previewSummary() {
+  int width = 0, height = 0;
+  fitStrip(kPreviewWidth, kPreviewWidth, &width, &height);
+  char text[96];
+  std::snprintf(text, sizeof text, "%g s from %g s, %s, %g fps", kPreviewSeconds, kPreviewFrom,
+                size(width, height).c_str(), kPreviewFps);
+  return text;
 }
 
 void applyVideoPreset(const CaptureOptions& o, VideoSettings* s) {

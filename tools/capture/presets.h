@@ -21,6 +21,9 @@ void fitStrip(int frameWidth, int frameHeight, int* width, int* height);
 // False with one line in `error`.
 bool finishPresetOptions(CaptureOptions* options, std::string* error);
 
+// The animated preview's defaults, as the help shows them: "10 s from 46 s, 480x44, 15 fps".
+std::string previewSummary();
+
 // Where the strip sits in its frame: centred, on even offsets so the
 // 4:2:0 chroma rows do not straddle its edges.
 int centredOffset(int frame, int strip);

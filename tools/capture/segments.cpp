@@ -5,6 +5,7 @@
 #include "presentation/media.h"
 #include "tools/common/numbers.h"
 #include "tools/common/program_files.h"
+#include "tools/common/stop_signals.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -93,20 +94,6 @@ std::string fileLine(const std::string& path) {
   return std::to_string(size) + " " + hex(h);
 }
 
-// The video packets of a file as ffprobe counts them; -1 when it cannot.
-long videoPackets(const std::string& path) {
-  std::string out;
-  if (!runMediaTool(
-          {"ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets", "-show_entries",
-           "stream=nb_read_packets", "-of", "csv=p=0", ffmpegFileName(path)},
-          -1, &out)) {
-    return -1;
-  }
-  char* end = nullptr;
-  const long count = std::strtol(out.c_str(), &end, 10);
-  return end == out.c_str() ? -1 : count;
-}
-
 // Reads "part-K-of-N.<ending>" into k and n.
 bool parsePartName(const std::string& name, const char* ending, int* k, int* n) {
   int used = 0;
@@ -160,12 +147,6 @@ std::string jobLines(const CaptureOptions& o, const VideoSettings& s) {
 
 bool writePartRecord(const std::string& dir, int k, int n, const FrameRun& run,
                      const std::string& path, const std::string& job, std::string* error) {
-  const long packets = videoPackets(path);
-  if (packets != run.count) {
-    *error = "\"" + path + "\" holds " + std::to_string(packets) + " frames instead of " +
-             std::to_string(run.count);
-    return false;
-  }
   const std::string text = "part " + std::to_string(k) + "/" + std::to_string(n) + "\nframes " +
                            frames(run) + "\n" + job + "file " + fileLine(path) + "\n";
   return writeOutputFile(recordPath(dir, k, n), text.data(), text.size(), error);
@@ -218,19 +199,6 @@ int partCountIn(const std::string& dir, std::string* error) {
   return 0;
 }
 
-void removePartTemporaries(const std::string& dir, int k, int n) {
-  // beginOutput names a temporary "." + the target's name + "-XXXXXX" + ending.
-  const std::string prefix = ".part-" + std::to_string(k) + "-of-" + std::to_string(n) + ".";
-  DIR* folder = opendir(dir.c_str());
-  if (!folder) return;
-  while (const dirent* entry = readdir(folder)) {
-    if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0) {
-      removeIfRegularFile(dir + "/" + entry->d_name);
-    }
-  }
-  closedir(folder);
-}
-
 void removePartsFolder(const std::string& dir) {
   DIR* folder = opendir(dir.c_str());
   if (!folder) return;
@@ -255,36 +223,19 @@ bool joinParts(const std::string& dir, int n, long total, const std::string& job
     *error = "cannot open \"" + dir + "\": " + std::strerror(errno);
     return false;
   }
-  // The list lives in a file that is unlinked at once and reaches ffmpeg as
-  // its stdin, so nothing is left behind however this process ends.
-  char listName[] = "/tmp/demo-capture-parts-XXXXXX";
-  const int list = mkostemp(listName, O_CLOEXEC);
-  if (list < 0) {
-    *error = std::string("cannot make a temp file for the list of parts: ") + std::strerror(errno);
-    return false;
-  }
-  unlink(listName);
   std::string entries = "ffconcat version 1.0\n";
   for (int k = 1; k <= n; ++k) entries += concatEntry(partPath(folder, k, n, sound.path));
-  const bool listed =
-      write(list, entries.data(), entries.size()) == static_cast<ssize_t>(entries.size()) &&
-      lseek(list, 0, SEEK_SET) == 0;
-
   OutputFile output;
-  const int file = listed
-                       ? beginOutput(sound.path, sound.path.c_str() + sound.path.find_last_of('.'),
-                                     false, &output, error)
-                       : -1;
+  const int file = beginOutput(sound.path, sound.path.c_str() + sound.path.find_last_of('.'), false,
+                               &output, error);
   if (file < 0) {
-    *error = listed ? "cannot write \"" + sound.path + "\": " + *error
-                    : std::string("cannot write the list of parts: ") + std::strerror(errno);
-    close(list);
+    *error = "cannot write \"" + sound.path + "\": " + *error;
     return false;
   }
   close(file);
   std::vector<std::string> args = {
-      "ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
-      "-f",     "concat",       "-safe",    "0",         "-i",    "file:/dev/stdin"};
+      "ffmpeg",    "-hide_banner", "-nostdin", "-loglevel", "error", "-y", "-protocol_whitelist",
+      "file,pipe", "-f",           "concat",   "-safe",     "0",     "-i", "pipe:0"};
   const std::vector<std::string> soundInput = soundInputArgs(sound);
   args.insert(args.end(), soundInput.begin(), soundInput.end());
   args.insert(args.end(), {"-c:v", "copy"});
@@ -297,15 +248,22 @@ bool joinParts(const std::string& dir, int n, long total, const std::string& job
     }
   }
   args.insert(args.end(), {"-t", seconds(sound.duration), ffmpegFileName(output.writePath)});
-  std::string log;
-  const bool ran = runMediaTool(args, list, &log, sound.stopRequested);
-  close(list);
-  const long packets = ran ? videoPackets(output.writePath) : -1;
-  if (!ran || packets != total) {
-    *error = "cannot join \"" + dir + "\" into \"" + sound.path + "\": " +
-             (ran ? "the video holds " + std::to_string(packets) + " frames instead of " +
-                        std::to_string(total)
-                  : "ffmpeg failed: " + lastLine(log));
+  // The list reaches ffmpeg on its standard input: nothing to leave behind.
+  ChildRun run = ffmpegChild(args);
+  run.input = [&entries](std::vector<uint8_t>* chunk) {
+    chunk->assign(entries.begin(), entries.end());
+    entries.clear();
+    return !chunk->empty();
+  };
+  const ChildResult result = runChild(run);
+  const std::string complaint = lastLine(result.err);
+  const std::string problem =
+      stopSignal() ? "stopped"
+      : result.succeeded()
+          ? checkVideoFile(output.writePath, total, sound.fps)
+          : "ffmpeg failed: " + (complaint.empty() ? result.describe() : complaint);
+  if (!problem.empty()) {
+    *error = "cannot join \"" + dir + "\" into \"" + sound.path + "\": " + problem;
     abandonOutput(&output);
     return false;
   }

@@ -6,7 +6,6 @@
 #include "tools/capture/options.h"
 #include "tools/capture/video_encoder.h"
 
-#include <csignal>
 #include <string>
 
 // The frames of part `k` (from 1) of `n` equal runs of `total` frames; the
@@ -27,7 +26,7 @@ std::string recordPath(const std::string& dir, int k, int n);
 std::string jobLines(const CaptureOptions& options, const VideoSettings& settings);
 
 // Writes the record of part `k` of `n`, rendered in `path` with `run`'s
-// frames, after checking that the file holds exactly those frames.
+// frames (the encoder checked that it holds exactly those).
 bool writePartRecord(const std::string& dir, int k, int n, const FrameRun& run,
                      const std::string& path, const std::string& job, std::string* error);
 
@@ -39,10 +38,6 @@ std::string checkPart(const std::string& dir, int k, int n, long total,
 // The number of parts the records in `dir` were split into; 0 with the
 // reason in `error` when there are none or they disagree.
 int partCountIn(const std::string& dir, std::string* error);
-
-// Removes the temporaries a stopped or killed render of part `k` of `n` left
-// in `dir` (regular files only).
-void removePartTemporaries(const std::string& dir, int k, int n);
 
 // Removes every regular file in `dir`, then the folder if that emptied it.
 void removePartsFolder(const std::string& dir);

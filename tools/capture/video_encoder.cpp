@@ -3,14 +3,15 @@
 
 #include "platform/regular_file.h"
 #include "tools/common/numbers.h"
+#include "tools/common/stop_signals.h"
 
 #include <fcntl.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
 #include <cerrno>
-#include <csignal>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,55 +24,53 @@ std::string number(double v) {
   return text;
 }
 
-// A file for ffmpeg's messages that is gone from the folder as soon as it is
-// made: nothing is left behind however this process ends.
-int makeLog(std::string* error) {
-  char name[] = "/tmp/demo-capture-ffmpeg-XXXXXX";
-  const int log = mkostemp(name, O_CLOEXEC);
-  if (log < 0) {
-    *error = std::string("cannot make a temp file for ffmpeg's messages: ") + std::strerror(errno);
-    return -1;
-  }
-  unlink(name);
-  return log;
-}
-
-// Starts args[0] (ffmpeg or ffprobe) with `args`, stdin from `input`,
-// stdout and stderr into `log`.
-pid_t spawnFfmpeg(std::vector<std::string> args, int input, int log) {
-  const pid_t parent = getpid();
-  const pid_t pid = fork();
-  if (pid != 0) return pid;
+ChildRun ffmpegRun(std::vector<std::string> args) {
+  ChildRun run;
+  run.args = std::move(args);
+  run.out = ChildOutput::discard;
+  run.err = ChildOutput::keep;
   // Its own process group keeps a terminal's Ctrl-C away from it: this
-  // process ends it, and removes its file. If this process is killed
-  // outright, the kernel ends ffmpeg too.
-  setpgid(0, 0);
-  prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (getppid() != parent) _exit(127);
-  dup2(input, 0);
-  dup2(log, 1);
-  dup2(log, 2);
-  std::signal(SIGPIPE, SIG_DFL);
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  execvp(argv[0], argv.data());
-  _exit(127);
+  // process ends it, and removes its file.
+  run.ownGroup = true;
+  run.endSignal = SIGKILL;
+  return run;
 }
 
-// A stop requested while waiting ends the child at once.
-int waitFor(pid_t pid, const volatile std::sig_atomic_t* stop = nullptr) {
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    if (stop && *stop) kill(pid, SIGKILL);
+std::string startFailure() { return std::string("cannot start ffmpeg: ") + std::strerror(errno); }
+
+uint32_t littleEndian(const std::string& b, size_t at, int bytes) {
+  uint32_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(b[at + size_t(i)]);
+  return v;
+}
+
+// ffmpeg's own reader does not take animated WebP, so the file is read as
+// RIFF chunks: their sizes must add up to the file, and the frames' durations
+// (ANMF chunks; the encoder merges identical neighbours into one longer
+// frame) to the time of the frames written, within one frame.
+std::string checkWebp(const std::string& path, long frames, double fps) {
+  std::string bytes, reason;
+  const int fd = openRegularFile(path.c_str(), &reason);
+  const bool read = fd >= 0 && readFromStart(fd, &bytes, &reason);
+  if (fd >= 0) close(fd);
+  if (!read) return "cannot read it back: " + reason;
+  if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WEBP") != 0 ||
+      littleEndian(bytes, 4, 4) + 8 != bytes.size()) {
+    return "not a whole WebP file";
   }
-  return status;
-}
-
-std::string lastLineOf(int log) {
-  std::string text, reason;
-  readFromStart(log, &text, &reason);
-  return lastLine(text);
+  double ms = 0;
+  for (size_t at = 12; at + 8 <= bytes.size();) {
+    const size_t size = littleEndian(bytes, at + 4, 4);
+    if (bytes.compare(at, 4, "ANMF") == 0 && at + 24 <= bytes.size()) {
+      ms += littleEndian(bytes, at + 8 + 12, 3);
+    }
+    at += 8 + size + size % 2;
+  }
+  const double expected = static_cast<double>(frames) * 1000 / fps;
+  if (std::fabs(ms - expected) > 1000 / fps + 1) {
+    return "it holds " + number(ms / 1000) + " s of frames instead of " + number(expected / 1000);
+  }
+  return "";
 }
 
 }  // namespace
@@ -79,26 +78,42 @@ std::string lastLineOf(int log) {
 std::string ffmpegFileName(const std::string& path) { return "file:" + path; }
 
 bool musicDecodes(const std::string& path, std::string* reason) {
-  const int log = makeLog(reason);
-  if (log < 0) return false;
-  const int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  const pid_t pid =
-      spawnFfmpeg({"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-i",
-                   ffmpegFileName(path), "-map", "0:a:0", "-t", "1", "-f", "null", "-"},
-                  input, log);
-  if (input >= 0) close(input);
-  const int status = pid > 0 ? waitFor(pid) : -1;
-  const bool ok = pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  if (!ok) {
-    // ffmpeg starts its complaint with the name it was given; the caller names the file.
-    std::string last = lastLineOf(log);
-    const std::string prefix = ffmpegFileName(path) + ": ";
-    if (last.compare(0, prefix.size(), prefix) == 0) last.erase(0, prefix.size());
-    *reason = pid < 0 ? std::string("cannot start ffmpeg: ") + std::strerror(errno)
-                      : "ffmpeg cannot decode its audio" + (last.empty() ? "" : " (" + last + ")");
+  const ChildResult result =
+      runChild(ffmpegRun({"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-i",
+                          ffmpegFileName(path), "-map", "0:a:0", "-t", "1", "-f", "null", "-"}));
+  if (result.status < 0) {
+    *reason = startFailure();
+    return false;
   }
-  close(log);
-  return ok;
+  if (result.succeeded()) return true;
+  // ffmpeg starts its complaint with the name it was given; the caller names the file.
+  std::string last = lastLine(result.err);
+  const std::string prefix = ffmpegFileName(path) + ": ";
+  if (last.compare(0, prefix.size(), prefix) == 0) last.erase(0, prefix.size());
+  *reason = "ffmpeg cannot decode its audio" + (last.empty() ? "" : " (" + last + ")");
+  return false;
+}
+
+std::string checkVideoFile(const std::string& path, long frames, double fps) {
+  struct stat s;
+  if (stat(path.c_str(), &s) != 0 || s.st_size == 0) return "ffmpeg wrote nothing";
+  if (endsWith(path, ".webp")) return checkWebp(path, frames, fps);
+  ChildRun run = ffmpegRun({"ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets",
+                            "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0",
+                            ffmpegFileName(path)});
+  run.out = ChildOutput::keep;
+  const ChildResult probe = runChild(run);
+  if (probe.status < 0) return std::string("cannot start ffprobe: ") + std::strerror(errno);
+  const std::string problem = lastLine(probe.err);
+  if (!probe.succeeded() || !problem.empty()) {
+    return "it does not decode" + (problem.empty() ? "" : " (" + problem + ")");
+  }
+  double count = 0;
+  if (!parseNumber(lastLine(probe.out).c_str(), &count) || count != static_cast<double>(frames)) {
+    return "it holds " + lastLine(probe.out) + " frames of the " + std::to_string(frames) +
+           " written";
+  }
+  return "";
 }
 
 // 4:2:0 needs even sizes, so an odd width or height gets one more column or
@@ -159,27 +174,10 @@ std::vector<std::string> encoderArgs(const VideoSettings& s) {
   return args;
 }
 
-bool runMediaTool(std::vector<std::string> args, int input, std::string* output,
-                  const volatile std::sig_atomic_t* stopRequested) {
-  std::string error;
-  const int log = makeLog(&error);
-  if (log < 0) {
-    *output = error;
-    return false;
-  }
-  const int nothing = input < 0 ? open("/dev/null", O_RDONLY | O_CLOEXEC) : -1;
-  const std::string program = args[0];
-  const pid_t pid = spawnFfmpeg(std::move(args), input < 0 ? nothing : input, log);
-  if (nothing >= 0) close(nothing);
-  const int status = pid > 0 ? waitFor(pid, stopRequested) : -1;
-  readFromStart(log, output, &error);
-  close(log);
-  if (pid < 0) *output = "cannot start " + program + ": " + std::strerror(errno);
-  return pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+ChildRun ffmpegChild(std::vector<std::string> args) { return ffmpegRun(std::move(args)); }
 
 bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
-  stopRequested_ = s.stopRequested;
+  fps_ = s.fps;
   const size_t dot = s.path.find_last_of('.');
   const int file = beginOutput(s.path, s.path.c_str() + dot, false, &output_, error);
   if (file < 0) {
@@ -202,45 +200,47 @@ bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
   args.insert(args.end(), codec.begin(), codec.end());
   args.insert(args.end(), {"-t", number(s.duration), ffmpegFileName(output_.writePath)});
 
-  log_ = makeLog(error);
-  int fds[2];
-  if (log_ < 0 || pipe2(fds, O_CLOEXEC) != 0) {
-    if (log_ >= 0) *error = std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno);
+  ChildRun run = ffmpegRun(args);
+  run.pipedInput = true;
+  if (!startChild(run, &ffmpeg_)) {
+    *error = startFailure();
     abandon();
     return false;
   }
-  // A dead ffmpeg must show up as a failed write, not kill this process.
-  std::signal(SIGPIPE, SIG_IGN);
-  const pid_t pid = spawnFfmpeg(args, fds[0], log_);
-  close(fds[0]);
-  if (pid < 0) {
-    close(fds[1]);
-    *error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
-    abandon();
-    return false;
-  }
-  pid_ = pid;
-  pipe_ = fds[1];
   // A pipe holds 64 KiB by default, a quarter of a 960x89 frame, so drawing
   // and encoding took turns. With room for a few frames the two processes
   // run side by side; a kernel that refuses keeps the default.
-  fcntl(pipe_, F_SETPIPE_SZ, 1 << 20);
+  fcntl(ffmpeg_.input, F_SETPIPE_SZ, 1 << 20);
   return true;
 }
+
+namespace {
+
+// "" for a clean end of ffmpeg with nothing in its error log, else what went wrong.
+std::string failureOf(const ChildResult& result) {
+  if (result.status >= 0 && WIFEXITED(result.status) && WEXITSTATUS(result.status) == 127) {
+    return "ffmpeg could not be started";
+  }
+  const std::string last = lastLine(result.err);
+  if (result.succeeded() && last.empty()) return "";
+  return "ffmpeg failed" + (last.empty() ? " (" + result.describe() + ")" : ": " + last);
+}
+
+}  // namespace
 
 bool VideoEncoder::writeFrame(const std::vector<uint8_t>& rgb, std::string* error) {
   size_t done = 0;
   while (done < rgb.size()) {
-    if (stopRequested_ && *stopRequested_) {
+    if (stopSignal()) {
       *error = "stopped";
       return false;
     }
-    ssize_t n = write(pipe_, rgb.data() + done, rgb.size() - done);
+    ssize_t n = write(ffmpeg_.input, rgb.data() + done, rgb.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       // A video cut short is never committed, even when ffmpeg ended well.
       const std::string reason = std::strerror(errno);
-      const std::string failure = failureOf(reap());
+      const std::string failure = failureOf(waitChild(&ffmpeg_));
       abandon();
       *error =
           "ffmpeg stopped taking frames (" + reason + ")" + (failure.empty() ? "" : ": " + failure);
@@ -248,47 +248,25 @@ bool VideoEncoder::writeFrame(const std::vector<uint8_t>& rgb, std::string* erro
     }
     done += static_cast<size_t>(n);
   }
+  ++framesWritten_;
   return true;
 }
 
-int VideoEncoder::reap() {
-  if (pipe_ >= 0) close(pipe_);
-  pipe_ = -1;
-  const int status = pid_ > 0 ? waitFor(pid_) : 0;
-  pid_ = -1;
-  return status;
-}
-
-std::string VideoEncoder::failureOf(int status) const {
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return "";
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 127) return "ffmpeg could not be started";
-  const std::string last = lastLogLine();
-  return "ffmpeg failed" + (last.empty() ? std::string() : ": " + last);
-}
-
 bool VideoEncoder::finish(std::string* error) {
-  const std::string failure = failureOf(reap());
-  bool ok = failure.empty();
-  if (!ok) {
+  const ChildResult result = waitChild(&ffmpeg_);
+  std::string failure = stopSignal() ? "stopped" : failureOf(result);
+  if (failure.empty()) failure = checkVideoFile(output_.writePath, framesWritten_, fps_);
+  if (!failure.empty()) {
     *error = failure;
     abandon();
-  } else {
-    ok = commitOutput(&output_, error);
+    return false;
   }
-  if (log_ >= 0) close(log_);
-  log_ = -1;
-  return ok;
+  return commitOutput(&output_, error);
 }
 
 void VideoEncoder::abandon() {
-  if (pid_ > 0) kill(pid_, SIGKILL);
-  reap();
+  endChild(&ffmpeg_);
   abandonOutput(&output_);
 }
 
-VideoEncoder::~VideoEncoder() {
-  abandon();
-  if (log_ >= 0) close(log_);
-}
-
-std::string VideoEncoder::lastLogLine() const { return lastLineOf(log_); }
+VideoEncoder::~VideoEncoder() { abandon(); }

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "platform/output_file.h"
+#include "tools/common/child_process.h"
 
-#include <csignal>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,8 +21,6 @@ struct VideoSettings {
   std::string filter;
   std::vector<std::string> codec;
   bool withAudio = true;  // false: no sound track at all (an animated picture)
-  // Set from a signal handler: a write blocked on the pipe gives up when it is.
-  const volatile std::sig_atomic_t* stopRequested = nullptr;
 };
 
 class VideoEncoder {
@@ -32,26 +30,28 @@ class VideoEncoder {
   bool start(const VideoSettings& settings, std::string* error);
   // One frame, width × height × 3 bytes in GL's row order, bottom row first
   // (ffmpeg flips it). False when ffmpeg
-  // stopped taking frames, or when a stop was requested meanwhile.
+  // stopped taking frames, or when a stop signal was recorded meanwhile.
   bool writeFrame(const std::vector<uint8_t>& rgb, std::string* error);
-  // Closes the pipe and waits for ffmpeg, which writes the file's index last;
-  // then the finished file replaces the target.
+  // Closes the pipe and waits for ffmpeg, which writes the file's index (and
+  // a GIF's palette pass) last; a stop signal meanwhile ends it. The file
+  // replaces the target only when ffmpeg ended well, logged no error, and
+  // the file decodes and holds every frame written: ffmpeg exits 0 even when
+  // it could not write its trailer.
   bool finish(std::string* error);
   // Ends ffmpeg at once, reaps it and removes the temporary file.
   void abandon();
   ~VideoEncoder();
 
  private:
-  int pipe_ = -1;
-  int pid_ = -1;
-  int log_ = -1;  // ffmpeg's messages, in an already unlinked file
+  Child ffmpeg_;
   OutputFile output_;
-  const volatile std::sig_atomic_t* stopRequested_ = nullptr;
-  int reap();
-  std::string lastLogLine() const;
-  // "" for a clean exit of ffmpeg, else what went wrong.
-  std::string failureOf(int status) const;
+  long framesWritten_ = 0;
+  double fps_ = 60;
 };
+
+// "" when the finished video `path` decodes and holds `frames` frames at
+// `fps`, else why not.
+std::string checkVideoFile(const std::string& path, long frames, double fps);
 
 // ffmpeg's second input, the sound (the music from its offset, or silence),
 // and the maps of both inputs; nothing when the settings want no sound.
@@ -59,12 +59,9 @@ std::vector<std::string> soundInputArgs(const VideoSettings& settings);
 // The codec and container arguments: the settings' own, or the defaults of
 // the file's ending. They come in pairs of option and value.
 std::vector<std::string> encoderArgs(const VideoSettings& settings);
-
-// Runs args[0] (ffmpeg or ffprobe) on stdin `input` (-1: nothing) and waits
-// for it; what it printed in `output`. False when it could not start or did
-// not exit with 0. A stop request ends it at once.
-bool runMediaTool(std::vector<std::string> args, int input, std::string* output,
-                  const volatile std::sig_atomic_t* stopRequested = nullptr);
+// An ffmpeg run as the encoder makes one: in its own process group, its
+// messages kept, ended by SIGKILL on a stop (this process removes its file).
+ChildRun ffmpegChild(std::vector<std::string> args);
 
 // Whether ffmpeg can decode the audio of `path`; the reason when not.
 bool musicDecodes(const std::string& path, std::string* reason);

@@ -2,18 +2,18 @@
 // speed) with its music following, and its programs rebuilt as their source
 // files are saved.
 #include "gpu/frame_readback.h"
+#include "platform/regular_file.h"
 #include "platform/sound.h"
 #include "presentation/clock.h"
 #include "presentation/layers.h"
 #include "presentation/player.h"
 #include "presentation/window.h"
-#include "tools/capture/png_file.h"
+#include "tools/common/png_file.h"
 #include "tools/studio/options.h"
 #include "tools/studio/shader_watch.h"
 #include "tools/studio/transport.h"
 
 #include <SDL.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdio>
@@ -22,11 +22,6 @@
 #include <vector>
 
 namespace {
-
-bool isDirectory(const std::string& path) {
-  struct stat s;
-  return stat(path.c_str(), &s) == 0 && S_ISDIR(s.st_mode);
-}
 
 bool transportKeyOf(SDLKey key, TransportKey* out) {
   static const struct {
@@ -163,11 +158,11 @@ int main(int argc, char** argv) {
   StudioOptions options;
   std::string error;
   if (!parseStudioOptions(argc, argv, &options, &error)) {
-    std::fprintf(stderr, "demo-studio: %s\n%s", error.c_str(), kStudioUsage);
+    std::fprintf(stderr, "demo-studio: %s\n%s", error.c_str(), studioUsage().c_str());
     return 2;
   }
   if (options.help) {
-    std::printf("%s\n%s", kStudioUsage, kStudioKeys);
+    std::fputs(studioHelp().c_str(), stdout);
     return 0;
   }
   std::string shaderDir = options.shaderDir.empty() ? DEMO_SHADER_DIR : options.shaderDir;

@@ -20,5 +20,6 @@ struct StudioOptions {
 bool parseStudioOptions(int argc, const char* const* argv, StudioOptions* options,
                         std::string* error);
 
-extern const char kStudioUsage[];
-extern const char kStudioKeys[];
+// The usage line, and the whole help: the usage, the options and the keys.
+std::string studioUsage();
+std::string studioHelp();

@@ -1,6 +1,7 @@
-// The benchmark's child processes: arguments reach the child untouched, fed
+// The tools' child processes: arguments reach the child untouched, fed
 // input and kept output never deadlock, and a stop signal leaves no child.
-#include "bench/child_process.h"
+#include "tools/common/child_process.h"
+#include "tools/common/stop_signals.h"
 
 #include <gtest/gtest.h>
 

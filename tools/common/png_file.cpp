@@ -1,6 +1,6 @@
 // PNG output of captured frames through the shared encoder, with no time stamp so equal pixels
 // give equal bytes; the target is replaced only by a complete file.
-#include "tools/capture/png_file.h"
+#include "tools/common/png_file.h"
 
 #include "platform/output_file.h"
 #include "tools/common/png_encoder.h"

@@ -4,7 +4,8 @@ MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 XVFB_HINT = xvfb-run -a -s \"-screen 0 1280x1024x24 -noreset\" make run
 
-.PHONY: all deps build run studio test capture asan soak clean bench web web-fps serve dist dist-check
+.PHONY: all deps build run studio test capture asan soak clean bench web web-fps serve dist dist-check \
+        farm-check
 
 all: build
 
@@ -96,3 +97,9 @@ dist: build
 # (debootstrap, as root, with the network); slow, so not part of make test.
 dist-check: dist
 	@bash scripts/dist-check.sh $(abspath dist)
+
+# A capture through a batch scheduler: a single-node Slurm started here (as
+# root), a short 1080p range as a job array of 4 segments and a join job,
+# checked against a one-piece capture; slow, so not part of make test.
+farm-check: build
+	@bash scripts/farm-check.sh $(BUILD)

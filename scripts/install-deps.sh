@@ -2,6 +2,8 @@
 # Installs the Debian packages the build, the tests and the tools need, with
 # apt-get: directly as root, through password-less sudo otherwise; when
 # neither is possible it prints the exact command to run and exits 1.
+# Package names on the command line are installed instead of the list
+# (make farm-check asks for the batch scheduler this way).
 set -euo pipefail
 
 packages=(
@@ -22,6 +24,10 @@ packages=(
   # The release test checks the package with Debian's own checker.
   lintian
 )
+
+if [ $# -gt 0 ]; then
+  packages=("$@")
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -678,3 +678,117 @@ TEST(Capture, SupersampledFramedAndPreviewOutputs) {
                   folder + "/p.gif"),
             "gif,480,44,6\n");
 }
+
+namespace {
+
+// Decoded frames of a video as one MD5 a line: equal text, equal pictures.
+std::string frameSums(const std::string& video) {
+  return shell("ffmpeg -v error -i " + video +
+               " -map 0:v -f framemd5 - | grep -v '^#' | cut -d, -f6");
+}
+
+// The worst frame's PSNR of `a` against `b`, in dB (99 for identical frames).
+double worstPsnr(const std::string& a, const std::string& b, const std::string& folder) {
+  shell("ffmpeg -v error -i " + a + " -i " + b + " -lavfi '[0:v][1:v]psnr=stats_file=" + folder +
+        "/psnr.txt' -f null -");
+  std::istringstream stats(fileBytes(folder + "/psnr.txt"));
+  double worst = 99;
+  for (std::string word; stats >> word;) {
+    if (word.compare(0, 9, "psnr_avg:") == 0 && word != "psnr_avg:inf") {
+      worst = std::min(worst, std::stod(word.substr(9)));
+    }
+  }
+  return worst;
+}
+
+DemoRun captureRange(std::vector<std::string> args) {
+  // kMedia is set up in another file: it is read here, not at start-up.
+  args.insert(args.begin(), {"--media", kMedia, "--from", "55", "--to", "56.05", "--fps", "20"});
+  return capture(args);
+}
+
+}  // namespace
+
+// 21 frames in 3 parts of 7; the joined video against one piece, against parts
+// rendered last to first, and against a run resumed from two finished parts.
+TEST(CaptureSegments, JoinedPartsMatchOnePieceInAnyOrderAndAfterAResume) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  const std::string folder = makeTempDir();
+  const std::string seg = folder + "/seg.mp4", one = folder + "/one.mp4", parts = folder + "/P";
+  DemoRun run = captureRange({"--segments", "3", "--video", seg});
+  ASSERT_EQ(run.status, 0) << run.output;
+  ASSERT_EQ(captureRange({"--video", one}).status, 0);
+  EXPECT_EQ(kindOf(seg + ".parts"), "absent");
+  EXPECT_EQ(shell("ffprobe -v error -count_packets -show_entries stream=codec_type,nb_read_packets,"
+                  "duration -of csv=p=0 " +
+                  seg),
+            shell("ffprobe -v error -count_packets -show_entries stream=codec_type,nb_read_packets,"
+                  "duration -of csv=p=0 " +
+                  one));
+  EXPECT_EQ(shell("ffprobe -v error -select_streams v -show_entries packet=dts -of csv=p=0 " + seg +
+                  " | sort -n -c && echo ascending"),
+            "ascending\n");
+  EXPECT_GE(worstPsnr(seg, one, folder), 35);
+
+  for (const char* k : {"3", "2", "1"}) {
+    run = captureRange({"--segment", std::string(k) + "/3", "--parts", parts});
+    ASSERT_EQ(run.status, 0) << run.output;
+  }
+  EXPECT_NE(run.output.find("wrote frames 0-6 of 21 frames"), std::string::npos) << run.output;
+  ASSERT_EQ(captureRange({"--join", parts, "--video", folder + "/joined.mp4"}).status, 0);
+  const std::string sums = frameSums(seg);
+  EXPECT_EQ(lines(sums), 21);
+  EXPECT_EQ(frameSums(folder + "/joined.mp4"), sums);
+
+  // Two finished parts and what a killed render of the third left behind.
+  const std::string resumed = folder + "/res.mp4";
+  mkdir((resumed + ".parts").c_str(), 0777);
+  shell("cp " + parts + "/part-1-of-3.* " + parts + "/part-2-of-3.* " + resumed +
+        ".parts/ && : > " + resumed + ".parts/.part-3-of-3.mp4-AbCdEf.mp4");
+  run = captureRange({"--segments", "3", "--video", resumed});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("segments: 2 of 3 already done"), std::string::npos) << run.output;
+  EXPECT_EQ(frameSums(resumed), sums);
+  EXPECT_EQ(kindOf(resumed + ".parts"), "absent");
+}
+
+TEST(CaptureSegments, JoinRefusesMissingForeignOrChangedPartsInOneLine) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  const std::string folder = makeTempDir(), parts = folder + "/P", out = folder + "/out.mp4";
+  for (const char* k : {"1", "2"}) {
+    ASSERT_EQ(captureRange({"--segment", std::string(k) + "/2", "--parts", parts}).status, 0);
+  }
+  struct Case {
+    const char* name;
+    std::string change;  // a shell command run on the parts, undone after
+    std::string undo;
+    std::vector<std::string> args;
+    std::string expected;
+  } cases[] = {
+      {"missing",
+       "mv " + parts + "/part-2-of-2.mp4 " + folder,
+       "mv " + folder + "/part-2-of-2.mp4 " + parts,
+       {},
+       "part-2-of-2.mp4 missing"},
+      {"other range", "", "", {"--to", "56.1"}, "part-1-of-2.mp4 foreign (range"},
+      {"other size", "", "", {"--size", "320x30"}, "part-2-of-2.mp4 foreign (size"},
+      {"changed file",
+       "cp " + parts + "/part-1-of-2.mp4 " + folder + "/keep && truncate -s 1000 " + parts +
+           "/part-1-of-2.mp4",
+       "mv " + folder + "/keep " + parts + "/part-1-of-2.mp4",
+       {},
+       "part-1-of-2.mp4 foreign (not the file its record describes)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!c.change.empty()) shell(c.change);
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"--join", parts, "--video", out});
+    DemoRun run = captureRange(args);
+    if (!c.undo.empty()) shell(c.undo);
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_EQ(lines(run.output), 1) << run.output;
+    EXPECT_NE(run.output.find(c.expected), std::string::npos) << run.output;
+    EXPECT_EQ(entries(folder), (std::vector<std::string>{"P"})) << "nothing written";
+  }
+}

@@ -7,6 +7,7 @@
 #include "tools/capture/options.h"
 #include "tools/capture/presets.h"
 #include "tools/capture/progress.h"
+#include "tools/capture/segments.h"
 #include "tools/capture/sheet.h"
 #include "tools/capture/supersample.h"
 #include "tools/capture/video_encoder.h"
@@ -20,6 +21,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -214,8 +216,8 @@ int captureSheet(const CaptureOptions& o) {
   return 0;
 }
 
-int captureVideo(const CaptureOptions& o, const std::string& musicPath) {
-  const long total = frameCount(o);
+// The encoder settings of the whole video.
+VideoSettings videoSettings(const CaptureOptions& o, const std::string& musicPath) {
   VideoSettings settings;
   settings.path = o.target;
   settings.width = o.width;
@@ -223,14 +225,30 @@ int captureVideo(const CaptureOptions& o, const std::string& musicPath) {
   settings.fps = o.fps;
   settings.musicPath = musicPath;
   settings.musicStart = o.from;
-  settings.duration = static_cast<double>(total) / o.fps;
+  settings.duration = static_cast<double>(frameCount(o)) / o.fps;
   applyVideoPreset(o, &settings);
+  return settings;
+}
+
+// Part k of n: the video's settings on its own frames, without sound.
+VideoSettings partSettings(const CaptureOptions& o, int k, int n) {
+  VideoSettings settings = videoSettings(o, "");
+  settings.path = partPath(o.partsDir, k, n, o.target);
+  settings.duration = static_cast<double>(segmentFrames(frameCount(o), k, n).count) / o.fps;
+  settings.withAudio = false;
+  return settings;
+}
+
+// Draws `run`'s frames of the range through an encoder on `settings`;
+// `progress` counts on from `done`. 0, kStopped, or 1 with the reason printed.
+int encodeFrames(const CaptureOptions& o, const VideoSettings& settings, FrameRun run,
+                 Progress* progress, long done) {
+  const long total = frameCount(o);
   VideoEncoder encoder;
   std::string error;
   if (!encoder.start(settings, &error)) return failure(error);
-  Progress progress(total, "video");
   std::vector<uint8_t> rgb;
-  for (long i = 0; i < total; ++i) {
+  for (long i = run.first; i < run.first + run.count; ++i) {
     if (stopSignal()) {
       encoder.abandon();
       return stopped(i, total);
@@ -240,21 +258,104 @@ int captureVideo(const CaptureOptions& o, const std::string& musicPath) {
     if (!encoder.writeFrame(rgb, &error)) {
       encoder.abandon();
       if (stopSignal()) return stopped(i, total);
-      return failure("cannot finish \"" + o.target + "\": video stopped at frame " +
+      return failure("cannot finish \"" + settings.path + "\": video stopped at frame " +
                      std::to_string(i) + ": " + error);
     }
-    progress.update(i + 1);
+    progress->update(done + i - run.first + 1);
   }
   if (stopSignal()) {
     encoder.abandon();
-    return stopped(total, total);
+    return stopped(run.first + run.count, total);
   }
   if (!encoder.finish(&error)) {
-    if (stopSignal()) return stopped(total, total);
-    return failure("cannot finish \"" + o.target + "\": " + error);
+    if (stopSignal()) return stopped(run.first + run.count, total);
+    return failure("cannot finish \"" + settings.path + "\": " + error);
   }
-  progress.finish("wrote " + describeRange(o, total) + " to " + o.target);
   return 0;
+}
+
+int captureVideo(const CaptureOptions& o, const std::string& musicPath) {
+  const long total = frameCount(o);
+  Progress progress(total, "video");
+  const int status = encodeFrames(o, videoSettings(o, musicPath), {0, total}, &progress, 0);
+  if (status == 0) progress.finish("wrote " + describeRange(o, total) + " to " + o.target);
+  return status;
+}
+
+// Part k of n and its record, over what a killed render of it left.
+int renderPart(const CaptureOptions& o, int k, int n, const std::string& job, Progress* progress,
+               long done) {
+  const FrameRun run = segmentFrames(frameCount(o), k, n);
+  const VideoSettings settings = partSettings(o, k, n);
+  removeLeftoverTemporaries(settings.path, settings.path.c_str() + settings.path.find_last_of('.'),
+                            captureRuns);
+  removeLeftoverTemporaries(recordPath(o.partsDir, k, n), "", captureRuns);
+  const int status = encodeFrames(o, settings, run, progress, done);
+  std::string error;
+  if (status == 0 && !writePartRecord(o.partsDir, k, n, run, settings.path, job, &error)) {
+    return failure(error);
+  }
+  return status;
+}
+
+int captureSegment(const CaptureOptions& o) {
+  const int k = o.segment, n = o.segments;
+  const FrameRun run = segmentFrames(frameCount(o), k, n);
+  Progress progress(run.count, "part " + std::to_string(k) + "/" + std::to_string(n));
+  const int status = renderPart(o, k, n, jobLines(o, partSettings(o, 1, n)), &progress, 0);
+  if (status == 0) {
+    progress.finish("wrote frames " + std::to_string(run.first) + "-" +
+                    std::to_string(run.first + run.count - 1) + " of " +
+                    describeRange(o, frameCount(o)) + " to " +
+                    partPath(o.partsDir, k, n, o.target));
+  }
+  return status;
+}
+
+int joinVideo(const CaptureOptions& o, const std::string& musicPath, Progress* progress) {
+  std::string error;
+  const int n = o.segments > 0 ? o.segments : partCountIn(o.partsDir, &error);
+  if (n == 0) return failure(error);
+  const auto start = std::chrono::steady_clock::now();
+  if (!joinParts(o.partsDir, n, frameCount(o), jobLines(o, partSettings(o, 1, n)),
+                 videoSettings(o, musicPath), &error)) {
+    return stopSignal() ? stopped(frameCount(o), frameCount(o)) : failure(error);
+  }
+  char took[32];
+  std::snprintf(took, sizeof took, " (the join %.1f s)",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  progress->finish("joined " + std::to_string(n) + " parts" + took + ": " +
+                   describeRange(o, frameCount(o)) + " into " + o.target);
+  return 0;
+}
+
+// Every part in OUT.parts/ that is not complete yet, then the join; the
+// parts go once the video is in place.
+int captureSegments(const CaptureOptions& o, const std::string& musicPath) {
+  const int n = o.segments;
+  const long total = frameCount(o);
+  const std::string job = jobLines(o, partSettings(o, 1, n));
+  std::vector<int> left;
+  long done = 0;
+  for (int k = 1; k <= n; ++k) {
+    if (checkPart(o.partsDir, k, n, total, o.target, job).empty()) {
+      done += segmentFrames(total, k, n).count;
+    } else {
+      left.push_back(k);
+    }
+  }
+  if (left.size() < static_cast<size_t>(n)) {
+    std::fprintf(stderr, "segments: %d of %d already done\n", n - static_cast<int>(left.size()), n);
+  }
+  Progress progress(total, "video", done);
+  for (int k : left) {
+    const int status = renderPart(o, k, n, job, &progress, done);
+    if (status != 0) return status;
+    done += segmentFrames(total, k, n).count;
+  }
+  const int status = joinVideo(o, musicPath, &progress);
+  if (status == 0) removePartsFolder(o.partsDir);
+  return status;
 }
 
 }  // namespace
@@ -282,7 +383,15 @@ int main(int argc, char** argv) {
       if (!onPath("ffmpeg") || !onPath("ffprobe")) {
         return failure("ffmpeg or ffprobe is not installed (Debian package: ffmpeg)");
       }
+      if (options.segment > 0) {
+        if (!prepareFolder(options.partsDir, &error)) return failure(error);
+        break;
+      }
       if (!checkWritableFile(options.target, true, &error)) return failure(error);
+      if (options.join && !isDirectory(options.partsDir)) {
+        return failure("cannot open the parts folder \"" + options.partsDir + "\"");
+      }
+      if (options.segments > 0 && !prepareFolder(options.partsDir, &error)) return failure(error);
       if (options.output == Output::Animation) break;
       musicPath = options.mediaDir + "/" + mediaName(MediaId::music);
       if (!isReadableRegularFile(musicPath.c_str(), &error) || !musicDecodes(musicPath, &error)) {
@@ -302,6 +411,12 @@ int main(int argc, char** argv) {
 
   removeLeftovers(options);
   holdStopSignals();
+  if (options.join) {
+    Progress progress(0, "join");
+    const int status = joinVideo(options, musicPath, &progress);
+    if (status == kStopped) releaseStopSignals();
+    return status;
+  }
   if (!startHeadlessRendering(options.width * options.ssaa, options.height * options.ssaa,
                               options.mediaDir, &error)) {
     return failure(error);
@@ -312,6 +427,10 @@ int main(int argc, char** argv) {
     case Output::Frames: status = captureFrames(options); break;
     case Output::Sheet: status = captureSheet(options); break;
     case Output::Video:
+      status = options.segment > 0    ? captureSegment(options)
+               : options.segments > 0 ? captureSegments(options, musicPath)
+                                      : captureVideo(options, musicPath);
+      break;
     case Output::Animation: status = captureVideo(options, musicPath); break;
     case Output::None: break;
   }

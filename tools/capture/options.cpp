@@ -16,6 +16,35 @@
 namespace {
 
 const int kMaxSide = 8192;
+const int kMaxSegments = 10000;
+
+// How --segment, --segments, --parts and --join combine; --segment alone
+// makes the output a video in DIR whose ending says the part's kind.
+bool checkSegmentOptions(CaptureOptions* o, std::string* error) {
+  const bool one = o->segment > 0;
+  const bool all = o->segments > 0 && !one;
+  if (!one && !all && o->partsDir.empty()) return true;
+  auto refuse = [&](const std::string& reason) {
+    *error = reason;
+    return false;
+  };
+  if (one + all + o->join > 1) return refuse("choose one of --segment, --segments and --join");
+  if (one && o->partsDir.empty()) return refuse("--segment needs --parts DIR");
+  if (all && !o->partsDir.empty()) return refuse("--segments keeps its parts in OUT.parts/");
+  if (one && o->output == Output::None) {
+    o->output = Output::Video;
+    o->target = o->partsDir + "/video.mp4";
+  }
+  if (!one && !all && !o->join) return refuse("--parts applies only to --segment");
+  if (o->output != Output::Video) {
+    return refuse(std::string(one   ? "--segment"
+                              : all ? "--segments"
+                                    : "--join") +
+                  " applies only to --video");
+  }
+  if (all) o->partsDir = o->target + ".parts";
+  return true;
+}
 
 bool parseSize(const char* text, int* width, int* height, int step) {
   const char* x = text ? std::strchr(text, 'x') : nullptr;
@@ -119,6 +148,40 @@ std::vector<Option> captureTable(CaptureOptions* o, std::string* sheetOption) {
          o->preset = values[0];
          return std::string();
        }},
+      {"--segments", "N",
+       "with --video: draw the video as N parts one after the other\n"
+       "in OUT.parts/, then join them; run again after a crash, it\n"
+       "reuses the parts already complete",
+       [o](const char* const* values) {
+         const std::string takes =
+             "a whole number from 1 to " + std::to_string(kMaxSegments) + ", without --segment";
+         return o->segment == 0 && wholeIn(&o->segments, 1, kMaxSegments)(values).empty() ? ""
+                                                                                          : takes;
+       }},
+      {"--join", "DIR", "with --video: join the parts in DIR (same range and options)",
+       andThen(textIn(&o->partsDir, "a folder"), [o] { o->join = true; })},
+      {"--segment", "K/N",
+       "only part K of the range's N equal runs of frames (the last\n"
+       "takes the rest), without sound, into --parts DIR, for a\n"
+       "batch of machines; --video OUT.webm or .mkv picks that kind\n"
+       "(default .mp4), and nothing is written to OUT",
+       [o](const char* const* values) {
+         const std::string takes =
+             "K/N, whole numbers with 1 <= K <= N <= " + std::to_string(kMaxSegments) +
+             ", without --segments";
+         const char* slash = values ? std::strchr(values[0], '/') : nullptr;
+         double k = 0, n = 0;
+         if (!slash || o->segments > 0 || !parseNumber(std::string(values[0], slash).c_str(), &k) ||
+             !parseNumber(slash + 1, &n) || k != std::floor(k) || n != std::floor(n) || k < 1 ||
+             k > n || n > kMaxSegments) {
+           return takes;
+         }
+         o->segment = static_cast<int>(k);
+         o->segments = static_cast<int>(n);
+         return std::string();
+       }},
+      {"--parts", "DIR", "with --segment: the folder of the parts",
+       textIn(&o->partsDir, "a folder")},
       {"--gif", "OUT",
        "a looping animated preview without sound, .gif with its own\n"
        "palette or .webp; by default " +
@@ -174,6 +237,7 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, s
   const Parsed parsed = parseCommandLine(captureTable(o, &sheetOption), argc, argv, error);
   o->help = parsed == Parsed::help;
   if (parsed != Parsed::ok) return parsed == Parsed::help;
+  if (!checkSegmentOptions(o, error)) return false;
   if (o->output == Output::None) {
     *error = "no output: give one of --still, --frames, --video, --gif, --sheet";
     return false;
@@ -181,6 +245,11 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, s
   if (!finishPresetOptions(o, error)) return false;
   if (o->to <= o->from) {
     *error = "--to must be later than --from";
+    return false;
+  }
+  if (o->segments > frameCount(*o)) {
+    *error = "the range has " + std::to_string(frameCount(*o)) + " frames, fewer than " +
+             std::to_string(o->segments) + " parts";
     return false;
   }
   if (!sheetOption.empty() && o->output != Output::Sheet) {

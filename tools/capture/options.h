@@ -25,6 +25,13 @@ struct CaptureOptions {
   std::string preset;              // --preset
   int frameWidth = 0;              // --frame or the preset's; 0: the video is the strip
   int frameHeight = 0;
+  // A video in parts: --segment K/N renders part K (from 1) of N into
+  // --parts DIR, --join DIR joins the parts, --video OUT --segments N does
+  // both in OUT.parts/. With --segment, `target` only names the ending.
+  int segment = 0;
+  int segments = 0;  // N; 0 for a video in one piece
+  std::string partsDir;
+  bool join = false;
   // Which of the defaults the command line set: presets and previews fill in the rest.
   bool fromGiven = false, toGiven = false, fpsGiven = false, sizeGiven = false, ssaaGiven = false;
   bool help = false;

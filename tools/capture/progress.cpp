@@ -18,8 +18,9 @@ std::string minutesSeconds(double seconds) {
   return text;
 }
 
-Progress::Progress(long total, std::string what)
+Progress::Progress(long total, std::string what, long alreadyDone)
     : total_(total),
+      alreadyDone_(alreadyDone),
       what_(std::move(what)),
       terminal_(isatty(2) != 0),
       start_(Clock::now()),
@@ -31,7 +32,7 @@ void Progress::update(long done) {
   if (done < total_ && since < (terminal_ ? 0.1 : 5.0)) return;
   lastPrint_ = now;
   const double elapsed = std::chrono::duration<double>(now - start_).count();
-  const double rate = elapsed > 0 ? static_cast<double>(done) / elapsed : 0;
+  const double rate = elapsed > 0 ? static_cast<double>(done - alreadyDone_) / elapsed : 0;
   const double left = rate > 0 ? static_cast<double>(total_ - done) / rate : 0;
   if (terminal_) {
     const int width = 30;
@@ -49,7 +50,10 @@ void Progress::update(long done) {
 
 void Progress::finish(const std::string& summary) {
   const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
+  const long drawn = total_ - alreadyDone_;
   if (terminal_) std::fprintf(stderr, "\r\033[K");
-  std::fprintf(stderr, "%s in %s (%.1f fps)\n", summary.c_str(), minutesSeconds(elapsed).c_str(),
-               elapsed > 0 ? static_cast<double>(total_) / elapsed : 0.0);
+  std::fprintf(stderr, "%s in %s", summary.c_str(), minutesSeconds(elapsed).c_str());
+  if (drawn > 0)
+    std::fprintf(stderr, " (%.1f fps)", elapsed > 0 ? static_cast<double>(drawn) / elapsed : 0.0);
+  std::fprintf(stderr, "\n");
 }

@@ -7,13 +7,15 @@
 
 class Progress {
  public:
-  Progress(long total, std::string what);
+  // `alreadyDone` of the frames were done before: the rate leaves them out.
+  Progress(long total, std::string what, long alreadyDone = 0);
   void update(long done);
   void finish(const std::string& summary);
 
  private:
   using Clock = std::chrono::steady_clock;
   long total_;
+  long alreadyDone_;
   std::string what_;
   bool terminal_;
   Clock::time_point start_;

@@ -135,22 +135,8 @@ std::string videoFilters(const VideoSettings& s) {
   return filters + "format=yuv420p";
 }
 
-bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
-  fps_ = s.fps;
-  const size_t dot = s.path.find_last_of('.');
-  const int file = beginOutput(s.path, s.path.c_str() + dot, false, &output_, error);
-  if (file < 0) {
-    *error = "cannot write \"" + s.path + "\": " + *error;
-    return false;
-  }
-  close(file);
-  std::vector<std::string> args = {
-      "ffmpeg",     "-hide_banner", "-nostdin",
-      "-loglevel",  "error",        "-y",
-      "-f",         "rawvideo",     "-pix_fmt",
-      "rgb24",      "-s",           std::to_string(s.width) + "x" + std::to_string(s.height),
-      "-framerate", number(s.fps),  "-i",
-      "pipe:0"};
+std::vector<std::string> soundInputArgs(const VideoSettings& s) {
+  std::vector<std::string> args;
   if (s.withAudio && !s.musicPath.empty()) {
     // Seeking an audio input decodes up to the offset, so the cut is exact.
     args.insert(args.end(), {"-ss", number(s.musicStart), "-t", number(s.duration), "-i",
@@ -161,8 +147,11 @@ bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
                 {"-f", "lavfi", "-t", number(s.duration), "-i",
                  "anullsrc=channel_layout=stereo:sample_rate=44100", "-map", "0:v", "-map", "1:a"});
   }
-  args.insert(args.end(), {"-vf", videoFilters(s)});
-  if (s.filter.empty()) args.insert(args.end(), {"-pix_fmt", "yuv420p"});
+  return args;
+}
+
+std::vector<std::string> encoderArgs(const VideoSettings& s) {
+  std::vector<std::string> args;
   if (!s.codec.empty()) {
     args.insert(args.end(), s.codec.begin(), s.codec.end());
   } else if (endsWith(s.path, ".webm")) {
@@ -182,6 +171,33 @@ bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
       args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart"});
     }
   }
+  return args;
+}
+
+ChildRun ffmpegChild(std::vector<std::string> args) { return ffmpegRun(std::move(args)); }
+
+bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
+  fps_ = s.fps;
+  const size_t dot = s.path.find_last_of('.');
+  const int file = beginOutput(s.path, s.path.c_str() + dot, false, &output_, error);
+  if (file < 0) {
+    *error = "cannot write \"" + s.path + "\": " + *error;
+    return false;
+  }
+  close(file);
+  std::vector<std::string> args = {
+      "ffmpeg",     "-hide_banner", "-nostdin",
+      "-loglevel",  "error",        "-y",
+      "-f",         "rawvideo",     "-pix_fmt",
+      "rgb24",      "-s",           std::to_string(s.width) + "x" + std::to_string(s.height),
+      "-framerate", number(s.fps),  "-i",
+      "pipe:0"};
+  const std::vector<std::string> sound = soundInputArgs(s);
+  args.insert(args.end(), sound.begin(), sound.end());
+  args.insert(args.end(), {"-vf", videoFilters(s)});
+  if (s.filter.empty()) args.insert(args.end(), {"-pix_fmt", "yuv420p"});
+  const std::vector<std::string> codec = encoderArgs(s);
+  args.insert(args.end(), codec.begin(), codec.end());
   args.insert(args.end(), {"-t", number(s.duration), ffmpegFileName(output_.writePath)});
 
   ChildRun run = ffmpegRun(args);

@@ -53,6 +53,16 @@ class VideoEncoder {
 // `fps`, else why not.
 std::string checkVideoFile(const std::string& path, long frames, double fps);
 
+// ffmpeg's second input, the sound (the music from its offset, or silence),
+// and the maps of both inputs; nothing when the settings want no sound.
+std::vector<std::string> soundInputArgs(const VideoSettings& settings);
+// The codec and container arguments: the settings' own, or the defaults of
+// the file's ending. They come in pairs of option and value.
+std::vector<std::string> encoderArgs(const VideoSettings& settings);
+// An ffmpeg run as the encoder makes one: in its own process group, its
+// messages kept, ended by SIGKILL on a stop (this process removes its file).
+ChildRun ffmpegChild(std::vector<std::string> args);
+
 // Whether ffmpeg can decode the audio of `path`; the reason when not.
 bool musicDecodes(const std::string& path, std::string* reason);
 

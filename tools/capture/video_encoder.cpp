@@ -24,18 +24,6 @@ std::string number(double v) {
   return text;
 }
 
-ChildRun ffmpegRun(std::vector<std::string> args) {
-  ChildRun run;
-  run.args = std::move(args);
-  run.out = ChildOutput::discard;
-  run.err = ChildOutput::keep;
-  // Its own process group keeps a terminal's Ctrl-C away from it: this
-  // process ends it, and removes its file.
-  run.ownGroup = true;
-  run.endSignal = SIGKILL;
-  return run;
-}
-
 std::string startFailure() { return std::string("cannot start ffmpeg: ") + std::strerror(errno); }
 
 uint32_t littleEndian(const std::string& b, size_t at, int bytes) {
@@ -75,12 +63,24 @@ std::string checkWebp(const std::string& path, long frames, double fps) {
 
 }  // namespace
 
+ChildRun ffmpegChild(std::vector<std::string> args) {
+  ChildRun run;
+  run.args = std::move(args);
+  run.out = ChildOutput::discard;
+  run.err = ChildOutput::keep;
+  // Its own process group keeps a terminal's Ctrl-C away from it: this
+  // process ends it, and removes its file.
+  run.ownGroup = true;
+  run.endSignal = SIGKILL;
+  return run;
+}
+
 std::string ffmpegFileName(const std::string& path) { return "file:" + path; }
 
 bool musicDecodes(const std::string& path, std::string* reason) {
   const ChildResult result =
-      runChild(ffmpegRun({"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-i",
-                          ffmpegFileName(path), "-map", "0:a:0", "-t", "1", "-f", "null", "-"}));
+      runChild(ffmpegChild({"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-i",
+                            ffmpegFileName(path), "-map", "0:a:0", "-t", "1", "-f", "null", "-"}));
   if (result.status < 0) {
     *reason = startFailure();
     return false;
@@ -98,9 +98,9 @@ std::string checkVideoFile(const std::string& path, long frames, double fps) {
   struct stat s;
   if (stat(path.c_str(), &s) != 0 || s.st_size == 0) return "ffmpeg wrote nothing";
   if (endsWith(path, ".webp")) return checkWebp(path, frames, fps);
-  ChildRun run = ffmpegRun({"ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets",
-                            "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0",
-                            ffmpegFileName(path)});
+  ChildRun run = ffmpegChild({"ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets",
+                              "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0",
+                              ffmpegFileName(path)});
   run.out = ChildOutput::keep;
   const ChildResult probe = runChild(run);
   if (probe.status < 0) return std::string("cannot start ffprobe: ") + std::strerror(errno);
@@ -174,8 +174,6 @@ std::vector<std::string> encoderArgs(const VideoSettings& s) {
   return args;
 }
 
-ChildRun ffmpegChild(std::vector<std::string> args) { return ffmpegRun(std::move(args)); }
-
 bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
   fps_ = s.fps;
   const size_t dot = s.path.find_last_of('.');
@@ -200,7 +198,7 @@ bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
   args.insert(args.end(), codec.begin(), codec.end());
   args.insert(args.end(), {"-t", number(s.duration), ffmpegFileName(output_.writePath)});
 
-  ChildRun run = ffmpegRun(args);
+  ChildRun run = ffmpegChild(args);
   run.pipedInput = true;
   if (!startChild(run, &ffmpeg_)) {
     *error = startFailure();

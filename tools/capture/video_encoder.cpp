@@ -38,10 +38,7 @@ uint32_t littleEndian(const std::string& b, size_t at, int bytes) {
 // frame) to the time of the frames written, within one frame.
 std::string checkWebp(const std::string& path, long frames, double fps) {
   std::string bytes, reason;
-  const int fd = openRegularFile(path.c_str(), &reason);
-  const bool read = fd >= 0 && readFromStart(fd, &bytes, &reason);
-  if (fd >= 0) close(fd);
-  if (!read) return "cannot read it back: " + reason;
+  if (!readRegularFile(path.c_str(), &bytes, &reason)) return "cannot read it back: " + reason;
   if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WEBP") != 0 ||
       littleEndian(bytes, 4, 4) + 8 != bytes.size()) {
     return "not a whole WebP file";

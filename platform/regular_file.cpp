@@ -61,6 +61,14 @@ bool readFromStart(int fd, std::string* text, std::string* reason) {
   }
 }
 
+bool readRegularFile(const char* path, std::string* text, std::string* reason) {
+  const int fd = openRegularFile(path, reason);
+  if (fd < 0) return false;
+  const bool read = readFromStart(fd, text, reason);
+  close(fd);
+  return read;
+}
+
 bool isReadableRegularFile(const char* path, std::string* reason) {
   const int fd = openRegularFile(path, reason);
   if (fd < 0) return false;

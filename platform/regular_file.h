@@ -18,6 +18,10 @@ bool isReadableRegularFile(const char* path, std::string* reason);
 // descriptor included); false with the reason when a read fails.
 bool readFromStart(int fd, std::string* text, std::string* reason);
 
+// The whole of the regular file `path`, opened as openRegularFile() does (a
+// FIFO or a device is refused, never waited on); false with the reason.
+bool readRegularFile(const char* path, std::string* text, std::string* reason);
+
 // Whether `path` names a folder (or a link to one).
 bool isDirectory(const std::string& path);
 // The folder part of `path`: "." for a bare name, "/" for a name at the root.

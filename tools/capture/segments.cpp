@@ -2,13 +2,13 @@
 #include "tools/capture/segments.h"
 
 #include "platform/output_file.h"
+#include "platform/regular_file.h"
 #include "presentation/media.h"
 #include "tools/common/numbers.h"
 #include "tools/common/program_files.h"
 #include "tools/common/stop_signals.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,7 +18,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <set>
 #include <sstream>
 
 namespace {
@@ -26,7 +25,8 @@ namespace {
 // FNV-1a over a file's bytes: enough to tell two builds or two media sets
 // apart, and quick beside the rendering. False when the file cannot be read.
 bool hashFile(const std::string& path, uint64_t* hash, long long* size) {
-  const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  std::string reason;
+  const int file = openRegularFile(path.c_str(), &reason);
   if (file < 0) return false;
   uint64_t h = 14695981039346656037ull;
   long long bytes = 0;
@@ -75,16 +75,6 @@ std::map<std::string, std::string> recordFields(const std::string& text) {
     fields[line.substr(0, space)] = space == std::string::npos ? "" : line.substr(space + 1);
   }
   return fields;
-}
-
-bool readText(const std::string& path, std::string* text) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text->append(buffer, n);
-  std::fclose(f);
-  return true;
 }
 
 std::string fileLine(const std::string& path) {
@@ -156,9 +146,10 @@ std::string checkPart(const std::string& dir, int k, int n, long total,
                       const std::string& videoPath, const std::string& job) {
   const std::string path = partPath(dir, k, n, videoPath);
   const std::string name = baseName(path);
-  std::string text;
+  std::string text, reason;
   struct stat s;
-  if (!readText(recordPath(dir, k, n), &text) || stat(path.c_str(), &s) != 0) {
+  if (!readRegularFile(recordPath(dir, k, n).c_str(), &text, &reason) ||
+      stat(path.c_str(), &s) != 0) {
     return name + " missing";
   }
   std::map<std::string, std::string> found = recordFields(text);

@@ -24,18 +24,6 @@ std::string number(double v) {
   return text;
 }
 
-ChildRun ffmpegRun(std::vector<std::string> args) {
-  ChildRun run;
-  run.args = std::move(args);
-  run.out = ChildOutput::discard;
-  run.err = ChildOutput::keep;
-  // Its own process group keeps a terminal's Ctrl-C away from it: this
-  // process ends it, and removes its file.
-  run.ownGroup = true;
-  run.endSignal = SIGKILL;
-  return run;
-}
-
 std::string startFailure() { return std::string("cannot start ffmpeg: ") + std::strerror(errno); }
 
 uint32_t littleEndian(const std::string& b, size_t at, int bytes) {
@@ -50,10 +38,7 @@ uint32_t littleEndian(const std::string& b, size_t at, int bytes) {
 // frame) to the time of the frames written, within one frame.
 std::string checkWebp(const std::string& path, long frames, double fps) {
   std::string bytes, reason;
-  const int fd = openRegularFile(path.c_str(), &reason);
-  const bool read = fd >= 0 && readFromStart(fd, &bytes, &reason);
-  if (fd >= 0) close(fd);
-  if (!read) return "cannot read it back: " + reason;
+  if (!readRegularFile(path.c_str(), &bytes, &reason)) return "cannot read it back: " + reason;
   if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WEBP") != 0 ||
       littleEndian(bytes, 4, 4) + 8 != bytes.size()) {
     return "not a whole WebP file";
@@ -75,12 +60,24 @@ std::string checkWebp(const std::string& path, long frames, double fps) {
 
 }  // namespace
 
+ChildRun ffmpegChild(std::vector<std::string> args) {
+  ChildRun run;
+  run.args = std::move(args);
+  run.out = ChildOutput::discard;
+  run.err = ChildOutput::keep;
+  // Its own process group keeps a terminal's Ctrl-C away from it: this
+  // process ends it, and removes its file.
+  run.ownGroup = true;
+  run.endSignal = SIGKILL;
+  return run;
+}
+
 std::string ffmpegFileName(const std::string& path) { return "file:" + path; }
 
 bool musicDecodes(const std::string& path, std::string* reason) {
   const ChildResult result =
-      runChild(ffmpegRun({"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-i",
-                          ffmpegFileName(path), "-map", "0:a:0", "-t", "1", "-f", "null", "-"}));
+      runChild(ffmpegChild({"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-i",
+                            ffmpegFileName(path), "-map", "0:a:0", "-t", "1", "-f", "null", "-"}));
   if (result.status < 0) {
     *reason = startFailure();
     return false;
@@ -98,9 +95,9 @@ std::string checkVideoFile(const std::string& path, long frames, double fps) {
   struct stat s;
   if (stat(path.c_str(), &s) != 0 || s.st_size == 0) return "ffmpeg wrote nothing";
   if (endsWith(path, ".webp")) return checkWebp(path, frames, fps);
-  ChildRun run = ffmpegRun({"ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets",
-                            "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0",
-                            ffmpegFileName(path)});
+  ChildRun run = ffmpegChild({"ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets",
+                              "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0",
+                              ffmpegFileName(path)});
   run.out = ChildOutput::keep;
   const ChildResult probe = runChild(run);
   if (probe.status < 0) return std::string("cannot start ffprobe: ") + std::strerror(errno);
@@ -174,8 +171,6 @@ std::vector<std::string> encoderArgs(const VideoSettings& s) {
   return args;
 }
 
-ChildRun ffmpegChild(std::vector<std::string> args) { return ffmpegRun(std::move(args)); }
-
 bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
   fps_ = s.fps;
   const size_t dot = s.path.find_last_of('.');
@@ -200,7 +195,7 @@ bool VideoEncoder::start(const VideoSettings& s, std::string* error) {
   args.insert(args.end(), codec.begin(), codec.end());
   args.insert(args.end(), {"-t", number(s.duration), ffmpegFileName(output_.writePath)});
 
-  ChildRun run = ffmpegRun(args);
+  ChildRun run = ffmpegChild(args);
   run.pipedInput = true;
   if (!startChild(run, &ffmpeg_)) {
     *error = startFailure();

@@ -778,6 +778,13 @@ TEST(CaptureSegments, JoinRefusesMissingForeignOrChangedPartsInOneLine) {
        "mv " + folder + "/keep " + parts + "/part-1-of-2.mp4",
        {},
        "part-1-of-2.mp4 foreign (not the file its record describes)"},
+      // A named pipe would block a plain open for ever.
+      {"pipe for a part",
+       "mv " + parts + "/part-1-of-2.mp4 " + folder + "/keep && mkfifo " + parts +
+           "/part-1-of-2.mp4",
+       "rm " + parts + "/part-1-of-2.mp4 && mv " + folder + "/keep " + parts + "/part-1-of-2.mp4",
+       {},
+       "part-1-of-2.mp4 foreign (not the file its record describes)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

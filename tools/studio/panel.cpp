@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -108,7 +109,7 @@ void drawAxis(ImDrawList* d, float top) {
 // The cues of the timeline table: a line through the panel and the name on
 // one of two staggered lines, cut where the next name on that line starts.
 void drawCues(ImDrawList* d, float top, float bottom) {
-  const int count = static_cast<int>(sizeof timeline::kSections / sizeof timeline::kSections[0]);
+  const int count = static_cast<int>(std::size(timeline::kSections));
   for (int i = 0; i < count; ++i) {
     const float x = xAt(timeline::kSections[i].start);
     const float next =

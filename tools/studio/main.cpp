@@ -114,8 +114,7 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
   SDL_EnableKeyRepeat(SDL_DEFAULT_REPEAT_DELAY, SDL_DEFAULT_REPEAT_INTERVAL);
   startShaderWatch(shaderDir);
   const int width = kWindowWidth * o.scale, height = kWindowHeight * o.scale;
-  startPanel(width, height, o.mediaDir + "/" + mediaName(MediaId::music),
-             [](double seconds) { setDemoTime(static_cast<float>(seconds)); });
+  startPanel(width, height, o.mediaDir + "/" + mediaName(MediaId::music));
   const bool timed = std::getenv("DEMO_STUDIO_TIMES") != nullptr;
   FrameTimes times;
 

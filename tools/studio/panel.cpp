@@ -3,6 +3,7 @@
 #include "tools/studio/panel.h"
 
 #include "gpu/gl_entry_points.h"
+#include "presentation/clock.h"
 #include "presentation/timeline.h"
 #include "presentation/window.h"
 #include "tools/studio/music_envelope.h"
@@ -17,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -55,6 +57,8 @@ struct Panel {
   GLuint still = 0;  // the still parts' texture, 0 until first drawn
   StillKey stillKey;
 } panel;
+
+void setTraceTime(double seconds) { setDemoTime(static_cast<float>(seconds)); }
 
 double timeAt(int x) {
   return timeAtX(panel.view, std::min(std::max(x, 0), panel.width), panel.width);
@@ -105,7 +109,7 @@ void drawAxis(ImDrawList* d, float top) {
 // The cues of the timeline table: a line through the panel and the name on
 // one of two staggered lines, cut where the next name on that line starts.
 void drawCues(ImDrawList* d, float top, float bottom) {
-  const int count = static_cast<int>(sizeof timeline::kSections / sizeof timeline::kSections[0]);
+  const int count = static_cast<int>(std::size(timeline::kSections));
   for (int i = 0; i < count; ++i) {
     const float x = xAt(timeline::kSections[i].start);
     const float next =
@@ -262,12 +266,11 @@ void drawStillParts(const StillKey& key) {
 
 }  // namespace
 
-void startPanel(int width, int stripHeight, const std::string& musicPath,
-                void (*setTime)(double seconds)) {
+void startPanel(int width, int stripHeight, const std::string& musicPath) {
   panel.width = width;
   panel.stripHeight = stripHeight;
   panel.logInspector = std::getenv("DEMO_STUDIO_INSPECT") != nullptr;
-  panel.tracks = traceLayers(static_cast<int>(kEndTime / kTraceStep) + 1, kTraceStep, setTime);
+  panel.tracks = traceLayers(static_cast<int>(kEndTime / kTraceStep) + 1, kTraceStep, setTraceTime);
   startMusicEnvelope(musicPath);
   ImGui::CreateContext();
   ImGuiIO& io = ImGui::GetIO();

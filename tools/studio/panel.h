@@ -13,12 +13,12 @@
 // The panel's height in pixels below the strip.
 constexpr int kPanelHeight = 280;
 
-// Traces the layer rows from the schedule (setting the demo time through
-// `setTime`), starts decoding the music at `musicPath` and sets up the panel's
-// drawing on the current GL context. The window is `width` pixels wide, the
-// strip `stripHeight` high above the panel.
-void startPanel(int width, int stripHeight, const std::string& musicPath,
-                void (*setTime)(double seconds));
+// Traces the layer rows from the schedule (setting the demo time for each
+// sample; the caller sets it again before the next frame), starts decoding the
+// music at `musicPath` and sets up the panel's drawing on the current GL
+// context. The window is `width` pixels wide, the strip `stripHeight` high
+// above the panel.
+void startPanel(int width, int stripHeight, const std::string& musicPath);
 
 // Takes a mouse event in the panel (or one that ends a drag begun there), Tab
 // or 0; returns false for any other event. Seeks and loop changes go to

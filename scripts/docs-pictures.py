@@ -11,6 +11,7 @@ into place once complete.
 import base64
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -73,6 +74,10 @@ def page_picture(web, work):
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
+    # A stop signal unwinds like Ctrl-C: the running child is killed and the
+    # temporary folder removed, leaving docs/ as it was.
+    for number in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(number, lambda received, frame: sys.exit(128 + received))
     build = os.path.abspath(sys.argv[1])
     capture = [os.path.join(build, "demo-capture"), "--media", os.path.join(build, "media")]
     work = tempfile.mkdtemp(prefix=".pictures-", dir=DOCS)

@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 XVFB_HINT = xvfb-run -a -s \"-screen 0 1280x1024x24 -noreset\" make run
 
 .PHONY: all deps build run studio test capture asan soak clean bench web web-fps serve dist dist-check \
-        farm-check
+        farm-check docs-pictures
 
 all: build
 
@@ -36,8 +36,9 @@ test: build web
 	@cd $(BUILD) && ctest --output-on-failure -j2 -LE soak
 
 # The whole presentation as a video with its music, a storyboard of the cue
-# times and the animated preview that the README shows. The storyboard's
-# times come from presentation/timeline.h, which the build writes out.
+# times and an animated preview (docs-pictures draws the smaller copies that
+# README.md shows). The storyboard's times come from presentation/timeline.h,
+# which the build writes out.
 capture: build
 	@$(BUILD)/demo-capture --media $(BUILD)/media --video $(BUILD)/demo.mp4
 	@$(BUILD)/demo-capture --media $(BUILD)/media --sheet $(BUILD)/storyboard.png --times $$(cat $(BUILD)/storyboard_times)
@@ -88,6 +89,13 @@ web-fps: web
 PORT ?= 8000
 serve: web
 	@python3 tools/web/serve.py $(BUILD)/web $(PORT)
+
+# The pictures of README.md and docs/, redrawn from the real programs: the
+# preview and the storyboard by demo-capture, the studio panel by the studio
+# test, the page's start screen in headless Chromium.
+docs-pictures: build web
+	@cd $(BUILD) && ctest -R '^studio_test$$' --output-on-failure
+	@python3 scripts/docs-pictures.py $(BUILD)
 
 # The release archive and the Debian package, into dist/.
 dist: build

@@ -4,10 +4,10 @@
 #include "platform/output_file.h"
 #include "presentation/headless_render.h"
 #include "presentation/window.h"
-#include "tools/capture/video_encoder.h"
 #include "tools/common/child_process.h"
 #include "tools/common/numbers.h"
 #include "tools/common/stop_signals.h"
+#include "tools/common/video_encoder.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>

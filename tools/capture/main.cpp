@@ -10,10 +10,10 @@
 #include "tools/capture/segments.h"
 #include "tools/capture/sheet.h"
 #include "tools/capture/supersample.h"
-#include "tools/capture/video_encoder.h"
 #include "tools/common/png_file.h"
 #include "tools/common/program_files.h"
 #include "tools/common/stop_signals.h"
+#include "tools/common/video_encoder.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

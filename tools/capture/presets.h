@@ -3,7 +3,7 @@
 #pragma once
 
 #include "tools/capture/options.h"
-#include "tools/capture/video_encoder.h"
+#include "tools/common/video_encoder.h"
 
 #include <string>
 

@@ -1,5 +1,5 @@
 // The ffmpeg child: raw frames in on stdin, its messages kept in an unlinked temp file.
-#include "tools/capture/video_encoder.h"
+#include "tools/common/video_encoder.h"
 
 #include "platform/regular_file.h"
 #include "tools/common/numbers.h"

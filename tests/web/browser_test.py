@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The web page in headless Chromium with software WebGL: still frames against
-demo-capture's, the page's guards against bad addresses and broken files, the
-poster, the transport (pause, seek, the music following), an accessibility
-check, and a played run that advances without script errors.
+demo-capture's, the page's guards against bad addresses, broken files and
+stalled or slow links, the poster, the transport (pause, seek, drags, the
+music following), an accessibility check, and a played run that advances
+without script errors.
 
 usage: browser_test.py PAGE_DIR DEMO_CAPTURE MEDIA_DIR [--fps-run DEMO_BENCH]
 Exits 77 (skipped) when the page or the browser is missing. With --fps-run it
@@ -25,6 +26,7 @@ import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tools", "web"))
 import serve  # noqa: E402
+import throttle  # noqa: E402
 
 SKIP = 77
 CHROMIUM = "/usr/bin/chromium"
@@ -225,6 +227,8 @@ def screenshot(tab, selector=None):
 CASES = [(None, "t=%g&still" % t, "still", None, t) for t in STILL_TIMES] + [
     (None, "t=nan&still", "still", "t=nan is not a time", 0),
     (None, "t=abc&still", "still", "t=abc is not a time", 0),
+    (None, "t=5abc&still", "still", "t=5abc is not a time", 0),
+    (None, "t=0x40&still", "still", "t=0x40 is not a time", 0),
     (None, "t=-1&still", "still", None, 0),
     # A picture that fails leaves its layer empty, as on the desktop.
     (("oldschool.png", "missing"), "t=25&still", "still", '"oldschool.png"', 25),
@@ -246,8 +250,7 @@ def check_cases(tab, page, capture, media, work):
         try:
             open_page(tab, "%sindex.html?%s" % (address, query))
             reached = tab.wait_for_state([state, "failed"] if state != "failed" else [state], 20)
-            shown = tab.evaluate("document.getElementById('message').hidden ? '' : "
-                                 "document.getElementById('message').textContent")
+            shown = message(tab)
             what = "%s%s" % (query or "index.html", " with %s %s" % change[::-1] if change else "")
             difference = 0
             if still is not None and reached == "still":
@@ -275,7 +278,8 @@ def click(tab, selector):
         tab.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
 
 
-KEYS = {"Space": (" ", 32), "Escape": ("Escape", 27), "KeyF": ("f", 70)}
+KEYS = {"Space": (" ", 32), "Escape": ("Escape", 27), "KeyF": ("f", 70),
+        "ArrowRight": ("ArrowRight", 39)}
 
 
 def press(tab, code):
@@ -285,12 +289,138 @@ def press(tab, code):
                  windowsVirtualKeyCode=number)
 
 
+def drag(tab, fractions):
+    """Presses the mouse on the seek bar at the first of `fractions` of its
+    width, moves it through the others and lets go at the last."""
+    x, y, width = tab.evaluate("(() => { const r = document.getElementById('seek')"
+                               ".getBoundingClientRect(); return [r.x, r.y + r.height / 2,"
+                               " r.width]; })()")
+    for i, f in enumerate(fractions):
+        kind = "mousePressed" if i == 0 else "mouseMoved"
+        tab.call("Input.dispatchMouseEvent", type=kind, x=x + f * width, y=y, button="left",
+                 buttons=1, clickCount=1)
+        time.sleep(0.2)
+    tab.call("Input.dispatchMouseEvent", type="mouseReleased", x=x + fractions[-1] * width, y=y,
+             button="left", clickCount=1)
+
+
+def message(tab):
+    return tab.evaluate("document.getElementById('message').hidden ? '' : "
+                        "document.getElementById('message').textContent")
+
+
 def start(tab, address, query=""):
     open_page(tab, address + "index.html" + query)
     if tab.wait_for_state(["ready", "failed"]) != "ready":
         raise RuntimeError("the page failed: %s" % tab.evaluate("document.body.dataset.error"))
     click(tab, "#start")
     tab.wait_for_state(["playing"], 10)
+
+
+# Links that stop part way, one file fetched by the module and one by the
+# page: the file and the bytes sent before nothing more comes. The page must
+# fail naming the file 15 s after the last byte, and offer to load again;
+# the first row also retries once the link is back.
+STALLS = [("music.ogg", 100000), ("demo.wasm", 100000)]
+
+
+def check_links(tab, page):
+    """Stalled files, and the music arriving slowly while play was clicked
+    in the loading: the music must start with the picture, at its time."""
+    failures = []
+    for name, sent in STALLS:
+        server, address = throttle.start(page, {name: ("stall", sent)})
+        try:
+            open_page(tab, address + "index.html")
+            reached = tab.wait_for_state(["failed", "ready"], 40)
+            shown = message(tab)
+            retry = tab.evaluate("(b => Boolean(b && !b.hidden))(document.getElementById('retry'))")
+            what = "%s stalled after %d bytes: %s, line %r, retry offered: %s" % (
+                name, sent, reached, shown, retry)
+            print(what)
+            if reached != "failed" or '"%s"' % name not in shown or not retry:
+                failures.append(what)
+            elif name == STALLS[0][0]:
+                server.released.set()
+                click(tab, "#retry")
+                time.sleep(1)
+                again = tab.wait_for_state(["ready", "failed"], 30)
+                print("retried with the link back: %s" % again)
+                if again != "ready":
+                    failures.append("retry after a stall: %s" % again)
+        finally:
+            server.shutdown()
+    # The music takes about 8 s to come, longer than a click lets a page
+    # start sound without another one.
+    size = os.path.getsize(os.path.join(page, "music.ogg"))
+    server, address = throttle.start(page, {"music.ogg": ("rate", size // 8)})
+    try:
+        open_page(tab, address + "index.html?t=50")
+        tab.wait_for_state(["loading"], 10)
+        time.sleep(0.5)
+        clicked_in = tab.evaluate("document.body.dataset.state")
+        click(tab, "#start")
+        reached = tab.wait_for_state(["playing", "failed"], 40)
+        time.sleep(2)
+        at = tab.evaluate("Module._demoSeconds()")
+        paused = tab.evaluate("!SDL.music.audio || SDL.music.audio.paused")
+        off, errors = lag(tab), tab.console_errors()
+        what = ("play clicked while %s, music slow: %s at %s s, music paused: %s, %s s off the "
+                "music, errors %s" % (clicked_in, reached, at, paused, off, errors))
+        print(what)
+        if (clicked_in != "loading" or reached != "playing" or not 50 <= at < 56 or paused
+                or off is None or not abs(off) < 0.05 or errors):
+            failures.append(what)
+    finally:
+        server.shutdown()
+    return failures
+
+
+# Ways past the end of the bar from a run at 125 s: a drag (fractions of the
+# bar's width, let go at the last) or a key; whether the run is paused first;
+# the state after, and for a run that plays on, the least time it must show.
+PAST_THE_END = [
+    ([0.9, 1.0, 0.5], False, "playing", 60),
+    ([0.9, 1.0], False, "ended", None),
+    ("ArrowRight", True, "ended", None),
+]
+
+
+def check_past_the_end(tab, address):
+    failures = []
+    for way, pause, state, least in PAST_THE_END:
+        start(tab, address, "?t=125")
+        time.sleep(1)
+        if pause:
+            press(tab, "Space")
+        if isinstance(way, str):
+            press(tab, way)
+        else:
+            drag(tab, way)
+        time.sleep(0.3)
+        let_go = float(tab.evaluate("document.getElementById('seek').value"))
+        time.sleep(1.5)
+        now = float(tab.evaluate("document.getElementById('seek').value"))
+        reached, again = tab.evaluate("[document.body.dataset.state,"
+                                      " !document.getElementById('again').hidden]")
+        off = lag(tab) if state == "playing" else 0
+        what = "%s%s from 125 s: %s at %.3f then %.3f, play again shown: %s, %s s off the music" % (
+            "paused, " if pause else "", way, reached, let_go, now, again, off)
+        print(what)
+        if (reached != state or again != (state == "ended")
+                or (least is not None and not (least <= let_go < now < 90 and abs(off) < 0.05))):
+            failures.append(what)
+    # The start time in the poster's "from m:ss", under the bar and in the bar.
+    open_page(tab, address + "index.html?t=129.999")
+    tab.wait_for_state(["ready", "failed"])
+    labels = tab.evaluate("[document.getElementById('length').textContent.split('from ')[1],"
+                          " document.getElementById('time').textContent.split(' ')[0],"
+                          " Number(document.getElementById('seek').value)]")
+    labels[2] = "%d:%02d" % divmod(int(labels[2]), 60)
+    print("t=129.999: poster from %s, time %s, bar %s" % tuple(labels))
+    if len(set(labels)) != 1:
+        failures.append("t=129.999: poster from %s, time %s, bar at %s" % tuple(labels))
+    return failures
 
 
 def axe_source(cache):
@@ -404,9 +534,7 @@ def check_player(tab, address, axe):
     time.sleep(0.1)
     press(tab, "Escape")
     time.sleep(1)
-    state, shown = tab.evaluate("document.body.dataset.state"), tab.evaluate(
-        "document.getElementById('message').hidden ? '' : "
-        "document.getElementById('message').textContent")
+    state, shown = tab.evaluate("document.body.dataset.state"), message(tab)
     print("Esc 0.1 s after the click: %s, line %r" % (state, shown))
     if state != "ended" or shown or tab.console_errors():
         failures.append("Esc at the start: %s, line %r, errors %s"
@@ -471,7 +599,8 @@ def main():
         if "--fps-run" in sys.argv:
             return fps_run(tab, address, args[3], media)
         axe = axe_source(os.path.join(os.path.dirname(os.path.abspath(page)), "axe"))
-        failures = check_cases(tab, page, capture, media, work) + check_player(tab, address, axe)
+        failures = (check_cases(tab, page, capture, media, work) + check_player(tab, address, axe)
+                    + check_past_the_end(tab, address) + check_links(tab, page))
         for f in failures:
             print("FAILED: " + f)
         return 1 if failures else 0

@@ -41,9 +41,9 @@ class Server(http.server.ThreadingHTTPServer):
         pass
 
 
-def start(folder, port=0):
+def start(folder, port=0, handler=Handler):
     """Serves `folder` from a background thread; returns the server and its address."""
-    server = Server(("127.0.0.1", port), functools.partial(Handler, directory=folder))
+    server = Server(("127.0.0.1", port), functools.partial(handler, directory=folder))
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server, "http://127.0.0.1:%d/" % server.server_address[1]
 

@@ -127,33 +127,50 @@ void holdAt(double seconds) {
 
 // The media list's files are fetched by the page's script into the
 // module's file system under their own names, where loadTextures() and
-// startMusic() look for them, with progress in bytes for the page; a file
+// startMusic() look for them, with progress in bytes for the page
+// (Module.onProgress(name, bytes so far, bytes in all, over), from the
+// request's start, so that the page sees a download that stalls); a file
 // that fails is named in one line and leaves its layer empty, as on the
 // desktop.
 EM_JS(void, fetchMedia, (const char* nameText), {
   var name = UTF8ToString(nameText);
+  var progress = function(loaded, total, over) {
+    if (Module.onProgress) Module.onProgress(name, loaded, total, over);
+  };
   var request = new XMLHttpRequest();
   request.open('GET', name);
   request.responseType = 'arraybuffer';
-  request.onprogress = function(e) {
-    if (Module.onProgress) Module.onProgress(name, e.loaded, e.lengthComputable ? e.total : 0);
-  };
+  request.onprogress = function(e) { progress(e.loaded, e.lengthComputable ? e.total : 0, false); };
   request.onload = function() {
     if (request.status == 200) {
       FS.writeFile(name, new Uint8Array(request.response));
-      if (Module.onProgress) {
-        Module.onProgress(name, request.response.byteLength, request.response.byteLength);
-      }
+      progress(request.response.byteLength, request.response.byteLength, true);
     } else {
+      progress(0, 0, true);
       err('cannot download "' + name + '": HTTP status ' + request.status);
     }
     _demoMediaArrived();
   };
   request.onerror = function() {
+    progress(0, 0, true);
     err('cannot download "' + name + '": the server did not answer');
     _demoMediaArrived();
   };
+  progress(0, 0, false);
   request.send();
+});
+
+// The page's <audio> element for the music, when it made one on a click
+// while the media downloaded (Module.musicElement): the browser's mixer
+// takes an element it finds under the file's path in Module.preloadedAudios
+// instead of making its own, which the browser could refuse to start, the
+// click being over by now.
+EM_JS(void, lendMusicElement, (const char* nameText), {
+  var name = UTF8ToString(nameText);
+  var audio = Module.musicElement;
+  if (!audio || !FS.analyzePath(name).exists) return;
+  audio.src = URL.createObjectURL(new Blob([FS.readFile(name)]));
+  Module.preloadedAudios[PATH_FS.resolve(name)] = audio;
 });
 
 }  // namespace
@@ -183,6 +200,7 @@ EMSCRIPTEN_KEEPALIVE void demoPlay(double seconds) {
   emscripten_cancel_main_loop();
   seconds = withinRun(seconds);
   if (!musicStarted) {
+    lendMusicElement(mediaName(MediaId::music));
     music = startMusic();
     musicStarted = true;
     if (music && seconds > 0) soundChannelPlayFrom(music, seconds);

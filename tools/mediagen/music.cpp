@@ -183,7 +183,8 @@ struct Hit {
   double t;
   float vel;
 };
-// Noise rising in pitch and level over `length` seconds.
+// Noise rising in pitch and level over `length` seconds, up to `level`
+// times the full build-up's.
 struct Sweep {
   double t;
   float length, level;
@@ -378,25 +379,27 @@ void fadeIn(std::vector<Note>& notes, double from, double to) {
     if (n.t >= from && n.t < to) n.vel *= static_cast<float>((n.t - from) / (to - from));
 }
 
-// Scales the velocity of the events starting in [from, to) from `floor` up
-// to 1 along a square curve: slow at first, then surging.
+// Scales the velocity of the events starting in [from, to) from 0 up to 1
+// along a square curve: slow at first, then surging.
 template <typename Event>
-void grow(std::vector<Event>& events, double from, double to, float floor) {
+void grow(std::vector<Event>& events, double from, double to) {
   for (Event& e : events)
     if (e.t >= from && e.t < to) {
       const float x = static_cast<float>((e.t - from) / (to - from));
-      e.vel *= floor + (1.0f - floor) * x * x;
+      e.vel *= x * x;
     }
 }
 
 // A picture fading in over [from, to): where it starts to show, the beat's
 // highs (hats, snare, arpeggio) fall back to kick and bass and then grow to
-// full with it, a noise sweep rises under them up to `to`, and a snare roll
-// fills the bar before the beat of space; the hit on `to` (cueHit) lands
-// where the picture is whole.
+// full with it, a noise sweep rises under them until a quarter beat before
+// `to`, and a snare roll fills the bar before the beat of space; the pads'
+// filter closes and opens with it (composeSoundtrack). The hit on `to`
+// (cueHit) lands where the picture is whole, and is kept loud enough to
+// stand 10 dB above the end of the sweep.
 void swell(Score& s, double from, double to) {
-  for (auto* hits : {&s.hat, &s.openHat, &s.snare}) grow(*hits, from, to, 0.0f);
-  grow(s.arp, from, to, 0.0f);
+  for (auto* hits : {&s.hat, &s.openHat, &s.snare}) grow(*hits, from, to);
+  grow(s.arp, from, to);
   const double rollEnd = to - kBreath, rollStart = std::max(from, rollEnd - kBar);
   every(rollStart, rollEnd, kStep, [&](double t, int) {
     s.snare.push_back({t, 0.15f + 0.45f * static_cast<float>((t - rollStart) / kBar)});
@@ -405,8 +408,10 @@ void swell(Score& s, double from, double to) {
   s.swells.push_back({from, to});
 }
 
-// A picture's entrance after a beat of space: crash, kick, a sub drop and
-// a chord struck on bells, panned across.
+// A picture's entrance after a beat of space: crash, kick and snare, a sub
+// drop and a chord struck on bells, panned across. The crash is loud and the
+// sub moderate so that the limiter, which the kick and the sub drive, leaves
+// the crash's highs standing.
 void cueHit(Score& s, double t, const Chord& chord, float vel) {
   s.breaths.push_back(t);
   s.crash.push_back({t, vel * 3.4f});

@@ -36,13 +36,22 @@ test: build web
 	@cd $(BUILD) && ctest --output-on-failure -j2 -LE soak
 
 # The whole presentation as a video with its music, a storyboard of the cue
-# times and an animated preview (docs-pictures draws the smaller copies that
-# README.md shows). The storyboard's times come from presentation/timeline.h,
-# which the build writes out.
+# times and the animated preview. The storyboard's times come from
+# presentation/timeline.h, which the build writes out. The preview is a
+# montage at the strip's full width of the moments that sell the piece: the
+# twisting ribbon as a bell rings, SPACE whole, the melt into the box, the
+# scroller's title line, and the cut from the console to THE END; at 12 fps
+# it stays under 4 MB, which the last step checks. docs-pictures draws the
+# lighter copy of the same montage that README.md shows.
+PREVIEW_CLIPS = 38.5:40.5,57:59,67.5:70.5,110:112.5,122.5:125
+PREVIEW_MAX_BYTES = 4000000
 capture: build
 	@$(BUILD)/demo-capture --media $(BUILD)/media --video $(BUILD)/demo.mp4
 	@$(BUILD)/demo-capture --media $(BUILD)/media --sheet $(BUILD)/storyboard.png --times $$(cat $(BUILD)/storyboard_times)
-	@$(BUILD)/demo-capture --media $(BUILD)/media --gif $(BUILD)/preview.gif
+	@$(BUILD)/demo-capture --media $(BUILD)/media --gif $(BUILD)/preview.gif --size 960x89 --fps 12 \
+	  --clips $(PREVIEW_CLIPS)
+	@size=$$(stat -c %s $(BUILD)/preview.gif); [ $$size -le $(PREVIEW_MAX_BYTES) ] || \
+	  { echo "$(BUILD)/preview.gif is $$size bytes, more than $(PREVIEW_MAX_BYTES)"; exit 1; }
 	@echo "wrote $(BUILD)/demo.mp4, $(BUILD)/storyboard.png and $(BUILD)/preview.gif"
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
@@ -95,7 +104,7 @@ serve: web
 # test, the page's start screen in headless Chromium.
 docs-pictures: build web
 	@cd $(BUILD) && ctest -R '^studio_test$$' --output-on-failure
-	@python3 scripts/docs-pictures.py $(BUILD)
+	@python3 scripts/docs-pictures.py $(BUILD) $(PREVIEW_CLIPS)
 
 # The release archive and the Debian package, into dist/.
 dist: build

@@ -83,9 +83,10 @@ constexpr Section kSections[] = {
     {kEndPictureAfter, "closing: end picture"},
 };
 
-// The frames of `make capture`'s storyboard, one for each thing worth seeing.
+// The frames of `make capture`'s storyboard, one for each thing worth seeing,
+// each at a moment where its picture is whole and no fade is under way.
 // The build reads the numbers between these braces.
-constexpr float kStoryboardTimes[] = {0,  6,  21,  26,     29,     48,  56,    69,
-                                      78, 93, 108, 120.2f, 120.7f, 124, 129.9f};
+constexpr float kStoryboardTimes[] = {0,  12, 23,  27.5f, 39.3f, 54.5f,  60,
+                                      73, 81, 100, 111,   117,   120.2f, 124};
 
 }  // namespace timeline

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Redraws the pictures that README.md and docs/ show, from the real programs.
 
-docs-pictures.py BUILD: the animated preview and the storyboard from
+docs-pictures.py BUILD CLIPS: the animated preview (a montage of CLIPS,
+as demo-capture's --clips takes them) and the storyboard from
 BUILD/demo-capture, the studio panel from BUILD/studio-panel.png (written by
 the studio test), and the web page's start screen from BUILD/web in headless
 Chromium. Each picture is reduced to one 256-colour palette by ffmpeg so the
@@ -79,15 +80,15 @@ def main():
     for number in (signal.SIGTERM, signal.SIGHUP):
         signal.signal(number, lambda received, frame: sys.exit(128 + received))
     build = os.path.abspath(sys.argv[1])
+    clips = sys.argv[2]
     capture = [os.path.join(build, "demo-capture"), "--media", os.path.join(build, "media")]
     work = tempfile.mkdtemp(prefix=".pictures-", dir=DOCS)
     try:
-        # Four seconds of the oldschool picture arriving over the turning
-        # plasma, at 6 frames a second: the plasma's noise makes every frame
-        # of a GIF expensive.
+        # The same montage as make capture's preview, at the strip's full
+        # width but 6 frames a second: the plasma's noise makes every frame
+        # of a GIF expensive, and the repository keeps this copy.
         made = os.path.join(work, "preview.gif")
-        run(capture + ["--gif", made, "--from", "21", "--to", "25", "--fps", "6",
-                       "--size", "480x44"])
+        run(capture + ["--gif", made, "--clips", clips, "--fps", "6", "--size", "960x89"])
         install(made, "preview.gif")
 
         with open(os.path.join(build, "storyboard_times")) as f:

@@ -679,6 +679,47 @@ TEST(Capture, SupersampledFramedAndPreviewOutputs) {
             "gif,480,44,6\n");
 }
 
+// A montage holds each clip's frames in the order given, and --clips is
+// refused when malformed or without --gif.
+TEST(Capture, PreviewMontageJoinsItsClipsInOrder) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  const std::string folder = makeTempDir();
+  const std::string gif = folder + "/m.gif";
+  const DemoRun run = capture({"--media", kMedia, "--clips", "46:46.2,100:100.2", "--gif", gif});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(shell("ffprobe -v error -count_frames -show_entries stream=width,height,nb_read_frames "
+                  "-of csv=p=0 " +
+                  gif),
+            "480,44,6\n");
+  shell("ffmpeg -loglevel error -i " + gif + " -vf select='eq(n\\,0)+eq(n\\,5)' -vsync 0 " +
+        folder + "/m%d.png");
+  // Each frame is nearer to a still of its own clip than to the other's.
+  for (const char* t : {"46", "100"}) {
+    ASSERT_EQ(capture({"--media", kMedia, "--size", "480x44", "--ssaa", "2", "--still", t,
+                       folder + "/still" + t + ".png"})
+                  .status,
+              0);
+  }
+  auto distance = [](const Picture& a, const Picture& b) {
+    long sum = 0;
+    for (size_t i = 0; i < std::min(a.px.size(), b.px.size()); ++i)
+      sum += std::abs(a.px[i] - b.px[i]);
+    return sum;
+  };
+  const Picture first = load(folder + "/m1.png"), last = load(folder + "/m2.png");
+  const Picture bar = load(folder + "/still46.png"), stars = load(folder + "/still100.png");
+  EXPECT_LT(distance(first, bar), distance(first, stars));
+  EXPECT_LT(distance(last, stars), distance(last, bar));
+
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"--clips", "5:3", "--gif", gif},
+        std::vector<std::string>{"--clips", "1:2", "--still", "1", folder + "/s.png"}}) {
+    const DemoRun refused = capture(bad);
+    EXPECT_EQ(refused.status, 2) << refused.output;
+    EXPECT_NE(refused.output.find("--clips"), std::string::npos) << refused.output;
+  }
+}
+
 namespace {
 
 // Decoded frames of a video as one MD5 a line: equal text, equal pictures.

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "presentation/media.h"
+#include "presentation/timeline.h"
+#include "presentation/window.h"
 #include "tests/media/media_helpers.h"
 #include "tools/mediagen/mastering.h"
 #include "tools/mediagen/text.h"
@@ -343,17 +345,30 @@ TEST_F(Media, MusicFollowsTheTimeline) {
   EXPECT_GT(rmsDb(sound_, 105, 120), rmsDb(sound_, 120, 126) + 3.0) << "closing break is quieter";
   EXPECT_LT(rmsDb(sound_, 129.6, 131), -60.0) << "clean end by 130 s";
 
-  // Each picture's entrance lands: after a beat of space, highs (the crash)
-  // and lows (kick and sub) at least 10 dB above the 0.4 s before.
-  const Band highs{4000, true}, lows{150, false};
-  for (double hit : {55.0, 75.0, 91.0, 105.0, 123.5}) {
+  // The music lands where the picture does: a hit where each fading
+  // picture is whole and on both cuts, its highs (the crash) and lows (kick
+  // and sub) at least 10 dB above the 0.4 s before; and over each fade a
+  // swell, the highs of its last half second 3 dB above its first.
+  const Band highs{2500, true}, lows{150, false};
+  const Fade fades[] = {timeline::spaceIn, timeline::loveIn, timeline::starfieldIn,
+                        timeline::scrollerIn};
+  std::vector<double> hits = {timeline::kClosingAfter, timeline::kEndPictureAfter};
+  for (const Fade& f : fades) {
+    const double start = f.at, whole = fadeEdge(f);
+    hits.push_back(whole);
+    EXPECT_GE(rmsDb(sound_, whole - 0.5, whole, highs),
+              rmsDb(sound_, start, start + 0.5, highs) + 3.0)
+        << "swell from " << start << " s to " << whole << " s";
+  }
+  for (double hit : hits) {
     EXPECT_GE(rmsDb(sound_, hit, hit + 0.4, highs), rmsDb(sound_, hit - 0.4, hit, highs) + 10.0)
         << "highs at " << hit << " s";
     EXPECT_GE(rmsDb(sound_, hit, hit + 0.4, lows), rmsDb(sound_, hit - 0.4, hit, lows) + 10.0)
         << "lows at " << hit << " s";
   }
   // The melt resolves with the shrinking picture instead of peaking there.
-  EXPECT_LT(rmsDb(sound_, 68, 70), rmsDb(sound_, 55, 57) - 3.0);
+  const double spaceWhole = fadeEdge(timeline::spaceIn);
+  EXPECT_LT(rmsDb(sound_, 68, 70), rmsDb(sound_, spaceWhole, spaceWhole + 2) - 3.0);
 
   // No stretch longer than 2 s below -60 dBFS before the fade ends.
   const double win = 0.25;
@@ -363,6 +378,28 @@ TEST_F(Media, MusicFollowsTheTimeline) {
     longest = std::max(longest, quietRun);
   }
   EXPECT_LE(longest, 2.0);
+}
+
+// Summed to mono, as many party systems and phones play it, no part of the
+// show loses more than 1.6 LU: the stereo width never carries the music.
+TEST_F(Media, MusicHoldsUpSummedToMono) {
+  ASSERT_FALSE(sound_.left.empty()) << "the music did not decode";
+  const size_t rate = static_cast<size_t>(sound_.rate);
+  const int hz = static_cast<int>(sound_.rate);
+  for (size_t i = 0; i < std::size(timeline::kSections); ++i) {
+    const double from = timeline::kSections[i].start;
+    const double to =
+        i + 1 < std::size(timeline::kSections) ? timeline::kSections[i + 1].start : kEndTime;
+    const auto a = static_cast<std::ptrdiff_t>(from * static_cast<double>(rate)),
+               b = static_cast<std::ptrdiff_t>(to * static_cast<double>(rate));
+    const std::vector<float> l(sound_.left.begin() + a, sound_.left.begin() + b),
+        r(sound_.right.begin() + a, sound_.right.begin() + b);
+    std::vector<float> mid(l.size());
+    for (size_t k = 0; k < l.size(); ++k) mid[k] = 0.5f * (l[k] + r[k]);
+    const double loss =
+        mediagen::integratedLoudness(l, r, hz) - mediagen::integratedLoudness(mid, mid, hz);
+    EXPECT_LE(loss, 1.6) << timeline::kSections[i].name << " from " << from << " s";
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "platform/regular_file.h"
 #include "presentation/headless_render.h"
 #include "presentation/media.h"
+#include "tools/capture/montage.h"
 #include "tools/capture/options.h"
 #include "tools/capture/presets.h"
 #include "tools/capture/progress.h"
@@ -363,7 +364,8 @@ int captureSegments(const CaptureOptions& o, const std::string& musicPath) {
 int main(int argc, char** argv) {
   CaptureOptions options;
   std::string error;
-  if (!parseCaptureOptions(argc, argv, &options, &error)) {
+  if (!parseCaptureOptions(argc, argv, &options, &error) ||
+      !(error = checkClips(options)).empty()) {
     std::fprintf(stderr, "demo-capture: %s\n%s", error.c_str(), captureUsage().c_str());
     return 2;
   }
@@ -431,7 +433,9 @@ int main(int argc, char** argv) {
                : options.segments > 0 ? captureSegments(options, musicPath)
                                       : captureVideo(options, musicPath);
       break;
-    case Output::Animation: status = captureVideo(options, musicPath); break;
+    case Output::Animation:
+      status = options.clips.empty() ? captureVideo(options, musicPath) : captureMontage(options);
+      break;
     case Output::None: break;
   }
   stopHeadlessRendering();

@@ -1,6 +1,7 @@
 // Parsing and checking of the capture tool's options.
 #include "tools/capture/options.h"
 
+#include "tools/capture/montage.h"
 #include "tools/capture/presets.h"
 #include "tools/capture/sheet.h"
 #include "tools/common/command_line.h"
@@ -187,6 +188,8 @@ std::vector<Option> captureTable(CaptureOptions* o, std::string* sheetOption) {
        "palette or .webp; by default " +
            previewSummary(),
        output(Output::Animation, {".gif", ".webp"}, "a file ending in .gif or .webp")},
+      {"--clips", "A:B,...", "with --gif: a montage of these stretches, one after another",
+       clipsIn(&o->clips)},
       {"--sheet", "OUT.png",
        "a storyboard: a grid of frames, each labelled with its time,\n"
        "at most 65535 pixels a side and 256 megapixels in all",

@@ -8,6 +8,11 @@
 
 enum class Output { None, Still, Frames, Video, Sheet, Animation };
 
+// A stretch of the timeline, in seconds.
+struct Clip {
+  double from, to;
+};
+
 struct CaptureOptions {
   double from = 0;
   double to = 130;
@@ -23,6 +28,7 @@ struct CaptureOptions {
   int sheetColumns = 2;            // --columns
   int ssaa = 1;                    // --ssaa: drawn this many times larger, then reduced
   std::string preset;              // --preset
+  std::vector<Clip> clips;         // --clips: a preview of these stretches
   int frameWidth = 0;              // --frame or the preset's; 0: the video is the strip
   int frameHeight = 0;
   // A video in parts: --segment K/N renders part K (from 1) of N into

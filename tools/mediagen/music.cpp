@@ -31,12 +31,13 @@ constexpr float kTwoPi = 6.2831853f;
 // The streaming loudness norm, and a sample-peak ceiling low enough that
 // peaks between samples and the encoder's overshoot stay under -1 dBTP.
 constexpr double kTargetLufs = -14.0;
-constexpr float kCeilingDb = -2.5f;
+constexpr float kCeilingDb = -3.5f;
 
 // The picture's events, in seconds, from the schedule's timeline: every cue
 // of the score is one of these, put on the nearest beat so that the score's
 // bars stay on the 120 BPM grid (the bumps start between two beats; their
-// music starts on the nearer one).
+// music starts on the nearer one). A picture that fades in has two: where it
+// starts to show, which opens a swell, and where it is whole, which is hit.
 constexpr double onBeat(float seconds) {
   return static_cast<double>(static_cast<long long>(seconds / kBeat + 0.5)) * kBeat;
 }
@@ -47,14 +48,17 @@ constexpr double kBarPhrase2 = kMorphIn + 4 * kBar;            // the bar alone,
 constexpr double kBarPhrase3 = kMorphIn + 8 * kBar;            // ... and 16 s in
 constexpr double kBumps = onBeat(timeline::morphOffsetIn.at);  // the bar grows bumps
 constexpr double kSpaceIn = onBeat(timeline::spaceIn.at);
+constexpr double kSpaceFull = onBeat(fadeEdge(timeline::spaceIn));
 constexpr double kMeltStart = onBeat(timeline::boxIn.at);     // the bar melts to a blob
 constexpr double kBoxIn = onBeat(fadeEdge(timeline::boxIn));  // the spinning box stands
 constexpr double kLoveIn = onBeat(timeline::loveIn.at);
+constexpr double kLoveFull = onBeat(fadeEdge(timeline::loveIn));
 constexpr double kStarsIn = onBeat(timeline::starfieldIn.at);
-constexpr double kStarsFull = onBeat(timeline::kStarfieldOpaque);
+constexpr double kStarsFull = onBeat(fadeEdge(timeline::starfieldIn));
 constexpr double kScrollerIn = onBeat(timeline::scrollerIn.at);
-constexpr double kClosingText = onBeat(timeline::kClosingAfter);  // text and blinking box
-constexpr double kHallIn = onBeat(timeline::kEndPictureAfter);    // the end picture
+constexpr double kScrollerFull = onBeat(fadeEdge(timeline::scrollerIn));
+constexpr double kClosingText = onBeat(timeline::kClosingAfter);  // cut to text and blinking box
+constexpr double kHallIn = onBeat(timeline::kEndPictureAfter);    // cut to the end picture
 constexpr double kEnd = kEndTime;
 // The programs' own periods: the plasma's palette swings with sin(time / 2),
 // the bar's twist with sin(time).
@@ -179,12 +183,20 @@ struct Hit {
   double t;
   float vel;
 };
+// Noise rising in pitch and level over `length` seconds, up to `level`
+// times the full build-up's.
+struct Sweep {
+  double t;
+  float length, level;
+};
 
 struct Score {
   std::vector<Note> pad, bass, arp, lead, bell;
   std::vector<Hit> kick, snare, hat, openHat, crash;
-  std::vector<Hit> riser, boom, melt;  // one-off effects; vel = length in s for risers
-  std::vector<double> breaths;         // hits preceded by a beat of space
+  std::vector<Sweep> riser;
+  std::vector<Hit> boom, melt;                    // one-off effects
+  std::vector<double> breaths;                    // hits preceded by a beat of space
+  std::vector<std::pair<double, double>> swells;  // builds up to a hit
 };
 
 // Chord voicings (MIDI), one per bar.
@@ -367,13 +379,45 @@ void fadeIn(std::vector<Note>& notes, double from, double to) {
     if (n.t >= from && n.t < to) n.vel *= static_cast<float>((n.t - from) / (to - from));
 }
 
-// A picture's entrance after a beat of space: crash, kick, a sub drop and
-// a chord struck on bells, panned across.
+// Scales the velocity of the events starting in [from, to) from 0 up to 1
+// along a square curve: slow at first, then surging.
+template <typename Event>
+void grow(std::vector<Event>& events, double from, double to) {
+  for (Event& e : events)
+    if (e.t >= from && e.t < to) {
+      const float x = static_cast<float>((e.t - from) / (to - from));
+      e.vel *= x * x;
+    }
+}
+
+// A picture fading in over [from, to): where it starts to show, the beat's
+// highs (hats, snare, arpeggio) fall back to kick and bass and then grow to
+// full with it, a noise sweep rises under them until a quarter beat before
+// `to`, and a snare roll fills the bar before the beat of space; the pads'
+// filter closes and opens with it (composeSoundtrack). The hit on `to`
+// (cueHit) lands where the picture is whole, and is kept loud enough to
+// stand 10 dB above the end of the sweep.
+void swell(Score& s, double from, double to) {
+  for (auto* hits : {&s.hat, &s.openHat, &s.snare}) grow(*hits, from, to);
+  grow(s.arp, from, to);
+  const double rollEnd = to - kBreath, rollStart = std::max(from, rollEnd - kBar);
+  every(rollStart, rollEnd, kStep, [&](double t, int) {
+    s.snare.push_back({t, 0.15f + 0.45f * static_cast<float>((t - rollStart) / kBar)});
+  });
+  s.riser.push_back({from, static_cast<float>(to - from - kBreath / 2), 0.4f});
+  s.swells.push_back({from, to});
+}
+
+// A picture's entrance after a beat of space: crash, kick and snare, a sub
+// drop and a chord struck on bells, panned across. The crash is loud and the
+// sub moderate so that the limiter, which the kick and the sub drive, leaves
+// the crash's highs standing.
 void cueHit(Score& s, double t, const Chord& chord, float vel) {
   s.breaths.push_back(t);
-  s.crash.push_back({t, vel * 1.4f});
+  s.crash.push_back({t, vel * 3.4f});
   s.kick.push_back({t, vel});
-  s.boom.push_back({t, vel * 0.9f});
+  s.snare.push_back({t, vel});
+  s.boom.push_back({t, vel * 0.6f});
   for (size_t i = 0; i < chord.size(); ++i)
     s.bell.push_back({t + 0.03 * static_cast<double>(i), 2.5, static_cast<float>(chord[i] + 12),
                       vel * 0.5f,
@@ -409,33 +453,41 @@ Score compose() {
       // 46-55: the bumps grow; the theme a whole tone up over the full beat.
       {kBumps, kSpaceIn, &lift, 0.5f, 0.7f, false, 0.5f, 1, Beat::Full, 0.9f, 0.9f},
       // 55-64: "space" in the lifted key: major sevenths, the arpeggio an
-      // octave higher.
+      // octave higher; it swells while the word fades in and is hit at 57.
       {kSpaceIn, kMeltStart - 4.0, &spaceLift, 0.55f, 0.7f, false, 0.5f, 2, Beat::Full, 0.9f, 0},
       // 64-68: the dominant under the snare roll.
       {kMeltStart - 4.0, kMeltStart, &kDominant, 0.5f, 0.7f, false, 0.45f, 1, Beat::Full, 0, 0},
       // 68-70: the melt. The roll resolves into pads left ringing on the
       // dominant while the picture shrinks; no beat.
-      {kMeltStart, kBoxIn, &kDominant, 0.4f, 0, false, 0, 1, Beat::Light, 0, 0.5f},
-      // 70-91: the box stands: everything at once, with the tune (below).
+      {kMeltStart, kBoxIn, &kDominant, 0.3f, 0, false, 0, 1, Beat::Light, 0, 0.5f},
+      // 70-91: the box stands: everything at once, with the tune (below);
+      // a swell while "love" fades in, hit at 80.
       {kBoxIn, kStarsIn, &kMain, 0.5f, 0.85f, true, 0.45f, 1, Beat::Full, 1.0f, 1.0f},
-      // 91-105: starfield. New chords, half-time beat, high arpeggio.
+      // 91-105: starfield. New chords, half-time beat, high arpeggio; the
+      // swell follows the stars' fade to the hit at 96.
       {kStarsIn, kScrollerIn, &kSpace, 0.55f, 0, false, 0.45f, 2, Beat::Half, 0.85f, 0},
-      // 105-120: the scroller's last chorus, lifted a whole tone.
+      // 105-120: lifted a whole tone: a swell while the scroller fades in,
+      // the last chorus from the hit at 110.
       {kScrollerIn, kClosingText, &lift, 0.45f, 0.75f, true, 0.35f, 1, Beat::Full, 0.95f, 0},
-      // 120-128: the closing screen. Soft pads, no beat; bells below.
-      {kClosingText, kEnd - 2.0, &kMain, 0.4f, 0, false, 0, 1, Beat::Light, 0, 0.6f},
+      // 120-128: the closing screen, hit on the cut. Soft pads, no beat;
+      // bells below.
+      {kClosingText, kEnd - 2.0, &kMain, 0.4f, 0, false, 0, 1, Beat::Light, 0, 0},
   };
   for (const Section& x : sections) play(s, x);
 
-  // 0-20: the arpeggio grows out of the logo's fade; hats tick from 9 s,
+  // 0-20: a floor under the title, the chords' roots held in the centre;
+  // the arpeggio grows out of the logo's fade; hats tick from 9 s,
   // eighths then sixteenths, swelling and ebbing with the plasma's palette.
+  every(0, kOldschoolIn, kBar, [&](double t, int) {
+    s.bass.push_back({t, kBar, static_cast<float>(rootAt(kMain, 0, t) - 12), 0.9f, 0.0f});
+  });
   fadeIn(s.arp, kLogoGone - 5.0, kOldschoolIn);
   every(kLogoGone, kOldschoolIn, kStep, [&](double t, int i) {
     if (t < kLogoGone + 4.0 && i % 2) return;
     const float swing = 0.5f + 0.5f * static_cast<float>(std::sin(kTwoPi * t / kPalettePeriod));
     s.hat.push_back({t, (i % 4 == 2 ? 0.7f : 0.4f) * (0.45f + 0.55f * swing)});
   });
-  s.riser.push_back({kMorphIn - 3.0, 3.0f});
+  s.riser.push_back({kMorphIn - 3.0, 3.0f, 1.0f});
 
   // 25-46: a bell on every turn of the bar's twist; the bells answer the
   // second phrase, fills turn into the second and third.
@@ -449,36 +501,41 @@ Score compose() {
   fill(s, kBarPhrase2, 0.8f);
   fill(s, kBarPhrase3, 0.9f);
 
-  s.riser.push_back({kSpaceIn - 2.5, 2.0f});
-  cueHit(s, kSpaceIn, spaceLift[0], 1.0f);
+  swell(s, kSpaceIn, kSpaceFull);
+  cueHit(s, kSpaceFull, spaceLift[0], 1.0f);
   // The snare roll into the melt: sixteenths, then 32nds for the last 2 s;
   // it stops on the melt, which slides down softly with the shrinking bar.
   every(kMeltStart - 4.0, kMeltStart, kStep / 2, [&](double t, int i) {
     if (t < kMeltStart - 2.0 && i % 2) return;
     s.snare.push_back({t, 0.3f + 0.5f * static_cast<float>((t - (kMeltStart - 4.0)) / 4.0)});
   });
-  s.riser.push_back({kMeltStart - 4.0, 4.0f});
+  s.riser.push_back({kMeltStart - 4.0, 4.0f, 1.0f});
   s.boom.push_back({kMeltStart, 0.5f});
   s.melt.push_back({kMeltStart, 0.7f});
   // The tune from the box on: detached at first, then sung and lifted.
   melody(s, kBoxIn, kStarsIn, 0, 0.5f, 0.75f);
-  cueHit(s, kLoveIn, kMain[2], 0.9f);
-  // The starfield: a hit, then the high arpeggio fades in with the stars
-  // over long bass roots, one every bar.
-  cueHit(s, kStarsIn, kSpace[0], 0.75f);
+  swell(s, kLoveIn, kLoveFull);
+  cueHit(s, kLoveFull, kMain[2], 1.0f);
+  // The starfield: the high arpeggio fades in with the stars over long bass
+  // roots, one every bar, up to a hit when they cover the frame.
   fadeIn(s.arp, kStarsIn, kStarsFull);
+  swell(s, kStarsIn, kStarsFull);
+  cueHit(s, kStarsFull, kSpace[0], 0.75f);
   every(kStarsIn, kScrollerIn, kBar, [&](double t, int) {
     s.bass.push_back(
         {t, kBar * 0.9, static_cast<float>(rootAt(kSpace, kStarsIn, t) - 12), 0.7f, 0.0f});
   });
-  s.riser.push_back({kScrollerIn - 2.5, 2.0f});
-  cueHit(s, kScrollerIn, lift[0], 0.9f);
-  melody(s, kScrollerIn, kClosingText, 2, 0.92f, 0.85f);
-  // Closing bells: a falling line, then a struck chord on the cut to the
-  // hall, then two last notes under the fade.
-  const std::pair<double, int> bells[] = {{kClosingText, 81},       {kClosingText + 0.75, 76},
-                                          {kClosingText + 1.5, 72}, {kClosingText + 2.25, 77},
-                                          {kHallIn + 1.5, 76},      {kHallIn + 3.0, 69}};
+  swell(s, kScrollerIn, kScrollerFull);
+  cueHit(s, kScrollerFull, lift[0], 0.9f);
+  melody(s, kScrollerFull, kClosingText, 2, 0.92f, 0.85f);
+  cueHit(s, kClosingText, kMain[0], 0.8f);
+  // Closing bells: a falling line from the chord struck on the cut, then a
+  // struck chord on the cut to the hall, then two last notes under the fade.
+  const std::pair<double, int> bells[] = {{kClosingText + 0.75, 76},
+                                          {kClosingText + 1.5, 72},
+                                          {kClosingText + 2.25, 77},
+                                          {kHallIn + 1.5, 76},
+                                          {kHallIn + 3.0, 69}};
   for (size_t i = 0; i < std::size(bells); ++i)
     s.bell.push_back(
         {bells[i].first, 2.0, static_cast<float>(bells[i].second), 0.5f, (i % 2 ? 0.4f : -0.4f)});
@@ -499,9 +556,12 @@ struct Buses {
 void renderPad(Stereo& out, const Note& n) {
   const Adsr env{0.7f, 0.6f, 0.8f, 1.4f};
   const float hz = midiHz(n.midi);
-  // Two saws per side, detuned differently left and right for width.
+  // Two saws per side, detuned differently left and right for width, over
+  // a saw at the note's own pitch in both: the centre that keeps the chord
+  // when the two sides are summed to mono.
   const float detune[4] = {-0.09f, 0.05f, -0.04f, 0.10f};
-  Saw osc[4];
+  Saw osc[4], centre;
+  centre.phase = 0.5f;
   float freq[4];
   for (int i = 0; i < 4; ++i) {
     osc[i].phase = static_cast<float>(i) * 0.23f;
@@ -512,8 +572,9 @@ void renderPad(Stereo& out, const Note& n) {
   for (size_t i = 0; i < len && a + i < out.size(); ++i) {
     const float t = static_cast<float>(i) / kRate;
     const float e = env.at(t, static_cast<float>(n.dur)) * n.vel * 0.12f;
-    const float l = osc[0].next(freq[0]) + osc[1].next(freq[1]);
-    const float r = osc[2].next(freq[2]) + osc[3].next(freq[3]);
+    const float c = centre.next(hz);
+    const float l = (osc[0].next(freq[0]) + osc[1].next(freq[1])) * 0.5f + c;
+    const float r = (osc[2].next(freq[2]) + osc[3].next(freq[3])) * 0.5f + c;
     out.l[a + i] += l * e * panL;
     out.r[a + i] += r * e * panR;
   }
@@ -662,16 +723,15 @@ void renderCrash(Buses& b, const Hit& h) {
 }
 
 // Noise through a band-pass sweeping upwards, growing louder: the build-up.
-void renderRiser(Buses& b, const Hit& h) {
-  const float length = h.vel;
-  const size_t a = toSample(h.t), len = toSample(length);
+void renderRiser(Buses& b, const Sweep& h) {
+  const size_t a = toSample(h.t), len = toSample(h.length);
   Rng rng(static_cast<uint64_t>(a) * 3 + 6);
   Svf f;
   for (size_t i = 0; i < len; ++i) {
     const float x = static_cast<float>(i) / static_cast<float>(len);
     if (i % 32 == 0) f.set(300.0f * std::pow(30.0f, x), 2.5f);
     f.process(rng.bipolar());
-    const float v = f.bp * x * x * 0.22f;
+    const float v = f.bp * x * x * 0.22f * h.level;
     b.dry.add(a + i, v, std::sin(x * 12.0f) * 0.5f);
     b.reverb.add(a + i, v * 0.4f, 0.0f);
   }
@@ -790,26 +850,38 @@ Audio composeSoundtrack() {
   for (const Hit& x : score.hat) renderHat(b, x, false);
   for (const Hit& x : score.openHat) renderHat(b, x, true);
   for (const Hit& x : score.crash) renderCrash(b, x);
-  for (const Hit& x : score.riser) renderRiser(b, x);
+  for (const Sweep& x : score.riser) renderRiser(b, x);
   for (const Hit& x : score.boom) renderBoom(b, x);
   for (const Hit& x : score.melt) renderMelt(b, x);
 
   // Pads: one filter over the whole bus, its cutoff following the story;
   // the kick ducks them so the beat breathes.
-  const Curve cutoff{{{0, 300.0f},
-                      {kLogoGone, 500.0f},
-                      {kOldschoolIn, 2400.0f},
-                      {kMorphIn, 2000.0f},
-                      {kBumps, 2200.0f},
-                      {kMeltStart, 4000.0f},
-                      {kBoxIn - 0.3, 400.0f},
-                      {kBoxIn, 2600.0f},
-                      {kStarsIn, 2600.0f},
-                      {kStarsIn + 0.01, 1500.0f},
-                      {kScrollerIn, 2200.0f},
-                      {kClosingText, 2200.0f},
-                      {kClosingText + 0.01, 1200.0f},
-                      {kEnd, 500.0f}}};
+  Curve cutoff{{{0, 300.0f},
+                {kLogoGone, 500.0f},
+                {kOldschoolIn, 2400.0f},
+                {kMorphIn, 2000.0f},
+                {kBumps, 2200.0f},
+                {kMeltStart, 4000.0f},
+                {kBoxIn - 0.3, 400.0f},
+                {kBoxIn, 2600.0f},
+                {kStarsIn, 2600.0f},
+                {kStarsIn + 0.01, 1500.0f},
+                {kScrollerIn, 2200.0f},
+                {kClosingText, 2200.0f},
+                {kClosingText + 0.01, 1200.0f},
+                {kEnd, 500.0f}}};
+  // Through a swell the filter closes at its start and opens up to the
+  // beat of space before its hit.
+  for (const auto& [from, to] : score.swells) {
+    const float before = cutoff.at(from), after = cutoff.at(to);
+    auto& keys = cutoff.keys;
+    keys.erase(std::remove_if(keys.begin(), keys.end(),
+                              [&](const auto& k) { return k.first >= from && k.first <= to; }),
+               keys.end());
+    const auto at =
+        std::find_if(keys.begin(), keys.end(), [&](const auto& k) { return k.first > to; });
+    keys.insert(at, {{from, before}, {from + 0.05, 500.0f}, {to - kBreath, 4000.0f}, {to, after}});
+  }
   // The pads dip through the beat of space before each hit.
   Curve padLevel{{{0, 1.0f}}};
   for (double t : score.breaths)

@@ -73,7 +73,7 @@ def page_picture(web, work):
 
 
 def main():
-    if len(sys.argv) != 2:
+    if len(sys.argv) != 3:
         sys.exit(__doc__)
     # A stop signal unwinds like Ctrl-C: the running child is killed and the
     # temporary folder removed, leaving docs/ as it was.

@@ -6,7 +6,7 @@
 #include "tools/capture/presets.h"
 #include "tools/capture/progress.h"
 #include "tools/capture/supersample.h"
-#include "tools/capture/video_encoder.h"
+#include "tools/common/video_encoder.h"
 #include "tools/common/stop_signals.h"
 
 #include <cstdio>

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "presentation/media.h"
+#include "tools/common/command_line.h"
 #include "tools/mediagen/image_io.h"
 #include "tools/mediagen/media.h"
 #include "tools/mediagen/music.h"
@@ -67,11 +68,27 @@ std::vector<Output> outputs() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: mediagen OUTDIR\n");
-    return 1;
+  std::string folder;
+  const std::vector<Option> table = {
+      {"OUTDIR", "", "the folder the eleven media files go to (made if missing)",
+       textIn(&folder, "a folder")},
+  };
+  std::string error;
+  const Parsed parsed = parseCommandLine(table, argc, argv, &error);
+  if (parsed == Parsed::help) {
+    std::fputs((usageText("mediagen", table) +
+                "\nWrites every picture and the soundtrack the presentation loads, the same\n"
+                "bytes on every run.\n\n" +
+                optionHelp(table))
+                   .c_str(),
+               stdout);
+    return 0;
   }
-  const fs::path outdir = argv[1];
+  if (parsed == Parsed::bad) {
+    std::fprintf(stderr, "mediagen: %s\n%s", error.c_str(), usageText("mediagen", table).c_str());
+    return 2;
+  }
+  const fs::path outdir = folder;
 
   // Check fonts first so a missing package fails fast with one clear line.
   for (const FontFile& font : requiredFonts()) {

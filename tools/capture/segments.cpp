@@ -296,6 +296,25 @@ std::string removeParts(const std::string& dir, int n, const std::string& videoP
     removeIfRegularFile(partPath(dir, k, n, videoPath));
     removeIfRegularFile(recordPath(dir, k, n));
   }
+  // What killed renders of these parts left: ".part-K-of-N.<ending>-..." and
+  // ".part-K-of-N.txt-...", the temporaries named after them.
+  const std::string videoEnding = videoPath.substr(videoPath.find_last_of('.'));
+  if (DIR* folder = opendir(dir.c_str())) {
+    while (const dirent* entry = readdir(folder)) {
+      int k = 0, count = 0;
+      std::string ending;
+      if (entry->d_name[0] != '.' || !parsePartName(entry->d_name + 1, &k, &count, &ending) ||
+          count != n || k > n) {
+        continue;
+      }
+      for (const std::string& own : {videoEnding, std::string(".txt")}) {
+        if (ending.compare(0, own.size() + 1, own + "-") == 0) {
+          removeIfRegularFile(dir + "/" + entry->d_name);
+        }
+      }
+    }
+    closedir(folder);
+  }
   // The lock stays held through its descriptor until the process ends.
   removeIfRegularFile(dir + "/" + kPartsLock);
   if (rmdir(dir.c_str()) == 0 || errno == ENOENT) return "";

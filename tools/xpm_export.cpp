@@ -16,15 +16,16 @@ int main(int argc, char** argv) {
   std::string error;
   const Parsed parsed = parseCommandLine(table, argc, argv, &error);
   if (parsed == Parsed::help) {
-    std::fputs((usageText("xpm-export", table) +
-                "\nWrites a two-colour picture as cursor XPM text in C source.\n\n" +
-                optionHelp(table))
-                   .c_str(),
-               stdout);
+    std::fputs(
+        (usageText("xpm-export", table) +
+         "\nWrites a two-colour picture as cursor XPM text in C source.\n\n" + optionHelp(table))
+            .c_str(),
+        stdout);
     return 0;
   }
   if (parsed == Parsed::bad) {
-    std::fprintf(stderr, "xpm-export: %s\n%s", error.c_str(), usageText("xpm-export", table).c_str());
+    std::fprintf(stderr, "xpm-export: %s\n%s", error.c_str(),
+                 usageText("xpm-export", table).c_str());
     return 2;
   }
   // exportXpm has already said which file failed and why.

@@ -297,8 +297,8 @@ int renderPart(const CaptureOptions& o, int k, int n, const std::string& job, Pr
   const std::string record = recordPath(o.partsDir, k, n);
   struct stat s;
   if (lstat(record.c_str(), &s) == 0 && !S_ISREG(s.st_mode)) {
-    return failure("cannot write \"" + record + "\": " +
-                   (S_ISDIR(s.st_mode) ? "it is a folder" : "not a regular file"));
+    return failure("cannot write \"" + record +
+                   "\": " + (S_ISDIR(s.st_mode) ? "it is a folder" : "not a regular file"));
   }
   const int status = encodeFrames(o, settings, run, progress, done);
   std::string error;

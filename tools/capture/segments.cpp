@@ -319,8 +319,9 @@ std::string removeParts(const std::string& dir, int n, const std::string& videoP
   removeIfRegularFile(dir + "/" + kPartsLock);
   if (rmdir(dir.c_str()) == 0 || errno == ENOENT) return "";
   return "kept the folder \"" + dir + "\": " +
-         (errno == ENOTEMPTY || errno == EEXIST ? std::string("it holds files this capture did not make")
-                                                : std::strerror(errno));
+         (errno == ENOTEMPTY || errno == EEXIST
+              ? std::string("it holds files this capture did not make")
+              : std::strerror(errno));
 }
 
 bool joinParts(const std::string& dir, int n, long total, const std::string& job,

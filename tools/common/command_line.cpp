@@ -66,8 +66,7 @@ Parsed parseCommandLine(const std::vector<Option>& table, int argc, const char* 
       optionsEnded = true;
       continue;
     }
-    const bool operand =
-        filled < operands.size() && (optionsEnded || arg.empty() || arg[0] != '-');
+    const bool operand = filled < operands.size() && (optionsEnded || arg.empty() || arg[0] != '-');
     const Option* option = operand ? operands[filled++] : find(table, arg);
     if (operand) {
       const std::string reason = option->take(argv + i);
@@ -91,8 +90,8 @@ Parsed parseCommandLine(const std::vector<Option>& table, int argc, const char* 
       if (present && count > 0) {
         given.clear();
         for (size_t k = 0; k < count; ++k) {
-          given += std::string(k ? " " : "") + "\"" +
-                   printable(argv[i + 1 + static_cast<int>(k)]) + "\"";
+          given += std::string(k ? " " : "") + "\"" + printable(argv[i + 1 + static_cast<int>(k)]) +
+                   "\"";
         }
       }
       *error = count > 0 ? "bad value for " + arg + ": " + given + " (" + reason + ")"

@@ -104,7 +104,8 @@ int main(int argc, char** argv) {
   std::error_code ec;
   fs::create_directories(outdir, ec);
   if (ec || !fs::is_directory(outdir)) {
-    std::fprintf(stderr, "mediagen: %s: cannot create directory: %s\n", outdir.string().c_str(),
+    std::fprintf(stderr, "mediagen: %s: cannot create directory: %s\n",
+                 printable(outdir.string()).c_str(),
                  ec ? ec.message().c_str() : "a file is in the way");
     return 1;
   }
@@ -118,7 +119,7 @@ int main(int argc, char** argv) {
       // so make sure the file is mentioned.
       if (msg.find(path) == std::string::npos) msg = path + ": " + msg;
       // The writers leave no half-written file: the target keeps what it had.
-      std::fprintf(stderr, "mediagen: %s\n", msg.c_str());
+      std::fprintf(stderr, "mediagen: %s\n", printable(msg).c_str());
       return 1;
     }
     ++written;

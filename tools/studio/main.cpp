@@ -116,8 +116,11 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
     bool opened = false;
     std::string said = stderrOf([&] { opened = openContext(reason); });
     while (!said.empty() && said.back() == '\n') said.pop_back();
-    if (!opened && reason->empty()) *reason = said.substr(said.find_last_of('\n') + 1);
-    else if (!said.empty()) std::fprintf(stderr, "%s\n", said.c_str());
+    if (!opened && reason->empty()) {
+      *reason = said.substr(said.find_last_of('\n') + 1);
+    } else if (!said.empty()) {
+      std::fprintf(stderr, "%s\n", said.c_str());
+    }
     return opened;
   };
   if (!startPresentation(startup, &music, &error)) {

@@ -374,7 +374,7 @@ int captureSegments(const CaptureOptions& o, const std::string& musicPath) {
   }
   int joined = 0;
   const int status = joinVideo(o, musicPath, &progress, &joined);
-  if (status == 0) removeJoinedParts(o, n);
+  if (status == 0) removeJoinedParts(o, joined);
   return status;
 }
 
@@ -406,6 +406,16 @@ int main(int argc, char** argv) {
 
   // Everything that can fail cheaply is checked before the first frame.
   std::string musicPath;
+  if (!options.partsDir.empty()) {
+    char cwd[PATH_MAX];
+    const std::string absolute = options.partsDir[0] == '/' || !getcwd(cwd, sizeof cwd)
+                                     ? options.partsDir
+                                     : std::string(cwd) + "/" + options.partsDir;
+    const std::string unlisted = unlistablePath(absolute);
+    if (!unlisted.empty()) {
+      return failure("cannot use the parts folder \"" + options.partsDir + "\": " + unlisted);
+    }
+  }
   switch (options.output) {
     case Output::Frames:
       if (!prepareFolder(options.target, &error)) return failure(error);
@@ -454,16 +464,6 @@ int main(int argc, char** argv) {
     return failure("cannot open the media folder \"" + options.mediaDir + "\"");
   }
 
-  if (!options.partsDir.empty()) {
-    char cwd[PATH_MAX];
-    const std::string absolute = options.partsDir[0] == '/' || !getcwd(cwd, sizeof cwd)
-                                     ? options.partsDir
-                                     : std::string(cwd) + "/" + options.partsDir;
-    const std::string unlisted = unlistablePath(absolute);
-    if (!unlisted.empty()) {
-      return failure("cannot use the parts folder \"" + options.partsDir + "\": " + unlisted);
-    }
-  }
   // One segmented capture or join at a time in a parts folder; the renders
   // of single parts share it. Held until the process ends.
   int lock = -1;  // never closed: the lock goes with the process

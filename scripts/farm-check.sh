@@ -3,7 +3,9 @@
 # slurmd on 127.0.0.1, with a private configuration, state and spool under a
 # temporary folder), a short 1080p capture submitted through
 # scripts/farm-capture.sh as 4 segments, and the joined video checked against
-# a one-piece capture of the same range. Every daemon started here is stopped
+# a one-piece capture of the same range; before it, a capture whose parts
+# fail must end --wait with status 1. In both, a file of the user's in the
+# parts folder must stay. Every daemon started here is stopped
 # by its PID and the folder removed, also when a step fails.
 # usage: scripts/farm-check.sh BUILD_DIR (as root)
 set -euo pipefail
@@ -123,6 +125,24 @@ sbatch --quiet --wait --output=/dev/null --wrap=true || fail "a stand-in job did
 range=(--from 50 --to 52)
 media="$build/media"
 out="$work/out/farm.mp4"
+
+# Parts that fail (no media folder on the nodes): Slurm cancels the join,
+# --wait must say so, and a user's file in the parts folder stays.
+mkdir -p "$work/shared/kept"
+echo "the user's" >"$work/shared/kept/notes.txt"
+status=0
+"$root/scripts/farm-capture.sh" --capture "$build/demo-capture" --segments 2 --cpus 1 \
+  --video "$work/out/failed.mp4" --parts "$work/shared/kept" --wait \
+  --from 50 --to 50.5 --media "$work/no-media" 2>"$work/failed.err" || status=$?
+[ "$status" = 1 ] || fail "farm-capture --wait returned $status for parts that failed, not 1"
+grep -q "ended CANCELLED" "$work/failed.err" || fail "the cancelled join was not named: $(cat "$work/failed.err")"
+[ ! -e "$work/out/failed.mp4" ] || fail "a video was made from parts that failed"
+[ -f "$work/shared/kept/notes.txt" ] || fail "the user's file in the parts folder was removed"
+say "parts that failed: the join cancelled, exit 1, the user's file kept"
+
+# The capture itself, into a parts folder that also holds a user's file.
+mkdir -p "$work/shared/parts"
+echo "the user's" >"$work/shared/parts/notes.txt"
 start=$(date +%s)
 "$root/scripts/farm-capture.sh" --capture "$build/demo-capture" --segments 4 --cpus 1 \
   --video "$out" --parts "$work/shared/parts" --wait \
@@ -137,7 +157,8 @@ frames=$(probe v:0 stream=nb_read_packets "$out")
 duration=$(probe v:0 stream=duration "$out")
 [ "$duration" = 2.000000 ] || fail "the joined video lasts $duration s, not 2"
 [ -n "$(probe a:0 stream=codec_name "$out")" ] || fail "the joined video has no sound track"
-[ ! -e "$work/shared/parts" ] || fail "the parts were left in $work/shared/parts"
+left=$(ls -A "$work/shared/parts")
+[ "$left" = notes.txt ] || fail "the parts folder holds \"$left\", not just the user's notes.txt"
 worst=$(ffmpeg -hide_banner -nostdin -i "$out" -i "$work/one.mp4" \
   -lavfi "[0:v][1:v]psnr=stats_file=$work/psnr.txt" -f null - 2>/dev/null &&
   awk '{ for (i = 1; i <= NF; i++) if ($i ~ /^psnr_avg:/) { v = substr($i, 10); if (v == "inf") v = 99;

@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -839,4 +840,157 @@ TEST(CaptureSegments, JoinRefusesMissingForeignOrChangedPartsInOneLine) {
     EXPECT_NE(run.output.find(c.expected), std::string::npos) << run.output;
     EXPECT_EQ(entries(folder), (std::vector<std::string>{"P"})) << "nothing written";
   }
+}
+
+namespace {
+
+// Two frames in parts: quick enough for a table of folders.
+DemoRun captureTwoFrames(std::vector<std::string> args) {
+  args.insert(args.begin(), {"--media", kMedia, "--from", "55", "--to", "55.1", "--fps", "20"});
+  return capture(args);
+}
+
+}  // namespace
+
+// A segmented capture removes its own parts and records by name once the
+// video is in place, and nothing else: not a user's file, not through a link.
+TEST(CaptureSegments, RemovesOnlyThePartsItMade) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  struct Case {
+    const char* name;
+    std::string setup;  // run in the case's folder
+    std::vector<std::string> args;
+    int status;
+    std::string folder;  // what is left in it afterwards
+    std::vector<std::string> left;
+  } cases[] = {
+      {"a user's file in OUT.parts",
+       "mkdir v.mp4.parts && echo n > v.mp4.parts/notes.txt",
+       {"--segments", "2", "--video", "v.mp4"},
+       0,
+       "v.mp4.parts",
+       {"notes.txt"}},
+      {"OUT.parts a link to another folder",
+       "mkdir home && echo k > home/keep.txt && ln -s home w.mp4.parts",
+       {"--segments", "2", "--video", "w.mp4"},
+       1,
+       "home",
+       {"keep.txt"}},
+      {"a join told to remove the parts",
+       "mkdir P && echo n > P/notes.txt",
+       {"--join", "P", "--remove-parts", "--video", "j.mp4"},
+       0,
+       "P",
+       {"notes.txt"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string folder = makeTempDir();
+    shell("cd " + folder + " && " + c.setup);
+    for (const char* k : {"1/2", "2/2"}) {
+      if (c.args[0] == "--join") captureTwoFrames({"--segment", k, "--parts", folder + "/P"});
+    }
+    std::vector<std::string> args = c.args;
+    for (std::string& a : args) {
+      if (a.find('.') != std::string::npos || a == "P") a = folder + "/" + a;
+    }
+    const DemoRun run = captureTwoFrames(args);
+    EXPECT_EQ(run.status, c.status) << run.output;
+    EXPECT_EQ(entries(folder + "/" + c.folder), c.left) << run.output;
+  }
+}
+
+// Folders a hostile or careless user hands the parts: each is refused in one
+// line that names the file and the reason, with its control characters escaped.
+TEST(CaptureSegments, ForgedBusyOrBlockedPartsFoldersAreRefusedInOneLine) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  const std::string folder = makeTempDir(), parts = folder + "/P";
+  for (const char* k : {"1/2", "2/2"}) {
+    ASSERT_EQ(captureTwoFrames({"--segment", k, "--parts", parts}).status, 0);
+  }
+  const std::string newline = folder + "/a\nfile file:" + folder + "/evil.mp4\n#x";
+  shell("mkdir -p '" + newline + "' && cp " + parts + "/* '" + newline + "'");
+  struct Case {
+    const char* name;
+    std::string setup;  // shell commands run in the folder
+    std::vector<std::string> args;
+    std::string expected;
+    std::string locked = "";  // a lock file the test holds meanwhile
+  } cases[] = {
+      {"a line break in the parts folder",
+       "",
+       {"--join", newline, "--video", folder + "/out.mp4"},
+       "control character \\n"},
+      {"a record claiming two billion parts",
+       "mkdir Z && touch Z/part-1-of-2147483647.txt",
+       {"--join", folder + "/Z", "--video", folder + "/z.mp4"},
+       "part-1-of-2147483647.txt names more parts than the 10000"},
+      {"the output one of the parts",
+       "",
+       {"--join", parts, "--video", parts + "/part-1-of-2.mp4"},
+       "it is one of the parts"},
+      {"another capture in the folder",
+       "mkdir v.mp4.parts",
+       {"--segments", "2", "--video", folder + "/v.mp4"},
+       "another capture is using it",
+       folder + "/v.mp4.parts/.capture-lock"},
+      {"a record that is a folder, rendering",
+       "mkdir -p R/part-1-of-1.txt",
+       {"--segment", "1/1", "--parts", folder + "/R"},
+       "\"" + folder + "/R/part-1-of-1.txt\": it is a folder"},
+      {"a record that is a folder, joining",
+       "mkdir J && cp P/part-1-of-2.mp4 J/ && mkdir J/part-1-of-2.txt",
+       {"--join", folder + "/J", "--video", folder + "/j.mp4"},
+       "its record part-1-of-2.txt: not a regular file"},
+      {"a parts path that is a file",
+       "touch F",
+       {"--segment", "1/2", "--parts", folder + "/F"},
+       "\"" + folder + "/F\": a file of that name is in the way"},
+      {"a record carrying terminal codes",
+       "mkdir E && cp P/* E/ && sed -i \"s/^range .*/range $(printf 'x\\r\\033[2J')/\" "
+       "E/part-1-of-2.txt",
+       {"--join", folder + "/E", "--video", folder + "/e.mp4"},
+       "foreign (range x\\r\\x1b[2J, here"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!c.setup.empty()) shell("cd " + folder + " && " + c.setup);
+    int lock = -1;
+    if (!c.locked.empty()) {
+      lock = open(c.locked.c_str(), O_RDWR | O_CREAT, 0644);
+      ASSERT_EQ(flock(lock, LOCK_EX), 0);
+    }
+    const DemoRun run = captureTwoFrames(c.args);
+    if (lock >= 0) close(lock);
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_EQ(lines(run.output), 1) << run.output;
+    EXPECT_EQ(run.output.find_first_of("\r\033"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(c.expected), std::string::npos) << run.output;
+  }
+  EXPECT_EQ(entries(parts).size(), 5u) << "the parts, their records and the lock are all kept";
+}
+
+// A join reads every part whole to check it; a stop signal ends that at once.
+TEST(CaptureSegments, AStopSignalEndsTheChecksOfAJoin) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  const std::string folder = makeTempDir(), parts = folder + "/P", logs = makeTempDir();
+  ASSERT_EQ(captureTwoFrames({"--segment", "1/1", "--parts", parts}).status, 0);
+  // A sparse part of 200 GB that its record still names: hours of reading.
+  ASSERT_EQ(truncate((parts + "/part-1-of-1.mp4").c_str(), 200ll << 30), 0);
+  const pid_t pid = startCapture({"--media", kMedia, "--from", "55", "--to", "55.1", "--fps", "20",
+                                  "--join", parts, "--video", folder + "/out.mp4"},
+                                 logs + "/stderr");
+  sleepSeconds(2);
+  kill(pid, SIGTERM);
+  int status = 0;
+  // Not a timing: a capture that ignores the signal is ended after a minute
+  // so that the test reports it instead of hanging.
+  for (int i = 0; i < 600 && waitpid(pid, &status, WNOHANG) == 0; ++i) usleep(100000);
+  if (waitpid(pid, &status, WNOHANG) == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    FAIL() << "the join went on checking after SIGTERM";
+  }
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << fileBytes(logs + "/stderr");
+  EXPECT_EQ(entries(folder), (std::vector<std::string>{"P"}));
 }

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -254,4 +257,41 @@ TEST(CaptureOptions, PresetsFramesAndPreviewsFillInTheirDefaults) {
   EXPECT_EQ(centredOffset(1080, 178), 450);
   EXPECT_EQ(centredOffset(2160, 356), 902);
   EXPECT_EQ(centredOffset(720, 118), 300);
+}
+
+// The small tools take the same table: --help is help, not a name to write
+// to; a refusal exits 2. The capture's --check only parses. The studio
+// without a display still says who speaks.
+TEST(ToolOptions, EveryToolTakesHelpAndRefusalsFromItsTableAndNamesItself) {
+  const std::string folder = testing::TempDir();
+  const struct Case {
+    const char* tool;
+    std::string args;  // through sh, stdout then stderr kept as asked
+    int status;
+    std::string starts;
+  } cases[] = {
+      {"mediagen", "--help 2>/dev/null", 0, "usage: mediagen OUTDIR"},
+      {"mediagen-icon", "--help 2>/dev/null", 0, "usage: mediagen-icon SIZE OUT.png"},
+      {"xpm-export", "--help 2>/dev/null", 0, "usage: xpm-export IMAGE OUT.c"},
+      {"mediagen", "--bogus 2>&1 >/dev/null", 2, "mediagen: unknown option \"--bogus\"\nusage:"},
+      {"mediagen-icon", "8 x.png 2>&1 >/dev/null", 2, "mediagen-icon: bad SIZE: \"8\""},
+      {"demo-capture", "--check --video c.mp4 --from 3", 0, ""},
+      {"demo-capture", "--check --video c.mp4 --form 3 2>&1", 2,
+       "demo-capture: unknown option \"--form\""},
+      {"demo-studio", "2>&1 >/dev/null", 1, "demo-studio: cannot open the"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.tool) + " " + c.args);
+    const std::string work = folder + "/tool-" + c.tool + "-" + std::to_string(c.status);
+    mkdir(work.c_str(), 0777);
+    DemoOptions o;
+    o.binary = "/bin/sh";
+    o.workingDir = work;
+    o.env = {{"DISPLAY", ""}, {"SDL_VIDEODRIVER", ""}};
+    o.args = {"-c", "exec \"$0\" " + c.args, std::string(DEMO_BINARY_DIR) + "/" + c.tool};
+    const DemoRun run = runDemo(o);
+    EXPECT_EQ(run.status, c.status) << run.output;
+    EXPECT_EQ(run.output.find(c.starts), 0u) << run.output;
+    EXPECT_EQ(rmdir(work.c_str()), 0) << "nothing was written where it ran";
+  }
 }

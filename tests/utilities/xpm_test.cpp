@@ -460,9 +460,11 @@ TEST_F(Xpm, ExportCommandReportsThroughItsExitStatus) {
       {"missing image", folder + "/nope.png " + out, 1, "cannot load \"" + folder + "/nope.png\""},
       {"unwritable output", image + " " + folder + "/none/x.c", 1,
        "cannot write \"" + folder + "/none/x.c\""},
-      {"no arguments", "", 2, "usage: xpm-export IMAGE OUT.c"},
-      {"one argument", image, 2, "usage: xpm-export IMAGE OUT.c"},
-      {"three arguments", image + " " + out + " extra", 2, "usage: xpm-export IMAGE OUT.c"},
+      // A bad command line: the refusal, then the usage.
+      {"no arguments", "", 2, "xpm-export: missing IMAGE\nusage: xpm-export IMAGE OUT.c"},
+      {"one argument", image, 2, "xpm-export: missing OUT.c\nusage: xpm-export IMAGE OUT.c"},
+      {"three arguments", image + " " + out + " extra", 2,
+       "xpm-export: unexpected argument \"extra\"\nusage: xpm-export IMAGE OUT.c"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -476,7 +478,7 @@ TEST_F(Xpm, ExportCommandReportsThroughItsExitStatus) {
       EXPECT_EQ(readFile(out), readFile(expected));
     } else {
       EXPECT_EQ(printed.rfind(c.message, 0), 0u) << printed;
-      EXPECT_EQ(lineCount(printed), 1) << printed;
+      EXPECT_EQ(lineCount(printed), c.status == 2 ? 2 : 1) << printed;
     }
   }
 }

@@ -11,6 +11,7 @@
 #include "tools/capture/segments.h"
 #include "tools/capture/sheet.h"
 #include "tools/capture/supersample.h"
+#include "tools/common/command_line.h"
 #include "tools/common/png_file.h"
 #include "tools/common/program_files.h"
 #include "tools/common/stop_signals.h"
@@ -23,6 +24,7 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,7 +43,7 @@ int stopped(long frame, long total) {
 }
 
 int failure(const std::string& message) {
-  std::fprintf(stderr, "demo-capture: %s\n", message.c_str());
+  std::fprintf(stderr, "demo-capture: %s\n", printable(message).c_str());
   return 1;
 }
 
@@ -68,7 +70,8 @@ bool prepareFolder(const std::string& folder, std::string* error) {
   for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
     const std::string part = folder.substr(0, slash);
     if (!isDirectory(part) && mkdir(part.c_str(), 0777) != 0) {
-      *error = "cannot make the folder \"" + part + "\": " + std::strerror(errno);
+      *error = "cannot make the folder \"" + part + "\": " +
+               (errno == EEXIST ? "a file of that name is in the way" : std::strerror(errno));
       return false;
     }
     if (slash == std::string::npos) break;
@@ -291,10 +294,17 @@ int renderPart(const CaptureOptions& o, int k, int n, const std::string& job, Pr
   removeLeftoverTemporaries(settings.path, settings.path.c_str() + settings.path.find_last_of('.'),
                             captureRuns);
   removeLeftoverTemporaries(recordPath(o.partsDir, k, n), "", captureRuns);
+  // A record that cannot be written is known before the part is drawn.
+  const std::string record = recordPath(o.partsDir, k, n);
+  struct stat s;
+  if (lstat(record.c_str(), &s) == 0 && !S_ISREG(s.st_mode)) {
+    return failure("cannot write \"" + record +
+                   "\": " + (S_ISDIR(s.st_mode) ? "it is a folder" : "not a regular file"));
+  }
   const int status = encodeFrames(o, settings, run, progress, done);
   std::string error;
   if (status == 0 && !writePartRecord(o.partsDir, k, n, run, settings.path, job, &error)) {
-    return failure(error);
+    return failure("cannot write \"" + record + "\": " + error);
   }
   return status;
 }
@@ -313,10 +323,12 @@ int captureSegment(const CaptureOptions& o) {
   return status;
 }
 
-int joinVideo(const CaptureOptions& o, const std::string& musicPath, Progress* progress) {
+int joinVideo(const CaptureOptions& o, const std::string& musicPath, Progress* progress,
+              int* parts) {
   std::string error;
   const int n = o.segments > 0 ? o.segments : partCountIn(o.partsDir, &error);
   if (n == 0) return failure(error);
+  *parts = n;
   const auto start = std::chrono::steady_clock::now();
   if (!joinParts(o.partsDir, n, frameCount(o), jobLines(o, partSettings(o, 1, n)),
                  videoSettings(o, musicPath), &error)) {
@@ -328,6 +340,13 @@ int joinVideo(const CaptureOptions& o, const std::string& musicPath, Progress* p
   progress->finish("joined " + std::to_string(n) + " parts" + took + ": " +
                    describeRange(o, frameCount(o)) + " into " + o.target);
   return 0;
+}
+
+// Once the video is in place: this run's parts and records go, and their
+// folder when nothing else is left in it.
+void removeJoinedParts(const CaptureOptions& o, int n) {
+  const std::string kept = removeParts(o.partsDir, n, o.target);
+  if (!kept.empty()) std::fprintf(stderr, "segments: %s\n", printable(kept).c_str());
 }
 
 // Every part in OUT.parts/ that is not complete yet, then the join; the
@@ -354,9 +373,21 @@ int captureSegments(const CaptureOptions& o, const std::string& musicPath) {
     if (status != 0) return status;
     done += segmentFrames(total, k, n).count;
   }
-  const int status = joinVideo(o, musicPath, &progress);
-  if (status == 0) removePartsFolder(o.partsDir);
+  int joined = 0;
+  const int status = joinVideo(o, musicPath, &progress, &joined);
+  if (status == 0) removeJoinedParts(o, joined);
   return status;
+}
+
+// Whether the file the output would replace (the target, or the file its
+// link names) is a part or a record in the parts folder.
+bool outputIsAPart(const CaptureOptions& o) {
+  char resolved[PATH_MAX];
+  const std::string file = realpath(o.target.c_str(), resolved) ? resolved : o.target;
+  struct stat parts, folder;
+  return stat(o.partsDir.c_str(), &parts) == 0 && stat(folderOf(file).c_str(), &folder) == 0 &&
+         parts.st_dev == folder.st_dev && parts.st_ino == folder.st_ino &&
+         isPartName(file.substr(file.find_last_of('/') + 1));
 }
 
 }  // namespace
@@ -366,16 +397,27 @@ int main(int argc, char** argv) {
   std::string error;
   if (!parseCaptureOptions(argc, argv, &options, &error) ||
       !(error = checkClips(options)).empty()) {
-    std::fprintf(stderr, "demo-capture: %s\n%s", error.c_str(), captureUsage().c_str());
+    std::fprintf(stderr, "demo-capture: %s\n%s", printable(error).c_str(), captureUsage().c_str());
     return 2;
   }
   if (options.help) {
     std::fputs(captureHelp().c_str(), stdout);
     return 0;
   }
+  if (options.check) return 0;
 
   // Everything that can fail cheaply is checked before the first frame.
   std::string musicPath;
+  if (!options.partsDir.empty()) {
+    char cwd[PATH_MAX];
+    const std::string absolute = options.partsDir[0] == '/' || !getcwd(cwd, sizeof cwd)
+                                     ? options.partsDir
+                                     : std::string(cwd) + "/" + options.partsDir;
+    const std::string unlisted = unlistablePath(absolute);
+    if (!unlisted.empty()) {
+      return failure("cannot use the parts folder \"" + options.partsDir + "\": " + unlisted);
+    }
+  }
   switch (options.output) {
     case Output::Frames:
       if (!prepareFolder(options.target, &error)) return failure(error);
@@ -393,7 +435,20 @@ int main(int argc, char** argv) {
       if (options.join && !isDirectory(options.partsDir)) {
         return failure("cannot open the parts folder \"" + options.partsDir + "\"");
       }
-      if (options.segments > 0 && !prepareFolder(options.partsDir, &error)) return failure(error);
+      if (options.join && outputIsAPart(options)) {
+        return failure("cannot write \"" + options.target + "\": it is one of the parts in \"" +
+                       options.partsDir + "\"");
+      }
+      if (options.segments > 0) {
+        // The parts folder is this capture's own, OUT.parts: a link there
+        // leads somewhere it did not make, and is not followed.
+        struct stat s;
+        if (lstat(options.partsDir.c_str(), &s) == 0 && S_ISLNK(s.st_mode)) {
+          return failure("cannot use the parts folder \"" + options.partsDir +
+                         "\": it is a link (give the folder itself with --segment and --join)");
+        }
+        if (!prepareFolder(options.partsDir, &error)) return failure(error);
+      }
       if (options.output == Output::Animation) break;
       musicPath = options.mediaDir + "/" + mediaName(MediaId::music);
       if (!isReadableRegularFile(musicPath.c_str(), &error) || !musicDecodes(musicPath, &error)) {
@@ -411,11 +466,21 @@ int main(int argc, char** argv) {
     return failure("cannot open the media folder \"" + options.mediaDir + "\"");
   }
 
+  // One segmented capture or join at a time in a parts folder; the renders
+  // of single parts share it. Held until the process ends.
+  int lock = -1;  // never closed: the lock goes with the process
+  if (!options.partsDir.empty() &&
+      !lockPartsFolder(options.partsDir, options.segment > 0, &lock, &error)) {
+    return failure(error);
+  }
+
   removeLeftovers(options);
   holdStopSignals();
   if (options.join) {
     Progress progress(0, "join");
-    const int status = joinVideo(options, musicPath, &progress);
+    int joined = 0;
+    const int status = joinVideo(options, musicPath, &progress, &joined);
+    if (status == 0 && options.removeParts) removeJoinedParts(options, joined);
     if (status == kStopped) releaseStopSignals();
     return status;
   }

@@ -161,6 +161,10 @@ std::vector<Option> captureTable(CaptureOptions* o, std::string* sheetOption) {
        }},
       {"--join", "DIR", "with --video: join the parts in DIR (same range and options)",
        andThen(textIn(&o->partsDir, "a folder"), [o] { o->join = true; })},
+      {"--remove-parts", "",
+       "with --join: once the video is in place, remove the parts and\n"
+       "records it joined, and DIR when nothing else is left in it",
+       setSwitch(&o->removeParts)},
       {"--segment", "K/N",
        "only part K of the range's N equal runs of frames (the last\n"
        "takes the rest), without sound, into --parts DIR, for a\n"
@@ -200,6 +204,10 @@ std::vector<Option> captureTable(CaptureOptions* o, std::string* sheetOption) {
        sheet("--count", wholeIn(&o->sheetCount, 1, 1000))},
       {"--columns", "N", "with --sheet: the grid's columns (default 2)",
        sheet("--columns", wholeIn(&o->sheetColumns, 1, 64))},
+      {"--check", "",
+       "only check the command line: exit 0 when it would be taken,\n"
+       "2 with the refusal; nothing is drawn or written",
+       setSwitch(&o->check)},
   };
 }
 
@@ -241,6 +249,10 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, s
   o->help = parsed == Parsed::help;
   if (parsed != Parsed::ok) return parsed == Parsed::help;
   if (!checkSegmentOptions(o, error)) return false;
+  if (o->removeParts && !o->join) {
+    *error = "--remove-parts applies only to --join";
+    return false;
+  }
   if (o->output == Output::None) {
     *error = "no output: give one of --still, --frames, --video, --gif, --sheet";
     return false;

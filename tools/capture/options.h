@@ -38,6 +38,8 @@ struct CaptureOptions {
   int segments = 0;  // N; 0 for a video in one piece
   std::string partsDir;
   bool join = false;
+  bool removeParts = false;  // --remove-parts, with --join
+  bool check = false;        // --check: the command line is only checked
   // Which of the defaults the command line set: presets and previews fill in the rest.
   bool fromGiven = false, toGiven = false, fpsGiven = false, sizeGiven = false, ssaaGiven = false;
   bool help = false;

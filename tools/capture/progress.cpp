@@ -1,6 +1,8 @@
 // Progress lines for the capture tool.
 #include "tools/capture/progress.h"
 
+#include "tools/common/command_line.h"
+
 #include <unistd.h>
 #include <algorithm>
 #include <cstdio>
@@ -52,7 +54,7 @@ void Progress::finish(const std::string& summary) {
   const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
   const long drawn = total_ - alreadyDone_;
   if (terminal_) std::fprintf(stderr, "\r\033[K");
-  std::fprintf(stderr, "%s in %s", summary.c_str(), minutesSeconds(elapsed).c_str());
+  std::fprintf(stderr, "%s in %s", printable(summary).c_str(), minutesSeconds(elapsed).c_str());
   if (drawn > 0)
     std::fprintf(stderr, " (%.1f fps)", elapsed > 0 ? static_cast<double>(drawn) / elapsed : 0.0);
   std::fprintf(stderr, "\n");

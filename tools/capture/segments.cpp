@@ -4,11 +4,14 @@
 #include "platform/output_file.h"
 #include "platform/regular_file.h"
 #include "presentation/media.h"
+#include "tools/common/command_line.h"
 #include "tools/common/numbers.h"
 #include "tools/common/program_files.h"
 #include "tools/common/stop_signals.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,7 +35,8 @@ bool hashFile(const std::string& path, uint64_t* hash, long long* size) {
   long long bytes = 0;
   static char buffer[1 << 16];
   ssize_t n;
-  while ((n = read(file, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
+  while (((n = read(file, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) &&
+         !stopSignal()) {
     for (ssize_t i = 0; i < n; ++i)
       h = (h ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ull;
     bytes += n > 0 ? n : 0;
@@ -40,7 +44,7 @@ bool hashFile(const std::string& path, uint64_t* hash, long long* size) {
   close(file);
   *hash = h;
   if (size) *size = bytes;
-  return n == 0;
+  return n == 0 && !stopSignal();
 }
 
 std::string hex(uint64_t value) {
@@ -84,15 +88,44 @@ std::string fileLine(const std::string& path) {
   return std::to_string(size) + " " + hex(h);
 }
 
-// Reads "part-K-of-N.<ending>" into k and n.
-bool parsePartName(const std::string& name, const char* ending, int* k, int* n) {
-  int used = 0;
-  if (std::sscanf(name.c_str(), "part-%d-of-%d%n", k, n, &used) != 2) return false;
-  return name.compare(static_cast<size_t>(used), std::string::npos, ending) == 0;
+// Reads the digits at `*at` as a number up to `limit`; false for none, a
+// leading zero or more (the count a forged name claims is never trusted).
+bool readCount(const char** at, long limit, long* value) {
+  const char* p = *at;
+  if (*p < '1' || *p > '9') return false;
+  long v = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    v = v * 10 + (*p - '0');
+    if (v > limit) return false;
+  }
+  *value = v;
+  *at = p;
+  return true;
+}
+
+// Reads "part-K-of-N" and what follows it; K and N are read up to
+// kMaxParts + 1, so that a name claiming more can be told apart.
+bool parsePartName(const std::string& name, int* k, int* n, std::string* ending) {
+  const char* p = name.c_str();
+  long kv = 0, nv = 0;
+  if (name.compare(0, 5, "part-") != 0) return false;
+  p += 5;
+  if (!readCount(&p, kMaxParts + 1, &kv) || std::strncmp(p, "-of-", 4) != 0) return false;
+  p += 4;
+  if (!readCount(&p, kMaxParts + 1, &nv)) {
+    if (*p < '1' || *p > '9') return false;
+    nv = kMaxParts + 1;  // more digits than any count allowed
+    while (*p >= '0' && *p <= '9') ++p;
+  }
+  *k = static_cast<int>(kv);
+  *n = static_cast<int>(nv);
+  *ending = p;
+  return true;
 }
 
 // The concat demuxer's list quotes names in single quotes; a quote inside
-// one is closed, escaped and reopened.
+// one is closed, escaped and reopened. Its lines end at any line break, so
+// unlistablePath() keeps those out.
 std::string concatEntry(const std::string& path) {
   std::string quoted;
   for (char c : ffmpegFileName(path))
@@ -101,6 +134,25 @@ std::string concatEntry(const std::string& path) {
 }
 
 }  // namespace
+
+std::string unlistablePath(const std::string& path) {
+  for (char c : path) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+      return "its path holds the control character " + printable(std::string(1, c)) +
+             ", which the list of parts handed to ffmpeg cannot carry";
+    }
+  }
+  return "";
+}
+
+const char kPartsLock[] = ".capture-lock";
+
+bool isPartName(const std::string& name) {
+  int k = 0, n = 0;
+  std::string ending;
+  return parsePartName(name, &k, &n, &ending) && k <= n && n <= kMaxParts &&
+         (ending == ".txt" || ending == ".mp4" || ending == ".webm" || ending == ".mkv");
+}
 
 FrameRun segmentFrames(long total, int k, int n) {
   const long size = total / n;
@@ -146,11 +198,12 @@ std::string checkPart(const std::string& dir, int k, int n, long total,
                       const std::string& videoPath, const std::string& job) {
   const std::string path = partPath(dir, k, n, videoPath);
   const std::string name = baseName(path);
+  const std::string record = recordPath(dir, k, n);
   std::string text, reason;
   struct stat s;
-  if (!readRegularFile(recordPath(dir, k, n).c_str(), &text, &reason) ||
-      stat(path.c_str(), &s) != 0) {
-    return name + " missing";
+  if (lstat(record.c_str(), &s) != 0 || lstat(path.c_str(), &s) != 0) return name + " missing";
+  if (!readRegularFile(record.c_str(), &text, &reason)) {
+    return name + " foreign (its record " + baseName(record) + ": " + reason + ")";
   }
   std::map<std::string, std::string> found = recordFields(text);
   // The job's lines in their order, so the first difference named is the range's.
@@ -160,8 +213,8 @@ std::string checkPart(const std::string& dir, int k, int n, long total,
     const size_t space = line.find(' ');
     const std::string key = line.substr(0, space), value = line.substr(space + 1);
     if (found[key] != value) {
-      return name + " foreign (" + key + " " + (found[key].empty() ? "unset" : found[key]) +
-             ", here " + value + ")";
+      return name + " foreign (" + key + " " +
+             (found[key].empty() ? "unset" : printable(found[key])) + ", here " + value + ")";
     }
   }
   if (found["file"] != fileLine(path)) return name + " foreign (not the file its record describes)";
@@ -177,9 +230,17 @@ int partCountIn(const std::string& dir, std::string* error) {
   }
   while (const dirent* entry = readdir(folder)) {
     int k = 0, n = 0;
-    if (parsePartName(entry->d_name, ".txt", &k, &n) && n > 0) splits.emplace(n, entry->d_name);
+    std::string ending;
+    if (parsePartName(entry->d_name, &k, &n, &ending) && ending == ".txt" && k <= n) {
+      splits.emplace(n, entry->d_name);
+    }
   }
   closedir(folder);
+  if (!splits.empty() && splits.rbegin()->first > kMaxParts) {
+    *error = "cannot join \"" + dir + "\": " + splits.rbegin()->second +
+             " names more parts than the " + std::to_string(kMaxParts) + " a capture makes";
+    return 0;
+  }
   if (splits.size() == 1) return splits.begin()->first;
   if (splits.empty()) {
     *error = "no parts in \"" + dir + "\"";
@@ -190,21 +251,95 @@ int partCountIn(const std::string& dir, std::string* error) {
   return 0;
 }
 
-void removePartsFolder(const std::string& dir) {
-  DIR* folder = opendir(dir.c_str());
-  if (!folder) return;
-  while (const dirent* entry = readdir(folder)) removeIfRegularFile(dir + "/" + entry->d_name);
-  closedir(folder);
-  rmdir(dir.c_str());
+bool lockPartsFolder(const std::string& dir, bool shared, int* lock, std::string* error) {
+  const std::string path = dir + "/" + kPartsLock;
+  // A run that removes the folder unlinks the lock while holding it: a lock
+  // taken on that unlinked file is let go and the lock file opened anew.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      *error = "cannot lock the parts folder \"" + dir + "\": " + kPartsLock + ": " +
+               std::strerror(errno);
+      return false;
+    }
+    if (flock(fd, (shared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
+      const int failure = errno;
+      close(fd);
+      if (failure == EWOULDBLOCK) {
+        *error = "cannot use the parts folder \"" + dir + "\": another capture is using it";
+        return false;
+      }
+      // A file system without locks: the run goes on unguarded rather than not at all.
+      std::fprintf(stderr, "demo-capture: cannot lock \"%s\": %s; going on without the lock\n",
+                   printable(path).c_str(), std::strerror(failure));
+      *lock = -1;
+      return true;
+    }
+    struct stat held, named;
+    if (fstat(fd, &held) == 0 && lstat(path.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
+        held.st_dev == named.st_dev) {
+      *lock = fd;
+      return true;
+    }
+    close(fd);
+  }
+  *error = "cannot use the parts folder \"" + dir + "\": another capture is using it";
+  return false;
+}
+
+std::string removeParts(const std::string& dir, int n, const std::string& videoPath) {
+  struct stat s;
+  if (lstat(dir.c_str(), &s) != 0 || !S_ISDIR(s.st_mode)) {
+    return "kept the parts in \"" + dir + "\": it is a link, not a folder";
+  }
+  for (int k = 1; k <= n; ++k) {
+    removeIfRegularFile(partPath(dir, k, n, videoPath));
+    removeIfRegularFile(recordPath(dir, k, n));
+  }
+  // What killed renders of these parts left: ".part-K-of-N.<ending>-..." and
+  // ".part-K-of-N.txt-...", the temporaries named after them.
+  const std::string videoEnding = videoPath.substr(videoPath.find_last_of('.'));
+  if (DIR* folder = opendir(dir.c_str())) {
+    while (const dirent* entry = readdir(folder)) {
+      int k = 0, count = 0;
+      std::string ending;
+      if (entry->d_name[0] != '.' || !parsePartName(entry->d_name + 1, &k, &count, &ending) ||
+          count != n || k > n) {
+        continue;
+      }
+      for (const std::string& own : {videoEnding, std::string(".txt")}) {
+        if (ending.compare(0, own.size() + 1, own + "-") == 0) {
+          removeIfRegularFile(dir + "/" + entry->d_name);
+        }
+      }
+    }
+    closedir(folder);
+  }
+  // The lock stays held through its descriptor until the process ends.
+  removeIfRegularFile(dir + "/" + kPartsLock);
+  if (rmdir(dir.c_str()) == 0 || errno == ENOENT) return "";
+  return "kept the folder \"" + dir + "\": " +
+         (errno == ENOTEMPTY || errno == EEXIST
+              ? std::string("it holds files this capture did not make")
+              : std::strerror(errno));
 }
 
 bool joinParts(const std::string& dir, int n, long total, const std::string& job,
                const VideoSettings& sound, std::string* error) {
+  // The first few problems are named, the rest counted.
+  const int kNamed = 4;
   std::string problems;
-  for (int k = 1; k <= n; ++k) {
+  int found = 0;
+  for (int k = 1; k <= n && !stopSignal(); ++k) {
     const std::string problem = checkPart(dir, k, n, total, sound.path, job);
-    if (!problem.empty()) problems += (problems.empty() ? "" : "; ") + problem;
+    if (problem.empty()) continue;
+    if (++found <= kNamed) problems += (problems.empty() ? "" : "; ") + problem;
   }
+  if (stopSignal()) {
+    *error = "stopped";
+    return false;
+  }
+  if (found > kNamed) problems += "; " + std::to_string(found - kNamed) + " more";
   if (!problems.empty()) {
     *error = "cannot join \"" + dir + "\": " + problems;
     return false;
@@ -212,6 +347,11 @@ bool joinParts(const std::string& dir, int n, long total, const std::string& job
   char folder[PATH_MAX];
   if (!realpath(dir.c_str(), folder)) {
     *error = "cannot open \"" + dir + "\": " + std::strerror(errno);
+    return false;
+  }
+  const std::string unlisted = unlistablePath(folder);
+  if (!unlisted.empty()) {
+    *error = "cannot join \"" + dir + "\": " + unlisted;
     return false;
   }
   std::string entries = "ffconcat version 1.0\n";

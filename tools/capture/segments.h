@@ -35,12 +35,35 @@ bool writePartRecord(const std::string& dir, int k, int n, const FrameRun& run,
 std::string checkPart(const std::string& dir, int k, int n, long total,
                       const std::string& videoPath, const std::string& job);
 
+// The most parts a range is split into.
+const int kMaxParts = 10000;
+
+// Whether `name` (without a folder) is a part's or a record's name:
+// part-K-of-N with 1 <= K <= N <= kMaxParts and a video ending or ".txt".
+bool isPartName(const std::string& name);
+
 // The number of parts the records in `dir` were split into; 0 with the
-// reason in `error` when there are none or they disagree.
+// reason in `error` when there are none, they disagree, or a record's name
+// claims more than kMaxParts.
 int partCountIn(const std::string& dir, std::string* error);
 
-// Removes every regular file in `dir`, then the folder if that emptied it.
-void removePartsFolder(const std::string& dir);
+// "" when the absolute path of a parts folder can be named in the list of
+// parts that the join hands to ffmpeg; otherwise why not (a control
+// character: a line break in it would start a line of its own).
+std::string unlistablePath(const std::string& path);
+
+// Holds the parts folder `dir` for this run: shared by the renders of single
+// parts (a batch renders many at once), exclusive for a whole segmented
+// capture and for a join. False at once with the reason when another
+// capture holds it. The lock is the file kPartsLock in the folder.
+extern const char kPartsLock[];
+bool lockPartsFolder(const std::string& dir, bool shared, int* lock, std::string* error);
+
+// Removes the `n` parts of `videoPath`'s kind and their records from `dir`,
+// by name and only as regular files, then the lock's name and the folder
+// when that emptied it. Nothing is removed through a folder that is a link.
+// Returns "" when the folder went, else why it was kept.
+std::string removeParts(const std::string& dir, int n, const std::string& videoPath);
 
 // Checks the `n` parts in `dir`, concatenates their video as it is, adds the
 // sound of `sound` once (the music cut to the range) and writes

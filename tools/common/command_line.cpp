@@ -9,7 +9,10 @@
 
 namespace {
 
+bool isOperand(const Option& option) { return !option.name.empty() && option.name[0] != '-'; }
+
 size_t valueCount(const Option& option) {
+  if (isOperand(option)) return 1;
   if (option.values.empty()) return 0;
   size_t n = 1;
   for (char c : option.values) n += c == ' ';
@@ -18,7 +21,7 @@ size_t valueCount(const Option& option) {
 
 const Option* find(const std::vector<Option>& table, const std::string& name) {
   for (const Option& option : table) {
-    if (!option.name.empty() && option.name == name) return &option;
+    if (!isOperand(option) && !option.name.empty() && option.name == name) return &option;
   }
   return nullptr;
 }
@@ -31,14 +34,52 @@ std::string boundText(double value) {
   return text;
 }
 
+std::string printable(const std::string& text) {
+  std::string shown;
+  for (char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && u != 0x7f) {
+      shown += c;
+    } else if (c == '\n' || c == '\r' || c == '\t') {
+      shown += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
+    } else {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\x%02x", u);
+      shown += code;
+    }
+  }
+  return shown;
+}
+
 Parsed parseCommandLine(const std::vector<Option>& table, int argc, const char* const* argv,
                         std::string* error) {
+  std::vector<const Option*> operands;
+  for (const Option& option : table) {
+    if (isOperand(option)) operands.push_back(&option);
+  }
+  size_t filled = 0;
+  bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") return Parsed::help;
-    const Option* option = find(table, arg);
+    if (!optionsEnded && (arg == "--help" || arg == "-h")) return Parsed::help;
+    if (!optionsEnded && arg == "--" && !operands.empty()) {
+      optionsEnded = true;
+      continue;
+    }
+    const bool operand = filled < operands.size() && (optionsEnded || arg.empty() || arg[0] != '-');
+    const Option* option = operand ? operands[filled++] : find(table, arg);
+    if (operand) {
+      const std::string reason = option->take(argv + i);
+      if (reason.empty()) continue;
+      *error = "bad " + option->name + ": \"" + printable(arg) + "\" (" + reason + ")";
+      return Parsed::bad;
+    }
     if (!option) {
-      *error = "unknown option \"" + arg + "\"";
+      if (!operands.empty() && (optionsEnded || arg.empty() || arg[0] != '-')) {
+        *error = "unexpected argument \"" + printable(arg) + "\"";
+        return Parsed::bad;
+      }
+      *error = "unknown option \"" + printable(arg) + "\"";
       return Parsed::bad;
     }
     const size_t count = valueCount(*option);
@@ -49,7 +90,8 @@ Parsed parseCommandLine(const std::vector<Option>& table, int argc, const char* 
       if (present && count > 0) {
         given.clear();
         for (size_t k = 0; k < count; ++k) {
-          given += std::string(k ? " " : "") + "\"" + argv[i + 1 + static_cast<int>(k)] + "\"";
+          given += std::string(k ? " " : "") + "\"" + printable(argv[i + 1 + static_cast<int>(k)]) +
+                   "\"";
         }
       }
       *error = count > 0 ? "bad value for " + arg + ": " + given + " (" + reason + ")"
@@ -57,6 +99,10 @@ Parsed parseCommandLine(const std::vector<Option>& table, int argc, const char* 
       return Parsed::bad;
     }
     i += static_cast<int>(count);
+  }
+  if (filled < operands.size()) {
+    *error = "missing " + operands[filled]->name;
+    return Parsed::bad;
   }
   return Parsed::ok;
 }
@@ -67,7 +113,9 @@ std::string usageText(const std::string& tool, const std::vector<Option>& table)
   for (const Option& option : table) {
     if (option.name.empty()) continue;
     const std::string item =
-        " [" + option.name + (option.values.empty() ? "" : " " + option.values) + "]";
+        isOperand(option)
+            ? " " + option.name
+            : " [" + option.name + (option.values.empty() ? "" : " " + option.values) + "]";
     if (line.size() + item.size() > 80) {
       text += "\n" + std::string(start.size(), ' ');
       line = std::string(start.size(), ' ');
@@ -91,7 +139,8 @@ std::string optionHelp(const std::vector<Option>& table) {
     head += head.size() < column ? std::string(column - head.size(), ' ') : "\n" + indent;
     std::string body = option.help;
     // The bounds a value must keep ("... 1 to 8"), from the taker that checks them.
-    const std::string takes = option.values.empty() ? "" : option.take(nullptr);
+    const std::string takes =
+        option.values.empty() && !isOperand(option) ? "" : option.take(nullptr);
     const size_t to = takes.find(" to ");
     if (to != std::string::npos && std::isdigit(static_cast<unsigned char>(takes[to + 4]))) {
       body += "\n" + takes;

@@ -13,7 +13,10 @@
 using OptionTaker = std::function<std::string(const char* const* values)>;
 
 struct Option {
-  std::string name;    // "--fps"; empty: `help` is a heading line of the help
+  // "--fps"; empty: `help` is a heading line of the help. A name without a
+  // leading '-' ("OUTDIR") is an operand: the arguments that are not options
+  // fill the operands in their order, each one required.
+  std::string name;
   std::string values;  // as the usage shows them: "N", "T OUT.png"; empty for a switch
   std::string help;    // what it does, '\n' between lines
   OptionTaker take;
@@ -47,3 +50,7 @@ OptionTaker setSwitch(bool* flag, bool to = true);
 OptionTaker andThen(OptionTaker taker, std::function<void()> then);
 // Bounds as the descriptions show them: 0.01, 8, 86400.
 std::string boundText(double value);
+// `text` with its control characters written as escapes (\n, \r, \t, \x1b),
+// so that a name taken from a command line, a file or a folder keeps a
+// message on one line and cannot move the terminal's cursor or colours.
+std::string printable(const std::string& text);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "presentation/media.h"
+#include "tools/common/command_line.h"
 #include "tools/mediagen/image_io.h"
 #include "tools/mediagen/media.h"
 #include "tools/mediagen/music.h"
@@ -67,11 +68,27 @@ std::vector<Output> outputs() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: mediagen OUTDIR\n");
-    return 1;
+  std::string folder;
+  const std::vector<Option> table = {
+      {"OUTDIR", "", "the folder the eleven media files go to (made if missing)",
+       textIn(&folder, "a folder")},
+  };
+  std::string error;
+  const Parsed parsed = parseCommandLine(table, argc, argv, &error);
+  if (parsed == Parsed::help) {
+    std::fputs((usageText("mediagen", table) +
+                "\nWrites every picture and the soundtrack the presentation loads, the same\n"
+                "bytes on every run.\n\n" +
+                optionHelp(table))
+                   .c_str(),
+               stdout);
+    return 0;
   }
-  const fs::path outdir = argv[1];
+  if (parsed == Parsed::bad) {
+    std::fprintf(stderr, "mediagen: %s\n%s", error.c_str(), usageText("mediagen", table).c_str());
+    return 2;
+  }
+  const fs::path outdir = folder;
 
   // Check fonts first so a missing package fails fast with one clear line.
   for (const FontFile& font : requiredFonts()) {
@@ -87,7 +104,8 @@ int main(int argc, char** argv) {
   std::error_code ec;
   fs::create_directories(outdir, ec);
   if (ec || !fs::is_directory(outdir)) {
-    std::fprintf(stderr, "mediagen: %s: cannot create directory: %s\n", outdir.string().c_str(),
+    std::fprintf(stderr, "mediagen: %s: cannot create directory: %s\n",
+                 printable(outdir.string()).c_str(),
                  ec ? ec.message().c_str() : "a file is in the way");
     return 1;
   }
@@ -101,7 +119,7 @@ int main(int argc, char** argv) {
       // so make sure the file is mentioned.
       if (msg.find(path) == std::string::npos) msg = path + ": " + msg;
       // The writers leave no half-written file: the target keeps what it had.
-      std::fprintf(stderr, "mediagen: %s\n", msg.c_str());
+      std::fprintf(stderr, "mediagen: %s\n", printable(msg).c_str());
       return 1;
     }
     ++written;

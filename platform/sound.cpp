@@ -10,6 +10,7 @@
 #include "platform/regular_file.h"
 #include "platform/stderr_capture.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -50,19 +51,34 @@ EM_JS(void, moveMusicElement, (double seconds), {
 #endif
 
 #ifndef __EMSCRIPTEN__
-// SDL_GetTicks() when the mixer last finished a block (0 before the first),
-// and the length of one block in seconds.
-std::atomic<Uint32> lastMixTicks{0};
+// SDL_GetTicks() when the mixer finished each of its last blocks (a ring,
+// written by the audio thread under the audio lock), and the length of one
+// block in seconds.
+constexpr int kMixRing = 16;
+Uint32 mixTicks[kMixRing];
+std::atomic<int> mixCount{0};
 double blockSeconds = 0;
 
-void noteMix(void*, Uint8*, int) { lastMixTicks = SDL_GetTicks(); }
+void noteMix(void*, Uint8*, int) {
+  mixTicks[mixCount % kMixRing] = SDL_GetTicks();
+  ++mixCount;
+}
 
-// Seconds until the mixer starts its next block, read under the audio lock.
+// Seconds until the mixer starts its next block, read under the audio lock:
+// the last block's time plus the pace of the blocks before it. A sound card
+// takes blocks at its own rate, one block's length apart; a driver that
+// takes them as fast as the process delivers them (SDL's disk driver, a
+// loaded machine) sets its own pace, which the mean of the last blocks
+// follows.
 double untilNextMix() {
-  const Uint32 last = lastMixTicks;
-  if (last == 0) return 0;  // no block yet: the first comes at once
-  const double next = last * 0.001 + blockSeconds;
-  const double wait = next - SDL_GetTicks() * 0.001;
+  const int count = mixCount;
+  if (count == 0) return blockSeconds;  // not mixing yet: a block's length at most
+  const int newest = (count - 1) % kMixRing;
+  const int span = std::min(count, kMixRing) - 1;
+  const double pace =
+      span > 0 ? (mixTicks[newest] - mixTicks[(count - 1 - span) % kMixRing]) * 0.001 / span
+               : blockSeconds;
+  const double wait = mixTicks[newest] * 0.001 + pace - SDL_GetTicks() * 0.001;
   return wait > 0 ? wait : 0;
 }
 #endif
@@ -208,6 +224,10 @@ int soundChannelPlayInStep(SoundChannel* channel, double (*now)()) {
     Mix_FreeMusic(sound->music);
     sound->music = fresh;
   }
+  // A device that has just opened writes its first block before the mixer
+  // runs; the time of the mixer's first block is waited for (a block's
+  // length, 23 ms), so that the next is known.
+  for (int waited = 0; mixCount == 0 && waited < 200; ++waited) SDL_Delay(1);
   // Under the audio lock no block is mixed, so the next one begins where
   // untilNextMix says and starts from the position set here. SDL's audio
   // lock is recursive, and Mix_FadeInMusicPos takes it once more.

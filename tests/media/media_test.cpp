@@ -57,7 +57,9 @@ TEST_F(Media, GeneratorWritesExactlyTheListedFilesQuietly) {
   listed.push_back(DEMO_LARGE_PICTURE_FOLDER);
   for (const auto& entry : fs::directory_iterator(root_ / "a")) {
     written.push_back(entry.path().filename().string());
-    if (!entry.is_directory()) EXPECT_GT(entry.file_size(), 0u) << written.back();
+    if (!entry.is_directory()) {
+      EXPECT_GT(entry.file_size(), 0u) << written.back();
+    }
   }
   std::sort(listed.begin(), listed.end());
   std::sort(written.begin(), written.end());
@@ -88,8 +90,8 @@ TEST_F(Media, SecondRunGivesIdenticalBytes) {
     EXPECT_TRUE(readBytes(out(file.name)) == readBytes(root_ / "b" / file.name))
         << file.name << " differs between runs";
   for (const auto& entry : fs::directory_iterator(root_ / "a" / DEMO_LARGE_PICTURE_FOLDER)) {
-    const fs::path again = root_ / "b" / DEMO_LARGE_PICTURE_FOLDER / entry.path().filename();
-    EXPECT_TRUE(readBytes(entry.path()) == readBytes(again)) << again << " differs between runs";
+    const fs::path rerun = root_ / "b" / DEMO_LARGE_PICTURE_FOLDER / entry.path().filename();
+    EXPECT_TRUE(readBytes(entry.path()) == readBytes(rerun)) << rerun << " differs between runs";
   }
 }
 

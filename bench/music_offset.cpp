@@ -139,7 +139,8 @@ bool measureMusicOffset(const std::string& devicePath, const std::string& musicP
   }
   *offsetMs = outputMs - 1000.0 * static_cast<double>(bestLag) / kSoundRate;
   const size_t firstAudibleBlock = audible / kSoundBufferFrames * kSoundBufferFrames;
-  if (moment) *moment = static_cast<double>(bestLag) - static_cast<double>(first - firstAudibleBlock);
+  if (moment)
+    *moment = static_cast<double>(bestLag) - static_cast<double>(first - firstAudibleBlock);
   if (moment) *moment /= kSoundRate;
   return true;
 }

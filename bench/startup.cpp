@@ -17,17 +17,17 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
-#include <unistd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstring>
-#include <memory>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <numeric>
 #include <sstream>
 #include <vector>

@@ -21,7 +21,7 @@ struct SoundChannel;
 
 // The steps of the start-up; each needs a current GL context with OpenGL 2.0
 // (see checkGlSupport()).
-void buildPrograms();   // the six programs, each made current as it is built
+void buildPrograms();  // the six programs, each made current as it is built
 // GL_TEXTURE_2D on, then the ten images from the working folder; `large`
 // takes each from DEMO_LARGE_PICTURE_FOLDER instead, and the window-sized file
 // where that one cannot be loaded.

@@ -7,8 +7,8 @@
 #include "presentation/demo.h"
 #include "presentation/layers.h"
 
-bool startHeadlessRendering(int width, int height, const std::string& mediaDir,
-                            std::string* error, bool largePictures) {
+bool startHeadlessRendering(int width, int height, const std::string& mediaDir, std::string* error,
+                            bool largePictures) {
   Startup startup;
   startup.openContext = [width, height](std::string* reason) {
     if (!createHeadlessGl(width, height, reason)) return false;

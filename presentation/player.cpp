@@ -137,8 +137,7 @@ bool openWindow(int scale, int extraHeight) {
   return false;
 }
 
-bool chooseFullscreenMode(int desktopW, int desktopH, SDL_Rect** modes, int* width,
-                          int* height) {
+bool chooseFullscreenMode(int desktopW, int desktopH, SDL_Rect** modes, int* width, int* height) {
   if (!modes) return false;
   const bool anySize = modes == reinterpret_cast<SDL_Rect**>(-1);
   bool desktopListed = anySize;
@@ -186,10 +185,10 @@ bool setFullscreen(bool on) {
   }
   int width = 0, height = 0;
   if (!chooseFullscreenMode(desktopWidth, desktopHeight,
-                            SDL_ListModes(nullptr, SDL_FULLSCREEN | SDL_OPENGL), &width,
-                            &height)) {
-    std::fprintf(stderr, "cannot play full screen: SDL lists no full-screen mode; playing in the "
-                         "window\n");
+                            SDL_ListModes(nullptr, SDL_FULLSCREEN | SDL_OPENGL), &width, &height)) {
+    std::fprintf(stderr,
+                 "cannot play full screen: SDL lists no full-screen mode; playing in the "
+                 "window\n");
     return false;
   }
   SDL_Surface* screen =
@@ -239,7 +238,8 @@ Startup windowStartup(const std::string& mediaDir, int scale, int extraHeight) {
 
 int presentationMain(int argc, char** argv) {
   bool fullscreen = false;
-  for (int i = 1; i < argc; ++i) fullscreen = fullscreen || std::strcmp(argv[i], "--fullscreen") == 0;
+  for (int i = 1; i < argc; ++i)
+    fullscreen = fullscreen || std::strcmp(argv[i], "--fullscreen") == 0;
   preferX11Video();
   Startup startup = windowStartup();
   startup.startMusic = startMusicInStep;

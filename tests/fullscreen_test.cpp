@@ -177,9 +177,11 @@ TEST(Fullscreen, LettersStaySharpAtTheFullWidth) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kGeneratedMedia;
   for (double seconds : {2.0, 125.0}) {
     SCOPED_TRACE(seconds);
-    const Picture small = captureStill(seconds, "960x89"), large = captureStill(seconds, "1920x178");
+    const Picture small = captureStill(seconds, "960x89"),
+                  large = captureStill(seconds, "1920x178");
     ASSERT_EQ(large.w, 1920);
     ASSERT_EQ(small.w, 960);
-    EXPECT_GE(static_cast<double>(sharpEdges(large)), 0.8 * 2 * static_cast<double>(sharpEdges(small)));
+    EXPECT_GE(static_cast<double>(sharpEdges(large)),
+              0.8 * 2 * static_cast<double>(sharpEdges(small)));
   }
 }

@@ -1,7 +1,7 @@
 // The music player on SDL's real audio path, with the disk driver writing
 // the mixed output to a file as fast as it can.
-#include "bench/music_offset.h"
 #include "platform/sound.h"
+#include "bench/music_offset.h"
 #include "tests/support/ogg_file.h"
 #include "tests/support/test_support.h"
 

@@ -115,7 +115,9 @@ WindowPicture pictureOf(Display* display, Window window, int rows) {
 
 }  // namespace
 
-WindowPicture windowPicture(DemoWindow& w, int rows) { return pictureOf(w.display, w.window, rows); }
+WindowPicture windowPicture(DemoWindow& w, int rows) {
+  return pictureOf(w.display, w.window, rows);
+}
 
 WindowPicture screenPicture(DemoWindow& w) {
   return w.display ? pictureOf(w.display, DefaultRootWindow(w.display), 0) : WindowPicture{};

@@ -105,7 +105,8 @@ int main(int argc, char** argv) {
   std::vector<std::pair<fs::path, Output>> jobs;
   for (const Output& out : outputs()) jobs.push_back({outdir / out.name, out});
   for (const Output& out : outputs()) {
-    if (out.name != std::string(mediaName(MediaId::music))) jobs.push_back({largeDir / out.name, out});
+    if (out.name != std::string(mediaName(MediaId::music)))
+      jobs.push_back({largeDir / out.name, out});
   }
 
   int written = 0;

@@ -118,7 +118,8 @@ Image makeStarfield() {
     // Pixel by pixel of the canvas, in units.
     const int reach = (static_cast<int>(std::ceil(halo * 2.5f)) + 1) * canvas.scale();
     const float unit = static_cast<float>(canvas.scale());
-    const int cx = static_cast<int>(std::floor(x * unit)), cy = static_cast<int>(std::floor(y * unit));
+    const int cx = static_cast<int>(std::floor(x * unit)),
+              cy = static_cast<int>(std::floor(y * unit));
     for (int py = cy - reach; py <= cy + reach; ++py)
       for (int px = cx - reach; px <= cx + reach; ++px) {
         const float dx = (static_cast<float>(px) + 0.5f) / unit - x;

@@ -448,7 +448,8 @@ Image makeOldschool() {
   const Mask small = pixelText("OLDSCHOOL");
   const Mask big = scaleNearest(small, scaled(cellW), scaled(scale));
   const int x0 = (kW - small.width * cellW) / 2, y0 = (kH - small.height * scale) / 2;
-  canvas.paint(big, scaled(x0 + cellW), scaled(y0 + scale / 2), rgb255(0, 0, 0, 0.75f));  // drop shadow
+  canvas.paint(big, scaled(x0 + cellW), scaled(y0 + scale / 2),
+               rgb255(0, 0, 0, 0.75f));  // drop shadow
   const Rgba copper[] = {rgb255(120, 220, 255), rgb255(255, 255, 255), rgb255(255, 230, 90),
                          rgb255(255, 150, 40),  rgb255(230, 60, 40),   rgb255(160, 30, 120)};
   canvas.paint(big, scaled(x0), scaled(y0), [&](float x, float y) {

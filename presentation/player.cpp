@@ -30,7 +30,10 @@ bool isSixteenByNine(const SDL_Rect& mode) { return mode.w * 9 == mode.h * 16; }
 
 // The window again after full screen, with the cursor back.
 bool showWindow() {
-  if (!SDL_SetVideoMode(kWindowWidth, kWindowHeight, kWindowDepth, kWindowFlags)) return false;
+  if (!SDL_SetVideoMode(kWindowWidth, kWindowHeight, kWindowDepth, kWindowFlags)) {
+    std::fprintf(stderr, "cannot leave full screen: %s\n", SDL_GetError());
+    return false;
+  }
   strip = {0, 0, kWindowWidth, kWindowHeight};
   glViewport(0, 0, kWindowWidth, kWindowHeight);
   SDL_ShowCursor(SDL_ENABLE);
@@ -116,23 +119,33 @@ bool initVideo() {
   return false;
 }
 
-bool openWindow(int scale, int extraHeight) {
-  const int width = kWindowWidth * scale, height = kWindowHeight * scale + extraHeight;
-  // A GL context the X server refuses (indirect GLX, a driver that does not
-  // load) reaches Xlib's default error handler, which prints six lines and
-  // ends the process, and libGL prints its own lines first. Both are caught
-  // while the window opens and folded into one line.
-  SDL_Surface* window = nullptr;
+namespace {
+
+// SDL_SetVideoMode for an OpenGL surface; null with the reason in `reason`.
+// A GL context the X server refuses (indirect GLX, a driver that does not
+// load) reaches Xlib's default error handler, which prints six lines and
+// ends the process, and libGL prints its own lines first. Both are caught
+// while the mode is set and folded into the reason.
+SDL_Surface* setGlVideoMode(int width, int height, Uint32 flags, std::string* reason) {
+  SDL_Surface* surface = nullptr;
   std::string xError;
   const std::string driverMessage = lastStderrLineOf([&] {
-    xError = firstXErrorDuring([&] {
-      window = SDL_SetVideoMode(width, height, kWindowDepth, SDL_OPENGL | SDL_DOUBLEBUF);
-    });
+    xError =
+        firstXErrorDuring([&] { surface = SDL_SetVideoMode(width, height, kWindowDepth, flags); });
   });
-  if (window) return true;
-  std::string reason = SDL_GetError();
-  if (!xError.empty()) reason += "; X error: " + xError;
-  if (!driverMessage.empty()) reason += " (" + driverMessage + ")";
+  if (surface) return surface;
+  *reason = SDL_GetError();
+  if (!xError.empty()) *reason += "; X error: " + xError;
+  if (!driverMessage.empty()) *reason += " (" + driverMessage + ")";
+  return nullptr;
+}
+
+}  // namespace
+
+bool openWindow(int scale, int extraHeight) {
+  const int width = kWindowWidth * scale, height = kWindowHeight * scale + extraHeight;
+  std::string reason;
+  if (setGlVideoMode(width, height, kWindowFlags, &reason)) return true;
   std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s\n", width, height, reason.c_str());
   return false;
 }
@@ -178,11 +191,7 @@ StripPlace stripPlaceOn(int screenWidth, int screenHeight) {
 }
 
 bool setFullscreen(bool on) {
-  if (!on) {
-    if (showWindow()) return true;
-    std::fprintf(stderr, "cannot leave full screen: %s\n", SDL_GetError());
-    return false;
-  }
+  if (!on) return showWindow();
   int width = 0, height = 0;
   if (!chooseFullscreenMode(desktopWidth, desktopHeight,
                             SDL_ListModes(nullptr, SDL_FULLSCREEN | SDL_OPENGL), &width, &height)) {
@@ -191,11 +200,11 @@ bool setFullscreen(bool on) {
                  "window\n");
     return false;
   }
-  SDL_Surface* screen =
-      SDL_SetVideoMode(width, height, kWindowDepth, kWindowFlags | SDL_FULLSCREEN);
+  std::string reason;
+  SDL_Surface* screen = setGlVideoMode(width, height, kWindowFlags | SDL_FULLSCREEN, &reason);
   if (!screen) {
     std::fprintf(stderr, "cannot play full screen at %dx%d: %s; playing in the window\n", width,
-                 height, SDL_GetError());
+                 height, reason.c_str());
     if (fullscreenNow) showWindow();
     return false;
   }

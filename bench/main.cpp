@@ -10,6 +10,7 @@
 #include "bench/program_sets.h"
 #include "bench/startup.h"
 #include "bench/whole_capture.h"
+#include "presentation/demo.h"
 #include "presentation/headless_render.h"
 #include "presentation/timeline.h"
 #include "presentation/window.h"
@@ -17,6 +18,7 @@
 #include "tools/common/program_files.h"
 
 #include <GL/gl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -33,6 +35,9 @@ const int kWidth = kWindowWidth;
 const int kHeight = kWindowHeight;
 const double kEnd = kEndTime;
 const int kTolerance = 2;
+// The strip at full width on a 1080p screen, timed beside the window's.
+const int kWideWidth = 1920;
+const int kWideHeight = 178;
 
 using Clock = std::chrono::steady_clock;
 
@@ -60,6 +65,57 @@ std::vector<double> sampleTimes() {
   return times;
 }
 
+// The two sizes share one 1920 x 178 surface: a 960 x 89 frame is drawn in
+// its bottom-left corner, clipped to it (the clear included), with the
+// window-sized pictures; a wide one fills it with the large pictures.
+struct TextureHandles {
+  GLuint names[kMediaFileCount - 1];
+};
+
+TextureHandles currentTextures() {
+  TextureHandles t{};
+  int i = 0;
+#define DEMO_SAVE_TEXTURE(id, file, handle, role) t.names[i++] = handle;
+  DEMO_TEXTURE_LIST(DEMO_SAVE_TEXTURE)
+#undef DEMO_SAVE_TEXTURE
+  return t;
+}
+
+void useTextures(const TextureHandles& t) {
+  int i = 0;
+#define DEMO_USE_TEXTURE(id, file, handle, role) handle = t.names[i++];
+  DEMO_TEXTURE_LIST(DEMO_USE_TEXTURE)
+#undef DEMO_USE_TEXTURE
+}
+
+TextureHandles windowPictures, largePictures;
+
+void drawWindowSized() {
+  glViewport(0, 0, kWidth, kHeight);
+  glScissor(0, 0, kWidth, kHeight);
+  glEnable(GL_SCISSOR_TEST);
+  useTextures(windowPictures);
+}
+
+void drawWide() {
+  glViewport(0, 0, kWideWidth, kWideHeight);
+  glDisable(GL_SCISSOR_TEST);
+  useTextures(largePictures);
+}
+
+// Loads the large pictures beside the window-sized ones; false when the
+// media folder cannot be entered.
+bool loadBothPictureSets(const std::string& mediaDir) {
+  windowPictures = currentTextures();
+  char previous[4096];
+  if (!getcwd(previous, sizeof previous) || chdir(mediaDir.c_str()) != 0) return false;
+  loadTextures(true);
+  largePictures = currentTextures();
+  const bool back = chdir(previous) == 0;
+  drawWindowSized();
+  return back;
+}
+
 struct Timing {
   double frameMs = 0;   // drawLayers through glFinish
   double submitMs = 0;  // drawLayers alone: the CPU work before the GPU's
@@ -81,6 +137,7 @@ Timing timeFrame(const ProgramSet& set, double seconds, std::vector<uint8_t>* fr
 struct Sample {
   double time;
   double fastMs, literalMs;
+  double wideMs;  // the presentation's programs at 1920 x 178
   double fastSubmitMs, literalSubmitMs;
   FrameAgreement agreement;
 };
@@ -90,7 +147,7 @@ std::vector<Sample> measureSamples(const ProgramSet& fast, const ProgramSet& lit
   std::vector<Sample> samples;
   for (size_t i = 0; i < times.size(); ++i) {
     const double t = times[i];
-    std::vector<double> fastMs, literalMs, fastSubmit, literalSubmit;
+    std::vector<double> fastMs, literalMs, fastSubmit, literalSubmit, wideMs;
     std::vector<uint8_t> fastFrame, literalFrame;
     // Alternate which set goes first, so neither always follows the other.
     const bool fastFirst = i % 2 == 0;
@@ -103,10 +160,14 @@ std::vector<Sample> measureSamples(const ProgramSet& fast, const ProgramSet& lit
         (isFast ? fastMs : literalMs).push_back(timing.frameMs);
         (isFast ? fastSubmit : literalSubmit).push_back(timing.submitMs);
       }
+      drawWide();
+      wideMs.push_back(timeFrame(fast, t, nullptr).frameMs);
+      drawWindowSized();
     }
     Sample s{t,
              median(fastMs),
              median(literalMs),
+             median(wideMs),
              median(fastSubmit),
              median(literalSubmit),
              compareFrames(fastFrame, literalFrame, kTolerance)};
@@ -141,11 +202,14 @@ Extreme extremeOf(const std::vector<Sample>& samples, Field field) {
 void printSamples(const std::vector<Sample>& samples) {
   std::printf("Frame time at %dx%d, drawLayers through glFinish, median of the repetitions\n",
               kWidth, kHeight);
-  std::printf("%9s %10s %12s %7s %12s %9s\n", "time (s)", "fast (ms)", "literal (ms)", "ratio",
-              "within ±2", "max diff");
+  std::printf("(and the presentation's programs at %dx%d with the large pictures, in turn)\n",
+              kWideWidth, kWideHeight);
+  std::printf("%9s %10s %12s %7s %12s %9s %12s %7s\n", "time (s)", "fast (ms)", "literal (ms)",
+              "ratio", "within ±2", "max diff", "1920 (ms)", "/960");
   for (const Sample& s : samples) {
-    std::printf("%9.3f %10.2f %12.2f %6.1fx %11.3f%% %9d\n", s.time, s.fastMs, s.literalMs,
-                s.literalMs / s.fastMs, s.agreement.shareWithin * 100, s.agreement.maxDifference);
+    std::printf("%9.3f %10.2f %12.2f %6.1fx %11.3f%% %9d %12.2f %6.1fx\n", s.time, s.fastMs,
+                s.literalMs, s.literalMs / s.fastMs, s.agreement.shareWithin * 100,
+                s.agreement.maxDifference, s.wideMs, s.wideMs / s.fastMs);
   }
 }
 
@@ -170,6 +234,10 @@ void printSummary(const std::vector<Sample>& samples) {
               fast.worstAt, literal.worstAt);
   std::printf("%-34s %7.2f ms %9.2f ms %7.1fx\n", "median frame", fast.medianMs, literal.medianMs,
               literal.medianMs / fast.medianMs);
+  const Extreme wide = extremeOf(samples, [](const Sample& s) { return s.wideMs; });
+  std::printf("%-34s %7.2f ms at %dx%d against %.2f ms at %dx%d (%.1fx); worst %.2f ms at %.3f s\n",
+              "median frame, full width", wide.medianMs, kWideWidth, kWideHeight, fast.medianMs,
+              kWidth, kHeight, wide.medianMs / fast.medianMs, wide.worstMs, wide.worstAt);
   const Sample* leastRatio = &samples.front();
   for (const Sample& s : samples) {
     if (s.literalMs / s.fastMs < leastRatio->literalMs / leastRatio->fastMs) leastRatio = &s;
@@ -238,8 +306,14 @@ int main(int argc, char** argv) {
   }
   const std::vector<double> times = options.times.empty() ? sampleTimes() : options.times;
 
-  if (!startHeadlessRendering(kWidth, kHeight, options.mediaDir, &error)) {
+  if (!startHeadlessRendering(kWideWidth, kWideHeight, options.mediaDir, &error)) {
     std::fprintf(stderr, "demo-bench: %s\n", error.c_str());
+    return 1;
+  }
+  if (!loadBothPictureSets(options.mediaDir)) {
+    std::fprintf(stderr, "demo-bench: cannot load the large pictures from \"%s\"\n",
+                 options.mediaDir.c_str());
+    stopHeadlessRendering();
     return 1;
   }
   const ProgramSet fast = currentProgramSet();
@@ -250,6 +324,9 @@ int main(int argc, char** argv) {
   for (const ProgramSet* set : {&fast, &literal}) {
     for (double t : {0.0, 30.0, 69.0, 121.0, 125.0}) timeFrame(*set, t, nullptr);
   }
+  drawWide();
+  for (double t : {0.0, 30.0, 69.0, 121.0, 125.0}) timeFrame(fast, t, nullptr);
+  drawWindowSized();
 
   const std::vector<Sample> samples = measureSamples(fast, literal, times, options.repetitions);
   printSamples(samples);

@@ -1,9 +1,12 @@
 // Start-up timing of the player in child processes.
 #include "bench/startup.h"
 
+#include "bench/music_offset.h"
 #include "bench/program_sets.h"
 #include "platform/sound.h"
+#include "presentation/clock.h"
 #include "presentation/layers.h"
+#include "presentation/media.h"
 #include "presentation/music.h"
 #include "presentation/player.h"
 #include "tools/common/child_process.h"
@@ -14,12 +17,17 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <numeric>
 #include <sstream>
 #include <vector>
@@ -59,22 +67,43 @@ void removeCacheFolder(const std::string& folder) {
   rmdir(folder.c_str());
 }
 
-// One start in a fresh process; false when it failed.
+// SDL's disk driver waits this long after writing each block: about the
+// block's own length, so it takes the mixer's blocks at a sound card's pace.
+const char* const kDiskBlockDelayMs = "23";
+
+// One start in a fresh process, its sound through SDL's disk driver; false
+// when it failed. `offsetMs` receives the picture-to-music offset found in
+// what the driver wrote, NAN when it could not be measured (`why` says why).
 bool startOnce(const std::string& mediaDir, const std::string& cacheDir, bool literal,
-               std::vector<double>* phases) {
+               std::vector<double>* phases, double* offsetMs, std::string* why) {
   std::vector<std::string> args = {selfPath("demo-bench"), "--startup-once", mediaDir};
   if (literal) args.push_back("--literal");
+  char device[] = "/tmp/demo-bench-audio-XXXXXX";
+  const int fd = mkstemp(device);
+  if (fd < 0) return false;
+  close(fd);
   ChildRun run;
   run.args = args;
-  run.env = {{"MESA_SHADER_CACHE_DIR", cacheDir}, {"SDL_AUDIODRIVER", "dummy"}};
+  run.env = {{"MESA_SHADER_CACHE_DIR", cacheDir},
+             {"SDL_AUDIODRIVER", "disk"},
+             {"SDL_DISKAUDIOFILE", device},
+             {"SDL_DISKAUDIODELAY", kDiskBlockDelayMs}};
   const ChildResult result = runChild(run);
-  if (!result.succeeded()) return false;
   std::istringstream in(result.out);
   phases->assign(kPhaseCount, 0);
-  for (double& ms : *phases) {
-    if (!(in >> ms)) return false;
-  }
-  return true;
+  bool ok = result.succeeded();
+  for (double& ms : *phases) ok = ok && static_cast<bool>(in >> ms);
+  // Then the driver's writes as they were seen: demo time (ms) and size.
+  std::vector<DiskWrite> writes;
+  DiskWrite write{};
+  while (ok && in >> write.ticks >> write.bytes) writes.push_back(write);
+  *offsetMs = NAN;
+  const std::string music = mediaDir + "/" + mediaName(MediaId::music);
+  double offset = 0;
+  if (ok && measureMusicOffset(device, music, writes, &offset, why)) *offsetMs = offset;
+  struct stat st;
+  if (lstat(device, &st) == 0 && S_ISREG(st.st_mode)) unlink(device);
+  return ok;
 }
 
 }  // namespace
@@ -96,13 +125,21 @@ int measureOneStartup(const std::string& mediaDir, bool literal) {
     mark();
     return true;
   };
-  startup.startMusic = startMusic;
+  startup.startMusic = startMusicInStep;
+  Uint32 musicStarted = 0;
+  // What the sound device receives, when it is SDL's disk driver.
+  const char* device = std::getenv("SDL_DISKAUDIOFILE");
+  std::unique_ptr<DiskAudioWatch> watch;
+  if (device && *device) watch = std::make_unique<DiskAudioWatch>(device);
   if (literal) {
     // The literal programs in the presentation's place; the first frame
     // makes each current before it draws with it.
     startup.buildPrograms = [] { useProgramSet(buildReferencePrograms()); };
   }
-  startup.stepDone = [&mark](const char*) { mark(); };
+  startup.stepDone = [&mark, &musicStarted](const char* step) {
+    mark();
+    if (std::strcmp(step, "startMusic") == 0) musicStarted = SDL_GetTicks();
+  };
   std::string error;
   if (!startPresentation(startup, nullptr, &error)) {
     if (!error.empty()) std::fprintf(stderr, "demo-bench: %s\n", error.c_str());
@@ -115,11 +152,21 @@ int measureOneStartup(const std::string& mediaDir, bool literal) {
   SDL_GL_SwapBuffers();
   glFinish();
   mark();
+  // The run goes on as the player's would, long enough for the device to
+  // receive the first blocks of the music.
+  while (watch && SDL_GetTicks() < musicStarted + 600) {
+    drawFrame();
+    SDL_GL_SwapBuffers();
+  }
   for (size_t i = 1; i < marks.size(); ++i) {
     std::printf("%.2f ",
                 std::chrono::duration<double, std::milli>(marks[i] - marks[i - 1]).count());
   }
   std::printf("\n");
+  if (watch) {
+    for (const DiskWrite& w : watch->stop()) std::printf("%u %ld ", w.ticks, w.bytes);
+    std::printf("\n");
+  }
   std::fflush(stdout);
   SDL_Quit();
   return 0;
@@ -134,6 +181,10 @@ struct StartSeries {
   std::string cacheDir;
   std::vector<double> first;
   std::vector<std::vector<double>> repeats;
+  // Picture-to-music offsets measured at the output (NAN: not measured).
+  double firstOffset = NAN;
+  std::vector<double> repeatOffsets;
+  std::string offsetProblem;
 
   double repeatedPhase(int phase) const {
     std::vector<double> values;
@@ -180,11 +231,16 @@ bool runSeries(const std::string& mediaDir, std::vector<StartSeries>* sets) {
                                  std::to_string(kRepeats))
                                     .c_str());
       std::vector<double> phases;
-      ok = ok && startOnce(mediaDir, set.cacheDir, set.literal, &phases);
+      double offset = NAN;
+      std::string why;
+      ok = ok && startOnce(mediaDir, set.cacheDir, set.literal, &phases, &offset, &why);
+      if (!why.empty()) set.offsetProblem = why;
       if (start == 0) {
         set.first = phases;
+        set.firstOffset = offset;
       } else {
         set.repeats.push_back(phases);
+        if (!std::isnan(offset)) set.repeatOffsets.push_back(offset);
       }
     }
   }
@@ -197,20 +253,25 @@ bool runSeries(const std::string& mediaDir, std::vector<StartSeries>* sets) {
 
 namespace {
 
-// The demo clock starts at SDL_Init and the music when startMusic returns,
-// and then the output buffer plays ahead of what the listener hears: the
-// picture leads the music by both.
+// The demo clock starts at SDL_Init; the music starts at the end of the
+// start-up from the demo time at which the device outputs it. What SDL's
+// disk driver wrote says where the music really was at that moment.
 void printAvOffset(const StartSeries& set) {
-  const int musicStarted = 7;  // phases SDL_Init .. startMusic
-  std::vector<double> startUps;
-  for (const auto& r : set.repeats)
-    startUps.push_back(std::accumulate(r.begin(), r.begin() + musicStarted, 0.0));
-  const double startUp = median(startUps);
-  const double bufferMs = 1000.0 * kSoundBufferFrames / kSoundRate;
+  if (set.repeatOffsets.empty() || std::isnan(set.firstOffset)) {
+    std::printf("picture-to-music offset: n/a (%s)\n", set.offsetProblem.c_str());
+    return;
+  }
+  const auto [low, high] = std::minmax_element(set.repeatOffsets.begin(), set.repeatOffsets.end());
   std::printf(
-      "picture-to-music offset: %.1f ms (start-up to the music's start %.1f ms, repeated "
-      "start, + output buffer %d frames = %.1f ms)\n",
-      startUp + bufferMs, startUp, kSoundBufferFrames, bufferMs);
+      "picture-to-music offset, measured in what SDL's disk driver received (demo time of the\n"
+      "music's first audible output minus its moment in %s; positive: the music lags):\n"
+      "  first start %.1f ms; repeated start %.1f ms (median of %zu, %.1f to %.1f)\n",
+      mediaName(MediaId::music), set.firstOffset, median(set.repeatOffsets),
+      set.repeatOffsets.size(), *low, *high);
+  if (set.repeatOffsets.size() < static_cast<size_t>(kRepeats)) {
+    std::printf("  (%zu of the %d repeated starts not measured: %s)\n",
+                kRepeats - set.repeatOffsets.size(), kRepeats, set.offsetProblem.c_str());
+  }
 }
 
 }  // namespace
@@ -230,7 +291,7 @@ int printStartupSeries(const std::string& mediaDir, bool brief) {
   const StartSeries& literal = sets[1];
   std::printf(
       "Start-up, SDL_Init to the first swapped frame (real SDL window, "
-      "SDL_AUDIODRIVER=dummy), in ms\n");
+      "SDL_AUDIODRIVER=disk), in ms\n");
   std::printf("%-30s %10s %10s %10s %10s\n", "", "first", "", "repeated", "");
   std::printf("%-30s %10s %10s %10s %10s\n", "phase", "fast", "literal", "fast", "literal");
   for (int p = 0; p < kPhaseCount; ++p) {

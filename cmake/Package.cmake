@@ -54,6 +54,9 @@ add_custom_target(icons ALL DEPENDS ${icons})
 
 install(TARGETS demo DESTINATION lib/${DEMO_PACKAGE_NAME})
 install(FILES ${MEDIA_OUTPUTS} DESTINATION share/${DEMO_PACKAGE_NAME})
+# The pictures drawn at twice the size, for full screen at 1080p and above.
+install(FILES ${LARGE_PICTURE_OUTPUTS}
+        DESTINATION share/${DEMO_PACKAGE_NAME}/${LARGE_PICTURE_FOLDER})
 install(PROGRAMS ${package}/deb/narrowband DESTINATION games)
 install(FILES packaging/narrowband.desktop DESTINATION share/applications)
 install(FILES ${package}/deb/narrowband.6.gz DESTINATION share/man/man6)
@@ -82,7 +85,7 @@ include(CPack)
 add_custom_target(dist
   COMMAND ${CMAKE_COMMAND} -E env CPACK=${CMAKE_CPACK_COMMAND}
           bash ${PROJECT_SOURCE_DIR}/scripts/make-dist.sh ${CMAKE_BINARY_DIR} ${DEMO_DIST_DIR}
-          ${DEMO_PACKAGE_NAME} ${PROJECT_VERSION} ${MEDIA_OUTPUTS}
+          ${DEMO_PACKAGE_NAME} ${PROJECT_VERSION} ${MEDIA_OUTPUTS} ${LARGE_PICTURE_OUTPUTS}
   DEPENDS demo media icons package_docs
   USES_TERMINAL
   COMMENT "Writing the release archive and the Debian package into ${DEMO_DIST_DIR}")

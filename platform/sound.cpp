@@ -10,8 +10,11 @@
 #include "platform/regular_file.h"
 #include "platform/stderr_capture.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 struct Sound {
@@ -22,14 +25,16 @@ struct Sound {
 
 struct SoundChannel {
   Sound* sound;
+  double latency;  // the system's, for soundChannelPlayInStep
 };
 
 struct SoundSystem {
   int outputType = kSoundOutputDefault;
   bool open = false;
+  double latency = 0;  // seconds from a mixed block to its output
   bool failed = false;
   Sound* sound = nullptr;
-  SoundChannel channel = {nullptr};
+  SoundChannel channel = {nullptr, 0};
 };
 
 namespace {
@@ -43,6 +48,39 @@ const int kPlayForever = -1;
 EM_JS(void, moveMusicElement, (double seconds), {
   if (SDL.music.audio) SDL.music.audio.currentTime = seconds;
 });
+#endif
+
+#ifndef __EMSCRIPTEN__
+// SDL_GetTicks() when the mixer finished each of its last blocks (a ring,
+// written by the audio thread under the audio lock), and the length of one
+// block in seconds.
+constexpr int kMixRing = 16;
+Uint32 mixTicks[kMixRing];
+std::atomic<int> mixCount{0};
+double blockSeconds = 0;
+
+void noteMix(void*, Uint8*, int) {
+  mixTicks[mixCount % kMixRing] = SDL_GetTicks();
+  ++mixCount;
+}
+
+// Seconds until the mixer starts its next block, read under the audio lock:
+// the last block's time plus the pace of the blocks before it. A sound card
+// takes blocks at its own rate, one block's length apart; a driver that
+// takes them as fast as the process delivers them (SDL's disk driver, a
+// loaded machine) sets its own pace, which the mean of the last blocks
+// follows.
+double untilNextMix() {
+  const int count = mixCount;
+  if (count == 0) return blockSeconds;  // not mixing yet: a block's length at most
+  const int newest = (count - 1) % kMixRing;
+  const int span = std::min(count, kMixRing) - 1;
+  const double pace =
+      span > 0 ? (mixTicks[newest] - mixTicks[(count - 1 - span) % kMixRing]) * 0.001 / span
+               : blockSeconds;
+  const double wait = mixTicks[newest] * 0.001 + pace - SDL_GetTicks() * 0.001;
+  return wait > 0 ? wait : 0;
+}
 #endif
 
 }  // namespace
@@ -81,6 +119,19 @@ int soundSystemInit(SoundSystem* system, int maxChannels, unsigned flags, void*)
     return kSoundErrNoDevice;
   }
   Mix_AllocateChannels(maxChannels);
+#ifndef __EMSCRIPTEN__
+  int rate = kSoundRate, channels = 2;
+  Uint16 format = AUDIO_S16SYS;
+  Mix_QuerySpec(&rate, &format, &channels);
+  blockSeconds = static_cast<double>(kSoundBufferFrames) / rate;
+  char driver[32] = "";
+  SDL_AudioDriverName(driver, sizeof driver);
+  const bool takesAtOnce = std::strcmp(driver, "disk") == 0 || std::strcmp(driver, "dummy") == 0;
+  system->latency = takesAtOnce ? 0 : blockSeconds;
+  // Runs in the audio thread after every mixed block: the time of the last
+  // block tells soundChannelPlayInStep when the next one begins.
+  Mix_SetPostMix(noteMix, nullptr);
+#endif
   system->open = true;
   return kSoundOk;
 }
@@ -120,6 +171,7 @@ int soundSystemPlaySound(SoundSystem* system, int channelIndex, Sound* sound, bo
   }
   if (paused) Mix_PauseMusic();
   system->channel.sound = sound;
+  system->channel.latency = system->latency;
   if (channel) *channel = &system->channel;
   return kSoundOk;
 }
@@ -156,6 +208,40 @@ int soundChannelPlayFrom(SoundChannel* channel, double seconds) {
     return kSoundErrFile;
   }
   return kSoundOk;
+}
+
+int soundChannelPlayInStep(SoundChannel* channel, double (*now)()) {
+  if (!channel || !channel->sound || !now) return kSoundErrInvalidParam;
+#ifdef __EMSCRIPTEN__
+  // The browser plays through its own element, whose start the page follows.
+  return soundChannelPlayFrom(channel, now());
+#else
+  Sound* sound = channel->sound;
+  // A stream opened anew has no decoded frames left over (see
+  // soundChannelPlayFrom); opened before the lock, so the mixer never waits
+  // on the file.
+  if (Mix_Music* fresh = Mix_LoadMUS(sound->path.c_str())) {
+    Mix_FreeMusic(sound->music);
+    sound->music = fresh;
+  }
+  // A device that has just opened writes its first block before the mixer
+  // runs; the time of the mixer's first block is waited for (a block's
+  // length, 23 ms), so that the next is known.
+  for (int waited = 0; mixCount == 0 && waited < 200; ++waited) SDL_Delay(1);
+  // Under the audio lock no block is mixed, so the next one begins where
+  // untilNextMix says and starts from the position set here. SDL's audio
+  // lock is recursive, and Mix_FadeInMusicPos takes it once more.
+  SDL_LockAudio();
+  const double seconds = now() + untilNextMix() + channel->latency;
+  const int result =
+      Mix_FadeInMusicPos(sound->music, sound->loop ? kPlayForever : kPlayOnce, 0, seconds);
+  SDL_UnlockAudio();
+  return result < 0 ? kSoundErrFile : kSoundOk;
+#endif
+}
+
+double soundOutputLatency(const SoundSystem* system) {
+  return system && system->open ? system->latency : 0;
 }
 
 int soundChannelPause(SoundChannel* channel) {

@@ -61,4 +61,19 @@ bool soundChannelIsPlaying(const SoundChannel* channel);
 // folder; and pauses it where it is (a resume is a play from the time shown).
 int soundChannelPlayFrom(SoundChannel* channel, double seconds);
 int soundChannelPause(SoundChannel* channel);
+
+// For a player whose picture runs on its own clock: plays the channel's
+// stream from `now()` (seconds on that clock) plus the time until what the
+// mixer makes next is output by the device, so that the device outputs at
+// every moment the part of the stream that the clock reads then. `now` is
+// read under the audio lock, between two mixed blocks. The time until output
+// is the wait for the next block (the mixer's last block is timed) plus the
+// device's latency (soundOutputLatency).
+int soundChannelPlayInStep(SoundChannel* channel, double (*now)());
+
+// How long after the mixer makes a block the device outputs it: one buffer
+// on a sound card (SDL keeps one mixed block queued while the card plays the
+// one before), none for SDL's disk and dummy drivers, which take each block
+// the moment it is mixed. 0 when the system has no device.
+double soundOutputLatency(const SoundSystem* system);
 void soundSystemRelease(SoundSystem* system);

@@ -54,8 +54,10 @@ void buildPrograms() {
 #undef DEMO_BUILD_PROGRAM
 }
 
-void loadTextures() {
+void loadTextures(bool large) {
   glEnable(GL_TEXTURE_2D);
+  // A large picture that cannot be loaded is named on stderr by loadTexture,
+  // and the window-sized one is stretched in its place.
   // A file that cannot be loaded leaves its handle at 0, and its layer binds
   // texture 0. Untouched, that texture samples as opaque black and would hide
   // every layer beneath; one transparent texel makes such a layer invisible.
@@ -70,8 +72,9 @@ void loadTextures() {
   glBindTexture(GL_TEXTURE_2D, fallback);
   glTexImage2D(GL_TEXTURE_2D, 0, 4, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, transparent);
   if (fallback) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-#define DEMO_LOAD_TEXTURE(id, file, handle, role) \
-  handle = loadTexture(file, false);              \
+#define DEMO_LOAD_TEXTURE(id, file, handle, role)                              \
+  handle = large ? loadTexture(DEMO_LARGE_PICTURE_FOLDER "/" file, false) : 0; \
+  if (!handle) handle = loadTexture(file, false);                              \
   if (!handle) handle = fallback;
   DEMO_TEXTURE_LIST(DEMO_LOAD_TEXTURE)
 #undef DEMO_LOAD_TEXTURE
@@ -106,7 +109,7 @@ bool startPresentation(const Startup& startup, SoundChannel** music, std::string
   }
   (startup.buildPrograms ? startup.buildPrograms : buildPrograms)();
   done("buildPrograms");
-  loadTextures();
+  loadTextures(startup.largePictures);
   done("loadTextures");
   enableBlending();
   done("enableBlending");

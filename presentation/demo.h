@@ -21,8 +21,11 @@ struct SoundChannel;
 
 // The steps of the start-up; each needs a current GL context with OpenGL 2.0
 // (see checkGlSupport()).
-void buildPrograms();   // the six programs, each made current as it is built
-void loadTextures();    // GL_TEXTURE_2D on, then the ten images from the working folder
+void buildPrograms();  // the six programs, each made current as it is built
+// GL_TEXTURE_2D on, then the ten images from the working folder; `large`
+// takes each from DEMO_LARGE_PICTURE_FOLDER instead, and the window-sized file
+// where that one cannot be loaded.
+void loadTextures(bool large = false);
 void enableBlending();  // GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA for the whole run
 
 // What a driver asks of the start-up.
@@ -34,6 +37,9 @@ struct Startup {
   // The folder the media files are read from ("": the working folder); the
   // process returns to its working folder afterwards.
   std::string mediaDir;
+  // Whether the strip is drawn kLargePictureWidth wide or wider, so the large
+  // pictures are loaded (see media.h).
+  bool largePictures = false;
   // Starts the media list's music and returns its channel (startMusic);
   // null for a silent run.
   SoundChannel* (*startMusic)() = nullptr;

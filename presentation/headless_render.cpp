@@ -7,8 +7,8 @@
 #include "presentation/demo.h"
 #include "presentation/layers.h"
 
-bool startHeadlessRendering(int width, int height, const std::string& mediaDir,
-                            std::string* error) {
+bool startHeadlessRendering(int width, int height, const std::string& mediaDir, std::string* error,
+                            bool largePictures) {
   Startup startup;
   startup.openContext = [width, height](std::string* reason) {
     if (!createHeadlessGl(width, height, reason)) return false;
@@ -16,6 +16,7 @@ bool startHeadlessRendering(int width, int height, const std::string& mediaDir,
     return true;
   };
   startup.mediaDir = mediaDir;
+  startup.largePictures = largePictures;
   if (!startPresentation(startup, nullptr, error)) {
     if (error->empty()) *error = "the headless context does not offer OpenGL 2.0";
     stopHeadlessRendering();

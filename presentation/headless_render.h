@@ -8,10 +8,13 @@
 #include <string>
 
 // Creates a width × height headless context and runs the start-up in it
-// with `mediaDir` as the media folder, without music. On failure returns
+// with `mediaDir` as the media folder, without music; `largePictures` loads
+// the pictures drawn at twice the window's size (for a strip drawn
+// kLargePictureWidth wide or wider). On failure returns
 // false with one line in `error`. Paths given later stay relative to the
 // folder the process started in.
-bool startHeadlessRendering(int width, int height, const std::string& mediaDir, std::string* error);
+bool startHeadlessRendering(int width, int height, const std::string& mediaDir, std::string* error,
+                            bool largePictures = false);
 
 // Draws the frame whose every clock reading is `seconds`.
 void drawFrameAt(double seconds);

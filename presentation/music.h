@@ -5,6 +5,12 @@
 struct SoundChannel;
 
 // The media list's music file from the working folder, played once. Returns
-// its channel for drivers that move the music (null when the run is silent);
-// the player ignores it. Given to the start-up as Startup::startMusic.
+// its channel for drivers that move the music (null when the run is silent).
+// Given to the start-up as Startup::startMusic by drivers that move the
+// music with their own transport (the studio, the page).
 SoundChannel* startMusic();
+
+// The same music for the player, whose picture runs on SDL's ticks from
+// SDL_Init: started not from its beginning but from the demo time at which
+// the device outputs it, so that what is heard is what is seen.
+SoundChannel* startMusicInStep();

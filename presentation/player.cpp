@@ -8,9 +8,40 @@
 #include "presentation/music.h"
 #include "presentation/window.h"
 
+#include <GL/gl.h>
+
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+
+namespace {
+
+// The desktop's size as SDL reports it before the first mode is set.
+int desktopWidth = 0, desktopHeight = 0;
+bool fullscreenNow = false;
+bool fullscreenKeys = false;
+StripPlace strip = {0, 0, kWindowWidth, kWindowHeight};
+
+constexpr Uint32 kWindowFlags = SDL_OPENGL | SDL_DOUBLEBUF;
+
+bool isSixteenByNine(const SDL_Rect& mode) { return mode.w * 9 == mode.h * 16; }
+
+// The window again after full screen, with the cursor back.
+bool showWindow() {
+  if (!SDL_SetVideoMode(kWindowWidth, kWindowHeight, kWindowDepth, kWindowFlags)) {
+    std::fprintf(stderr, "cannot leave full screen: %s\n", SDL_GetError());
+    return false;
+  }
+  strip = {0, 0, kWindowWidth, kWindowHeight};
+  glViewport(0, 0, kWindowWidth, kWindowHeight);
+  SDL_ShowCursor(SDL_ENABLE);
+  fullscreenNow = false;
+  return true;
+}
+
+}  // namespace
 
 FrameEvents takeFrameEvents() {
   FrameEvents frame;
@@ -35,7 +66,24 @@ FrameEvents takeFrameEvents() {
 
 bool playFrame() {
   if (!(demoTime() < kEndTime)) return false;
-  const bool quit = takeFrameEvents().quit;
+  const FrameEvents frame = takeFrameEvents();
+  bool quit = frame.quit;
+  if (fullscreenKeys) {
+    // F or Alt+Enter toggles full screen; Alt+F4, which a window manager
+    // turns into a close, arrives as a key press when none is running.
+    bool toggle = false;
+    for (int i = 0; i < frame.eventCount; ++i) {
+      const SDL_Event& e = frame.events[i];
+      if (e.type != SDL_KEYDOWN) continue;
+      const bool alt = (e.key.keysym.mod & KMOD_ALT) != 0;
+      const bool bare = (e.key.keysym.mod & (KMOD_CTRL | KMOD_ALT | KMOD_META)) == 0;
+      if ((e.key.keysym.sym == SDLK_f && bare) || (e.key.keysym.sym == SDLK_RETURN && alt)) {
+        toggle = !toggle;
+      }
+      if (e.key.keysym.sym == SDLK_F4 && alt) quit = true;
+    }
+    if (toggle && !quit) setFullscreen(!fullscreenNow);
+  }
   drawFrame();
   SDL_GL_SwapBuffers();
   return !quit;
@@ -48,7 +96,15 @@ int runFrameLoop() {
 }
 
 bool initVideo() {
-  if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
+  if (SDL_Init(SDL_INIT_VIDEO) == 0) {
+    // Before the first mode is set SDL reports the desktop's own size.
+    const SDL_VideoInfo* info = SDL_GetVideoInfo();
+    if (info && desktopWidth == 0) {
+      desktopWidth = info->current_w;
+      desktopHeight = info->current_h;
+    }
+    return true;
+  }
   // SDL's reason is a bare "No available video device" when there is no
   // display or no such driver, so what was asked for is named beside it:
   // the driver when it is not x11, otherwise the display.
@@ -63,26 +119,108 @@ bool initVideo() {
   return false;
 }
 
-bool openWindow(int scale, int extraHeight) {
-  const int width = kWindowWidth * scale, height = kWindowHeight * scale + extraHeight;
-  // A GL context the X server refuses (indirect GLX, a driver that does not
-  // load) reaches Xlib's default error handler, which prints six lines and
-  // ends the process, and libGL prints its own lines first. Both are caught
-  // while the window opens and folded into one line.
-  SDL_Surface* window = nullptr;
+namespace {
+
+// SDL_SetVideoMode for an OpenGL surface; null with the reason in `reason`.
+// A GL context the X server refuses (indirect GLX, a driver that does not
+// load) reaches Xlib's default error handler, which prints six lines and
+// ends the process, and libGL prints its own lines first. Both are caught
+// while the mode is set and folded into the reason.
+SDL_Surface* setGlVideoMode(int width, int height, Uint32 flags, std::string* reason) {
+  SDL_Surface* surface = nullptr;
   std::string xError;
   const std::string driverMessage = lastStderrLineOf([&] {
-    xError = firstXErrorDuring([&] {
-      window = SDL_SetVideoMode(width, height, kWindowDepth, SDL_OPENGL | SDL_DOUBLEBUF);
-    });
+    xError =
+        firstXErrorDuring([&] { surface = SDL_SetVideoMode(width, height, kWindowDepth, flags); });
   });
-  if (window) return true;
-  std::string reason = SDL_GetError();
-  if (!xError.empty()) reason += "; X error: " + xError;
-  if (!driverMessage.empty()) reason += " (" + driverMessage + ")";
+  if (surface) return surface;
+  *reason = SDL_GetError();
+  if (!xError.empty()) *reason += "; X error: " + xError;
+  if (!driverMessage.empty()) *reason += " (" + driverMessage + ")";
+  return nullptr;
+}
+
+}  // namespace
+
+bool openWindow(int scale, int extraHeight) {
+  const int width = kWindowWidth * scale, height = kWindowHeight * scale + extraHeight;
+  std::string reason;
+  if (setGlVideoMode(width, height, kWindowFlags, &reason)) return true;
   std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s\n", width, height, reason.c_str());
   return false;
 }
+
+bool chooseFullscreenMode(int desktopW, int desktopH, SDL_Rect** modes, int* width, int* height) {
+  if (!modes) return false;
+  const bool anySize = modes == reinterpret_cast<SDL_Rect**>(-1);
+  bool desktopListed = anySize;
+  for (int i = 0; !anySize && modes[i]; ++i) {
+    desktopListed = desktopListed || (modes[i]->w == desktopW && modes[i]->h == desktopH);
+  }
+  if (desktopListed && desktopW > 0 && desktopH > 0) {
+    *width = desktopW;
+    *height = desktopH;
+    return true;
+  }
+  if (anySize || !modes[0]) return false;
+  const SDL_Rect* best = nullptr;
+  for (int i = 0; modes[i]; ++i) {
+    const SDL_Rect& m = *modes[i];
+    if (isSixteenByNine(m) && (!best || m.w * m.h > best->w * best->h)) best = &m;
+  }
+  if (!best) best = modes[0];
+  *width = best->w;
+  *height = best->h;
+  return true;
+}
+
+StripPlace stripPlaceOn(int screenWidth, int screenHeight) {
+  const double aspect = static_cast<double>(kWindowWidth) / kWindowHeight;
+  int width = screenWidth;
+  int height = 2 * static_cast<int>(std::lround(screenWidth / aspect / 2));
+  if (height > screenHeight) {
+    height = screenHeight - screenHeight % 2;
+    width = static_cast<int>(std::lround(height * aspect));
+  }
+  if (height < 2) height = 2;
+  // The same place as the capture's framed videos: even margins, the odd
+  // pixel below and to the right.
+  const int left = (screenWidth - width) / 4 * 2;
+  const int top = (screenHeight - height) / 4 * 2;
+  return {left, screenHeight - top - height, width, height};
+}
+
+bool setFullscreen(bool on) {
+  if (!on) return showWindow();
+  int width = 0, height = 0;
+  if (!chooseFullscreenMode(desktopWidth, desktopHeight,
+                            SDL_ListModes(nullptr, SDL_FULLSCREEN | SDL_OPENGL), &width, &height)) {
+    std::fprintf(stderr,
+                 "cannot play full screen: SDL lists no full-screen mode; playing in the "
+                 "window\n");
+    return false;
+  }
+  std::string reason;
+  SDL_Surface* screen = setGlVideoMode(width, height, kWindowFlags | SDL_FULLSCREEN, &reason);
+  if (!screen) {
+    std::fprintf(stderr, "cannot play full screen at %dx%d: %s; playing in the window\n", width,
+                 height, reason.c_str());
+    if (fullscreenNow) showWindow();
+    return false;
+  }
+  strip = stripPlaceOn(screen->w, screen->h);
+  // drawFrame clears the whole screen to black; the programs fill the viewport.
+  glViewport(strip.x, strip.y, strip.width, strip.height);
+  SDL_ShowCursor(SDL_DISABLE);
+  fullscreenNow = true;
+  return true;
+}
+
+bool isFullscreen() { return fullscreenNow; }
+
+StripPlace shownStrip() { return strip; }
+
+void enableFullscreenKeys(bool on) { fullscreenKeys = on; }
 
 void preferX11Video() {
 #if defined(__unix__) && !defined(__APPLE__) && !defined(__EMSCRIPTEN__)
@@ -107,10 +245,26 @@ Startup windowStartup(const std::string& mediaDir, int scale, int extraHeight) {
   return startup;
 }
 
-int presentationMain(int, char**) {
+int presentationMain(int argc, char** argv) {
+  bool fullscreen = false;
+  for (int i = 1; i < argc; ++i)
+    fullscreen = fullscreen || std::strcmp(argv[i], "--fullscreen") == 0;
   preferX11Video();
+  Startup startup = windowStartup();
+  startup.startMusic = startMusicInStep;
+  if (fullscreen) {
+    // Full screen opens SDL first, so that the strip's width (and with it
+    // the pictures to load) is known before the start-up; the demo clock
+    // starts at SDL_Init either way.
+    if (!initVideo()) return 1;
+    std::atexit(SDL_Quit);
+    const bool shown = setFullscreen(true);
+    startup.largePictures = shown && strip.width >= kLargePictureWidth;
+    startup.openContext = [shown](std::string*) { return shown || openWindow(); };
+    enableFullscreenKeys(true);
+  }
   std::string error;
-  if (!startPresentation(windowStartup(), nullptr, &error)) {
+  if (!startPresentation(startup, nullptr, &error)) {
     if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }

@@ -48,7 +48,40 @@ bool playFrame();
 // playFrame() until it returns false; returns 0.
 int runFrameLoop();
 
+// Full screen. The mode to show the strip on: the desktop's size when SDL
+// lists it (or takes any size), else the largest 16:9 mode it lists, else its
+// largest; false when it lists none. `modes` is SDL_ListModes' answer
+// (null, (SDL_Rect**)-1 or a null-terminated list, largest first).
+bool chooseFullscreenMode(int desktopWidth, int desktopHeight, SDL_Rect** modes, int* width,
+                          int* height);
+
+// Where the strip goes on a screen: its full width, the window's shape, with
+// an even height (1920 x 178 on 1920 x 1080), centred with an even margin
+// above it. The rectangle is in GL's viewport terms (y from the bottom).
+struct StripPlace {
+  int x, y, width, height;
+};
+StripPlace stripPlaceOn(int screenWidth, int screenHeight);
+
+// Switches the player between full screen (the mode chooseFullscreenMode
+// picks for the desktop, the cursor hidden, the strip drawn at the screen's
+// width centred on black) and the kWindowWidth x kWindowHeight window. The GL
+// context, with its programs and textures, carries over. False with one line
+// on stderr when SDL refuses the mode; the window is then kept or reopened.
+// Needs initVideo(); the desktop's size is read at the first call.
+bool setFullscreen(bool on);
+bool isFullscreen();
+// Where the strip is drawn now: the whole window, or its place on the screen.
+StripPlace shownStrip();
+
+// Makes F and Alt+Enter toggle full screen and Alt+F4 end the run in
+// playFrame() (the full-screen run; off by default).
+void enableFullscreenKeys(bool on);
+
 // The whole presentation: window, start-up, music, frame loop. Returns the
 // exit status: 0, or 1 when there is no window or no OpenGL 2.0. SDL's x11
 // video driver is chosen unless SDL_VIDEODRIVER names another (preferX11Video).
+// "--fullscreen" among the arguments plays full screen (setFullscreen) with
+// the full-screen keys, the large pictures when the strip is
+// kLargePictureWidth wide or wider; every other argument is ignored.
 int presentationMain(int argc, char** argv);

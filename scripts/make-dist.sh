@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Writes the release archive and the Debian package of a built tree:
 #   make-dist.sh BUILD_DIR OUT_DIR NAME VERSION MEDIA_FILE...
+# A media file in a folder of BUILD_DIR/media (the large pictures) keeps that
+# folder in the archive.
 # Both are made in a hidden folder inside OUT_DIR and renamed into place when
 # complete; an existing target that is not a regular file is left alone.
 set -euo pipefail
@@ -28,7 +30,11 @@ mkdir -p "$root/data"
 install -m 0755 "$build/package/archive/narrowband" "$root/$name"
 install -m 0644 "$build/package/archive/README.txt" "$root/README.txt"
 install -m 0755 -s "$build/demo" "$root/data/demo"
-install -m 0644 "$@" "$root/data/"
+for file in "$@"; do
+  relative=${file#"$build/media/"}
+  [ "$relative" = "$file" ] && relative=${file##*/}
+  install -D -m 0644 "$file" "$root/data/$relative"
+done
 (cd "$root" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum > SHA256SUMS)
 # Fixed owners, order and times: the same tree gives the same archive.
 tar -C "$work" --sort=name --owner=0 --group=0 --numeric-owner \

@@ -98,3 +98,23 @@ TEST(PresentationRun, NoWindowIsOneLineAndStatusOne) {
     EXPECT_NE(run.output.find(c.expected), std::string::npos) << run.output;
   }
 }
+
+// Without --fullscreen the arguments are ignored: the run is the 960 x 89
+// window, nothing printed, as without any.
+TEST(PresentationRun, OtherArgumentsLeaveTheWindowRun) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  DemoOptions o = presentationIn(kMedia);
+  o.args = {"--size", "1920x178", "-f", "--full"};
+  WindowPicture picture;
+  o.onWindow = [&](DemoWindow& w) {
+    sleepSeconds(1.0);
+    picture = windowPicture(w);
+    pressKey(w, "f");
+    pressKey(w, "Escape");
+  };
+  const DemoRun run = runDemo(o);
+  EXPECT_EQ(picture.width, 960);
+  EXPECT_EQ(picture.height, 89);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.output, "");
+}

@@ -1,6 +1,7 @@
 // The music player on SDL's real audio path, with the disk driver writing
 // the mixed output to a file as fast as it can.
 #include "platform/sound.h"
+#include "bench/music_offset.h"
 #include "tests/support/ogg_file.h"
 #include "tests/support/test_support.h"
 
@@ -111,6 +112,40 @@ TEST_F(MusicPlayer, PlaysTheStreamOnceFromTheFifthCall) {
 
   const double audible = audibleSeconds(output);
   EXPECT_NEAR(audible, 1.0, 0.15) << "one pass of the one-second tone, and nothing after";
+}
+
+// A player's music starts from its clock's reading plus the wait for the
+// device's next block: with the clock at 3 s, the first block that the disk
+// driver receives (which takes blocks the moment they are mixed) holds the
+// music from between 3 s and one block later, not from its beginning.
+TEST_F(MusicPlayer, StartsInStepWithThePictureClock) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kGeneratedMedia;
+  const std::string music = kGeneratedMedia + "/music.ogg";
+  // The driver at about a sound card's pace, so that blocks are timed.
+  setenv("SDL_DISKAUDIODELAY", "23", 1);
+  DiskAudioWatch watch(output);
+  SoundSystem* system = nullptr;
+  Sound* sound = nullptr;
+  SoundChannel* channel = nullptr;
+  captureStderr([&] {
+    soundSystemCreate(&system);
+    soundSystemSetOutput(system, kSoundOutputDefault);
+    soundSystemInit(system, 10, 0, nullptr);
+    soundSystemCreateStream(system, music.c_str(), kPresentationMode, nullptr, &sound);
+    soundSystemPlaySound(system, kSoundChannelFree, sound, true, &channel);
+  });
+  ASSERT_NE(channel, nullptr);
+  EXPECT_EQ(soundOutputLatency(system), 0.0) << "the disk driver outputs a block as it is mixed";
+  SDL_Delay(100);  // the device runs before the music starts, as in the player
+  ASSERT_EQ(soundChannelPlayInStep(channel, [] { return 3.0; }), kSoundOk);
+  SDL_Delay(400);
+  soundSystemRelease(system);
+  double offsetMs = 0, moment = 0;
+  std::string why;
+  ASSERT_TRUE(measureMusicOffset(output, music, watch.stop(), &offsetMs, &why, &moment)) << why;
+  const double block = double(kSoundBufferFrames) / kSoundRate;
+  EXPECT_GE(moment, 3.0 - 1.0 / kSoundRate);
+  EXPECT_LE(moment, 3.0 + block + 0.002);
 }
 
 TEST_F(MusicPlayer, FailuresWarnOnceAndLeaveTheRunSilent) {

@@ -19,7 +19,7 @@ deb=$out/narrowband_${version}_amd64.deb
 
 # The archive: exactly these files, all listed in SHA256SUMS and matching it.
 expected=$( (printf '%s\n' narrowband README.txt SHA256SUMS data/demo
-             for m in "${media[@]}"; do echo "data/${m##*/}"; done) | LC_ALL=C sort)
+             for m in "${media[@]}"; do echo "data/${m#"$build/media/"}"; done) | LC_ALL=C sort)
 listed=$(tar tzf "$out/$stem.tar.gz" | grep -v '/$' | sed "s|^$stem/||" | LC_ALL=C sort)
 [ "$listed" = "$expected" ] || fail "archive holds: $listed"
 (cd "$out" && sha256sum --quiet -c "$stem.tar.gz.sha256") || fail "archive sum"
@@ -38,7 +38,8 @@ done
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in ./usr/games/narrowband ./usr/lib/narrowband/demo ./usr/share/applications/narrowband.desktop \
          ./usr/share/icons/hicolor/256x256/apps/narrowband.png ./usr/share/man/man6/narrowband.6.gz \
-         ./usr/share/doc/narrowband/changelog.gz ./usr/share/doc/narrowband/copyright "${media[@]/#*\//./usr/share/narrowband/}"; do
+         ./usr/share/doc/narrowband/changelog.gz ./usr/share/doc/narrowband/copyright \
+         "${media[@]/#"$build/media/"/./usr/share/narrowband/}"; do
   grep -qx -- "$f" <<< "$files" || fail "the .deb lacks $f"
 done
 dpkg-deb -x "$deb" "$out/root"

@@ -56,13 +56,32 @@ TEST_F(Media, GeneratorWritesExactlyTheListedFilesQuietly) {
   EXPECT_LE(std::count(first_.output.begin(), first_.output.end(), '\n'), 1) << first_.output;
   std::vector<std::string> listed, written;
   for (const MediaFile& file : kMediaFiles) listed.push_back(file.name);
+  listed.push_back(DEMO_LARGE_PICTURE_FOLDER);
   for (const auto& entry : fs::directory_iterator(root_ / "a")) {
     written.push_back(entry.path().filename().string());
-    EXPECT_GT(entry.file_size(), 0u) << written.back();
+    if (!entry.is_directory()) {
+      EXPECT_GT(entry.file_size(), 0u) << written.back();
+    }
   }
   std::sort(listed.begin(), listed.end());
   std::sort(written.begin(), written.end());
   EXPECT_EQ(written, listed);
+  // The large folder holds every picture (not the music) at twice the width
+  // and height of its window-sized file.
+  std::vector<std::string> large;
+  for (const auto& entry : fs::directory_iterator(root_ / "a" / DEMO_LARGE_PICTURE_FOLDER)) {
+    large.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(large.size(), static_cast<size_t>(kMediaFileCount - 1));
+  for (const std::string& name : large) {
+    SCOPED_TRACE(name);
+    Picture small, big;
+    ASSERT_TRUE(loadPicture(out(name), small)) << IMG_GetError();
+    ASSERT_TRUE(loadPicture(out(std::string(DEMO_LARGE_PICTURE_FOLDER "/") + name), big));
+    EXPECT_EQ(big.w, small.w * kLargePictureScale);
+    EXPECT_EQ(big.h, small.h * kLargePictureScale);
+    EXPECT_EQ(big.hasAlpha, small.hasAlpha);
+  }
 }
 
 TEST_F(Media, SecondRunGivesIdenticalBytes) {
@@ -72,6 +91,10 @@ TEST_F(Media, SecondRunGivesIdenticalBytes) {
   for (const MediaFile& file : kMediaFiles)
     EXPECT_TRUE(readBytes(out(file.name)) == readBytes(root_ / "b" / file.name))
         << file.name << " differs between runs";
+  for (const auto& entry : fs::directory_iterator(root_ / "a" / DEMO_LARGE_PICTURE_FOLDER)) {
+    const fs::path rerun = root_ / "b" / DEMO_LARGE_PICTURE_FOLDER / entry.path().filename();
+    EXPECT_TRUE(readBytes(entry.path()) == readBytes(rerun)) << rerun << " differs between runs";
+  }
 }
 
 TEST_F(Media, FailuresExitOneWithOneLineNamingTheCulprit) {

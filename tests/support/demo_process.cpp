@@ -89,12 +89,14 @@ bool windowFound(const DemoWindow& window) { return window.window != 0; }
 
 unsigned long windowId(const DemoWindow& window) { return window.window; }
 
-WindowPicture windowPicture(DemoWindow& w, int rows) {
+namespace {
+
+WindowPicture pictureOf(Display* display, Window window, int rows) {
   WindowPicture picture;
   XWindowAttributes a;
-  if (!w.window || !XGetWindowAttributes(w.display, w.window, &a)) return picture;
+  if (!window || !XGetWindowAttributes(display, window, &a)) return picture;
   if (rows > 0 && rows < a.height) a.height = rows;
-  XImage* image = XGetImage(w.display, w.window, 0, 0, static_cast<unsigned>(a.width),
+  XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(a.width),
                             static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
   if (!image) return picture;
   picture.width = a.width;
@@ -109,6 +111,16 @@ WindowPicture windowPicture(DemoWindow& w, int rows) {
   }
   XDestroyImage(image);
   return picture;
+}
+
+}  // namespace
+
+WindowPicture windowPicture(DemoWindow& w, int rows) {
+  return pictureOf(w.display, w.window, rows);
+}
+
+WindowPicture screenPicture(DemoWindow& w) {
+  return w.display ? pictureOf(w.display, DefaultRootWindow(w.display), 0) : WindowPicture{};
 }
 
 int litPixels(DemoWindow& w) {

@@ -58,6 +58,9 @@ struct WindowPicture {
 // With `rows` above 0, only that many rows from the top are read.
 WindowPicture windowPicture(DemoWindow& window, int rows = 0);
 
+// The whole screen as it shows now (the root window), top row first.
+WindowPicture screenPicture(DemoWindow& window);
+
 // The window's title ("" when gone).
 std::string windowTitle(DemoWindow& window);
 

@@ -484,8 +484,10 @@ int main(int argc, char** argv) {
     if (status == kStopped) releaseStopSignals();
     return status;
   }
+  // A strip shown at 1080p width or more takes the pictures drawn at twice
+  // the window's size; supersampling alone does not change the pictures.
   if (!startHeadlessRendering(options.width * options.ssaa, options.height * options.ssaa,
-                              options.mediaDir, &error)) {
+                              options.mediaDir, &error, options.width >= kLargePictureWidth)) {
     return failure(error);
   }
   int status = 0;

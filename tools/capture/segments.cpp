@@ -176,6 +176,11 @@ std::string jobLines(const CaptureOptions& o, const VideoSettings& s) {
     uint64_t h = 0;
     if (!hashFile(o.mediaDir + "/" + file.name, &h, nullptr)) h = 0;
     media = (media ^ h) * 1099511628211ull;
+    // A strip this wide is drawn with the large pictures (the music has none).
+    if (o.width < kLargePictureWidth || std::string(file.name) == mediaName(MediaId::music))
+      continue;
+    if (!hashFile(o.mediaDir + "/" DEMO_LARGE_PICTURE_FOLDER "/" + file.name, &h, nullptr)) h = 0;
+    media = (media ^ h) * 1099511628211ull;
   }
   std::string encoder;
   for (const std::string& arg : encoderArgs(s)) encoder += (encoder.empty() ? "" : " ") + arg;

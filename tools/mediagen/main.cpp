@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "presentation/media.h"
@@ -110,9 +111,26 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  int written = 0;
+  // The pictures once at the window's size and once at twice it, in their
+  // own folder, for strips drawn kLargePictureWidth wide or more.
+  const fs::path largeDir = outdir / DEMO_LARGE_PICTURE_FOLDER;
+  fs::create_directories(largeDir, ec);
+  if (ec || !fs::is_directory(largeDir)) {
+    std::fprintf(stderr, "mediagen: %s: cannot create directory: %s\n", largeDir.string().c_str(),
+                 ec ? ec.message().c_str() : "a file is in the way");
+    return 1;
+  }
+  std::vector<std::pair<fs::path, Output>> jobs;
+  for (const Output& out : outputs()) jobs.push_back({outdir / out.name, out});
   for (const Output& out : outputs()) {
-    const std::string path = (outdir / out.name).string();
+    if (out.name != std::string(mediaName(MediaId::music)))
+      jobs.push_back({largeDir / out.name, out});
+  }
+
+  int written = 0;
+  for (const auto& [file, out] : jobs) {
+    const std::string path = file.string();
+    setDrawingScale(file.parent_path() == largeDir ? kLargePictureScale : 1);
     std::string msg;
     if (!out.write(path, &msg)) {
       // Writers name the path in their message; font failures may not,

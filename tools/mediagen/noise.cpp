@@ -35,7 +35,8 @@ float periodicGradientNoise(float x, float y, int period, uint32_t seed, int per
 }  // namespace
 
 Image makeNoise() {
-  constexpr int kSize = 256;
+  // The same field at every drawing scale, sampled more finely.
+  const int kSize = 256 * drawingScale();
   std::vector<float> field(kSize * kSize);
   for (int y = 0; y < kSize; ++y)
     for (int x = 0; x < kSize; ++x) {
@@ -43,7 +44,7 @@ Image makeNoise() {
       // detail, every period dividing the image so all octaves tile.
       float sum = 0.0f, amp = 1.0f;
       for (int octave = 0, period = 4; octave < 5; ++octave, period *= 2, amp *= 0.5f) {
-        const float s = static_cast<float>(period) / kSize;
+        const float s = static_cast<float>(period) / static_cast<float>(kSize);
         sum += amp * periodicGradientNoise((static_cast<float>(x) + 0.5f) * s,
                                            (static_cast<float>(y) + 0.5f) * s, period,
                                            0x5EEDu + static_cast<uint32_t>(octave));
@@ -114,11 +115,15 @@ Image makeStarfield() {
     const float radius = 0.6f + 2.6f * size + rng.uniform(0.0f, 0.3f);
     const float halo = radius * (2.5f + 4.0f * size);
     const Rgba tint = tints[rng.below(5)];
-    const int reach = static_cast<int>(std::ceil(halo * 2.5f)) + 1;
-    const int cx = static_cast<int>(std::floor(x)), cy = static_cast<int>(std::floor(y));
+    // Pixel by pixel of the canvas, in units.
+    const int reach = (static_cast<int>(std::ceil(halo * 2.5f)) + 1) * canvas.scale();
+    const float unit = static_cast<float>(canvas.scale());
+    const int cx = static_cast<int>(std::floor(x * unit)),
+              cy = static_cast<int>(std::floor(y * unit));
     for (int py = cy - reach; py <= cy + reach; ++py)
       for (int px = cx - reach; px <= cx + reach; ++px) {
-        const float dx = static_cast<float>(px) + 0.5f - x, dy = static_cast<float>(py) + 0.5f - y;
+        const float dx = (static_cast<float>(px) + 0.5f) / unit - x;
+        const float dy = (static_cast<float>(py) + 0.5f) / unit - y;
         const float d2 = (dx * dx + dy * dy) / (radius * radius);
         // Gaussian core in a soft glow; the big stars get cross-shaped spikes.
         float a = std::max(std::exp(-2.0f * d2),

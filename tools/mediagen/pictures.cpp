@@ -1,7 +1,9 @@
 // The title, overlay, closing and scroller pictures.
 //
-// Every full-window picture is drawn at the window's own size, so
-// nothing is squashed when the player stretches it over the strip.
+// Every full-window picture is laid out at the window's own size, so
+// nothing is squashed when the player stretches it over the strip, and drawn
+// at drawingScale() pixels to the window's pixel: shapes scale on the canvas,
+// and text is set at the scaled size here.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -20,6 +22,14 @@ constexpr int kW = kWindowWidth;
 constexpr int kH = kWindowHeight;
 constexpr float kPi = 3.14159265f;
 
+// A length in the canvas's pixels: `v` window pixels at the drawing scale.
+int scaled(int v) { return v * drawingScale(); }
+float scaledf(float v) { return v * static_cast<float>(drawingScale()); }
+// A mask's length (canvas pixels) in window pixels.
+float units(int maskPixels) {
+  return static_cast<float>(maskPixels) / static_cast<float>(drawingScale());
+}
+
 const char* const kTitle = "NARROWBAND";
 const char* const kGroup = "SLIT SCAN SOCIETY";
 
@@ -34,23 +44,26 @@ struct TextStyle {
   int shadowDx = 0, shadowDy = 0;
 };
 
-// Draws a text mask centred on (cx, cy).
+// Draws a text mask (set at the drawing scale) centred on (cx, cy); the
+// style's lengths are in window pixels.
 void drawText(Canvas& canvas, const Mask& text, float cx, float cy, const TextStyle& style) {
-  const int x = static_cast<int>(std::lround(cx - static_cast<float>(text.width) / 2.0f));
-  const int y = static_cast<int>(std::lround(cy - static_cast<float>(text.height) / 2.0f));
-  const int pad = static_cast<int>(std::ceil(style.outlinePx)) + 1;
-  const Mask outer = style.outlinePx > 0.0f ? dilate(text, style.outlinePx, pad) : Mask();
+  const int x = static_cast<int>(std::lround(scaledf(cx) - static_cast<float>(text.width) / 2.0f));
+  const int y = static_cast<int>(std::lround(scaledf(cy) - static_cast<float>(text.height) / 2.0f));
+  const float outlinePx = scaledf(style.outlinePx);
+  const int pad = static_cast<int>(std::ceil(outlinePx)) + 1;
+  const Mask outer = style.outlinePx > 0.0f ? dilate(text, outlinePx, pad) : Mask();
   if (style.glow.a > 0.0f) {
     const Mask& base = style.outlinePx > 0.0f ? outer : text;
     const int basePad = style.outlinePx > 0.0f ? pad : 0;
-    const int gpad = style.glowRadius * 3;
-    const Mask g = blur(base, style.glowRadius, gpad);
+    const int gpad = scaled(style.glowRadius) * 3;
+    const Mask g = blur(base, scaled(style.glowRadius), gpad);
     canvas.paint(g, x - basePad - gpad, y - basePad - gpad, style.glow);
   }
   if (style.shadow.a > 0.0f) {
     const Mask& base = style.outlinePx > 0.0f ? outer : text;
     const int basePad = style.outlinePx > 0.0f ? pad : 0;
-    canvas.paint(base, x - basePad + style.shadowDx, y - basePad + style.shadowDy, style.shadow);
+    canvas.paint(base, x - basePad + scaled(style.shadowDx), y - basePad + scaled(style.shadowDy),
+                 style.shadow);
   }
   if (style.outlinePx > 0.0f) canvas.paint(outer, x - pad, y - pad, style.outline);
   canvas.paint(text, x, y, style.fill);
@@ -77,10 +90,10 @@ struct Headline {
 };
 
 void drawHeadline(Canvas& canvas, const Mask& word, const Headline& h, float cy = kH / 2.0f) {
-  const float top = cy - static_cast<float>(word.height) / 2.0f;
+  const float top = cy - units(word.height) / 2.0f;
   TextStyle style;
-  style.fill = verticalRamp(top + h.rampInset,
-                            top + static_cast<float>(word.height) - h.rampInset - 2.0f, h.ramp);
+  style.fill =
+      verticalRamp(top + h.rampInset, top + units(word.height) - h.rampInset - 2.0f, h.ramp);
   style.outline = h.outline;
   style.outlinePx = h.outlinePx;
   style.glow = h.glow;
@@ -115,13 +128,17 @@ void unrotate(float& x, float& y, float cx, float cy, float angle) {
 
 // Four-pointed twinkle used for decorative stars on the overlays.
 void drawTwinkle(Canvas& canvas, float cx, float cy, float size, const Rgba& c) {
-  const int r = static_cast<int>(std::ceil(size)) + 1;
+  const int s = canvas.scale();
+  const float unit = static_cast<float>(s);
+  const int r = (static_cast<int>(std::ceil(size)) + 1) * s;
+  const int x0 = static_cast<int>(cx) * s + s / 2, y0 = static_cast<int>(cy) * s + s / 2;
   for (int y = -r; y <= r; ++y)
     for (int x = -r; x <= r; ++x) {
-      const float dx = std::fabs(static_cast<float>(x)), dy = std::fabs(static_cast<float>(y));
+      const float dx = std::fabs(static_cast<float>(x)) / unit;
+      const float dy = std::fabs(static_cast<float>(y)) / unit;
       const float core = std::exp(-(dx * dx + dy * dy) / 1.5f);
       const float arms = std::exp(-dx * dy * 1.2f) * clamp01(1.0f - std::max(dx, dy) / size);
-      canvas.blend(static_cast<int>(cx) + x, static_cast<int>(cy) + y, c, std::max(core, arms));
+      canvas.blend(x0 + x, y0 + y, c, std::max(core, arms));
     }
 }
 
@@ -167,7 +184,7 @@ Mask pixelText(const std::string& text) {
 // strokes are two dots thick already, but its capitals fill their whole
 // cell: one dot of tracking keeps neighbours from merging into a block.
 Mask pixelFace(const std::string& text, int sx, int sy) {
-  return scaleNearest(threshold(font(kPixel).render(text, 16, 1), 0.5f), sx, sy);
+  return scaleNearest(threshold(font(kPixel).render(text, 16, 1), 0.5f), scaled(sx), scaled(sy));
 }
 
 // Two blocks of two caption lines beside a centred title: `left` and
@@ -180,13 +197,14 @@ void drawSideCaptions(Canvas& canvas, const std::string (&left)[2], const std::s
                       float sideW, float minMargin, int maxSize, float y0, float y1,
                       const TextStyle& style) {
   const Font& face = font(kCaption);
-  const int avail = static_cast<int>(sideW - 2.0f * minMargin);
-  int size = maxSize;
+  const int avail = scaled(static_cast<int>(sideW - 2.0f * minMargin));
+  const int tracking = scaled(1);
+  int size = scaled(maxSize);
   for (const std::string* line : {&left[0], &left[1], &right[0], &right[1]})
-    size = std::min(size, face.fit(*line, avail, maxSize, 1));
+    size = std::min(size, face.fit(*line, avail, scaled(maxSize), tracking));
   const auto blockWidth = [&](const std::string(&lines)[2]) {
-    return static_cast<float>(
-        std::max(face.render(lines[0], size, 1).width, face.render(lines[1], size, 1).width));
+    return units(std::max(face.render(lines[0], size, tracking).width,
+                          face.render(lines[1], size, tracking).width));
   };
   const float wl = blockWidth(left), wr = blockWidth(right);
   const float edge = (sideW - std::max(wl, wr)) / 2.0f;
@@ -194,7 +212,7 @@ void drawSideCaptions(Canvas& canvas, const std::string (&left)[2], const std::s
   const std::string* blocks[2] = {left, right};
   for (int b = 0; b < 2; ++b)
     for (int i = 0; i < 2; ++i)
-      drawText(canvas, face.render(blocks[b][i], size, 1), centres[b], i ? y1 : y0, style);
+      drawText(canvas, face.render(blocks[b][i], size, tracking), centres[b], i ? y1 : y0, style);
 }
 
 }  // namespace
@@ -244,7 +262,7 @@ Image makeLogo() {
   }
 
   // Chrome title: sky-blue top, dark horizon line, gold bottom.
-  const Mask title = font(kHeadline).render(kTitle, 84, 4);
+  const Mask title = font(kHeadline).render(kTitle, scaled(84), scaled(4));
   drawHeadline(canvas, title,
                {{rgb255(255, 255, 255), rgb255(140, 200, 255), rgb255(30, 40, 110),
                  rgb255(255, 220, 120), rgb255(255, 150, 40)},
@@ -262,7 +280,7 @@ Image makeLogo() {
   const std::string size =
       "a " + std::to_string(kWindowWidth) + " x " + std::to_string(kWindowHeight) + " production";
   drawSideCaptions(canvas, {kGroup, "presents"}, {size, "in one thin stripe"},
-                   (kW - static_cast<float>(title.width)) / 2.0f, 12.0f, 30, 28.0f, 58.0f, caption);
+                   (kW - units(title.width)) / 2.0f, 12.0f, 30, 28.0f, 58.0f, caption);
   return canvas.toImage(false);
 }
 
@@ -382,7 +400,7 @@ Image makeEndCard() {
   Canvas canvas(kW, kH);
   canvas.shadeSupersampled(2, traceHall);
 
-  const Mask title = font(kHeadline).render("THE END", 84, 6);
+  const Mask title = font(kHeadline).render("THE END", scaled(84), scaled(6));
   drawHeadline(canvas, title,
                {{rgb255(255, 250, 220), rgb255(255, 200, 60), rgb255(170, 90, 10)},
                 4.0f,
@@ -396,7 +414,7 @@ Image makeEndCard() {
   caption.outline = rgb255(20, 0, 0, 0.95f);
   caption.outlinePx = 2.0f;
   drawSideCaptions(canvas, {"thanks for", "watching"}, {kTitle, kGroup},
-                   (kW - static_cast<float>(title.width)) / 2.0f, 12.0f, 34, 28.0f, 60.0f, caption);
+                   (kW - units(title.width)) / 2.0f, 12.0f, 34, 28.0f, 60.0f, caption);
   return canvas.toImage(false);
 }
 
@@ -428,12 +446,13 @@ Image makeOldschool() {
   // bevelled like an old bitmap font.
   const int scale = 8, cellW = 7;  // big pixels 7 wide, 8 tall
   const Mask small = pixelText("OLDSCHOOL");
-  const Mask big = scaleNearest(small, cellW, scale);
-  const int x0 = (kW - big.width) / 2, y0 = (kH - big.height) / 2;
-  canvas.paint(big, x0 + cellW, y0 + scale / 2, rgb255(0, 0, 0, 0.75f));  // drop shadow
+  const Mask big = scaleNearest(small, scaled(cellW), scaled(scale));
+  const int x0 = (kW - small.width * cellW) / 2, y0 = (kH - small.height * scale) / 2;
+  canvas.paint(big, scaled(x0 + cellW), scaled(y0 + scale / 2),
+               rgb255(0, 0, 0, 0.75f));  // drop shadow
   const Rgba copper[] = {rgb255(120, 220, 255), rgb255(255, 255, 255), rgb255(255, 230, 90),
                          rgb255(255, 150, 40),  rgb255(230, 60, 40),   rgb255(160, 30, 120)};
-  canvas.paint(big, x0, y0, [&](float x, float y) {
+  canvas.paint(big, scaled(x0), scaled(y0), [&](float x, float y) {
     const int row = static_cast<int>(y - static_cast<float>(y0)) / scale;
     const float fx = std::fmod(x - static_cast<float>(x0), static_cast<float>(cellW));
     const float fy = std::fmod(y - static_cast<float>(y0), static_cast<float>(scale));
@@ -667,7 +686,7 @@ Image makeSpace() {
 
   drawRocket(canvas, 770.0f, 46.0f, -0.12f);
 
-  drawHeadline(canvas, font(kDisplay).render("SPACE", 54, 16),
+  drawHeadline(canvas, font(kDisplay).render("SPACE", scaled(54), scaled(16)),
                {{rgb255(255, 255, 255), rgb255(150, 220, 255), rgb255(60, 90, 220)},
                 4.0f,
                 rgb255(5, 5, 30),
@@ -712,7 +731,7 @@ Image makeLove() {
           i % 3 == 0 ? rose : pink);
   }
 
-  drawHeadline(canvas, font(kHeadline).render("LOVE", 90, 8),
+  drawHeadline(canvas, font(kHeadline).render("LOVE", scaled(90), scaled(8)),
                {{rgb255(255, 230, 240), rgb255(255, 90, 150), rgb255(190, 0, 60)},
                 6.0f,
                 rgb255(80, 0, 20),
@@ -741,10 +760,10 @@ Image makeScroller() {
   const Mask line = pixelFace(text, 3, 4);
 
   Canvas canvas(kScrollW, kH);
-  const float top = kH / 2.0f - static_cast<float>(line.height) / 2.0f;
+  const float top = kH / 2.0f - units(line.height) / 2.0f;
   TextStyle style;
   style.fill = verticalRamp(
-      top + 8, top + static_cast<float>(line.height) - 10,
+      top + 8, top + units(line.height) - 10,
       {rgb255(255, 255, 230), rgb255(255, 230, 80), rgb255(255, 120, 20), rgb255(220, 40, 90)});
   style.outline = rgb255(10, 10, 40);
   style.outlinePx = 3.0f;
@@ -752,7 +771,7 @@ Image makeScroller() {
   style.shadowDx = 4;
   style.shadowDy = 4;
   // The outline reaches 3 px left of the ink.
-  drawText(canvas, line, static_cast<float>(kLead + 4 + line.width / 2), kH / 2.0f, style);
+  drawText(canvas, line, static_cast<float>(kLead + 4 + line.width / scaled(2)), kH / 2.0f, style);
   return canvas.toImage(true);
 }
 

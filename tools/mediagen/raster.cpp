@@ -104,8 +104,19 @@ Mask threshold(const Mask& m, float level) {
 
 // ---- canvas -----------------------------------------------------------------
 
+namespace {
+int currentScale = 1;
+}  // namespace
+
+void setDrawingScale(int scale) { currentScale = scale < 1 ? 1 : scale; }
+int drawingScale() { return currentScale; }
+
 Canvas::Canvas(int width, int height)
-    : width_(width), height_(height), data_(static_cast<size_t>(width) * height * 4, 0.0f) {}
+    : scale_(currentScale),
+      unitsPerPixel_(1.0f / static_cast<float>(currentScale)),
+      width_(width * currentScale),
+      height_(height * currentScale),
+      data_(static_cast<size_t>(width_) * height_ * 4, 0.0f) {}
 
 void Canvas::blend(int x, int y, const Rgba& c, float coverage) {
   if (wrap_) {
@@ -125,21 +136,24 @@ void Canvas::blend(int x, int y, const Rgba& c, float coverage) {
 }
 
 void Canvas::shade(const Shader& colour) {
+  const float u = unitsPerPixel_;
   for (int y = 0; y < height_; ++y)
     for (int x = 0; x < width_; ++x)
-      blend(x, y, colour(static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f));
+      blend(x, y, colour((static_cast<float>(x) + 0.5f) * u, (static_cast<float>(y) + 0.5f) * u));
 }
 
 void Canvas::shadeSupersampled(int n, const Shader& colour) {
   const float inv = 1.0f / static_cast<float>(n);
+  const float u = unitsPerPixel_;
   for (int y = 0; y < height_; ++y)
     for (int x = 0; x < width_; ++x) {
       // Average premultiplied so transparent samples do not darken.
       float r = 0, g = 0, b = 0, a = 0;
       for (int sy = 0; sy < n; ++sy)
         for (int sx = 0; sx < n; ++sx) {
-          const Rgba c = colour(static_cast<float>(x) + (static_cast<float>(sx) + 0.5f) * inv,
-                                static_cast<float>(y) + (static_cast<float>(sy) + 0.5f) * inv);
+          const Rgba c =
+              colour((static_cast<float>(x) + (static_cast<float>(sx) + 0.5f) * inv) * u,
+                     (static_cast<float>(y) + (static_cast<float>(sy) + 0.5f) * inv) * u);
           r += c.r * c.a;
           g += c.g * c.a;
           b += c.b * c.a;
@@ -151,6 +165,8 @@ void Canvas::shadeSupersampled(int n, const Shader& colour) {
 }
 
 void Canvas::fillRect(float x0, float y0, float x1, float y1, const Rgba& c) {
+  const float s = static_cast<float>(scale_);
+  x0 *= s, y0 *= s, x1 *= s, y1 *= s;
   const int ix0 = static_cast<int>(std::floor(x0)), ix1 = static_cast<int>(std::ceil(x1));
   const int iy0 = static_cast<int>(std::floor(y0)), iy1 = static_cast<int>(std::ceil(y1));
   for (int y = iy0; y < iy1; ++y) {
@@ -166,13 +182,14 @@ void Canvas::fillRect(float x0, float y0, float x1, float y1, const Rgba& c) {
 
 void Canvas::fillShape(float x0, float y0, float x1, float y1, const Distance& sdf,
                        const Shader& colour) {
-  const int ix0 = static_cast<int>(std::floor(x0)), ix1 = static_cast<int>(std::ceil(x1));
-  const int iy0 = static_cast<int>(std::floor(y0)), iy1 = static_cast<int>(std::ceil(y1));
+  const float s = static_cast<float>(scale_), u = unitsPerPixel_;
+  const int ix0 = static_cast<int>(std::floor(x0 * s)), ix1 = static_cast<int>(std::ceil(x1 * s));
+  const int iy0 = static_cast<int>(std::floor(y0 * s)), iy1 = static_cast<int>(std::ceil(y1 * s));
   for (int y = iy0; y < iy1; ++y)
     for (int x = ix0; x < ix1; ++x) {
-      const float fx = static_cast<float>(x) + 0.5f, fy = static_cast<float>(y) + 0.5f;
+      const float fx = (static_cast<float>(x) + 0.5f) * u, fy = (static_cast<float>(y) + 0.5f) * u;
       // Distance to coverage: a one-pixel ramp across the edge.
-      const float cov = clamp01(0.5f - sdf(fx, fy));
+      const float cov = clamp01(0.5f - sdf(fx, fy) * s);
       if (cov > 0.0f) blend(x, y, colour(fx, fy), cov);
     }
 }
@@ -189,7 +206,10 @@ void Canvas::paint(const Mask& m, int x, int y, const Shader& colour) {
       const float cov = m.at(mx, my);
       if (cov <= 0.0f) continue;
       const int px_ = x + mx, py_ = y + my;
-      blend(px_, py_, colour(static_cast<float>(px_) + 0.5f, static_cast<float>(py_) + 0.5f), cov);
+      blend(px_, py_,
+            colour((static_cast<float>(px_) + 0.5f) * unitsPerPixel_,
+                   (static_cast<float>(py_) + 0.5f) * unitsPerPixel_),
+            cov);
     }
 }
 

@@ -46,20 +46,29 @@ Mask scaleNearest(const Mask& m, int sx, int sy);
 // Hard edges, for crisp pixel art.
 Mask threshold(const Mask& m, float level);
 
+// How many canvas pixels a unit of drawing takes, for canvases made from now
+// on: 1 draws a picture at the size its code is written for, 2 at twice the
+// width and height with the same layout. Shapes, shading and positions are
+// given in units; masks (text) are made at the scale by their callers.
+void setDrawingScale(int scale);
+int drawingScale();
+
 using Shader = std::function<Rgba(float x, float y)>;
 using Distance = std::function<float(float x, float y)>;
 
+// A canvas of width x height units, drawingScale() pixels to the unit. Shaders
+// and distances take positions in units; blend() and paint() place pixels.
 class Canvas {
  public:
   Canvas(int width, int height);
 
-  int width() const { return width_; }
-  int height() const { return height_; }
+  int scale() const { return scale_; }
   // With wrapping on, drawing past an edge continues at the opposite edge,
   // which makes textures tile under REPEAT sampling.
   void setWrap(bool wrap) { wrap_ = wrap; }
 
-  // Source-over blend of a straight colour at a pixel, scaled by coverage.
+  // Source-over blend of a straight colour at a pixel (of the canvas's own
+  // pixels, scale() to the unit), scaled by coverage.
   void blend(int x, int y, const Rgba& c, float coverage = 1.0f);
   // Paints every pixel with a colour computed from its centre.
   void shade(const Shader& colour);
@@ -71,7 +80,7 @@ class Canvas {
   // evaluated over the bounding box [x0,x1) x [y0,y1).
   void fillShape(float x0, float y0, float x1, float y1, const Distance& sdf, const Shader& colour);
   void fillCircle(float cx, float cy, float r, const Rgba& c);
-  // Paints a mask with its top-left at (x, y).
+  // Paints a mask with its top-left at pixel (x, y).
   void paint(const Mask& m, int x, int y, const Shader& colour);
   void paint(const Mask& m, int x, int y, const Rgba& c);
 
@@ -82,7 +91,9 @@ class Canvas {
 
  private:
   float* px(int x, int y) { return &data_[(static_cast<size_t>(y) * width_ + x) * 4]; }
-  int width_, height_;
+  int scale_;
+  float unitsPerPixel_;
+  int width_, height_;  // in pixels
   bool wrap_ = false;
   std::vector<float> data_;  // premultiplied RGBA
 };

@@ -243,13 +243,13 @@ TEST_F(Schedule, ClosingLayersFollowTheirTimeTests) {
 // opaque; the timeline's starfield fade must agree, or the plasma and the
 // morph vanish while the starfield is still translucent (or draw for nothing).
 TEST(Timeline, VertexStagesBeneathTheStarfieldStopWhenItIsOpaque) {
-  EXPECT_EQ(ramp(timeline::kStarfieldOpaque - timeline::starfieldIn.at, timeline::starfieldIn.rate),
-            1.0f);
+  const Timeline& tl = timeline::builtin();
+  EXPECT_EQ(ramp(timeline::starfieldOpaque(tl) - tl.starfieldIn.at, tl.starfieldIn.rate), 1.0f);
   for (const char* file : {"under_starfield.vert", "faded_under_starfield.vert"}) {
     SCOPED_TRACE(file);
     const std::string text = shaderSource(file);
     const size_t at = text.find("time >= ");
     ASSERT_NE(at, std::string::npos);
-    EXPECT_EQ(std::strtof(text.c_str() + at + 8, nullptr), timeline::kStarfieldOpaque);
+    EXPECT_EQ(std::strtof(text.c_str() + at + 8, nullptr), timeline::starfieldOpaque(tl));
   }
 }

@@ -109,16 +109,20 @@ void drawAxis(ImDrawList* d, float top) {
 // The cues of the timeline table: a line through the panel and the name on
 // one of two staggered lines, cut where the next name on that line starts.
 void drawCues(ImDrawList* d, float top, float bottom) {
-  const int count = static_cast<int>(std::size(timeline::kSections));
-  for (int i = 0; i < count; ++i) {
-    const float x = xAt(timeline::kSections[i].start);
-    const float next =
-        i + 2 < count ? xAt(timeline::kSections[i + 2].start) - 4 : static_cast<float>(panel.width);
+  const Timeline& tl = timeline::active();
+  std::vector<std::pair<float, const char*>> cues;
+  for (const Section& s : tl.sections) cues.push_back({tl.sectionStart(s), s.name.c_str()});
+  std::stable_sort(cues.begin(), cues.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  const size_t count = cues.size();
+  for (size_t i = 0; i < count; ++i) {
+    const float x = xAt(cues[i].first);
+    const float next = i + 2 < count ? xAt(cues[i + 2].first) - 4 : static_cast<float>(panel.width);
     d->AddLine({x, top}, {x, bottom}, IM_COL32(230, 200, 80, 90));
     const float y = top + 1 + static_cast<float>(i % 2) * 15;
     const ImVec4 clip(x, top, next, top + kCueHeight);
     d->AddText(ImGui::GetFont(), ImGui::GetFontSize(), {x + 3, y}, IM_COL32(240, 210, 90, 255),
-               timeline::kSections[i].name, nullptr, 0, &clip);
+               cues[i].second, nullptr, 0, &clip);
   }
 }
 

@@ -54,11 +54,11 @@ bool number(const std::string& field, float* value) {
   return *end == '\0' && errno == 0 && std::isfinite(*value);
 }
 
-// The fewest digits that read back to the same float.
+// The fewest decimals that read back to the same float.
 std::string numberText(float v) {
-  char text[32];
-  for (int digits = 1; digits <= 9; ++digits) {
-    std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(v));
+  char text[48];
+  for (int decimals = 0; decimals <= 9; ++decimals) {
+    std::snprintf(text, sizeof text, "%.*f", decimals, static_cast<double>(v));
     if (std::strtof(text, nullptr) == v) break;
   }
   return text;

@@ -73,7 +73,7 @@ bool parseTimeline(const std::string& text, const std::string& file, Timeline* o
 bool loadTimeline(const std::string& path, Timeline* out, std::string* error);
 
 // The text of a timeline: its lines with every fade line written from its
-// values, each number in the fewest digits that read back to the same float.
+// values, each number in the fewest decimals that read back to the same float.
 std::string timelineText(const Timeline& t);
 
 namespace timeline {

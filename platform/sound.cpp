@@ -158,6 +158,19 @@ int soundChannelPlayFrom(SoundChannel* channel, double seconds) {
   return kSoundOk;
 }
 
+int soundChannelSetStream(SoundChannel* channel, const char* path) {
+  if (!channel || !channel->sound || !path) return kSoundErrInvalidParam;
+  Mix_Music* fresh = Mix_LoadMUS(path);
+  if (!fresh) return kSoundErrFile;
+  // Freeing the music that plays halts it first.
+  Mix_FreeMusic(channel->sound->music);
+  channel->sound->music = fresh;
+  char* absolute = realpath(path, nullptr);
+  channel->sound->path = absolute ? absolute : path;
+  std::free(absolute);
+  return kSoundOk;
+}
+
 int soundChannelPause(SoundChannel* channel) {
   if (!channel || !channel->sound) return kSoundErrInvalidParam;
   Mix_PauseMusic();

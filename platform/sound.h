@@ -61,4 +61,7 @@ bool soundChannelIsPlaying(const SoundChannel* channel);
 // folder; and pauses it where it is (a resume is a play from the time shown).
 int soundChannelPlayFrom(SoundChannel* channel, double seconds);
 int soundChannelPause(SoundChannel* channel);
+// Puts another file of the same kind in place of the channel's stream (the
+// music of an edited timeline): it stops, and the next play plays the new one.
+int soundChannelSetStream(SoundChannel* channel, const char* path);
 void soundSystemRelease(SoundSystem* system);

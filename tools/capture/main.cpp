@@ -4,6 +4,7 @@
 #include "platform/regular_file.h"
 #include "presentation/headless_render.h"
 #include "presentation/media.h"
+#include "presentation/timeline.h"
 #include "tools/capture/options.h"
 #include "tools/capture/presets.h"
 #include "tools/capture/progress.h"
@@ -14,6 +15,7 @@
 #include "tools/common/png_file.h"
 #include "tools/common/program_files.h"
 #include "tools/common/stop_signals.h"
+#include "tools/mediagen/music.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -373,6 +375,11 @@ int main(int argc, char** argv) {
   }
 
   // Everything that can fail cheaply is checked before the first frame.
+  if (!options.timelinePath.empty()) {
+    Timeline copy;
+    if (!loadTimeline(options.timelinePath, &copy, &error)) return failure("timeline " + error);
+    timeline::setActive(copy);
+  }
   std::string musicPath;
   switch (options.output) {
     case Output::Frames:
@@ -411,14 +418,38 @@ int main(int argc, char** argv) {
 
   removeLeftovers(options);
   holdStopSignals();
+  // A video of another timeline has that timeline's music, composed here and
+  // encoded into a temporary beside the video that is removed at the end.
+  OutputFile timelineMusic;
+  const bool composed = !options.timelinePath.empty() && options.output == Output::Video &&
+                        options.segment == 0;
+  if (composed) {
+    removeLeftoverTemporaries(options.target, ".ogg", captureRuns);
+    const int fd = beginOutput(options.target, ".ogg", false, &timelineMusic, &error);
+    if (fd < 0) return failure(error);
+    close(fd);
+    std::fprintf(stderr, "demo-capture: composing the music of %s\n",
+                 options.timelinePath.c_str());
+    if (!mediagen::writeSoundtrack(timelineMusic.writePath, timeline::active(), &error)) {
+      abandonOutput(&timelineMusic);
+      return failure(error);
+    }
+    musicPath = timelineMusic.writePath;
+    if (stopSignal()) {
+      abandonOutput(&timelineMusic);
+      releaseStopSignals();
+    }
+  }
   if (options.join) {
     Progress progress(0, "join");
     const int status = joinVideo(options, musicPath, &progress);
+    if (composed) abandonOutput(&timelineMusic);
     if (status == kStopped) releaseStopSignals();
     return status;
   }
   if (!startHeadlessRendering(options.width * options.ssaa, options.height * options.ssaa,
                               options.mediaDir, &error)) {
+    if (composed) abandonOutput(&timelineMusic);
     return failure(error);
   }
   int status = 0;
@@ -435,6 +466,7 @@ int main(int argc, char** argv) {
     case Output::None: break;
   }
   stopHeadlessRendering();
+  if (composed) abandonOutput(&timelineMusic);
   if (status == kStopped) releaseStopSignals();
   return status;
 }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -24,22 +25,32 @@ struct Follow {
   std::thread worker;
   bool busy = false;
   std::optional<Timeline> next;   // asked for while busy
-  std::optional<Clock::time_point> asked;  // the first request not yet answered
+  Clock::time_point nextAsked;
   std::string made;               // finished, not yet taken
   Clock::time_point madeAsked;
+  double madeCpu = 0;             // its CPU time, which a busy machine hardly changes
   std::string folder;             // made on first use
   std::vector<std::string> files;  // every file written, to remove at the end
   int count = 0;
 } follow;
 
+double threadCpuSeconds() {
+  timespec t;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
 void make(Timeline t, std::string path, Clock::time_point asked) {
   std::string error;
+  const double cpu = threadCpuSeconds();
   const bool ok = mediagen::writeSoundtrack(path, t, &error);
+  const double spent = threadCpuSeconds() - cpu;
   if (!ok) std::fprintf(stderr, "demo-studio: cannot make the music of the edit: %s\n", error.c_str());
   std::lock_guard<std::mutex> hold(follow.lock);
   if (ok) {
     follow.made = path;
     follow.madeAsked = asked;
+    follow.madeCpu = spent;
   }
   follow.busy = false;
 }
@@ -66,29 +77,29 @@ void start(const Timeline& t, Clock::time_point asked) {
 
 void requestMusic(const Timeline& t) {
   std::lock_guard<std::mutex> hold(follow.lock);
-  if (!follow.asked) follow.asked = Clock::now();
   if (follow.busy) {
     follow.next = t;
+    follow.nextAsked = Clock::now();
   } else {
-    start(t, *follow.asked);
+    start(t, Clock::now());
   }
 }
 
-bool takeMadeMusic(std::string* path, double* secondsSinceRequest) {
+bool takeMadeMusic(std::string* path, double* secondsSinceRequest, double* cpuSeconds) {
   std::lock_guard<std::mutex> hold(follow.lock);
   if (!follow.busy && follow.next) {
     // The edits went on while the last music was made: make it again.
     const Timeline t = *follow.next;
     follow.next.reset();
     follow.made.clear();
-    start(t, follow.asked.value_or(Clock::now()));
+    start(t, follow.nextAsked);
     return false;
   }
   if (follow.made.empty() || follow.busy) return false;
   *path = follow.made;
   *secondsSinceRequest = std::chrono::duration<double>(Clock::now() - follow.madeAsked).count();
+  *cpuSeconds = follow.madeCpu;
   follow.made.clear();
-  follow.asked.reset();
   return true;
 }
 

@@ -11,9 +11,10 @@
 void requestMusic(const Timeline& t);
 
 // The file of music made since the last call, with the seconds since the
-// first request it answers; false while none is ready. A music that could
+// request it answers (the edit it follows) and the CPU seconds it took to
+// make; false while none is ready. A music that could
 // not be made gives one line on stderr and false.
-bool takeMadeMusic(std::string* path, double* secondsSinceRequest);
+bool takeMadeMusic(std::string* path, double* secondsSinceRequest, double* cpuSeconds);
 
 // Waits for the music being made and removes every file made.
 void stopMusicFollow();

@@ -9,7 +9,8 @@
 
 // Program handles (morphProgram, plasmaProgram, ...), one per entry of the
 // layers' program list, set once at start-up in its order.
-#define DEMO_PROGRAM_HANDLE_DECLARATION(name, vertex, fragment, texture) extern GLuint name##Program;
+#define DEMO_PROGRAM_HANDLE_DECLARATION(name, vertex, fragment, texture) \
+  extern GLuint name##Program;
 DEMO_LAYER_PROGRAM_LIST(DEMO_PROGRAM_HANDLE_DECLARATION)
 #undef DEMO_PROGRAM_HANDLE_DECLARATION
 

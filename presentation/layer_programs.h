@@ -12,10 +12,10 @@
 // the plasma has no alpha (an unset uniform reads 0). The plasma and the
 // morph object draw nothing once the opaque starfield covers them. The
 // literal set of bench/ has a file of the same name for each fragment program.
-#define DEMO_LAYER_PROGRAM_LIST(X)                                         \
-  X(morph, "faded_under_starfield.vert", "morph.frag", noise)              \
-  X(imageWarp, "faded.vert", "image_warp.frag", logo)                      \
-  X(plasma, "under_starfield.vert", "plasma.frag", noise)                  \
-  X(starfield, "faded.vert", "starfield.frag", starfield)                  \
-  X(overlay, "faded.vert", "overlay.frag", oldschool)                      \
+#define DEMO_LAYER_PROGRAM_LIST(X)                            \
+  X(morph, "faded_under_starfield.vert", "morph.frag", noise) \
+  X(imageWarp, "faded.vert", "image_warp.frag", logo)         \
+  X(plasma, "under_starfield.vert", "plasma.frag", noise)     \
+  X(starfield, "faded.vert", "starfield.frag", starfield)     \
+  X(overlay, "faded.vert", "overlay.frag", oldschool)         \
   X(scroller, "faded.vert", "scroller.frag", scroller)

@@ -147,8 +147,8 @@ bool parseTimeline(const std::string& text, const std::string& file, Timeline* o
       } else if (f[3] != "in" && f[3] != "out") {
         problem = "not in or out: " + quoted(f[3]);
       } else if ((f[3] == "in") != kFadeIsIn[index]) {
-        problem = std::string(f[0]) + " fades " + (kFadeIsIn[index] ? "in" : "out") + ": " +
-                  f[3] + " where " + (kFadeIsIn[index] ? "in" : "out") + " belongs";
+        problem = std::string(f[0]) + " fades " + (kFadeIsIn[index] ? "in" : "out") + ": " + f[3] +
+                  " where " + (kFadeIsIn[index] ? "in" : "out") + " belongs";
       } else {
         lineOf[index] = number_;
         t.fade(index) = Fade{at, rate, f[3] == "in"};

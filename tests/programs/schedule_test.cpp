@@ -14,9 +14,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <set>
-#include <cstring>
 #include <string>
 #include <vector>
 

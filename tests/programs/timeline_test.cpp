@@ -34,12 +34,18 @@ TEST(Timeline, BuiltInCopyKeepsTheScheduleNumbers) {
     float at, rate;
     bool in;
   } fades[] = {
-      {"logoOut", 9, 0.2f, false},      {"oldschoolIn", 20, 0.5f, true},
-      {"morphIn", 25.002f, 0.5f, true}, {"oldschoolOut", 30, 0.5f, false},
-      {"morphOffsetIn", 46.17f, 0.25f, true}, {"spaceIn", 55, 0.5f, true},
-      {"spaceOut", 65, 0.5f, false},    {"boxIn", 68, 0.5f, true},
-      {"loveIn", 75, 0.2f, true},       {"loveOut", 85, 0.5f, false},
-      {"starfieldIn", 91, 0.2f, true},  {"scrollerIn", 105, 0.2f, true},
+      {"logoOut", 9, 0.2f, false},
+      {"oldschoolIn", 20, 0.5f, true},
+      {"morphIn", 25.002f, 0.5f, true},
+      {"oldschoolOut", 30, 0.5f, false},
+      {"morphOffsetIn", 46.17f, 0.25f, true},
+      {"spaceIn", 55, 0.5f, true},
+      {"spaceOut", 65, 0.5f, false},
+      {"boxIn", 68, 0.5f, true},
+      {"loveIn", 75, 0.2f, true},
+      {"loveOut", 85, 0.5f, false},
+      {"starfieldIn", 91, 0.2f, true},
+      {"scrollerIn", 105, 0.2f, true},
   };
   ASSERT_EQ(kFadeCount, static_cast<int>(std::size(fades)));
   for (const auto& f : fades) {
@@ -61,20 +67,25 @@ TEST(Timeline, BadCopiesAreRefusedNamingTheLineAndTheReason) {
     std::string text;
     std::string error;
   } cases[] = {
-      {edited("spaceIn 55", "spaceInn 55"), "\"copy.txt\" " + lineOf("spaceIn 55") + ": unknown name \"spaceInn\""},
+      {edited("spaceIn 55", "spaceInn 55"),
+       "\"copy.txt\" " + lineOf("spaceIn 55") + ": unknown name \"spaceInn\""},
       {edited("spaceIn 55 0.5 in", "spaceIn 55 0.5"), lineOf("spaceIn 55") + ": missing field"},
       {edited("spaceIn 55", "spaceIn 5x5"), lineOf("spaceIn 55") + ": not a number: \"5x5\""},
-      {edited("spaceIn 55 0.5", "spaceIn 55 fast"), lineOf("spaceIn 55") + ": not a number: \"fast\""},
+      {edited("spaceIn 55 0.5", "spaceIn 55 fast"),
+       lineOf("spaceIn 55") + ": not a number: \"fast\""},
       {edited("spaceIn 55", "spaceIn 131"), lineOf("spaceIn 55") + ": 131 is outside 0 to 130 s"},
       {edited("spaceIn 55", "spaceIn -1"), lineOf("spaceIn 55") + ": -1 is outside 0 to 130 s"},
       {edited("spaceIn 55 0.5", "spaceIn 55 0"), lineOf("spaceIn 55") + ": the rate 0 is outside"},
-      {edited("spaceOut 65", "spaceIn 65"), lineOf("spaceOut 65") + ": spaceIn twice (first on " + lineOf("spaceIn 55") + ")"},
+      {edited("spaceOut 65", "spaceIn 65"),
+       lineOf("spaceOut 65") + ": spaceIn twice (first on " + lineOf("spaceIn 55") + ")"},
       {edited("spaceIn 55 0.5 in", "spaceIn 55 0.5 out"),
        lineOf("spaceIn 55") + ": spaceIn fades in: out where in belongs"},
-      {edited("spaceIn 55 0.5 in", "spaceIn 55 0.5 up"), lineOf("spaceIn 55") + ": not in or out: \"up\""},
+      {edited("spaceIn 55 0.5 in", "spaceIn 55 0.5 up"),
+       lineOf("spaceIn 55") + ": not in or out: \"up\""},
       {edited("spaceIn 55 0.5 in\n", ""), "no line for the fade spaceIn"},
       {edited("section 0 intro: logo", "section 0"), lineOf("section 0 intro") + ": missing field"},
-      {edited("section logoOut", "section logoOutt"), lineOf("section logoOut") + ": not a number: \"logoOutt\""},
+      {edited("section logoOut", "section logoOutt"),
+       lineOf("section logoOut") + ": not a number: \"logoOutt\""},
       {edited("storyboard 0 6", "storyboard 0 6\x1b"), "not a number: \"6\\x1b\""},
   };
   for (const auto& c : cases) {

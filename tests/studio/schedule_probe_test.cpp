@@ -2,9 +2,9 @@
 // from drawLayers, and that probing draws nothing.
 #include "tools/studio/schedule_probe.h"
 #include "gpu/shaders.h"
-#include "presentation/layer_programs.h"
 #include "presentation/clock.h"
 #include "presentation/headless_render.h"
+#include "presentation/layer_programs.h"
 #include "presentation/window.h"
 #include "tests/support/test_support.h"
 

@@ -268,7 +268,8 @@ TEST(Studio, PanelEditsTheTimelineAndTheMusicFollows) {
   auto savedAt = [&path](const char* fade) {
     std::ifstream file(path);
     for (std::string line; std::getline(file, line);) {
-      if (line.rfind(std::string(fade) + " ", 0) == 0) return std::atof(line.c_str() + std::strlen(fade));
+      if (line.rfind(std::string(fade) + " ", 0) == 0)
+        return std::atof(line.c_str() + std::strlen(fade));
     }
     return -1.0;
   };
@@ -328,11 +329,12 @@ TEST(Studio, PanelEditsTheTimelineAndTheMusicFollows) {
   ASSERT_NE(listing, std::string::npos) << run.output;
   const size_t space = run.output.find("\noverlay: space", listing);
   ASSERT_NE(space, std::string::npos) << run.output;
-  const std::string line = run.output.substr(space + 1, run.output.find('\n', space + 1) - space - 1);
+  const std::string line =
+      run.output.substr(space + 1, run.output.find('\n', space + 1) - space - 1);
   EXPECT_NE(line.find("alpha=0.000"), std::string::npos) << line;
   // How long each edit took to be heard (the first answers the copy's own music).
-  for (size_t plays = 0; (plays = run.output.find("demo-studio: the music of", plays)) !=
-                         std::string::npos;
+  for (size_t plays = 0;
+       (plays = run.output.find("demo-studio: the music of", plays)) != std::string::npos;
        ++plays) {
     std::printf("%s\n", run.output.substr(plays, run.output.find('\n', plays) - plays).c_str());
   }

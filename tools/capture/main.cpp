@@ -421,15 +421,14 @@ int main(int argc, char** argv) {
   // A video of another timeline has that timeline's music, composed here and
   // encoded into a temporary beside the video that is removed at the end.
   OutputFile timelineMusic;
-  const bool composed = !options.timelinePath.empty() && options.output == Output::Video &&
-                        options.segment == 0;
+  const bool composed =
+      !options.timelinePath.empty() && options.output == Output::Video && options.segment == 0;
   if (composed) {
     removeLeftoverTemporaries(options.target, ".ogg", captureRuns);
     const int fd = beginOutput(options.target, ".ogg", false, &timelineMusic, &error);
     if (fd < 0) return failure(error);
     close(fd);
-    std::fprintf(stderr, "demo-capture: composing the music of %s\n",
-                 options.timelinePath.c_str());
+    std::fprintf(stderr, "demo-capture: composing the music of %s\n", options.timelinePath.c_str());
     if (!mediagen::writeSoundtrack(timelineMusic.writePath, timeline::active(), &error)) {
       abandonOutput(&timelineMusic);
       return failure(error);

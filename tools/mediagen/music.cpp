@@ -42,15 +42,15 @@ constexpr float kCeilingDb = -2.5f;
 constexpr double onBeat(float seconds) {
   return static_cast<double>(static_cast<long long>(seconds / kBeat + 0.5)) * kBeat;
 }
-double kLogoGone;     // the plasma is alone
+double kLogoGone;  // the plasma is alone
 double kOldschoolIn;
-double kMorphIn;      // the twisted bar
-double kBarPhrase2;   // the bar alone, 8 s in
-double kBarPhrase3;   // ... and 16 s in
-double kBumps;        // the bar grows bumps
+double kMorphIn;     // the twisted bar
+double kBarPhrase2;  // the bar alone, 8 s in
+double kBarPhrase3;  // ... and 16 s in
+double kBumps;       // the bar grows bumps
 double kSpaceIn;
-double kMeltStart;    // the bar melts to a blob
-double kBoxIn;        // the spinning box stands
+double kMeltStart;  // the bar melts to a blob
+double kBoxIn;      // the spinning box stands
 double kLoveIn;
 double kStarsIn;
 double kStarsFull;

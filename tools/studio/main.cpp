@@ -193,9 +193,10 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir, const Timeli
       }
       setPanelMusic(madeMusic);
       setPanelNote("music follows the edit");
-      std::printf("demo-studio: the music of the edited timeline plays from %.3f s, %.2f s after "
-                  "the edit (%.2f s of CPU to make it)\n",
-                  transport.time, sinceEdit, cpu);
+      std::printf(
+          "demo-studio: the music of the edited timeline plays from %.3f s, %.2f s after "
+          "the edit (%.2f s of CPU to make it)\n",
+          transport.time, sinceEdit, cpu);
       std::fflush(stdout);
     }
 

@@ -8,9 +8,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -24,12 +24,12 @@ struct Follow {
   std::mutex lock;
   std::thread worker;
   bool busy = false;
-  std::optional<Timeline> next;   // asked for while busy
+  std::optional<Timeline> next;  // asked for while busy
   Clock::time_point nextAsked;
-  std::string made;               // finished, not yet taken
+  std::string made;  // finished, not yet taken
   Clock::time_point madeAsked;
-  double madeCpu = 0;             // its CPU time, which a busy machine hardly changes
-  std::string folder;             // made on first use
+  double madeCpu = 0;              // its CPU time, which a busy machine hardly changes
+  std::string folder;              // made on first use
   std::vector<std::string> files;  // every file written, to remove at the end
   int count = 0;
 } follow;
@@ -45,7 +45,8 @@ void make(Timeline t, std::string path, Clock::time_point asked) {
   const double cpu = threadCpuSeconds();
   const bool ok = mediagen::writeSoundtrack(path, t, &error);
   const double spent = threadCpuSeconds() - cpu;
-  if (!ok) std::fprintf(stderr, "demo-studio: cannot make the music of the edit: %s\n", error.c_str());
+  if (!ok)
+    std::fprintf(stderr, "demo-studio: cannot make the music of the edit: %s\n", error.c_str());
   std::lock_guard<std::mutex> hold(follow.lock);
   if (ok) {
     follow.made = path;

@@ -38,8 +38,8 @@ struct StillKey {
   bool waveform = false;
   int tracks = 0;  // the rows' and cues' version
   bool operator==(const StillKey& o) const {
-    return start == o.start && span == o.span && failing == o.failing &&
-           waveform == o.waveform && tracks == o.tracks;
+    return start == o.start && span == o.span && failing == o.failing && waveform == o.waveform &&
+           tracks == o.tracks;
   }
 };
 
@@ -214,8 +214,8 @@ void drawInspector(const std::vector<ProbedLayer>& layers, float top, float play
 // What the still parts of the panel depend on; they are drawn again only
 // when one of these changes.
 StillKey stillKey() {
-  StillKey key{panel.view.start, panel.view.span, {}, musicEnvelope() != nullptr,
-               panel.tracksVersion};
+  StillKey key{
+      panel.view.start, panel.view.span, {}, musicEnvelope() != nullptr, panel.tracksVersion};
   for (const LayerTrack& track : panel.tracks) key.failing.push_back(programFails(track.program));
   return key;
 }
@@ -279,7 +279,6 @@ void drawStillParts(const StillKey& key) {
   glBindTexture(GL_TEXTURE_2D, panel.still);
   glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, panel.width, kPanelHeight);
 }
-
 
 constexpr float kRowsTop = kAxisHeight + kCueHeight;
 
@@ -545,6 +544,4 @@ std::string panelTitleText() {
   return text;
 }
 
-void setPanelMusic(const std::string& musicPath) {
-  startMusicEnvelope(musicPath);
-}
+void setPanelMusic(const std::string& musicPath) { startMusicEnvelope(musicPath); }

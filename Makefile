@@ -37,7 +37,7 @@ test: build web
 
 # The whole presentation as a video with its music, a storyboard of the cue
 # times and the animated preview that the README shows. The storyboard's
-# times come from presentation/timeline.h, which the build writes out.
+# times come from presentation/timeline.txt, which the build writes out.
 capture: build
 	@$(BUILD)/demo-capture --media $(BUILD)/media --video $(BUILD)/demo.mp4
 	@$(BUILD)/demo-capture --media $(BUILD)/media --sheet $(BUILD)/storyboard.png --times $$(cat $(BUILD)/storyboard_times)

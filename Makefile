@@ -37,7 +37,7 @@ test: build web
 
 # The whole presentation as a video with its music, a storyboard of the cue
 # times and the animated preview. The storyboard's times come from
-# presentation/timeline.h, which the build writes out. The preview is a
+# presentation/timeline.txt, which the build writes out. The preview is a
 # montage at the strip's full width of the moments that sell the piece: the
 # twisting ribbon as a bell rings, SPACE whole, the melt into the box, the
 # scroller's title line, and the cut from the console to THE END; at 12 fps

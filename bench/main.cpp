@@ -51,13 +51,13 @@ double msSince(Clock::time_point start, Clock::time_point end) {
 std::vector<double> sampleTimes() {
   std::vector<double> times;
   for (int t = 0; t < kEnd; t += 2) times.push_back(t);
-  for (const Fade& f : timeline::kFades) {
-    times.push_back(f.at);
-    times.push_back(fadeEdge(f));
+  const Timeline& tl = timeline::builtin();
+  for (int i = 0; i < kFadeCount; ++i) {
+    times.push_back(tl.fade(i).at);
+    times.push_back(fadeEdge(tl.fade(i)));
   }
-  times.push_back(timeline::kPlasmaLinesFull);
-  times.insert(times.end(), std::begin(timeline::kStoryboardTimes),
-               std::end(timeline::kStoryboardTimes));
+  times.push_back(timeline::plasmaLinesFull(tl));
+  times.insert(times.end(), tl.storyboard.begin(), tl.storyboard.end());
   std::sort(times.begin(), times.end());
   times.erase(std::unique(times.begin(), times.end(),
                           [](double a, double b) { return std::fabs(a - b) < 1e-6; }),

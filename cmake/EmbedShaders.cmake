@@ -77,18 +77,30 @@ function(generate_shader_sources out_var dir)
 endfunction()
 
 # The presentation's programs in the order the start-up builds them, each a
-# fragment file and the vertex file it is linked with. The layers with an
-# `alpha` uniform use faded.vert, which draws nothing while that alpha is 0;
-# the plasma has no alpha (an unset uniform reads 0). The plasma and the
-# morph object draw nothing once the opaque starfield covers them. The
-# literal set of bench/ has a file of the same name for each fragment program.
-set(DEMO_PROGRAMS
-    morph.frag      faded_under_starfield.vert
-    image_warp.frag faded.vert
-    plasma.frag     under_starfield.vert
-    starfield.frag  faded.vert
-    overlay.frag    faded.vert
-    scroller.frag   faded.vert)
+# fragment file and the vertex file it is linked with, read from the layers'
+# program list (presentation/layer_programs.h), whose entries open with
+# X(name, "vertex", "fragment". Each name must be its fragment file's
+# identifier, which the generated SHADERS_FRAGMENT_LIST uses for the handle.
+set(layer_list ${PROJECT_SOURCE_DIR}/presentation/layer_programs.h)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${layer_list})
+file(READ ${layer_list} layer_text)
+string(REGEX MATCHALL "X\\([a-zA-Z]+, \"[^\"]+\", \"[^\"]+\"" layer_entries "${layer_text}")
+set(DEMO_PROGRAMS)
+foreach(entry ${layer_entries})
+  string(REGEX REPLACE "X\\(([a-zA-Z]+), \"([^\"]+)\", \"([^\"]+)\"" "\\1;\\2;\\3" fields "${entry}")
+  list(GET fields 0 name)
+  list(GET fields 1 vertex)
+  list(GET fields 2 fragment)
+  shader_identifier(ident ${fragment})
+  if(NOT ident STREQUAL name)
+    message(FATAL_ERROR "${layer_list}: program ${name} has the fragment file ${fragment}, "
+                        "whose name gives ${ident}")
+  endif()
+  list(APPEND DEMO_PROGRAMS ${fragment} ${vertex})
+endforeach()
+if(NOT DEMO_PROGRAMS)
+  message(FATAL_ERROR "${layer_list}: no programs")
+endif()
 # vertex.vert, the plain pass-through, also builds the literal set and the
 # tests' programs.
 set(DEMO_SHADER_FILES vertex.vert ${DEMO_PROGRAMS})

@@ -244,6 +244,19 @@ double soundOutputLatency(const SoundSystem* system) {
   return system && system->open ? system->latency : 0;
 }
 
+int soundChannelSetStream(SoundChannel* channel, const char* path) {
+  if (!channel || !channel->sound || !path) return kSoundErrInvalidParam;
+  Mix_Music* fresh = Mix_LoadMUS(path);
+  if (!fresh) return kSoundErrFile;
+  // Freeing the music that plays halts it first.
+  Mix_FreeMusic(channel->sound->music);
+  channel->sound->music = fresh;
+  char* absolute = realpath(path, nullptr);
+  channel->sound->path = absolute ? absolute : path;
+  std::free(absolute);
+  return kSoundOk;
+}
+
 int soundChannelPause(SoundChannel* channel) {
   if (!channel || !channel->sound) return kSoundErrInvalidParam;
   Mix_PauseMusic();

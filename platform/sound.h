@@ -76,4 +76,8 @@ int soundChannelPlayInStep(SoundChannel* channel, double (*now)());
 // one before), none for SDL's disk and dummy drivers, which take each block
 // the moment it is mixed. 0 when the system has no device.
 double soundOutputLatency(const SoundSystem* system);
+
+// Puts another file of the same kind in place of the channel's stream (the
+// music of an edited timeline): it stops, and the next play plays the new one.
+int soundChannelSetStream(SoundChannel* channel, const char* path);
 void soundSystemRelease(SoundSystem* system);

@@ -2,17 +2,17 @@
 // every frame draws with.
 #pragma once
 
+#include "presentation/layer_programs.h"
 #include "presentation/media.h"
 
 #include <GL/gl.h>
 
-// Program handles, set once at start-up in this order.
-extern GLuint morphProgram;
-extern GLuint imageWarpProgram;
-extern GLuint plasmaProgram;
-extern GLuint starfieldProgram;
-extern GLuint overlayProgram;
-extern GLuint scrollerProgram;
+// Program handles (morphProgram, plasmaProgram, ...), one per entry of the
+// layers' program list, set once at start-up in its order.
+#define DEMO_PROGRAM_HANDLE_DECLARATION(name, vertex, fragment, texture) \
+  extern GLuint name##Program;
+DEMO_LAYER_PROGRAM_LIST(DEMO_PROGRAM_HANDLE_DECLARATION)
+#undef DEMO_PROGRAM_HANDLE_DECLARATION
 
 // Texture handles (logoTexture, noiseTexture, ...), one per picture of the
 // media list, loaded once at start-up in its order (0 when a file is missing;

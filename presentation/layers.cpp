@@ -1,5 +1,7 @@
 // The layer schedule: eight permanent layers drawn every frame, bottom to top,
-// then the three closing layers once their time tests pass.
+// then the three closing layers once their time tests pass. The fades' times
+// and rates come from the active timeline; every uniform, every factor of a
+// product and every time test takes its own clock reading.
 #include "presentation/layers.h"
 
 #include "gpu/gl_entry_points.h"
@@ -32,18 +34,18 @@ void beginLayer(GLuint texture, GLuint program) {
 // viewport whatever matrices are loaded.
 void drawFullScreenQuad() { glRects(-1, 1, 1, -1); }
 
-float fadeIn(Fade f) { return ramp(demoTime() - f.at, f.rate); }
-float fadeOut(Fade f) { return ramp(f.at - demoTime(), f.rate); }
+float fadeIn(const Fade& f) { return ramp(demoTime() - f.at, f.rate); }
+float fadeOut(const Fade& f) { return ramp(f.at - demoTime(), f.rate); }
 
 // A fade-in times a fade-out; each factor takes its own clock reading, the
 // fade-out first.
-float fadeInOut(Fade in, Fade out) {
+float fadeInOut(const Fade& in, const Fade& out) {
   const float outFactor = fadeOut(out);
   const float inFactor = fadeIn(in);
   return outFactor * inFactor;
 }
 
-void drawOverlay(GLuint texture, Fade in, Fade out) {
+void drawOverlay(GLuint texture, const Fade& in, const Fade& out) {
   beginLayer(texture, overlayProgram);
   setUniform1f(overlayProgram, "alpha", fadeInOut(in, out));
   drawFullScreenQuad();
@@ -52,15 +54,17 @@ void drawOverlay(GLuint texture, Fade in, Fade out) {
 }  // namespace
 
 void drawLayers() {
+  const Timeline& tl = timeline::active();
+
   // Plasma background, opaque in every frame.
   beginLayer(noiseTexture, plasmaProgram);
   setUniform1f(plasmaProgram, "time", demoTime());
   setUniform1f(plasmaProgram, "size", 1.0f);
   setUniform1f(plasmaProgram, "prln",
-               std::min(std::max(demoTime() * kPlasmaLinesRate - kPlasmaLinesOffset, 0.0f),
+               std::min(std::max(demoTime() * kPlasmaLinesRate - plasmaLinesOffset(tl), 0.0f),
                         kPlasmaLinesMax));
   setUniform1i(plasmaProgram, "rt", 0);
-  setUniform1f(plasmaProgram, "transition", fadeIn(boxIn));
+  setUniform1f(plasmaProgram, "transition", fadeIn(tl.boxIn));
   drawFullScreenQuad();
 
   // Morph object. It samples no texture, so the noise stays bound. Its camera
@@ -68,30 +72,30 @@ void drawLayers() {
   // the later quads ignore the matrix.
   GlEntryPoints.glUseProgram(morphProgram);
   setUniform1f(morphProgram, "time", demoTime());
-  setUniform1f(morphProgram, "offset", fadeIn(morphOffsetIn));
-  setUniform1f(morphProgram, "alpha", fadeIn(morphIn));
-  setUniform1f(morphProgram, "transition", fadeIn(boxIn));
+  setUniform1f(morphProgram, "offset", fadeIn(tl.morphOffsetIn));
+  setUniform1f(morphProgram, "alpha", fadeIn(tl.morphIn));
+  setUniform1f(morphProgram, "transition", fadeIn(tl.boxIn));
   gluLookAt(0, 20, 5, 0, 0, 0, 0, 1, 0);
   drawFullScreenQuad();
 
   // Logo, settling out of its warp as it fades out.
   beginLayer(logoTexture, imageWarpProgram);
-  setUniform1f(imageWarpProgram, "alpha", fadeOut(logoOut));
+  setUniform1f(imageWarpProgram, "alpha", fadeOut(tl.logoOut));
   drawFullScreenQuad();
 
   beginLayer(starfieldTexture, starfieldProgram);
   setUniform1f(starfieldProgram, "time", demoTime());
-  setUniform1f(starfieldProgram, "alpha", fadeIn(starfieldIn));
+  setUniform1f(starfieldProgram, "alpha", fadeIn(tl.starfieldIn));
   drawFullScreenQuad();
 
   // Three pictures, one after the other, through the one overlay program.
-  drawOverlay(oldschoolTexture, oldschoolIn, oldschoolOut);
-  drawOverlay(spaceTexture, spaceIn, spaceOut);
-  drawOverlay(loveTexture, loveIn, loveOut);
+  drawOverlay(oldschoolTexture, tl.oldschoolIn, tl.oldschoolOut);
+  drawOverlay(spaceTexture, tl.spaceIn, tl.spaceOut);
+  drawOverlay(loveTexture, tl.loveIn, tl.loveOut);
 
   beginLayer(scrollerTexture, scrollerProgram);
   setUniform1f(scrollerProgram, "time", demoTime());
-  setUniform1f(scrollerProgram, "alpha", fadeIn(scrollerIn));
+  setUniform1f(scrollerProgram, "alpha", fadeIn(tl.scrollerIn));
   drawFullScreenQuad();
 
   if (demoTime() > kClosingAfter) {

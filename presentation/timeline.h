@@ -1,10 +1,15 @@
-// The presentation's timeline, written once: when each layer fades in or out
-// and how fast, the parts of the schedule the studio names, and the times the
-// storyboard and the benchmark look at. The layer schedule draws from it, and
-// so do the studio, the benchmark, the generator's music and the build
-// (cmake/Timeline.cmake reads the storyboard times). No GL: any tool can
-// include it.
+// The presentation's timeline: when each layer fades in or out and how fast,
+// the parts of the schedule the studio names, and the times the storyboard
+// and the benchmark look at. The built-in one is presentation/timeline.txt,
+// compiled in by the build (cmake/Timeline.cmake); the layer schedule draws
+// from the active one, which a tool may replace with another copy of the file
+// (--timeline) or an edit. No GL: any tool can include it.
 #pragma once
+
+#include "presentation/timeline_builtin.h"
+
+#include <string>
+#include <vector>
 
 // A fade as the schedule computes it. A fade-in is ramp(t - at, rate): 0 until
 // `at`, 1 from at + 1/rate. A fade-out is ramp(at - t, rate): 1 until
@@ -18,40 +23,77 @@ struct Fade {
 // Where a fade reaches its far end: full for a fade-in, gone for a fade-out.
 constexpr float fadeEdge(Fade f) { return f.in ? f.at + 1.0f / f.rate : f.at - 1.0f / f.rate; }
 
-// Every fade of the schedule, in time order: X(name, at, rate, in).
-#define DEMO_FADE_LIST(X)               \
-  X(logoOut, 9.0f, 0.2f, false)         \
-  X(oldschoolIn, 20.0f, 0.5f, true)     \
-  X(morphIn, 25.002f, 0.5f, true)       \
-  X(oldschoolOut, 30.0f, 0.5f, false)   \
-  X(morphOffsetIn, 46.17f, 0.25f, true) \
-  X(spaceIn, 55.0f, 0.5f, true)         \
-  X(spaceOut, 65.0f, 0.5f, false)       \
-  X(boxIn, 68.0f, 0.5f, true)           \
-  X(loveIn, 75.0f, 0.2f, true)          \
-  X(loveOut, 85.0f, 0.5f, false)        \
-  X(starfieldIn, 91.0f, 0.2f, true)     \
-  X(scrollerIn, 105.0f, 0.2f, true)
+// The fades' names and directions, in the built-in file's order; every copy
+// of the file has each of them once, with the same direction.
+#define DEMO_FADE_NAME(name, at, rate, in) #name,
+#define DEMO_FADE_IN(name, at, rate, in) in,
+constexpr const char* kFadeNames[] = {DEMO_FADE_LIST(DEMO_FADE_NAME)};
+constexpr bool kFadeIsIn[] = {DEMO_FADE_LIST(DEMO_FADE_IN)};
+#undef DEMO_FADE_NAME
+#undef DEMO_FADE_IN
+constexpr int kFadeCount = static_cast<int>(sizeof kFadeNames / sizeof kFadeNames[0]);
+
+// The part of the schedule on screen from a time on: a fixed time, or the
+// start of a fade (`fade` >= 0), so that it moves with that fade.
+struct Section {
+  int fade = -1;
+  float start = 0;
+  std::string name;
+};
+
+struct Timeline {
+  // Every fade by name (timeline.spaceIn, ...), the built-in values until set.
+#define DEMO_FADE_MEMBER(name, at, rate, in) Fade name{at, rate, in};
+  DEMO_FADE_LIST(DEMO_FADE_MEMBER)
+#undef DEMO_FADE_MEMBER
+  std::vector<Section> sections;  // in time order
+  std::vector<float> storyboard;
+  // The file's lines as read, so that a saved copy keeps its comments and
+  // order; the fade lines are written anew from the values.
+  std::vector<std::string> lines;
+
+  Fade& fade(int index);
+  const Fade& fade(int index) const;
+  float sectionStart(const Section& s) const { return s.fade >= 0 ? fade(s.fade).at : s.start; }
+  bool sameFades(const Timeline& other) const;
+};
+
+// The index of the fade called `name`, -1 for none.
+int fadeIndex(const std::string& name);
+
+// Reads a timeline from its text: fades `NAME AT RATE in|out`, sections
+// `section AT NAME`, `storyboard T...`, `#` comments and blank lines. On a bad
+// text returns false with one line in `error` naming `file`, the line and the
+// reason (unknown name, missing field, not a number, outside 0 to 130, a name
+// twice, an in where an out belongs, a fade missing).
+bool parseTimeline(const std::string& text, const std::string& file, Timeline* out,
+                   std::string* error);
+
+// Reads the file at `path` (parseTimeline's refusals, or why it cannot be read).
+bool loadTimeline(const std::string& path, Timeline* out, std::string* error);
+
+// The text of a timeline: its lines with every fade line written from its
+// values, each number in the fewest decimals that read back to the same float.
+std::string timelineText(const Timeline& t);
 
 namespace timeline {
 
-#define DEMO_FADE_CONSTANT(name, at, rate, in) constexpr Fade name{at, rate, in};
-DEMO_FADE_LIST(DEMO_FADE_CONSTANT)
-#undef DEMO_FADE_CONSTANT
+// The compiled-in timeline, parsed from the build's copy of timeline.txt.
+const Timeline& builtin();
 
-constexpr Fade kFades[] = {
-#define DEMO_FADE_ENTRY(name, at, rate, in) name,
-    DEMO_FADE_LIST(DEMO_FADE_ENTRY)
-#undef DEMO_FADE_ENTRY
-};
+// The timeline the schedule draws with: the built-in one until replaced.
+const Timeline& active();
+void setActive(const Timeline& t);
 
 // The plasma's perlin lines grow with the morph's offset: from its start at
 // this rate per second up to their cap. The start is scaled by a power of two,
 // which is exact, so the schedule subtracts one float constant.
 constexpr float kPlasmaLinesRate = 0.0625f;
 constexpr float kPlasmaLinesMax = 0.5f;
-constexpr float kPlasmaLinesOffset = morphOffsetIn.at * kPlasmaLinesRate;
-constexpr float kPlasmaLinesFull = morphOffsetIn.at + kPlasmaLinesMax / kPlasmaLinesRate;
+inline float plasmaLinesOffset(const Timeline& t) { return t.morphOffsetIn.at * kPlasmaLinesRate; }
+inline float plasmaLinesFull(const Timeline& t) {
+  return t.morphOffsetIn.at + kPlasmaLinesMax / kPlasmaLinesRate;
+}
 
 // The closing layers show in frames later than these times.
 constexpr float kClosingAfter = 120.0f;
@@ -59,34 +101,7 @@ constexpr float kEndPictureAfter = 123.5f;
 
 // The opaque starfield covers the frame from here; the two vertex stages
 // beneath it (under_starfield.vert, faded_under_starfield.vert) draw nothing
-// from this time, which they state as a literal.
-constexpr float kStarfieldOpaque = fadeEdge(starfieldIn);
-
-// The part of the schedule on screen from `start` on, in time order.
-struct Section {
-  float start;
-  const char* name;
-};
-constexpr Section kSections[] = {
-    {0.0f, "intro: logo"},
-    {logoOut.at, "plasma"},
-    {oldschoolIn.at, "overlays: oldschool"},
-    {oldschoolOut.at, "morph: bar"},
-    {spaceIn.at, "overlays: space"},
-    {spaceOut.at, "morph: bar"},
-    {boxIn.at, "morph: box"},
-    {loveIn.at, "overlays: love"},
-    {loveOut.at, "morph: box"},
-    {starfieldIn.at, "starfield"},
-    {scrollerIn.at, "scroller"},
-    {kClosingAfter, "closing"},
-    {kEndPictureAfter, "closing: end picture"},
-};
-
-// The frames of `make capture`'s storyboard, one for each thing worth seeing,
-// each at a moment where its picture is whole and no fade is under way.
-// The build reads the numbers between these braces.
-constexpr float kStoryboardTimes[] = {0,  12, 23,  27.5f, 39.3f, 54.5f,  60,
-                                      73, 81, 100, 111,   117,   120.2f, 124};
+// from the built-in time, which they state as a literal.
+inline float starfieldOpaque(const Timeline& t) { return fadeEdge(t.starfieldIn); }
 
 }  // namespace timeline

@@ -19,7 +19,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -247,6 +249,95 @@ TEST(Studio, PanelSeeksLoopsAndInspectsTheSchedule) {
   EXPECT_TRUE(writePngRgb(DEMO_BINARY_DIR "/studio-panel.png", inspected.width, inspected.height,
                           inspected.rgb, &error))
       << error;
+}
+
+// Editing a copy of the timeline in the panel: the schedule draws the copy,
+// a drag on a fade's ramp moves the fade and the music follows, Ctrl+S
+// saves, Ctrl+Z undoes, Esc with unsaved edits asks once. Before that, a
+// shift-drag released outside the window leaves later clicks seeking.
+TEST(Studio, PanelEditsTheTimelineAndTheMusicFollows) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "no xdotool";
+  const std::string folder = makeTempDir();
+  std::ifstream in(DEMO_SOURCE_DIR "/presentation/timeline.txt");
+  std::string copy((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  copy.replace(copy.find("\nspaceIn 55 "), 12, "\nspaceIn 57 ");
+  const std::string path = folder + "/copy.txt";
+  writeFile(path, copy);
+  // The fade's time as the file says it, -1 when it is not there.
+  auto savedAt = [&path](const char* fade) {
+    std::ifstream file(path);
+    for (std::string line; std::getline(file, line);) {
+      if (line.rfind(std::string(fade) + " ", 0) == 0)
+        return std::atof(line.c_str() + std::strlen(fade));
+    }
+    return -1.0;
+  };
+
+  DemoOptions o = studioIn(folder, {"--timeline", "copy.txt", "--at", "56", "--paused"});
+  o.env.push_back({"DEMO_STUDIO_INSPECT", "1"});
+  double afterOutside = -1, dragged = -1, undone = -1;
+  bool unsavedShown = false, musicFollowed = false, asked = false;
+  o.onWindow = [&](DemoWindow& w) {
+    waitFor([&] { return titleHas(w, "56.000 s"); });
+    pressKey(w, "Tab");
+    sleepSeconds(0.3);
+    const int width = kWindowWidth, panelY = kWindowHeight + kPanelHeight - 20;
+    auto x = [&](double seconds) { return std::lround(seconds / kEndTime * (width - 1)); };
+    auto to = [&](double seconds, int y) {
+      return " mousemove --window WINDOW " + std::to_string(x(seconds)) + " " + std::to_string(y);
+    };
+    // Shift goes up outside the window, where the studio never hears it.
+    xdotool(w, to(40, panelY) + " keydown shift mousedown 1 sleep 0.1" + to(60, panelY) +
+                   " sleep 0.1 mousemove 1270 1010 sleep 0.2 mouseup 1 sleep 0.1 keyup shift" +
+                   " sleep 0.2" + to(100, panelY) + " sleep 0.2 click 1");
+    waitFor([&] { return std::abs(std::atof(windowTitle(w).c_str()) - 100) < 0.5; }, 5);
+    afterOutside = std::atof(windowTitle(w).c_str());
+
+    // The oldschool overlay's row (the fifth) on its fade-in ramp, 2 s right.
+    const int row = kWindowHeight + 16 + 32 + 4 * 15 + 7;
+    xdotool(w, to(21, row) + " mousedown 1 sleep 0.1" + to(22, row) + " sleep 0.1" + to(23, row) +
+                   " sleep 0.1 mouseup 1");
+    unsavedShown = waitFor([&] { return titleHas(w, "unsaved"); }, 5) >= 0;
+    xdotool(w, "key ctrl+s");
+    waitFor([&] { return savedAt("oldschoolIn") != 20; }, 5);
+    dragged = savedAt("oldschoolIn");
+    musicFollowed = waitFor([&] { return titleHas(w, "music follows the edit"); }, 30) >= 0;
+    xdotool(w, "key ctrl+z");
+    xdotool(w, "key ctrl+s");
+    waitFor([&] { return savedAt("oldschoolIn") == 20; }, 5);
+    undone = savedAt("oldschoolIn");
+    xdotool(w, "key ctrl+y");
+    waitFor([&] { return titleHas(w, "unsaved"); }, 5);
+    pressKey(w, "Escape");
+    asked = waitFor([&] { return titleHas(w, "Esc again"); }, 5) >= 0;
+    pressKey(w, "Escape");
+  };
+  DemoRun run = runDemo(o);
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NEAR(afterOutside, 100, 0.5) << "a click seeks after shift was let go outside";
+  EXPECT_TRUE(unsavedShown) << "the title marks the unsaved drag";
+  EXPECT_GE(dragged, 21.5) << run.output;
+  EXPECT_LE(dragged, 22.5);
+  EXPECT_EQ(undone, 20) << "Ctrl+Z then Ctrl+S";
+  EXPECT_TRUE(musicFollowed) << run.output;
+  EXPECT_TRUE(asked) << "Esc with unsaved edits asks first";
+  EXPECT_EQ(savedAt("oldschoolIn"), 20) << "quitting does not save";
+
+  // The copy's SPACE fade begins at 57 s: at 56 s its overlay is at 0.
+  const size_t listing = run.output.find("inspector at 56.000 s:\n");
+  ASSERT_NE(listing, std::string::npos) << run.output;
+  const size_t space = run.output.find("\noverlay: space", listing);
+  ASSERT_NE(space, std::string::npos) << run.output;
+  const std::string line =
+      run.output.substr(space + 1, run.output.find('\n', space + 1) - space - 1);
+  EXPECT_NE(line.find("alpha=0.000"), std::string::npos) << line;
+  // How long each edit took to be heard (the first answers the copy's own music).
+  for (size_t plays = 0;
+       (plays = run.output.find("demo-studio: the music of", plays)) != std::string::npos;
+       ++plays) {
+    std::printf("%s\n", run.output.substr(plays, run.output.find('\n', plays) - plays).c_str());
+  }
 }
 
 TEST(Studio, SavedProgramsShowAtOnceAndBrokenOnesKeepTheLastGood) {

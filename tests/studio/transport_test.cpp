@@ -1,9 +1,12 @@
 // The studio's transport, heads-up and command line, without a window.
 #include "tools/studio/transport.h"
 #include "tools/studio/options.h"
+#include "tools/studio/timeline_edit.h"
 #include "tools/studio/timeline_view.h"
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -170,20 +173,20 @@ TEST(StudioTimelineView, ZoomAndPan) {
   const int width = 960;
   const TimelineView whole;
   EXPECT_EQ(timeAtX(whole, 0, width), 0);
-  EXPECT_EQ(timeAtX(whole, width, width), kEndTime);
-  EXPECT_NEAR(timeAtX(whole, width * 100 / 130.0, width), 100, 1e-9);
+  EXPECT_EQ(timeAtX(whole, width - 1, width), kEndTime) << "the last pixel is the end";
+  EXPECT_NEAR(timeAtX(whole, (width - 1) * 100 / 130.0, width), 100, 1e-9);
   const struct Case {
     const char* name;
     std::vector<std::pair<double, double>> zooms;  // factor, pointer x
     double pan;                                    // pixels, after the zooms
     double start, span;
   } cases[] = {
-      {"in around the middle", {{0.5, 480}}, 0, 32.5, 65},
+      {"in around the middle", {{0.5, 479.5}}, 0, 32.5, 65},
       {"in at the left edge", {{0.5, 0}}, 0, 0, 65},
-      {"out past the whole", {{0.5, 480}, {4, 480}}, 0, 0, 130},
-      {"in to the narrowest", {{1e-6, 960}}, 0, 130 - kMinViewSpan, kMinViewSpan},
-      {"pan to earlier times stops at 0", {{0.5, 480}}, 2000, 0, 65},
-      {"pan to later times stops at the end", {{0.5, 480}}, -2000, 65, 65},
+      {"out past the whole", {{0.5, 479.5}, {4, 479.5}}, 0, 0, 130},
+      {"in to the narrowest", {{1e-6, 959}}, 0, 130 - kMinViewSpan, kMinViewSpan},
+      {"pan to earlier times stops at 0", {{0.5, 479.5}}, 2000, 0, 65},
+      {"pan to later times stops at the end", {{0.5, 479.5}}, -2000, 65, 65},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -191,7 +194,7 @@ TEST(StudioTimelineView, ZoomAndPan) {
     for (const auto& [factor, x] : c.zooms) {
       const double before = timeAtX(v, x, width);
       zoomView(&v, factor, x, width);
-      if (v.span > kMinViewSpan && v.span < kEndTime && x > 0 && x < width) {
+      if (v.span > kMinViewSpan && v.span < kEndTime && x > 0 && x < width - 1) {
         EXPECT_NEAR(timeAtX(v, x, width), before, 1e-9) << "the time under the pointer stays";
       }
     }
@@ -239,4 +242,52 @@ TEST(StudioOptions, GoodAndBadCommandLines) {
     EXPECT_NE(error.find(c.errorPart), std::string::npos) << error;
     EXPECT_TRUE(!c.ok || (o.at == 95 && o.loopStart == 91 && o.loopEnd == 96 && o.scale == 2));
   }
+}
+
+// A drag on a ramp moves its fade by whole frames; undo and redo step
+// through the drags; the unsaved mark follows; a save reads back the same.
+TEST(StudioTimelineEdit, DragUndoRedoAndSave) {
+  const Timeline& builtin = timeline::builtin();
+  const int oldschoolIn = fadeIndex("oldschoolIn");
+  EXPECT_EQ(fadeWithRampAt(builtin, 21), oldschoolIn);
+  EXPECT_EQ(fadeWithRampAt(builtin, 29), fadeIndex("oldschoolOut")) << "a fade-out's ramp";
+  EXPECT_EQ(fadeWithRampAt(builtin, 40), -1);
+  EXPECT_EQ(movedFadeTime(20, 2.004), 20 + 2.0f) << "the nearest frame";
+  EXPECT_EQ(movedFadeTime(20, 0.01), 1201 / 60.0f);
+  EXPECT_EQ(movedFadeTime(129, 5), 130);
+
+  TimelineEditor e(builtin);
+  e.beginMove(oldschoolIn);
+  e.moveBy(1.3);
+  e.moveBy(2.004);  // each move is from where the drag began
+  EXPECT_TRUE(e.endMove());
+  EXPECT_EQ(e.timeline().oldschoolIn.at, 22);
+  EXPECT_TRUE(e.unsaved());
+  e.beginMove(oldschoolIn);
+  EXPECT_FALSE(e.endMove()) << "a drag that moved nothing is no step";
+  double from = 0, to = 0;
+  ASSERT_TRUE(changedStretch(builtin, e.timeline(), &from, &to));
+  EXPECT_EQ(from, 20);
+  EXPECT_EQ(to, 24);
+
+  EXPECT_TRUE(e.undo());
+  EXPECT_EQ(e.timeline().oldschoolIn.at, 20);
+  EXPECT_FALSE(e.unsaved());
+  EXPECT_FALSE(e.undo());
+  EXPECT_TRUE(e.redo());
+  EXPECT_EQ(e.timeline().oldschoolIn.at, 22);
+
+  char folder[] = "/tmp/timeline-edit-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string path = std::string(folder) + "/timeline.txt";
+  std::string error;
+  ASSERT_TRUE(saveTimeline(path, e.timeline(), &error)) << error;
+  e.markSaved();
+  EXPECT_FALSE(e.unsaved());
+  Timeline read;
+  ASSERT_TRUE(loadTimeline(path, &read, &error)) << error;
+  EXPECT_TRUE(read.sameFades(e.timeline()));
+  EXPECT_EQ(timelineText(read), timelineText(e.timeline()));
+  unlink(path.c_str());
+  rmdir(folder);
 }

@@ -4,6 +4,7 @@
 #include "platform/regular_file.h"
 #include "presentation/headless_render.h"
 #include "presentation/media.h"
+#include "presentation/timeline.h"
 #include "tools/capture/montage.h"
 #include "tools/capture/options.h"
 #include "tools/capture/presets.h"
@@ -16,6 +17,7 @@
 #include "tools/common/program_files.h"
 #include "tools/common/stop_signals.h"
 #include "tools/common/video_encoder.h"
+#include "tools/mediagen/music.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -404,9 +406,15 @@ int main(int argc, char** argv) {
     std::fputs(captureHelp().c_str(), stdout);
     return 0;
   }
+  // Everything that can fail cheaply is checked before the first frame; a
+  // timeline file is read even when only the command line is checked.
+  if (!options.timelinePath.empty()) {
+    Timeline copy;
+    if (!loadTimeline(options.timelinePath, &copy, &error)) return failure("timeline " + error);
+    timeline::setActive(copy);
+  }
   if (options.check) return 0;
 
-  // Everything that can fail cheaply is checked before the first frame.
   std::string musicPath;
   if (!options.partsDir.empty()) {
     char cwd[PATH_MAX];
@@ -476,11 +484,34 @@ int main(int argc, char** argv) {
 
   removeLeftovers(options);
   holdStopSignals();
+  // A video of another timeline has that timeline's music, composed here and
+  // encoded into a temporary beside the video that is removed at the end.
+  OutputFile timelineMusic;
+  const bool composed =
+      !options.timelinePath.empty() && options.output == Output::Video && options.segment == 0;
+  if (composed) {
+    removeLeftoverTemporaries(options.target, ".ogg", captureRuns);
+    const int fd = beginOutput(options.target, ".ogg", false, &timelineMusic, &error);
+    if (fd < 0) return failure(error);
+    close(fd);
+    std::fprintf(stderr, "demo-capture: composing the music of %s\n", options.timelinePath.c_str());
+    if (!mediagen::writeSoundtrack(timelineMusic.writePath, timeline::active(), &error)) {
+      abandonOutput(&timelineMusic);
+      return failure(error);
+    }
+    musicPath = timelineMusic.writePath;
+    if (stopSignal()) {
+      abandonOutput(&timelineMusic);
+      releaseStopSignals();
+    }
+  }
   if (options.join) {
     Progress progress(0, "join");
     int joined = 0;
     const int status = joinVideo(options, musicPath, &progress, &joined);
     if (status == 0 && options.removeParts) removeJoinedParts(options, joined);
+    const int status = joinVideo(options, musicPath, &progress);
+    if (composed) abandonOutput(&timelineMusic);
     if (status == kStopped) releaseStopSignals();
     return status;
   }
@@ -488,6 +519,8 @@ int main(int argc, char** argv) {
   // the window's size; supersampling alone does not change the pictures.
   if (!startHeadlessRendering(options.width * options.ssaa, options.height * options.ssaa,
                               options.mediaDir, &error, options.width >= kLargePictureWidth)) {
+                              options.mediaDir, &error)) {
+    if (composed) abandonOutput(&timelineMusic);
     return failure(error);
   }
   int status = 0;
@@ -506,6 +539,7 @@ int main(int argc, char** argv) {
     case Output::None: break;
   }
   stopHeadlessRendering();
+  if (composed) abandonOutput(&timelineMusic);
   if (status == kStopped) releaseStopSignals();
   return status;
 }

@@ -105,6 +105,10 @@ std::vector<Option> captureTable(CaptureOptions* o, std::string* sheetOption) {
            [o] { o->sizeGiven = true; })},
       {"--media", "DIR", "folder with the eleven media files (default: working folder)",
        textIn(&o->mediaDir, "a folder")},
+      {"--timeline", "FILE",
+       "another copy of the timeline file to draw (and for a video,\n"
+       "music made for it); default: the built-in one",
+       textIn(&o->timelinePath, "a file")},
       {"--ssaa", "N",
        "supersampling: every frame is drawn N times wider and higher\n"
        "and reduced by averaging N x N pixels, which smooths the\n"

@@ -20,6 +20,7 @@ struct CaptureOptions {
   int width = kWindowWidth;
   int height = kWindowHeight;
   std::string mediaDir = ".";
+  std::string timelinePath;  // --timeline; empty: the built-in timeline
   Output output = Output::None;
   std::string target;              // file or folder of the output
   double stillTime = 0;            // --still

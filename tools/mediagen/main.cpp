@@ -31,8 +31,6 @@ struct Output {
 // JPEG quality high enough that text edges show no ringing even when the
 // 1080p and 4K presets show the pictures two and four times as large.
 constexpr int kJpegQuality = 97;
-// Vorbis VBR quality; about 128 kbit/s for stereo 44.1 kHz.
-constexpr float kVorbisQuality = 0.4f;
 
 std::vector<Output> outputs() {
   // A picture is written only if every font it was drawn with loaded.
@@ -61,7 +59,7 @@ std::vector<Output> outputs() {
       {mediaName(MediaId::scroller), png(makeScroller)},
       {mediaName(MediaId::music),
        [](const std::string& p, std::string* error) {
-         return writeOggVorbis(p, composeSoundtrack(), kVorbisQuality, "NARROWBAND", error);
+         return writeSoundtrack(p, timeline::builtin(), error);
        }},
   };
 }

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <iterator>
+#include <mutex>
 
 #include "presentation/timeline.h"
 #include "presentation/window.h"
@@ -33,32 +34,55 @@ constexpr float kTwoPi = 6.2831853f;
 constexpr double kTargetLufs = -14.0;
 constexpr float kCeilingDb = -3.5f;
 
-// The picture's events, in seconds, from the schedule's timeline: every cue
-// of the score is one of these, put on the nearest beat so that the score's
-// bars stay on the 120 BPM grid (the bumps start between two beats; their
-// music starts on the nearer one). A picture that fades in has two: where it
-// starts to show, which opens a swell, and where it is whole, which is hit.
+// The picture's events, in seconds, from the timeline the soundtrack is made
+// for: every cue of the score is one of these, put on the nearest beat so that
+// the score's bars stay on the 120 BPM grid (the bumps start between two
+// beats; their music starts on the nearer one). A picture that fades in has
+// two: where it starts to show, which opens a swell, and where it is whole,
+// which is hit. placeCues sets them all from
+// the timeline before a soundtrack is composed; nothing else derives a cue.
 constexpr double onBeat(float seconds) {
   return static_cast<double>(static_cast<long long>(seconds / kBeat + 0.5)) * kBeat;
 }
-constexpr double kLogoGone = onBeat(timeline::logoOut.at);  // the plasma is alone
-constexpr double kOldschoolIn = onBeat(timeline::oldschoolIn.at);
-constexpr double kMorphIn = onBeat(timeline::morphIn.at);      // the twisted bar
-constexpr double kBarPhrase2 = kMorphIn + 4 * kBar;            // the bar alone, 8 s in
-constexpr double kBarPhrase3 = kMorphIn + 8 * kBar;            // ... and 16 s in
-constexpr double kBumps = onBeat(timeline::morphOffsetIn.at);  // the bar grows bumps
-constexpr double kSpaceIn = onBeat(timeline::spaceIn.at);
-constexpr double kSpaceFull = onBeat(fadeEdge(timeline::spaceIn));
-constexpr double kMeltStart = onBeat(timeline::boxIn.at);     // the bar melts to a blob
-constexpr double kBoxIn = onBeat(fadeEdge(timeline::boxIn));  // the spinning box stands
-constexpr double kLoveIn = onBeat(timeline::loveIn.at);
-constexpr double kLoveFull = onBeat(fadeEdge(timeline::loveIn));
-constexpr double kStarsIn = onBeat(timeline::starfieldIn.at);
-constexpr double kStarsFull = onBeat(fadeEdge(timeline::starfieldIn));
-constexpr double kScrollerIn = onBeat(timeline::scrollerIn.at);
-constexpr double kScrollerFull = onBeat(fadeEdge(timeline::scrollerIn));
-constexpr double kClosingText = onBeat(timeline::kClosingAfter);  // cut to text and blinking box
-constexpr double kHallIn = onBeat(timeline::kEndPictureAfter);    // cut to the end picture
+double kLogoGone;  // the plasma is alone
+double kOldschoolIn;
+double kMorphIn;     // the twisted bar
+double kBarPhrase2;  // the bar alone, 8 s in
+double kBarPhrase3;  // ... and 16 s in
+double kBumps;       // the bar grows bumps
+double kSpaceIn;
+double kSpaceFull;
+double kMeltStart;  // the bar melts to a blob
+double kBoxIn;      // the spinning box stands
+double kLoveIn;
+double kLoveFull;
+double kStarsIn;
+double kStarsFull;
+double kScrollerIn;
+double kScrollerFull;
+double kClosingText;  // cut to text and blinking box
+double kHallIn;       // cut to the end picture
+
+void placeCues(const Timeline& tl) {
+  kLogoGone = onBeat(tl.logoOut.at);
+  kOldschoolIn = onBeat(tl.oldschoolIn.at);
+  kMorphIn = onBeat(tl.morphIn.at);
+  kBarPhrase2 = kMorphIn + 4 * kBar;
+  kBarPhrase3 = kMorphIn + 8 * kBar;
+  kBumps = onBeat(tl.morphOffsetIn.at);
+  kSpaceIn = onBeat(tl.spaceIn.at);
+  kSpaceFull = onBeat(fadeEdge(tl.spaceIn));
+  kMeltStart = onBeat(tl.boxIn.at);
+  kBoxIn = onBeat(fadeEdge(tl.boxIn));
+  kLoveIn = onBeat(tl.loveIn.at);
+  kLoveFull = onBeat(fadeEdge(tl.loveIn));
+  kStarsIn = onBeat(tl.starfieldIn.at);
+  kStarsFull = onBeat(fadeEdge(tl.starfieldIn));
+  kScrollerIn = onBeat(tl.scrollerIn.at);
+  kScrollerFull = onBeat(fadeEdge(tl.scrollerIn));
+  kClosingText = onBeat(timeline::kClosingAfter);
+  kHallIn = onBeat(timeline::kEndPictureAfter);
+}
 constexpr double kEnd = kEndTime;
 // The programs' own periods: the plasma's palette swings with sin(time / 2),
 // the bar's twist with sin(time).
@@ -835,7 +859,12 @@ void applyReverb(const Stereo& in, Stereo& out) {
 
 }  // namespace
 
-Audio composeSoundtrack() {
+Audio composeSoundtrack(const Timeline& tl) {
+  // The cues are the generator's own state for one soundtrack at a time; a
+  // tool that composes on a thread of its own waits for another's to end.
+  static std::mutex composing;
+  const std::lock_guard<std::mutex> hold(composing);
+  placeCues(tl);
   const Score score = compose();
   const size_t n = toSample(kLength);
   Buses b(n);

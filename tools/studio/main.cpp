@@ -9,8 +9,10 @@
 #include "presentation/layers.h"
 #include "presentation/media.h"
 #include "presentation/player.h"
+#include "presentation/timeline.h"
 #include "presentation/window.h"
 #include "tools/common/png_file.h"
+#include "tools/studio/music_follow.h"
 #include "tools/studio/options.h"
 #include "tools/studio/panel.h"
 #include "tools/studio/shader_watch.h"
@@ -103,7 +105,7 @@ struct FrameTimes {
   }
 };
 
-int runStudio(const StudioOptions& o, const std::string& shaderDir) {
+int runStudio(const StudioOptions& o, const std::string& shaderDir, const Timeline& loaded) {
   // The player's start-up in the media folder, then back to the folder the
   // studio started in, where saved frames go.
   SoundChannel* music = nullptr;
@@ -130,7 +132,16 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
   SDL_EnableKeyRepeat(SDL_DEFAULT_REPEAT_DELAY, SDL_DEFAULT_REPEAT_INTERVAL);
   startShaderWatch(shaderDir);
   const int width = kWindowWidth * o.scale, height = kWindowHeight * o.scale;
-  startPanel(width, height, o.mediaDir + "/" + mediaName(MediaId::music));
+  const bool pathGiven = !o.timelinePath.empty();
+  startPanel(width, height, o.mediaDir + "/" + mediaName(MediaId::music), loaded,
+             pathGiven ? o.timelinePath : "timeline.txt", pathGiven);
+  // The media's music is the built-in timeline's; another one gets its own.
+  int edits = panelEdits();
+  if (!loaded.sameFades(timeline::builtin())) {
+    requestMusic(loaded);
+    setPanelNote("making the music of this timeline");
+  }
+  bool quitAsked = false;
   const bool timed = std::getenv("DEMO_STUDIO_TIMES") != nullptr;
   FrameTimes times;
 
@@ -163,7 +174,12 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
     last = now;
 
     const FrameEvents events = takeFrameEvents();
-    if (events.quit) break;
+    if (events.quit) {
+      // Unsaved edits: the first Esc (or close) asks, the next one quits.
+      if (!panelUnsaved() || quitAsked) break;
+      quitAsked = true;
+      setPanelNote("unsaved edits: Esc again quits without saving, Ctrl+S saves");
+    }
     bool save = false;
     for (int i = 0; i < events.eventCount; ++i) {
       const SDL_Event& event = events.events[i];
@@ -174,6 +190,30 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
       } else if (transportKeyOf(event.key.keysym.sym, &action)) {
         jumped = applyTransportKey(&transport, action) || jumped;
       }
+    }
+
+    // An edit asks for the music of the edited timeline, made beside the
+    // frames; when it is ready it takes the old one's place at the playhead.
+    if (panelEdits() != edits) {
+      edits = panelEdits();
+      quitAsked = false;
+      requestMusic(panelTimeline());
+      setPanelNote("making the music of the edit");
+    }
+    std::string madeMusic;
+    double sinceEdit = 0, cpu = 0;
+    if (takeMadeMusic(&madeMusic, &sinceEdit, &cpu)) {
+      if (music && soundChannelSetStream(music, madeMusic.c_str()) == kSoundOk) {
+        jumped = true;
+        audible = false;
+      }
+      setPanelMusic(madeMusic);
+      setPanelNote("music follows the edit");
+      std::printf(
+          "demo-studio: the music of the edited timeline plays from %.3f s, %.2f s after "
+          "the edit (%.2f s of CPU to make it)\n",
+          transport.time, sinceEdit, cpu);
+      std::fflush(stdout);
     }
 
     // Every jump, and every return to 1× play, starts the stream at the
@@ -206,7 +246,8 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
       framesCounted = 0;
       fpsStart = Clock::now();
     }
-    const std::string heading = headsUpText(transport, framesPerSecond, failingShaderFiles());
+    const std::string heading =
+        headsUpText(transport, framesPerSecond, failingShaderFiles()) + panelTitleText();
     if (heading != title) {
       title = heading;
       SDL_WM_SetCaption(title.c_str(), "demo-studio");
@@ -217,6 +258,7 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir) {
     if (spent < kStepSeconds) SDL_Delay(static_cast<Uint32>((kStepSeconds - spent) * 1000));
   }
   stopPanel();
+  stopMusicFollow();
   return 0;
 }
 
@@ -244,6 +286,12 @@ int main(int argc, char** argv) {
                  options.mediaDir.c_str());
     return 1;
   }
+  Timeline loaded = timeline::builtin();
+  if (!options.timelinePath.empty() && !loadTimeline(options.timelinePath, &loaded, &error)) {
+    std::fprintf(stderr, "demo-studio: timeline %s\n", error.c_str());
+    return 1;
+  }
+  timeline::setActive(loaded);
   // Relative folders are taken from where the studio starts, before the
   // start-up visits the media folder.
   char* absolute = realpath(shaderDir.c_str(), nullptr);
@@ -251,5 +299,5 @@ int main(int argc, char** argv) {
     shaderDir = absolute;
     std::free(absolute);
   }
-  return runStudio(options, shaderDir);
+  return runStudio(options, shaderDir, loaded);
 }

@@ -57,7 +57,14 @@ void decode(const std::string& path) {
 
 }  // namespace
 
-void startMusicEnvelope(const std::string& path) { decoder = std::thread(decode, path); }
+void startMusicEnvelope(const std::string& path) {
+  // Another file (the music of an edit) replaces the one decoded before.
+  stopMusicEnvelope();
+  envelope = MusicEnvelope{};
+  ready = false;
+  stopping = false;
+  decoder = std::thread(decode, path);
+}
 
 const MusicEnvelope* musicEnvelope() { return ready ? &envelope : nullptr; }
 

@@ -11,8 +11,8 @@ struct MusicEnvelope {
   std::vector<float> low, high;  // per bucket, the mix of both channels in -1 .. 1
 };
 
-// Starts decoding `path`; a file that cannot be decoded gives one line on
-// stderr and an empty envelope.
+// Starts decoding `path`, in place of any file decoded before; a file that
+// cannot be decoded gives one line on stderr and an empty envelope.
 void startMusicEnvelope(const std::string& path);
 
 // The finished envelope, or nullptr while it is still being decoded.

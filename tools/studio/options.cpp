@@ -16,7 +16,8 @@ const char kStudioKeys[] =
     ". and , one frame forward/back while paused   I/O loop start/end here   L loop on/off\n"
     "] and [ double/halve the speed   F12 save the strip as a PNG   Esc quit\n"
     "Tab uniforms at the playhead   0 whole timeline   in the panel: click seek,\n"
-    "shift-drag set the loop, wheel zoom, middle-drag pan\n";
+    "shift-drag set the loop, drag a fade's ramp to move it, wheel zoom, middle-drag pan\n"
+    "Ctrl+Z/Ctrl+Y undo/redo an edit   Ctrl+S save the timeline\n";
 
 std::vector<Option> studioTable(StudioOptions* o) {
   const double end = kEndTime;
@@ -26,6 +27,8 @@ std::vector<Option> studioTable(StudioOptions* o) {
        textIn(&o->mediaDir, "a folder")},
       {"--shaders", "DIR", "folder of the programs' sources, rebuilt as they are saved",
        textIn(&o->shaderDir, "a folder")},
+      {"--timeline", "FILE", "the timeline file to show, edit and save (default: the built-in one)",
+       textIn(&o->timelinePath, "a file")},
       {"--at", "T", "start at T seconds", numberIn(&o->at, 0, end, "seconds")},
       {"--paused", "", "start paused", setSwitch(&o->paused)},
       {"--loop", "A:B", "play from A to B seconds over and over",

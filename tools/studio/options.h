@@ -5,7 +5,8 @@
 
 struct StudioOptions {
   std::string mediaDir = ".";
-  std::string shaderDir;  // empty: the source tree's gpu/shaders
+  std::string shaderDir;     // empty: the source tree's gpu/shaders
+  std::string timelinePath;  // empty: the built-in timeline, saved as ./timeline.txt
   double at = 0;
   bool paused = false;
   bool looping = false;

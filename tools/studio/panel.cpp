@@ -9,6 +9,7 @@
 #include "tools/studio/music_envelope.h"
 #include "tools/studio/schedule_probe.h"
 #include "tools/studio/shader_watch.h"
+#include "tools/studio/timeline_edit.h"
 #include "tools/studio/timeline_view.h"
 
 #include <backends/imgui_impl_opengl2.h>
@@ -29,14 +30,16 @@ constexpr double kTraceStep = 0.05;
 // The panel's bands from its top, in pixels.
 constexpr float kAxisHeight = 16, kCueHeight = 32, kRowHeight = 15, kWaveGap = 4;
 
-enum class DragKind { none, scrub, loop, pan };
+enum class DragKind { none, scrub, loop, pan, fade };
 
 struct StillKey {
   double start = 0, span = 0;
   std::vector<bool> failing;  // per row
   bool waveform = false;
+  int tracks = 0;  // the rows' and cues' version
   bool operator==(const StillKey& o) const {
-    return start == o.start && span == o.span && failing == o.failing && waveform == o.waveform;
+    return start == o.start && span == o.span && failing == o.failing && waveform == o.waveform &&
+           tracks == o.tracks;
   }
 };
 
@@ -44,10 +47,18 @@ struct Panel {
   int width = 0;
   int stripHeight = 0;
   std::vector<LayerTrack> tracks;
+  int tracksVersion = 0;
   TimelineView view;
+  TimelineEditor editor{timeline::builtin()};
+  std::string savePath;
+  bool savePathGiven = false;
+  int edits = 0;     // edits made, undone or redone
+  std::string note;  // what the last edit key did, for the title
   bool inspector = false;
   // Shift as the event stream has it: SDL_GetModState() gives the state
   // after the whole batch of events, which may already have let go of it.
+  // A release outside the window never arrives, so it is forgotten when the
+  // pointer or the focus leaves.
   bool shift = false;
   bool logInspector = false;
   std::string lastLogged;
@@ -61,7 +72,7 @@ struct Panel {
 void setTraceTime(double seconds) { setDemoTime(static_cast<float>(seconds)); }
 
 double timeAt(int x) {
-  return timeAtX(panel.view, std::min(std::max(x, 0), panel.width), panel.width);
+  return timeAtX(panel.view, std::min(std::max(x, 0), panel.width - 1), panel.width);
 }
 
 float xAt(double seconds) { return static_cast<float>(xAtTime(panel.view, seconds, panel.width)); }
@@ -109,16 +120,20 @@ void drawAxis(ImDrawList* d, float top) {
 // The cues of the timeline table: a line through the panel and the name on
 // one of two staggered lines, cut where the next name on that line starts.
 void drawCues(ImDrawList* d, float top, float bottom) {
-  const int count = static_cast<int>(std::size(timeline::kSections));
-  for (int i = 0; i < count; ++i) {
-    const float x = xAt(timeline::kSections[i].start);
-    const float next =
-        i + 2 < count ? xAt(timeline::kSections[i + 2].start) - 4 : static_cast<float>(panel.width);
+  const Timeline& tl = timeline::active();
+  std::vector<std::pair<float, const char*>> cues;
+  for (const Section& s : tl.sections) cues.push_back({tl.sectionStart(s), s.name.c_str()});
+  std::stable_sort(cues.begin(), cues.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  const size_t count = cues.size();
+  for (size_t i = 0; i < count; ++i) {
+    const float x = xAt(cues[i].first);
+    const float next = i + 2 < count ? xAt(cues[i + 2].first) - 4 : static_cast<float>(panel.width);
     d->AddLine({x, top}, {x, bottom}, IM_COL32(230, 200, 80, 90));
     const float y = top + 1 + static_cast<float>(i % 2) * 15;
     const ImVec4 clip(x, top, next, top + kCueHeight);
     d->AddText(ImGui::GetFont(), ImGui::GetFontSize(), {x + 3, y}, IM_COL32(240, 210, 90, 255),
-               timeline::kSections[i].name, nullptr, 0, &clip);
+               cues[i].second, nullptr, 0, &clip);
   }
 }
 
@@ -199,7 +214,8 @@ void drawInspector(const std::vector<ProbedLayer>& layers, float top, float play
 // What the still parts of the panel depend on; they are drawn again only
 // when one of these changes.
 StillKey stillKey() {
-  StillKey key{panel.view.start, panel.view.span, {}, musicEnvelope() != nullptr};
+  StillKey key{
+      panel.view.start, panel.view.span, {}, musicEnvelope() != nullptr, panel.tracksVersion};
   for (const LayerTrack& track : panel.tracks) key.failing.push_back(programFails(track.program));
   return key;
 }
@@ -264,10 +280,98 @@ void drawStillParts(const StillKey& key) {
   glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, panel.width, kPanelHeight);
 }
 
+constexpr float kRowsTop = kAxisHeight + kCueHeight;
+
+// Traces the rows again where the samples from `from` to `to` seconds lie.
+void retrace(double from, double to) {
+  const long last = static_cast<long>(panel.tracks.empty() ? 0 : panel.tracks[0].alpha.size()) - 1;
+  const long first = std::max(0L, static_cast<long>(std::floor(from / kTraceStep)) - 1);
+  const long end = std::min(last, static_cast<long>(std::ceil(to / kTraceStep)) + 1);
+  for (long i = first; i <= end; ++i) {
+    const size_t at = static_cast<size_t>(i);
+    for (LayerTrack& track : panel.tracks) track.alpha[at] = 0;
+    setTraceTime(static_cast<double>(i) * kTraceStep);
+    for (const ProbedLayer& layer : probeLayers()) {
+      for (LayerTrack& track : panel.tracks) {
+        if (track.name == layer.name) track.alpha[at] = layer.alpha;
+      }
+    }
+  }
+  ++panel.tracksVersion;
+}
+
+// Makes the editor's timeline the one drawn, and the rows follow it.
+void applyEdit() {
+  const Timeline before = timeline::active();
+  timeline::setActive(panel.editor.timeline());
+  double from = 0, to = 0;
+  if (changedStretch(before, panel.editor.timeline(), &from, &to)) retrace(from, to);
+  ++panel.tracksVersion;  // the cues may have moved
+}
+
+// True when a press at `x`, `y` is on a fade's ramp in a row: the row's
+// alpha is between 0 and 1 near that time and a fade's ramp holds it.
+int fadeRampUnder(int x, int y) {
+  const float rowY = static_cast<float>(y - panel.stripHeight) - kRowsTop;
+  if (rowY < 0) return -1;
+  const size_t row = static_cast<size_t>(rowY / kRowHeight);
+  if (row >= panel.tracks.size()) return -1;
+  const double seconds = timeAt(x);
+  const std::vector<float>& alpha = panel.tracks[row].alpha;
+  const long sample = std::lround(seconds / kTraceStep);
+  bool ramp = false;
+  for (long i = sample - 1; i <= sample + 1; ++i) {
+    if (i >= 0 && i < static_cast<long>(alpha.size())) {
+      const float a = alpha[static_cast<size_t>(i)];
+      ramp = ramp || (a > 0 && a < 1);
+    }
+  }
+  return ramp ? fadeWithRampAt(panel.editor.timeline(), seconds) : -1;
+}
+
+void saveEdits() {
+  std::string error;
+  if (!saveTimeline(panel.savePath, panel.editor.timeline(), &error)) {
+    std::fprintf(stderr, "demo-studio: cannot save the timeline: %s\n", error.c_str());
+    panel.note = "cannot save the timeline (see stderr)";
+    return;
+  }
+  panel.editor.markSaved();
+  panel.note = "saved " + panel.savePath;
+  std::printf("demo-studio: saved the timeline to %s%s\n", panel.savePath.c_str(),
+              panel.savePathGiven ? "" : " in the working folder");
+  std::fflush(stdout);
+}
+
+// Ctrl+Z, Ctrl+Y and Ctrl+S; false for any other key.
+bool editKey(const SDL_keysym& key) {
+  if (!(key.mod & KMOD_CTRL)) return false;
+  if (key.sym == SDLK_z || key.sym == SDLK_y) {
+    const bool done = key.sym == SDLK_z ? panel.editor.undo() : panel.editor.redo();
+    if (done) {
+      applyEdit();
+      ++panel.edits;
+      panel.note = key.sym == SDLK_z ? "undone" : "redone";
+    } else {
+      panel.note = key.sym == SDLK_z ? "nothing to undo" : "nothing to redo";
+    }
+    return true;
+  }
+  if (key.sym == SDLK_s) {
+    saveEdits();
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
-void startPanel(int width, int stripHeight, const std::string& musicPath) {
+void startPanel(int width, int stripHeight, const std::string& musicPath, const Timeline& loaded,
+                const std::string& savePath, bool savePathGiven) {
   panel.width = width;
+  panel.editor = TimelineEditor(loaded);
+  panel.savePath = savePath;
+  panel.savePathGiven = savePathGiven;
   panel.stripHeight = stripHeight;
   panel.logInspector = std::getenv("DEMO_STUDIO_INSPECT") != nullptr;
   panel.tracks = traceLayers(static_cast<int>(kEndTime / kTraceStep) + 1, kTraceStep, setTraceTime);
@@ -287,7 +391,13 @@ bool panelEvent(const SDL_Event& e, Transport* transport, bool* jumped) {
     panel.shift = e.type == SDL_KEYDOWN;
     return true;
   }
+  if (e.type == SDL_ACTIVEEVENT && !e.active.gain &&
+      (e.active.state & (SDL_APPMOUSEFOCUS | SDL_APPINPUTFOCUS))) {
+    panel.shift = false;
+    return false;
+  }
   if (e.type == SDL_KEYDOWN) {
+    if (editKey(e.key.keysym)) return true;
     if (e.key.keysym.sym == SDLK_TAB) {
       panel.inspector = !panel.inspector;
     } else if (e.key.keysym.sym == SDLK_0) {
@@ -302,15 +412,20 @@ bool panelEvent(const SDL_Event& e, Transport* transport, bool* jumped) {
     const int x = e.button.x;
     panel.lastX = x;
     switch (e.button.button) {
-      case SDL_BUTTON_LEFT:
+      case SDL_BUTTON_LEFT: {
         panel.dragFrom = panel.dragTo = timeAt(x);
+        const int fade = panel.shift ? -1 : fadeRampUnder(x, e.button.y);
         if (panel.shift) {
           panel.drag = DragKind::loop;
+        } else if (fade >= 0) {
+          panel.drag = DragKind::fade;
+          panel.editor.beginMove(fade);
         } else {
           panel.drag = DragKind::scrub;
           *jumped = seekTransport(transport, panel.dragFrom) || *jumped;
         }
         break;
+      }
       case SDL_BUTTON_MIDDLE: panel.drag = DragKind::pan; break;
       case SDL_BUTTON_WHEELUP: zoomView(&panel.view, 0.8, x, panel.width); break;
       case SDL_BUTTON_WHEELDOWN: zoomView(&panel.view, 1.25, x, panel.width); break;
@@ -324,6 +439,9 @@ bool panelEvent(const SDL_Event& e, Transport* transport, bool* jumped) {
       *jumped = seekTransport(transport, timeAt(x)) || *jumped;
     } else if (panel.drag == DragKind::loop) {
       panel.dragTo = timeAt(x);
+    } else if (panel.drag == DragKind::fade) {
+      panel.editor.moveBy(timeAt(x) - panel.dragFrom);
+      applyEdit();
     } else {
       panView(&panel.view, x - panel.lastX, panel.width);
     }
@@ -336,6 +454,13 @@ bool panelEvent(const SDL_Event& e, Transport* transport, bool* jumped) {
     if (e.button.button != ending) return true;
     if (panel.drag == DragKind::loop) {
       setTransportLoop(transport, panel.dragFrom, timeAt(e.button.x));
+    } else if (panel.drag == DragKind::fade) {
+      panel.editor.moveBy(timeAt(e.button.x) - panel.dragFrom);
+      applyEdit();
+      if (panel.editor.endMove()) {
+        ++panel.edits;
+        panel.note = "";
+      }
     }
     panel.drag = DragKind::none;
     return true;
@@ -403,3 +528,20 @@ void stopPanel() {
   ImGui_ImplOpenGL2_Shutdown();
   ImGui::DestroyContext();
 }
+
+const Timeline& panelTimeline() { return panel.editor.timeline(); }
+
+int panelEdits() { return panel.edits; }
+
+bool panelUnsaved() { return panel.editor.unsaved(); }
+
+void setPanelNote(const std::string& note) { panel.note = note; }
+
+std::string panelTitleText() {
+  std::string text;
+  if (panel.editor.unsaved()) text += " | * unsaved (Ctrl+S: " + panel.savePath + ")";
+  if (!panel.note.empty()) text += " | " + panel.note;
+  return text;
+}
+
+void setPanelMusic(const std::string& musicPath) { startMusicEnvelope(musicPath); }

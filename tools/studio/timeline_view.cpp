@@ -11,25 +11,29 @@ void keepInside(TimelineView* view) {
   view->start = std::min(std::max(view->start, 0.0), kEndTime - view->span);
 }
 
+// Pixel columns 0 to width - 1 span the view, both ends included, so the
+// last column is the view's end (130 s when zoomed out).
+double columns(int width) { return width > 1 ? width - 1 : 1; }
+
 }  // namespace
 
 double timeAtX(const TimelineView& view, double x, int width) {
-  return view.start + x / width * view.span;
+  return view.start + x / columns(width) * view.span;
 }
 
 double xAtTime(const TimelineView& view, double seconds, int width) {
-  return (seconds - view.start) / view.span * width;
+  return (seconds - view.start) / view.span * columns(width);
 }
 
 void zoomView(TimelineView* view, double factor, double x, int width) {
   const double anchor = timeAtX(*view, x, width);
   view->span *= factor;
   keepInside(view);
-  view->start = anchor - x / width * view->span;
+  view->start = anchor - x / columns(width) * view->span;
   keepInside(view);
 }
 
 void panView(TimelineView* view, double dx, int width) {
-  view->start -= dx / width * view->span;
+  view->start -= dx / columns(width) * view->span;
   keepInside(view);
 }

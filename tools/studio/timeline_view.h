@@ -12,7 +12,8 @@ struct TimelineView {
 // The narrowest stretch the wheel zooms to.
 constexpr double kMinViewSpan = 0.5;
 
-// The time at pixel column `x` of a panel `width` pixels wide, and back.
+// The time at pixel column `x` of a panel `width` pixels wide, and back:
+// column 0 is the view's start and column width - 1 its end.
 double timeAtX(const TimelineView& view, double x, int width);
 double xAtTime(const TimelineView& view, double seconds, int width);
 

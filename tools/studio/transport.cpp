@@ -83,9 +83,17 @@ bool advanceTransport(Transport* t, double wallSeconds) {
 bool musicAudible(const Transport& t) { return !t.paused && t.speed == 1.0; }
 
 const char* scheduleSection(double seconds) {
-  const char* name = timeline::kSections[0].name;
-  for (const auto& s : timeline::kSections) {
-    if (seconds >= s.start) name = s.name;
+  // The latest section that has begun; an edit may have moved a fade past
+  // another, so the file's order is not relied on.
+  const Timeline& tl = timeline::active();
+  const char* name = "";
+  double latest = -1;
+  for (const Section& s : tl.sections) {
+    const double start = tl.sectionStart(s);
+    if (seconds >= start && start >= latest) {
+      latest = start;
+      name = s.name.c_str();
+    }
   }
   return name;
 }

@@ -376,8 +376,8 @@ TEST_F(Media, MusicFollowsTheTimeline) {
   // and sub) at least 10 dB above the 0.4 s before; and over each fade a
   // swell, the highs of its last half second 3 dB above its first.
   const Band highs{2500, true}, lows{150, false};
-  const Fade fades[] = {timeline::spaceIn, timeline::loveIn, timeline::starfieldIn,
-                        timeline::scrollerIn};
+  const Timeline& tl = timeline::builtin();
+  const Fade fades[] = {tl.spaceIn, tl.loveIn, tl.starfieldIn, tl.scrollerIn};
   std::vector<double> hits = {timeline::kClosingAfter, timeline::kEndPictureAfter};
   for (const Fade& f : fades) {
     const double start = f.at, whole = fadeEdge(f);
@@ -393,7 +393,7 @@ TEST_F(Media, MusicFollowsTheTimeline) {
         << "lows at " << hit << " s";
   }
   // The melt resolves with the shrinking picture instead of peaking there.
-  const double spaceWhole = fadeEdge(timeline::spaceIn);
+  const double spaceWhole = fadeEdge(tl.spaceIn);
   EXPECT_LT(rmsDb(sound_, 68, 70), rmsDb(sound_, spaceWhole, spaceWhole + 2) - 3.0);
 
   // No stretch longer than 2 s below -60 dBFS before the fade ends.
@@ -412,10 +412,11 @@ TEST_F(Media, MusicHoldsUpSummedToMono) {
   ASSERT_FALSE(sound_.left.empty()) << "the music did not decode";
   const size_t rate = static_cast<size_t>(sound_.rate);
   const int hz = static_cast<int>(sound_.rate);
-  for (size_t i = 0; i < std::size(timeline::kSections); ++i) {
-    const double from = timeline::kSections[i].start;
-    const double to =
-        i + 1 < std::size(timeline::kSections) ? timeline::kSections[i + 1].start : kEndTime;
+  const Timeline& tl = timeline::builtin();
+  const std::vector<Section>& sections = tl.sections;
+  for (size_t i = 0; i < sections.size(); ++i) {
+    const double from = tl.sectionStart(sections[i]);
+    const double to = i + 1 < sections.size() ? tl.sectionStart(sections[i + 1]) : kEndTime;
     const auto a = static_cast<std::ptrdiff_t>(from * static_cast<double>(rate)),
                b = static_cast<std::ptrdiff_t>(to * static_cast<double>(rate));
     const std::vector<float> l(sound_.left.begin() + a, sound_.left.begin() + b),
@@ -424,7 +425,7 @@ TEST_F(Media, MusicHoldsUpSummedToMono) {
     for (size_t k = 0; k < l.size(); ++k) mid[k] = 0.5f * (l[k] + r[k]);
     const double loss =
         mediagen::integratedLoudness(l, r, hz) - mediagen::integratedLoudness(mid, mid, hz);
-    EXPECT_LE(loss, 1.6) << timeline::kSections[i].name << " from " << from << " s";
+    EXPECT_LE(loss, 1.6) << sections[i].name << " from " << from << " s";
   }
 }
 

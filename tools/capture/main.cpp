@@ -510,7 +510,6 @@ int main(int argc, char** argv) {
     int joined = 0;
     const int status = joinVideo(options, musicPath, &progress, &joined);
     if (status == 0 && options.removeParts) removeJoinedParts(options, joined);
-    const int status = joinVideo(options, musicPath, &progress);
     if (composed) abandonOutput(&timelineMusic);
     if (status == kStopped) releaseStopSignals();
     return status;
@@ -519,7 +518,6 @@ int main(int argc, char** argv) {
   // the window's size; supersampling alone does not change the pictures.
   if (!startHeadlessRendering(options.width * options.ssaa, options.height * options.ssaa,
                               options.mediaDir, &error, options.width >= kLargePictureWidth)) {
-                              options.mediaDir, &error)) {
     if (composed) abandonOutput(&timelineMusic);
     return failure(error);
   }

@@ -27,10 +27,11 @@ target_link_libraries(PkgConfig::GLLIBS INTERFACE opengl32 glu32)
 
 # Pictures: PNG and JPEG decoded by libpng and libjpeg-turbo, linked in
 # statically, behind SDL_image's loading calls.
-add_library(PkgConfig::SDL_IMAGE STATIC platform/windows/picture_decoder.cpp)
-target_include_directories(PkgConfig::SDL_IMAGE PUBLIC platform/windows ${deps}/include/SDL
+add_library(win_pictures STATIC platform/windows/picture_decoder.cpp)
+target_include_directories(win_pictures PUBLIC ${PROJECT_SOURCE_DIR}/platform/windows ${deps}/include/SDL
+                           PRIVATE ${PROJECT_SOURCE_DIR}
                            PRIVATE ${deps}/include ${deps}/include/libpng16)
-target_link_libraries(PkgConfig::SDL_IMAGE PUBLIC ${deps}/lib/libpng16.a ${deps}/lib/libjpeg.a
+target_link_libraries(win_pictures PUBLIC ${deps}/lib/libpng16.a ${deps}/lib/libjpeg.a
                       /usr/x86_64-w64-mingw32/lib/libz.a ${deps}/lib/libSDL.dll.a)
 
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
@@ -50,11 +51,14 @@ add_library(win_presentation STATIC
   presentation/clock.cpp presentation/handles.cpp presentation/layers.cpp presentation/demo.cpp
   presentation/music.cpp presentation/player.cpp)
 target_include_directories(win_presentation PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(win_presentation PUBLIC demo_gpu PkgConfig::SDL_IMAGE win_platform)
+target_link_libraries(win_presentation PUBLIC demo_gpu win_pictures win_platform)
 # realpath, which the sound layer keeps the music's path with.
 foreach(t win_platform win_presentation)
   target_compile_options(${t} PRIVATE -include ${PROJECT_SOURCE_DIR}/platform/windows/posix.h)
 endforeach()
+
+# The DLLs beside the programs in the build folder too, so they run from there.
+file(COPY ${deps}/bin/SDL.dll ${deps}/bin/SDL_mixer.dll DESTINATION ${CMAKE_BINARY_DIR})
 
 add_executable(narrowband WIN32 presentation/main.cpp)
 target_link_libraries(narrowband PRIVATE win_presentation)

@@ -11,7 +11,7 @@ endif()
 set(deps ${DEMO_WINDOWS_DEPS})
 # The MinGW runtime (libgcc, libstdc++, winpthread) goes into the program, so
 # that a fresh Windows needs no DLL of it.
-add_link_options(-static-libgcc -static-libstdc++ -static)
+add_link_options(-static-libgcc -static-libstdc++ -static -Wl,--no-insert-timestamp)
 add_compile_definitions(_FORTIFY_SOURCE=0)
 
 # SDL: the DLL's import library; the program's entry is SDLmain's WinMain,

@@ -68,7 +68,7 @@ void removeStdioFiles(const std::string& folder) {
 
 }  // namespace
 
-TEST(WindowsPlayer, EscOrWindowCloseEndsTheRunWithStatusZero) {
+TEST(WindowsPlayer, EscAltF4OrWindowCloseEndTheRunWithStatusZero) {
   const std::string folder = unpacked();
   ASSERT_FALSE(folder.empty()) << "cannot unpack " << kZip;
   struct Case {
@@ -77,6 +77,13 @@ TEST(WindowsPlayer, EscOrWindowCloseEndsTheRunWithStatusZero) {
   } cases[] = {
       {"Esc", [](DemoWindow& w) { pressKey(w, "Escape"); }},
       {"window close", [](DemoWindow& w) { closeWindow(w); }},
+      {"Alt+F4",
+       [](DemoWindow& w) {
+         // Through the X server's input, as a keyboard gives it, to the focused window.
+         const std::string keys =
+             "xdotool windowfocus --sync " + std::to_string(windowId(w)) + " key alt+F4";
+         EXPECT_EQ(std::system(keys.c_str()), 0);
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -17,7 +17,7 @@ trap 'rm -rf -- "$work"' EXIT
 
 root=$work/$stem
 mkdir -p "$root"
-x86_64-w64-mingw32-strip -o "$root/narrowband.exe" "$exe"
+cp "$exe" "$root/narrowband.exe"
 cp "$readme" "$root/README.txt"
 for f in "$@"; do
   if [ ! -f "$f" ]; then

@@ -62,6 +62,8 @@ file(COPY ${deps}/bin/SDL.dll ${deps}/bin/SDL_mixer.dll DESTINATION ${CMAKE_BINA
 
 add_executable(narrowband WIN32 presentation/main.cpp)
 target_link_libraries(narrowband PRIVATE win_presentation)
+# Stripped by the linker: strip afterwards would stamp the time of the day into the header.
+target_link_options(narrowband PRIVATE -s)
 
 # The zip: narrowband-<version>-windows-x64/ with the program, the media,
 # the DLLs, README.txt and SHA256SUMS.

@@ -70,7 +70,7 @@ void removeStdioFiles(const std::string& folder) {
 
 TEST(WindowsPlayer, EscAltF4OrWindowCloseEndTheRunWithStatusZero) {
   const std::string folder = unpacked();
-  ASSERT_FALSE(folder.empty()) << "cannot unpack " << kZip;
+  ASSERT_FALSE(folder.empty()) << "cannot unpack " << kZip << " (make windows builds it)";
   struct Case {
     const char* name;
     void (*act)(DemoWindow&);
@@ -111,7 +111,7 @@ TEST(WindowsPlayer, EscAltF4OrWindowCloseEndTheRunWithStatusZero) {
 
 TEST(WindowsPlayer, WithoutASoundDeviceTheOneLineGoesToStderrTxt) {
   const std::string folder = unpacked();
-  ASSERT_FALSE(folder.empty()) << "cannot unpack " << kZip;
+  ASSERT_FALSE(folder.empty()) << "cannot unpack " << kZip << " (make windows builds it)";
   // Wine's own audio drivers off: DirectSound and waveOut find no device.
   const std::string noAudio =
       std::string(WINE_OVERRIDES) + ";winealsa.drv,winepulse.drv,wineoss.drv=d";
@@ -180,7 +180,7 @@ TEST(WindowsPlayer, FramesMatchTheLinuxCapture) {
 
 TEST(WindowsPlayer, AWholeRunEndsByItselfWithStatusZero) {
   const std::string folder = unpacked();
-  ASSERT_FALSE(folder.empty()) << "cannot unpack " << kZip;
+  ASSERT_FALSE(folder.empty()) << "cannot unpack " << kZip << " (make windows builds it)";
   removeStdioFiles(folder);
   DemoOptions o = windowsPlayer(folder);
   o.timeLimit = 200;

@@ -12,7 +12,11 @@ set(deps ${DEMO_WINDOWS_DEPS})
 # The MinGW runtime (libgcc, libstdc++, winpthread) goes into the program, so
 # that a fresh Windows needs no DLL of it.
 add_link_options(-static-libgcc -static-libstdc++ -static -Wl,--no-insert-timestamp)
-add_compile_definitions(_FORTIFY_SOURCE=0)
+# Hardening as on Linux: checked buffer functions and a stack protector (its
+# runtime, libssp, linked statically too); the linker makes the program
+# relocatable and its data non-executable by default.
+add_compile_options($<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2> -fstack-protector-strong)
+add_link_options(-fstack-protector-strong)
 
 # SDL: the DLL's import library; the program's entry is SDLmain's WinMain,
 # which sets stdout.txt/stderr.txt up and calls main().

@@ -120,7 +120,7 @@ for source in "${!wanted[@]}"; do
       dsc="$work/src/${source}_${version#*:}.dsc"
       break
     fi
-    grep '^E:' "$work/src/$source.fetch.log" | head -2 >&2 || true
+    echo "windows-deps: the mirror does not serve $source $version; trying the next revision"
   done
   if [ -z "$dsc" ]; then
     echo "windows-deps: the mirror has no complete source of $source at upstream version $(upstream_of "${wanted[$source]}")" >&2

@@ -59,6 +59,8 @@ FrameEvents takeFrameEvents() {
     if (events[i].type != SDL_KEYDOWN) continue;
     const SDLKey key = events[i].key.keysym.sym;
     if (key == SDLK_ESCAPE) frame.quit = true;
+    // Alt+F4 reaches SDL 1.2's Windows window as a key, not as a close.
+    if (key == SDLK_F4 && (events[i].key.keysym.mod & KMOD_ALT)) frame.quit = true;
     frame.keys[frame.keyCount++] = key;
   }
   return frame;

@@ -3,7 +3,8 @@
 # apt-get: directly as root, through password-less sudo otherwise; when
 # neither is possible it prints the exact command to run and exits 1.
 # Package names on the command line are installed instead of the list
-# (make farm-check asks for the batch scheduler this way).
+# (make farm-check asks for the batch scheduler this way); --windows installs
+# only what the Windows build and its tests need.
 set -euo pipefail
 
 packages=(
@@ -24,8 +25,14 @@ packages=(
   # The release test checks the package with Debian's own checker.
   lintian
 )
+# The Windows build (make windows): the cross compiler, the tools that fetch
+# and build its libraries from Debian's sources, zlib for it, and Wine for its tests.
+windows_packages=(mingw-w64 libz-mingw-w64-dev dpkg-dev nasm zip unzip wine wine64)
+packages+=("${windows_packages[@]}")
 
-if [ $# -gt 0 ]; then
+if [ "${1:-}" = --windows ]; then
+  packages=("${windows_packages[@]}")
+elif [ $# -gt 0 ]; then
   packages=("$@")
 fi
 

@@ -1,0 +1,82 @@
+// Opening media files on Windows: only regular files, never a device such
+// as CON or NUL, whose reads would wait on the console or give nothing.
+#include "platform/regular_file.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+int openRegularFile(const char* path, std::string* reason) {
+  const int fd = _open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+  if (fd < 0) {
+    *reason = std::strerror(errno);
+    return -1;
+  }
+  struct _stat64 s;
+  if (_fstat64(fd, &s) != 0) {
+    *reason = std::strerror(errno);
+    _close(fd);
+    return -1;
+  }
+  if ((s.st_mode & _S_IFMT) != _S_IFREG) {
+    const bool folder = (s.st_mode & _S_IFMT) == _S_IFDIR;
+    const bool device = (s.st_mode & _S_IFMT) == _S_IFCHR;
+    *reason = std::string("not a regular file (") +
+              (folder   ? "a folder"
+               : device ? "a character device"
+                        : "of an unknown kind") +
+              ")";
+    _close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool readFromStart(int fd, std::string* text, std::string* reason) {
+  text->clear();
+  if (_lseeki64(fd, 0, SEEK_SET) < 0) {
+    *reason = std::strerror(errno);
+    return false;
+  }
+  char buffer[4096];
+  for (;;) {
+    const int got = _read(fd, buffer, sizeof buffer);
+    if (got < 0) {
+      *reason = std::strerror(errno);
+      return false;
+    }
+    if (got == 0) return true;
+    text->append(buffer, static_cast<size_t>(got));
+  }
+}
+
+bool readRegularFile(const char* path, std::string* text, std::string* reason) {
+  const int fd = openRegularFile(path, reason);
+  if (fd < 0) return false;
+  const bool read = readFromStart(fd, text, reason);
+  _close(fd);
+  return read;
+}
+
+bool isReadableRegularFile(const char* path, std::string* reason) {
+  const int fd = openRegularFile(path, reason);
+  if (fd < 0) return false;
+  _close(fd);
+  return true;
+}
+
+bool isDirectory(const std::string& path) {
+  struct _stat64 s;
+  return _stat64(path.c_str(), &s) == 0 && (s.st_mode & _S_IFMT) == _S_IFDIR;
+}
+
+std::string folderOf(const std::string& path) {
+  // Either slash separates; a drive's root keeps its slash ("C:\").
+  const size_t slash = path.find_last_of("/\\");
+  if (slash == std::string::npos) return ".";
+  if (slash == 0 || (slash == 2 && path[1] == ':')) return path.substr(0, slash + 1);
+  return path.substr(0, slash);
+}

@@ -13,11 +13,11 @@
 #include "tools/capture/sheet.h"
 #include "tools/capture/supersample.h"
 #include "tools/common/command_line.h"
+#include "tools/common/music/music.h"
 #include "tools/common/png_file.h"
 #include "tools/common/program_files.h"
 #include "tools/common/stop_signals.h"
 #include "tools/common/video_encoder.h"
-#include "tools/mediagen/music.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -495,7 +495,7 @@ int main(int argc, char** argv) {
     if (fd < 0) return failure(error);
     close(fd);
     std::fprintf(stderr, "demo-capture: composing the music of %s\n", options.timelinePath.c_str());
-    if (!mediagen::writeSoundtrack(timelineMusic.writePath, timeline::active(), &error)) {
+    if (!music::writeSoundtrack(timelineMusic.writePath, timeline::active(), &error)) {
       abandonOutput(&timelineMusic);
       return failure(error);
     }

@@ -325,10 +325,15 @@ int captureSegment(const CaptureOptions& o) {
   return status;
 }
 
+// How many parts a join takes; 0 with the reason in `error`.
+int partsToJoin(const CaptureOptions& o, std::string* error) {
+  return o.segments > 0 ? o.segments : partCountIn(o.partsDir, error);
+}
+
 int joinVideo(const CaptureOptions& o, const std::string& musicPath, Progress* progress,
               int* parts) {
   std::string error;
-  const int n = o.segments > 0 ? o.segments : partCountIn(o.partsDir, &error);
+  const int n = partsToJoin(o, &error);
   if (n == 0) return failure(error);
   *parts = n;
   const auto start = std::chrono::steady_clock::now();
@@ -489,6 +494,20 @@ int main(int argc, char** argv) {
   OutputFile timelineMusic;
   const bool composed =
       !options.timelinePath.empty() && options.output == Output::Video && options.segment == 0;
+  if (composed && options.join) {
+    // Foreign parts are refused before their music is composed, in one line.
+    const int n = partsToJoin(options, &error);
+    if (n > 0) {
+      error = checkParts(options.partsDir, n, frameCount(options), options.target,
+                         jobLines(options, partSettings(options, 1, n)));
+    }
+    if (stopSignal()) {
+      stopped(frameCount(options), frameCount(options));
+      releaseStopSignals();
+      return kStopped;
+    }
+    if (!error.empty()) return failure(error);
+  }
   if (composed) {
     removeLeftoverTemporaries(options.target, ".ogg", captureRuns);
     const int fd = beginOutput(options.target, ".ogg", false, &timelineMusic, &error);

@@ -814,6 +814,12 @@ TEST(CaptureSegments, JoinRefusesMissingForeignOrChangedPartsInOneLine) {
        "part-2-of-2.mp4 missing"},
       {"other range", "", "", {"--to", "56.1"}, "part-1-of-2.mp4 foreign (range"},
       {"other size", "", "", {"--size", "320x30"}, "part-2-of-2.mp4 foreign (size"},
+      {"other timeline",
+       "sed 's/^spaceIn 55 /spaceIn 57 /' " DEMO_SOURCE_DIR "/presentation/timeline.txt > " +
+           folder + "/moved.txt",
+       "rm " + folder + "/moved.txt",
+       {"--timeline", folder + "/moved.txt"},
+       "part-1-of-2.mp4 foreign (timeline"},
       {"changed file",
        "cp " + parts + "/part-1-of-2.mp4 " + folder + "/keep && truncate -s 1000 " + parts +
            "/part-1-of-2.mp4",

@@ -16,7 +16,7 @@
 #include "presentation/timeline.h"
 #include "presentation/window.h"
 #include "tests/media/media_helpers.h"
-#include "tools/mediagen/mastering.h"
+#include "tools/common/music/mastering.h"
 #include "tools/mediagen/text.h"
 
 using namespace media_test;
@@ -350,7 +350,7 @@ TEST_F(Media, MusicIsLongEnoughStereoAndUnclipped) {
     peak = std::max({peak, std::fabs(sound_.left[i]), std::fabs(sound_.right[i])});
   EXPECT_LE(toDb(peak), -1.0);
   // Mastered to the streaming loudness norm, as decoded.
-  EXPECT_NEAR(mediagen::integratedLoudness(sound_.left, sound_.right, 44100), -14.0, 1.0);
+  EXPECT_NEAR(music::integratedLoudness(sound_.left, sound_.right, 44100), -14.0, 1.0);
 }
 
 TEST_F(Media, MusicFollowsTheTimeline) {
@@ -424,7 +424,7 @@ TEST_F(Media, MusicHoldsUpSummedToMono) {
     std::vector<float> mid(l.size());
     for (size_t k = 0; k < l.size(); ++k) mid[k] = 0.5f * (l[k] + r[k]);
     const double loss =
-        mediagen::integratedLoudness(l, r, hz) - mediagen::integratedLoudness(mid, mid, hz);
+        music::integratedLoudness(l, r, hz) - music::integratedLoudness(mid, mid, hz);
     EXPECT_LE(loss, 1.6) << sections[i].name << " from " << from << " s";
   }
 }

@@ -12,15 +12,16 @@
 #include <string>
 
 #include "tests/media/media_helpers.h"
+#include "tools/common/music/mastering.h"
+#include "tools/common/music/music.h"
 #include "tools/mediagen/image_io.h"
-#include "tools/mediagen/mastering.h"
-#include "tools/mediagen/music.h"
 #include "tools/mediagen/raster.h"
 #include "tools/mediagen/text.h"
 
 #include <zlib.h>
 
 using namespace mediagen;
+using namespace music;
 using namespace media_test;
 
 namespace {

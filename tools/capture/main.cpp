@@ -13,11 +13,11 @@
 #include "tools/capture/sheet.h"
 #include "tools/capture/supersample.h"
 #include "tools/common/command_line.h"
+#include "tools/common/music/music.h"
 #include "tools/common/png_file.h"
 #include "tools/common/program_files.h"
 #include "tools/common/stop_signals.h"
 #include "tools/common/video_encoder.h"
-#include "tools/mediagen/music.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -325,10 +325,15 @@ int captureSegment(const CaptureOptions& o) {
   return status;
 }
 
+// How many parts a join takes; 0 with the reason in `error`.
+int partsToJoin(const CaptureOptions& o, std::string* error) {
+  return o.segments > 0 ? o.segments : partCountIn(o.partsDir, error);
+}
+
 int joinVideo(const CaptureOptions& o, const std::string& musicPath, Progress* progress,
               int* parts) {
   std::string error;
-  const int n = o.segments > 0 ? o.segments : partCountIn(o.partsDir, &error);
+  const int n = partsToJoin(o, &error);
   if (n == 0) return failure(error);
   *parts = n;
   const auto start = std::chrono::steady_clock::now();
@@ -489,13 +494,27 @@ int main(int argc, char** argv) {
   OutputFile timelineMusic;
   const bool composed =
       !options.timelinePath.empty() && options.output == Output::Video && options.segment == 0;
+  if (composed && options.join) {
+    // Foreign parts are refused before their music is composed, in one line.
+    const int n = partsToJoin(options, &error);
+    if (n > 0) {
+      error = checkParts(options.partsDir, n, frameCount(options), options.target,
+                         jobLines(options, partSettings(options, 1, n)));
+    }
+    if (stopSignal()) {
+      stopped(frameCount(options), frameCount(options));
+      releaseStopSignals();
+      return kStopped;
+    }
+    if (!error.empty()) return failure(error);
+  }
   if (composed) {
     removeLeftoverTemporaries(options.target, ".ogg", captureRuns);
     const int fd = beginOutput(options.target, ".ogg", false, &timelineMusic, &error);
     if (fd < 0) return failure(error);
     close(fd);
     std::fprintf(stderr, "demo-capture: composing the music of %s\n", options.timelinePath.c_str());
-    if (!mediagen::writeSoundtrack(timelineMusic.writePath, timeline::active(), &error)) {
+    if (!music::writeSoundtrack(timelineMusic.writePath, timeline::active(), &error)) {
       abandonOutput(&timelineMusic);
       return failure(error);
     }

@@ -4,6 +4,7 @@
 #include "platform/output_file.h"
 #include "platform/regular_file.h"
 #include "presentation/media.h"
+#include "presentation/timeline.h"
 #include "tools/common/command_line.h"
 #include "tools/common/numbers.h"
 #include "tools/common/program_files.h"
@@ -45,6 +46,13 @@ bool hashFile(const std::string& path, uint64_t* hash, long long* size) {
   *hash = h;
   if (size) *size = bytes;
   return n == 0 && !stopSignal();
+}
+
+// FNV-1a over a text, as hashFile over a file.
+uint64_t hashText(const std::string& text) {
+  uint64_t h = 14695981039346656037ull;
+  for (const char c : text) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  return h;
 }
 
 std::string hex(uint64_t value) {
@@ -182,6 +190,8 @@ std::string jobLines(const CaptureOptions& o, const VideoSettings& s) {
     if (!hashFile(o.mediaDir + "/" DEMO_LARGE_PICTURE_FOLDER "/" + file.name, &h, nullptr)) h = 0;
     media = (media ^ h) * 1099511628211ull;
   }
+  // The timeline drawn, by its text: the built-in one and a copy of it agree.
+  const uint64_t timelineSum = hashText(timelineText(timeline::active()));
   std::string encoder;
   for (const std::string& arg : encoderArgs(s)) encoder += (encoder.empty() ? "" : " ") + arg;
   return "range " + seconds(o.from) + "-" + seconds(o.to) + "\nfps " + seconds(o.fps) + "\nsize " +
@@ -189,7 +199,7 @@ std::string jobLines(const CaptureOptions& o, const VideoSettings& s) {
          std::to_string(o.ssaa) + "\nframe " + std::to_string(o.frameWidth) + "x" +
          std::to_string(o.frameHeight) + "\npreset " + (o.preset.empty() ? "-" : o.preset) +
          "\nfilters " + videoFilters(s) + "\nencoder " + encoder + "\nprogram " + program +
-         "\nmedia " + hex(media) + "\n";
+         "\nmedia " + hex(media) + "\ntimeline " + hex(timelineSum) + "\n";
 }
 
 bool writePartRecord(const std::string& dir, int k, int n, const FrameRun& run,
@@ -329,26 +339,26 @@ std::string removeParts(const std::string& dir, int n, const std::string& videoP
               : std::strerror(errno));
 }
 
-bool joinParts(const std::string& dir, int n, long total, const std::string& job,
-               const VideoSettings& sound, std::string* error) {
+std::string checkParts(const std::string& dir, int n, long total, const std::string& videoPath,
+                       const std::string& job) {
   // The first few problems are named, the rest counted.
   const int kNamed = 4;
   std::string problems;
   int found = 0;
   for (int k = 1; k <= n && !stopSignal(); ++k) {
-    const std::string problem = checkPart(dir, k, n, total, sound.path, job);
+    const std::string problem = checkPart(dir, k, n, total, videoPath, job);
     if (problem.empty()) continue;
     if (++found <= kNamed) problems += (problems.empty() ? "" : "; ") + problem;
   }
-  if (stopSignal()) {
-    *error = "stopped";
-    return false;
-  }
+  if (stopSignal()) return "stopped";
   if (found > kNamed) problems += "; " + std::to_string(found - kNamed) + " more";
-  if (!problems.empty()) {
-    *error = "cannot join \"" + dir + "\": " + problems;
-    return false;
-  }
+  return problems.empty() ? "" : "cannot join \"" + dir + "\": " + problems;
+}
+
+bool joinParts(const std::string& dir, int n, long total, const std::string& job,
+               const VideoSettings& sound, std::string* error) {
+  *error = checkParts(dir, n, total, sound.path, job);
+  if (!error->empty()) return false;
   char folder[PATH_MAX];
   if (!realpath(dir.c_str(), folder)) {
     *error = "cannot open \"" + dir + "\": " + std::strerror(errno);

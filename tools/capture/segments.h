@@ -21,8 +21,9 @@ std::string partPath(const std::string& dir, int k, int n, const std::string& vi
 std::string recordPath(const std::string& dir, int k, int n);
 
 // What every part of one job shares, as "key value" lines: range, fps,
-// sizes, preset, encoder settings, and checksums of this program and of the
-// media. `settings` are the part's encoder settings.
+// sizes, preset, encoder settings, and checksums of this program, of the
+// media and of the active timeline's text. `settings` are the part's encoder
+// settings.
 std::string jobLines(const CaptureOptions& options, const VideoSettings& settings);
 
 // Writes the record of part `k` of `n`, rendered in `path` with `run`'s
@@ -34,6 +35,11 @@ bool writePartRecord(const std::string& dir, int k, int n, const FrameRun& run,
 // otherwise why not, starting with "missing" or "foreign".
 std::string checkPart(const std::string& dir, int k, int n, long total,
                       const std::string& videoPath, const std::string& job);
+
+// "" when all `n` parts in `dir` are complete and belong to `job`;
+// otherwise "cannot join" with the first few problems, or "stopped".
+std::string checkParts(const std::string& dir, int n, long total, const std::string& videoPath,
+                       const std::string& job);
 
 // The most parts a range is split into.
 const int kMaxParts = 10000;

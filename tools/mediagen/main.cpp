@@ -12,9 +12,9 @@
 
 #include "presentation/media.h"
 #include "tools/common/command_line.h"
+#include "tools/common/music/music.h"
 #include "tools/mediagen/image_io.h"
 #include "tools/mediagen/media.h"
-#include "tools/mediagen/music.h"
 #include "tools/mediagen/text.h"
 
 namespace fs = std::filesystem;
@@ -59,7 +59,7 @@ std::vector<Output> outputs() {
       {mediaName(MediaId::scroller), png(makeScroller)},
       {mediaName(MediaId::music),
        [](const std::string& p, std::string* error) {
-         return writeSoundtrack(p, timeline::builtin(), error);
+         return music::writeSoundtrack(p, timeline::builtin(), error);
        }},
   };
 }

@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "tools/common/rng.h"
 #include "tools/mediagen/media.h"
 #include "tools/mediagen/raster.h"
-#include "tools/mediagen/rng.h"
 
 namespace mediagen {
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "presentation/window.h"
+#include "tools/common/rng.h"
 #include "tools/mediagen/media.h"
 #include "tools/mediagen/raster.h"
-#include "tools/mediagen/rng.h"
 #include "tools/mediagen/text.h"
 
 namespace mediagen {

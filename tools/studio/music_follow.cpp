@@ -3,7 +3,7 @@
 #include "tools/studio/music_follow.h"
 
 #include "platform/output_file.h"
-#include "tools/mediagen/music.h"
+#include "tools/common/music/music.h"
 
 #include <unistd.h>
 
@@ -43,7 +43,7 @@ double threadCpuSeconds() {
 void make(Timeline t, std::string path, Clock::time_point asked) {
   std::string error;
   const double cpu = threadCpuSeconds();
-  const bool ok = mediagen::writeSoundtrack(path, t, &error);
+  const bool ok = music::writeSoundtrack(path, t, &error);
   const double spent = threadCpuSeconds() - cpu;
   if (!ok)
     std::fprintf(stderr, "demo-studio: cannot make the music of the edit: %s\n", error.c_str());

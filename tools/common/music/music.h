@@ -3,7 +3,7 @@
 #include "presentation/timeline.h"
 #include "tools/common/ogg_vorbis.h"
 
-namespace mediagen {
+namespace music {
 
 // Stereo at -14 LUFS integrated with peaks limited, as the encoder takes it.
 using Audio = StereoAudio;
@@ -25,4 +25,4 @@ inline bool writeSoundtrack(const std::string& path, const Timeline& tl, std::st
   return writeOggVorbis(path, composeSoundtrack(tl), kSoundtrackQuality, "NARROWBAND", error);
 }
 
-}  // namespace mediagen
+}  // namespace music

@@ -1,11 +1,11 @@
 // Loudness measurement after ITU-R BS.1770 and a look-ahead peak limiter.
-#include "tools/mediagen/mastering.h"
+#include "tools/common/music/mastering.h"
 
 #include <algorithm>
 #include <cmath>
 #include <deque>
 
-namespace mediagen {
+namespace music {
 namespace {
 
 constexpr double kPi = 3.14159265358979;
@@ -113,4 +113,4 @@ void limitPeaks(std::vector<float>& left, std::vector<float>& right, int rate, f
   }
 }
 
-}  // namespace mediagen
+}  // namespace music

@@ -1,8 +1,6 @@
-// Small seeded PRNG so every run of the generator produces the same bytes.
+// Small seeded PRNG, so the pictures and the soundtrack come out the same on every run.
 #pragma once
 #include <cstdint>
-
-namespace mediagen {
 
 // SplitMix64: tiny, fast, good enough statistical quality for placing stars
 // and making noise, and fully determined by its seed.
@@ -36,5 +34,3 @@ inline uint32_t hash2(uint32_t x, uint32_t y, uint32_t seed) {
   h ^= h >> 32;
   return static_cast<uint32_t>(h);
 }
-
-}  // namespace mediagen

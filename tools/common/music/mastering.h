@@ -2,7 +2,7 @@
 #pragma once
 #include <vector>
 
-namespace mediagen {
+namespace music {
 
 // Integrated loudness of a stereo signal in LUFS: K-weighted, in 400 ms
 // blocks overlapping by 75 %, gated at -70 LUFS and then 10 LU below the
@@ -16,4 +16,4 @@ double integratedLoudness(const std::vector<float>& left, const std::vector<floa
 void limitPeaks(std::vector<float>& left, std::vector<float>& right, int rate, float ceiling,
                 double lookaheadMs, double releaseMs);
 
-}  // namespace mediagen
+}  // namespace music

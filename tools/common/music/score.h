@@ -1,0 +1,58 @@
+// The soundtrack's score: timed events per instrument, written on a timeline's cues.
+#pragma once
+#include <utility>
+#include <vector>
+
+#include "presentation/timeline.h"
+
+namespace music {
+
+constexpr double kBeat = 0.5;  // 120 BPM
+constexpr float kTwoPi = 6.2831853f;
+
+struct Note {
+  double t, dur;
+  float midi, vel, pan;
+};
+struct Hit {
+  double t;
+  float vel;
+};
+// Noise rising in pitch and level over `length` seconds, up to `level`
+// times the full build-up's.
+struct Sweep {
+  double t;
+  float length, level;
+};
+
+// Piecewise-linear automation curve; repeated times make jumps.
+struct Curve {
+  std::vector<std::pair<double, float>> keys;
+  float at(double t) const {
+    if (t <= keys.front().first) return keys.front().second;
+    for (size_t i = 1; i < keys.size(); ++i)
+      if (t < keys[i].first) {
+        const auto& [t0, v0] = keys[i - 1];
+        const auto& [t1, v1] = keys[i];
+        return v0 + (v1 - v0) * static_cast<float>((t - t0) / (t1 - t0));
+      }
+    return keys.back().second;
+  }
+};
+
+struct Score {
+  std::vector<Note> pad, bass, arp, lead, bell;
+  std::vector<Hit> kick, snare, hat, openHat, crash;
+  std::vector<Sweep> riser;
+  std::vector<Hit> boom, melt;                    // one-off effects
+  std::vector<double> breaths;                    // hits preceded by a beat of space
+  std::vector<std::pair<double, double>> swells;  // builds up to a hit
+  // The pad bus's filter cutoff in Hz, following the story, and its level.
+  Curve padCutoff, padLevel;
+};
+
+// Places the cues from `tl` and writes the whole score on them. The cues are
+// state shared by every call: callers take turns.
+Score composeScore(const Timeline& tl);
+
+}  // namespace music

@@ -42,6 +42,8 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 include(cmake/EmbedShaders.cmake)
 include(cmake/MediaList.cmake)
 read_media_files(DEMO_MEDIA_FILES)
+include(cmake/Timeline.cmake)
+generate_timeline()
 add_subdirectory(gpu)
 
 # The same sources as the Linux player; the POSIX calls that Windows lacks
@@ -53,8 +55,8 @@ target_link_libraries(win_platform PUBLIC PkgConfig::SDL PkgConfig::SDL_MIXER)
 add_library(win_presentation STATIC
   imaging/texture.cpp imaging/image_file.cpp
   presentation/clock.cpp presentation/handles.cpp presentation/layers.cpp presentation/demo.cpp
-  presentation/music.cpp presentation/player.cpp)
-target_include_directories(win_presentation PUBLIC ${PROJECT_SOURCE_DIR})
+  presentation/music.cpp presentation/player.cpp presentation/timeline.cpp)
+target_include_directories(win_presentation PUBLIC ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(win_presentation PUBLIC demo_gpu win_pictures win_platform)
 # realpath, which the sound layer keeps the music's path with.
 foreach(t win_platform win_presentation)
@@ -73,15 +75,19 @@ target_link_options(narrowband PRIVATE -s)
 # the DLLs, README.txt and SHA256SUMS.
 set(stem narrowband-${PROJECT_VERSION}-windows-x64)
 set(zip ${CMAKE_BINARY_DIR}/${stem}.zip)
+# The media and the pictures drawn at twice the size, which full screen on
+# a screen 1920 wide or more loads from 2x/.
+read_large_picture_files(large_pictures large_folder)
+set(media_names ${DEMO_MEDIA_FILES} ${large_pictures})
 set(media)
-foreach(name ${DEMO_MEDIA_FILES})
+foreach(name ${media_names})
   list(APPEND media ${DEMO_MEDIA_DIR}/${name})
 endforeach()
 configure_file(packaging/windows/README.txt.in ${CMAKE_BINARY_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
 add_custom_command(OUTPUT ${zip}
   COMMAND bash ${PROJECT_SOURCE_DIR}/packaging/windows/make-zip.sh ${zip} ${stem}
           $<TARGET_FILE:narrowband> ${CMAKE_BINARY_DIR}/README.txt
-          ${deps}/bin/SDL.dll ${deps}/bin/SDL_mixer.dll ${media}
+          ${DEMO_MEDIA_DIR} ${deps}/bin/SDL.dll ${deps}/bin/SDL_mixer.dll ${media_names}
   DEPENDS narrowband ${CMAKE_BINARY_DIR}/README.txt ${PROJECT_SOURCE_DIR}/packaging/windows/make-zip.sh
           ${media}
   VERBATIM)

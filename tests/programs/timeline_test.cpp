@@ -86,7 +86,7 @@ TEST(Timeline, BadCopiesAreRefusedNamingTheLineAndTheReason) {
       {edited("section 0 intro: logo", "section 0"), lineOf("section 0 intro") + ": missing field"},
       {edited("section logoOut", "section logoOutt"),
        lineOf("section logoOut") + ": not a number: \"logoOutt\""},
-      {edited("storyboard 0 6", "storyboard 0 6\x1b"), "not a number: \"6\\x1b\""},
+      {edited("storyboard 0 12", "storyboard 0 12\x1b"), "not a number: \"12\\x1b\""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);

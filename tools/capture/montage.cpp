@@ -6,8 +6,8 @@
 #include "tools/capture/presets.h"
 #include "tools/capture/progress.h"
 #include "tools/capture/supersample.h"
-#include "tools/common/video_encoder.h"
 #include "tools/common/stop_signals.h"
+#include "tools/common/video_encoder.h"
 
 #include <cstdio>
 

@@ -5,15 +5,34 @@
 # the highs in its last half second rise over its first; what each section
 # loses summed to mono (L+R on both speakers, integrated loudness, LU); then
 # the integrated loudness and the true peak of the whole.
-# usage: tests/media/measure-hits.sh [music.ogg] [time | from-to ...]
-# The default cues and fades are the picture's fade ends and cuts and the
-# slow fades of presentation/timeline.h; sections start at its kSections.
+# usage: tests/media/measure-hits.sh [music.ogg [timeline.txt]] [time | from-to ...]
+# The default cues, fades and sections come from the timeline file
+# (presentation/timeline.txt unless another is named): the slow fade-ins of
+# the pictures and the moments they are whole, the cuts at 120 and 123.5 s,
+# and the start of every section.
 set -euo pipefail
 music=${1:-build/media/music.ogg}
 shift || true
+timeline=$(dirname "$0")/../../presentation/timeline.txt
+if [ $# -gt 0 ] && [[ $1 == *.txt ]]; then
+  timeline=$1
+  shift
+fi
+[ -r "$timeline" ] || { echo "measure-hits: cannot read \"$timeline\"" >&2; exit 1; }
 args=("$@")
-[ ${#args[@]} -gt 0 ] || args=(55-57 75-80 91-96 105-110 57 80 96 110 120 123.5)
-sections=(0 9 20 30 55 65 68 75 85 91 105 120 123.5 129.5)
+# Fades "NAME AT RATE in|out"; the pictures' fade-ins are measured as swells
+# and hit where they end, then the two cuts of the close.
+if [ ${#args[@]} -eq 0 ]; then
+  read -r -a args < <(awk '
+    $4 == "in" && $1 ~ /^(space|love|starfield|scroller)In$/ {
+      end = $2 + 1 / $3; fades = fades " " $2 "-" end; cues = cues " " end
+    }
+    END { print fades cues " 120 123.5" }' "$timeline")
+fi
+# Sections "section AT NAME", AT in seconds or a fade's name.
+read -r -a sections < <(awk '
+  NF >= 4 && $4 ~ /^(in|out)$/ { at[$1] = $2 }
+  $1 == "section" { print ($2 in at) ? at[$2] : $2 }' "$timeline" | sort -g | tr '\n' ' '; echo " 129.5")
 [ -r "$music" ] || { echo "measure-hits: cannot read \"$music\"" >&2; exit 1; }
 
 level() {  # start, length, filter -> mean dB

@@ -352,5 +352,12 @@ void printStartup(const std::string& mediaDir) {
         "the same repeated start takes %.1f ms in all, %.1f ms of it in SDL_Init\n"
         "(the server regenerates after SDL's probe connection closes).\n",
         total, sdlInit);
+  } else {
+    // The regeneration can also refuse the player's real connection outright.
+    std::printf(
+        "The table's X server is Xvfb -noreset. On a bare Xvfb, where the player is the\n"
+        "only client, the repeated start did not finish (%s): the server was\n"
+        "regenerating after SDL's probe connection closed and refused the window.\n",
+        bare.describe().c_str());
   }
 }

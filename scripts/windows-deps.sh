@@ -20,7 +20,24 @@ if [ $# -ne 1 ]; then
   echo "usage: $0 CACHE" >&2
   exit 2
 fi
+# The cache is this script's own folder: it removes and replaces what it
+# made there (work/, prefix.new/, prefix/), so it refuses a link and a
+# folder that holds anything without its record (.windows-deps).
+if [ -L "$1" ]; then
+  echo "windows-deps: \"$1\" is a link; name the cache folder itself" >&2
+  exit 2
+fi
+if [ -e "$1" ] && [ ! -d "$1" ]; then
+  echo "windows-deps: \"$1\" is not a folder" >&2
+  exit 2
+fi
+if [ -d "$1" ] && [ -n "$(ls -A "$1")" ] && [ ! -f "$1/.windows-deps" ] && [ ! -f "$1/versions" ]; then
+  echo "windows-deps: \"$1\" holds files this script did not make; name an empty or new folder" >&2
+  exit 2
+fi
 cache=$(mkdir -p "$1" && cd "$1" && pwd)
+echo "made by scripts/windows-deps.sh; its work/, prefix.new/ and prefix/ are replaced on rebuild" \
+  > "$cache/.windows-deps"
 here=$(cd "$(dirname "$0")/.." && pwd)
 host=x86_64-w64-mingw32
 jobs=${JOBS:-2}
@@ -51,7 +68,7 @@ done
 # What the cache was built from: the versions and this script itself.
 recipe=$( (for s in "${!wanted[@]}"; do echo "$s ${wanted[$s]}"; done | sort
            sha256sum "$0" | cut -d' ' -f1) )
-if [ -f "$cache/versions" ] && [ -d "$cache/prefix" ] &&
+if [ -f "$cache/versions" ] && [ -d "$cache/prefix" ] && [ ! -L "$cache/prefix" ] &&
    [ "$(sed -n '/^recipe$/,$p' "$cache/versions" | tail -n +2)" = "$recipe" ]; then
   exit 0
 fi
@@ -206,7 +223,11 @@ rm -f "$prefix"/lib/*.la
   echo recipe
   echo "$recipe"
 } > "$prefix/versions.txt"
-rm -rf "$cache/prefix"
+# The finished prefix replaces the old one by rename; only then is the old
+# one, which this script made, removed.
+if [ -d "$cache/prefix" ] && [ ! -L "$cache/prefix" ]; then
+  mv "$cache/prefix" "$work/prefix.old"
+fi
 mv "$prefix" "$cache/prefix"
 cp "$cache/prefix/versions.txt" "$cache/versions"
 echo "windows-deps: libraries ready in $cache/prefix"

@@ -180,6 +180,30 @@ bool soundChannelIsPlaying(const SoundChannel* channel) {
   return channel && channel->sound && Mix_PlayingMusic() && !Mix_PausedMusic();
 }
 
+namespace {
+
+#ifndef __EMSCRIPTEN__
+// SDL_mixer 1.2 keeps up to 1024 decoded frames (23 ms) of an Ogg stream
+// across a seek and plays them first; a stream opened anew has none, so a
+// jump lands exactly at the next mixed block. Opening costs ~1 ms.
+void reopenStream(Sound* sound) {
+  if (Mix_Music* fresh = Mix_LoadMUS(sound->path.c_str())) {
+    Mix_FreeMusic(sound->music);
+    sound->music = fresh;
+  }
+}
+#endif
+
+// Starting at the position sets it under the audio lock, so no block from
+// the old position slips in; SDL_mixer 1.2 takes an Ogg position in seconds
+// from the start of the stream.
+int playStreamAt(Sound* sound, double seconds) {
+  const int loops = sound->loop ? kPlayForever : kPlayOnce;
+  return Mix_FadeInMusicPos(sound->music, loops, 0, seconds) < 0 ? kSoundErrFile : kSoundOk;
+}
+
+}  // namespace
+
 int soundChannelPlayFrom(SoundChannel* channel, double seconds) {
   if (!channel || !channel->sound || seconds < 0) return kSoundErrInvalidParam;
   Sound* sound = channel->sound;
@@ -193,21 +217,9 @@ int soundChannelPlayFrom(SoundChannel* channel, double seconds) {
   moveMusicElement(seconds);
   return kSoundOk;
 #else
-  // SDL_mixer 1.2 keeps up to 1024 decoded frames (23 ms) of an Ogg stream
-  // across a seek and plays them first; a stream opened anew has none, so
-  // the jump lands exactly at the next mixed block. Opening costs ~1 ms.
-  if (Mix_Music* fresh = Mix_LoadMUS(sound->path.c_str())) {
-    Mix_FreeMusic(sound->music);
-    sound->music = fresh;
-  }
+  reopenStream(sound);
 #endif
-  // Starting at the position sets it under the audio lock, so no block from
-  // the old position slips in; SDL_mixer 1.2 takes an Ogg position in
-  // seconds from the start of the stream.
-  if (Mix_FadeInMusicPos(sound->music, sound->loop ? kPlayForever : kPlayOnce, 0, seconds) < 0) {
-    return kSoundErrFile;
-  }
-  return kSoundOk;
+  return playStreamAt(sound, seconds);
 }
 
 int soundChannelPlayInStep(SoundChannel* channel, double (*now)()) {
@@ -217,13 +229,8 @@ int soundChannelPlayInStep(SoundChannel* channel, double (*now)()) {
   return soundChannelPlayFrom(channel, now());
 #else
   Sound* sound = channel->sound;
-  // A stream opened anew has no decoded frames left over (see
-  // soundChannelPlayFrom); opened before the lock, so the mixer never waits
-  // on the file.
-  if (Mix_Music* fresh = Mix_LoadMUS(sound->path.c_str())) {
-    Mix_FreeMusic(sound->music);
-    sound->music = fresh;
-  }
+  // Opened before the lock, so the mixer never waits on the file.
+  reopenStream(sound);
   // A device that has just opened writes its first block before the mixer
   // runs; the time of the mixer's first block is waited for (a block's
   // length, 23 ms), so that the next is known.
@@ -232,11 +239,9 @@ int soundChannelPlayInStep(SoundChannel* channel, double (*now)()) {
   // untilNextMix says and starts from the position set here. SDL's audio
   // lock is recursive, and Mix_FadeInMusicPos takes it once more.
   SDL_LockAudio();
-  const double seconds = now() + untilNextMix() + channel->latency;
-  const int result =
-      Mix_FadeInMusicPos(sound->music, sound->loop ? kPlayForever : kPlayOnce, 0, seconds);
+  const int result = playStreamAt(sound, now() + untilNextMix() + channel->latency);
   SDL_UnlockAudio();
-  return result < 0 ? kSoundErrFile : kSoundOk;
+  return result;
 #endif
 }
 

@@ -12,8 +12,8 @@
 # Debian revision. SDL and SDL_mixer (LGPL) become DLLs; libpng,
 # libjpeg-turbo, libogg and libvorbis are static, linked into the program or
 # into SDL_mixer.dll; zlib is Debian's libz-mingw-w64-dev, static.
-# CACHE/prefix holds the result once complete; CACHE/versions names what it
-# was built from, and a second run with the same versions does nothing.
+# CACHE/prefix holds the result once complete; its versions.txt names what
+# it was built from, and a second run with the same versions does nothing.
 set -euo pipefail
 
 if [ $# -ne 1 ]; then
@@ -31,7 +31,13 @@ if [ -e "$1" ] && [ ! -d "$1" ]; then
   echo "windows-deps: \"$1\" is not a folder" >&2
   exit 2
 fi
-if [ -d "$1" ] && [ -n "$(ls -A "$1")" ] && [ ! -f "$1/.windows-deps" ] && [ ! -f "$1/versions" ]; then
+# A cache made before the record existed is known by its prefix's list of
+# versions, which opens with the zlib line this script writes.
+made_here() {
+  [ -f "$1/.windows-deps" ] ||
+    head -n 1 "$1/prefix/versions.txt" 2>/dev/null | grep -q '^zlib libz-mingw-w64-dev '
+}
+if [ -d "$1" ] && [ -n "$(ls -A "$1")" ] && ! made_here "$1"; then
   echo "windows-deps: \"$1\" holds files this script did not make; name an empty or new folder" >&2
   exit 2
 fi
@@ -68,8 +74,8 @@ done
 # What the cache was built from: the versions and this script itself.
 recipe=$( (for s in "${!wanted[@]}"; do echo "$s ${wanted[$s]}"; done | sort
            sha256sum "$0" | cut -d' ' -f1) )
-if [ -f "$cache/versions" ] && [ -d "$cache/prefix" ] && [ ! -L "$cache/prefix" ] &&
-   [ "$(sed -n '/^recipe$/,$p' "$cache/versions" | tail -n +2)" = "$recipe" ]; then
+if [ -d "$cache/prefix" ] && [ ! -L "$cache/prefix" ] &&
+   [ "$(sed -n '/^recipe$/,$p' "$cache/prefix/versions.txt" 2>/dev/null | tail -n +2)" = "$recipe" ]; then
   exit 0
 fi
 
@@ -229,5 +235,4 @@ if [ -d "$cache/prefix" ] && [ ! -L "$cache/prefix" ]; then
   mv "$cache/prefix" "$work/prefix.old"
 fi
 mv "$prefix" "$cache/prefix"
-cp "$cache/prefix/versions.txt" "$cache/versions"
 echo "windows-deps: libraries ready in $cache/prefix"

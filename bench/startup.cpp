@@ -3,8 +3,7 @@
 
 #include "bench/music_offset.h"
 #include "bench/program_sets.h"
-#include "platform/sound.h"
-#include "presentation/clock.h"
+#include "platform/output_file.h"
 #include "presentation/layers.h"
 #include "presentation/media.h"
 #include "presentation/music.h"
@@ -17,7 +16,6 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -101,8 +99,7 @@ bool startOnce(const std::string& mediaDir, const std::string& cacheDir, bool li
   const std::string music = mediaDir + "/" + mediaName(MediaId::music);
   double offset = 0;
   if (ok && measureMusicOffset(device, music, writes, &offset, why)) *offsetMs = offset;
-  struct stat st;
-  if (lstat(device, &st) == 0 && S_ISREG(st.st_mode)) unlink(device);
+  removeIfRegularFile(device);
   return ok;
 }
 

@@ -83,6 +83,24 @@ double untilNextMix() {
 }
 #endif
 
+// SDL_mixer opens the file by name and would block for good on a FIFO, so
+// only a readable regular file is handed to it; null with the reason else.
+Mix_Music* openStream(const char* path, std::string* reason) {
+  if (!isReadableRegularFile(path, reason)) return nullptr;
+  Mix_Music* music = Mix_LoadMUS(path);
+  if (!music) *reason = Mix_GetError();
+  return music;
+}
+
+// Playing from a position opens the file again, and the studio has left the
+// media folder by then: the stream keeps its absolute path.
+std::string absolutePath(const char* path) {
+  char* absolute = realpath(path, nullptr);
+  const std::string result = absolute ? absolute : path;
+  std::free(absolute);
+  return result;
+}
+
 }  // namespace
 
 int soundSystemCreate(SoundSystem** system) {
@@ -141,22 +159,13 @@ int soundSystemCreateStream(SoundSystem* system, const char* path, unsigned mode
   if (!system || !path || !sound) return kSoundErrInvalidParam;
   *sound = nullptr;
   if (!system->open) return kSoundErrNotReady;
-  // SDL_mixer opens the file by name and would block for good on a FIFO.
   std::string reason;
-  if (!isReadableRegularFile(path, &reason)) {
+  Mix_Music* music = openStream(path, &reason);
+  if (!music) {
     std::fprintf(stderr, "cannot play \"%s\": %s; the run is silent\n", path, reason.c_str());
     return kSoundErrFile;
   }
-  Mix_Music* music = Mix_LoadMUS(path);
-  if (!music) {
-    std::fprintf(stderr, "cannot play \"%s\": %s; the run is silent\n", path, Mix_GetError());
-    return kSoundErrFile;
-  }
-  // soundChannelPlayFrom opens the file again, and the studio has left the
-  // media folder by then.
-  char* absolute = realpath(path, nullptr);
-  *sound = new Sound{music, (mode & kSoundLoopNormal) != 0, absolute ? absolute : path};
-  std::free(absolute);
+  *sound = new Sound{music, (mode & kSoundLoopNormal) != 0, absolutePath(path)};
   system->sound = *sound;
   return kSoundOk;
 }
@@ -251,14 +260,13 @@ double soundOutputLatency(const SoundSystem* system) {
 
 int soundChannelSetStream(SoundChannel* channel, const char* path) {
   if (!channel || !channel->sound || !path) return kSoundErrInvalidParam;
-  Mix_Music* fresh = Mix_LoadMUS(path);
+  std::string reason;
+  Mix_Music* fresh = openStream(path, &reason);
   if (!fresh) return kSoundErrFile;
   // Freeing the music that plays halts it first.
   Mix_FreeMusic(channel->sound->music);
   channel->sound->music = fresh;
-  char* absolute = realpath(path, nullptr);
-  channel->sound->path = absolute ? absolute : path;
-  std::free(absolute);
+  channel->sound->path = absolutePath(path);
   return kSoundOk;
 }
 

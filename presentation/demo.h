@@ -25,7 +25,7 @@ void buildPrograms();  // the six programs, each made current as it is built
 // GL_TEXTURE_2D on, then the ten images from the working folder; `large`
 // takes each from DEMO_LARGE_PICTURE_FOLDER instead, and the window-sized file
 // where that one cannot be loaded.
-void loadTextures(bool large = false);
+void loadTextures(bool large);
 void enableBlending();  // GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA for the whole run
 
 // What a driver asks of the start-up.

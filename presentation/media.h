@@ -26,6 +26,7 @@
 #define DEMO_LARGE_PICTURE_FOLDER "2x"
 constexpr int kLargePictureScale = 2;
 constexpr int kLargePictureWidth = 1920;
+inline bool usesLargePictures(int stripWidth) { return stripWidth >= kLargePictureWidth; }
 
 // The soundtrack, played once from the start: X(id, file name, role).
 #define DEMO_MUSIC_LIST(X) X(music, "music.ogg", "the soundtrack, streamed once")

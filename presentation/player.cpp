@@ -71,8 +71,7 @@ bool playFrame() {
   const FrameEvents frame = takeFrameEvents();
   bool quit = frame.quit;
   if (fullscreenKeys) {
-    // F or Alt+Enter toggles full screen; Alt+F4, which a window manager
-    // turns into a close, arrives as a key press when none is running.
+    // F or Alt+Enter toggles full screen (Alt+F4 is a quit, taken above).
     bool toggle = false;
     for (int i = 0; i < frame.eventCount; ++i) {
       const SDL_Event& e = frame.events[i];
@@ -82,7 +81,6 @@ bool playFrame() {
       if ((e.key.keysym.sym == SDLK_f && bare) || (e.key.keysym.sym == SDLK_RETURN && alt)) {
         toggle = !toggle;
       }
-      if (e.key.keysym.sym == SDLK_F4 && alt) quit = true;
     }
     if (toggle && !quit) setFullscreen(!fullscreenNow);
   }
@@ -218,8 +216,6 @@ bool setFullscreen(bool on) {
   return true;
 }
 
-bool isFullscreen() { return fullscreenNow; }
-
 StripPlace shownStrip() { return strip; }
 
 void enableFullscreenKeys(bool on) { fullscreenKeys = on; }
@@ -261,7 +257,7 @@ int presentationMain(int argc, char** argv) {
     if (!initVideo()) return 1;
     std::atexit(SDL_Quit);
     const bool shown = setFullscreen(true);
-    startup.largePictures = shown && strip.width >= kLargePictureWidth;
+    startup.largePictures = shown && usesLargePictures(strip.width);
     startup.openContext = [shown](std::string*) { return shown || openWindow(); };
     enableFullscreenKeys(true);
   }

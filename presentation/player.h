@@ -70,7 +70,6 @@ StripPlace stripPlaceOn(int screenWidth, int screenHeight);
 // on stderr when SDL refuses the mode; the window is then kept or reopened.
 // Needs initVideo(); the desktop's size is read at the first call.
 bool setFullscreen(bool on);
-bool isFullscreen();
 // Where the strip is drawn now: the whole window, or its place on the screen.
 StripPlace shownStrip();
 

@@ -536,7 +536,7 @@ int main(int argc, char** argv) {
   // A strip shown at 1080p width or more takes the pictures drawn at twice
   // the window's size; supersampling alone does not change the pictures.
   if (!startHeadlessRendering(options.width * options.ssaa, options.height * options.ssaa,
-                              options.mediaDir, &error, options.width >= kLargePictureWidth)) {
+                              options.mediaDir, &error, usesLargePictures(options.width))) {
     if (composed) abandonOutput(&timelineMusic);
     return failure(error);
   }

@@ -185,7 +185,7 @@ std::string jobLines(const CaptureOptions& o, const VideoSettings& s) {
     if (!hashFile(o.mediaDir + "/" + file.name, &h, nullptr)) h = 0;
     media = (media ^ h) * 1099511628211ull;
     // A strip this wide is drawn with the large pictures (the music has none).
-    if (o.width < kLargePictureWidth || std::string(file.name) == mediaName(MediaId::music))
+    if (!usesLargePictures(o.width) || std::string(file.name) == mediaName(MediaId::music))
       continue;
     if (!hashFile(o.mediaDir + "/" DEMO_LARGE_PICTURE_FOLDER "/" + file.name, &h, nullptr)) h = 0;
     media = (media ^ h) * 1099511628211ull;

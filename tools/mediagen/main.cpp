@@ -100,27 +100,23 @@ int main(int argc, char** argv) {
     }
   }
 
-  std::error_code ec;
-  fs::create_directories(outdir, ec);
-  if (ec || !fs::is_directory(outdir)) {
-    std::fprintf(stderr, "mediagen: %s: cannot create directory: %s\n",
-                 printable(outdir.string()).c_str(),
-                 ec ? ec.message().c_str() : "a file is in the way");
-    return 1;
-  }
-
   // The pictures once at the window's size and once at twice it, in their
   // own folder, for strips drawn kLargePictureWidth wide or more.
   const fs::path largeDir = outdir / DEMO_LARGE_PICTURE_FOLDER;
-  fs::create_directories(largeDir, ec);
-  if (ec || !fs::is_directory(largeDir)) {
-    std::fprintf(stderr, "mediagen: %s: cannot create directory: %s\n", largeDir.string().c_str(),
-                 ec ? ec.message().c_str() : "a file is in the way");
-    return 1;
+  for (const fs::path& dir : {outdir, largeDir}) {
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (ec || !fs::is_directory(dir)) {
+      std::fprintf(stderr, "mediagen: %s: cannot create directory: %s\n",
+                   printable(dir.string()).c_str(),
+                   ec ? ec.message().c_str() : "a file is in the way");
+      return 1;
+    }
   }
+  const std::vector<Output> all = outputs();
   std::vector<std::pair<fs::path, Output>> jobs;
-  for (const Output& out : outputs()) jobs.push_back({outdir / out.name, out});
-  for (const Output& out : outputs()) {
+  for (const Output& out : all) jobs.push_back({outdir / out.name, out});
+  for (const Output& out : all) {
     if (out.name != std::string(mediaName(MediaId::music)))
       jobs.push_back({largeDir / out.name, out});
   }

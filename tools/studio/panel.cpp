@@ -297,16 +297,15 @@ void retrace(double from, double to) {
       }
     }
   }
-  ++panel.tracksVersion;
 }
 
 // Makes the editor's timeline the one drawn, and the rows follow it.
 void applyEdit() {
-  const Timeline before = timeline::active();
-  timeline::setActive(panel.editor.timeline());
   double from = 0, to = 0;
-  if (changedStretch(before, panel.editor.timeline(), &from, &to)) retrace(from, to);
-  ++panel.tracksVersion;  // the cues may have moved
+  const bool changed = changedStretch(timeline::active(), panel.editor.timeline(), &from, &to);
+  timeline::setActive(panel.editor.timeline());
+  if (changed) retrace(from, to);
+  ++panel.tracksVersion;  // the rows and the cues may have moved
 }
 
 // True when a press at `x`, `y` is on a fade's ramp in a row: the row's

@@ -7,10 +7,16 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// Where a fade's ramp lies: from its start to where it is full for a fade-in,
+// from where it starts to go to where it is gone for a fade-out.
 void rampOf(const Fade& f, double* from, double* to) {
   *from = std::min(f.at, fadeEdge(f));
   *to = std::max(f.at, fadeEdge(f));
 }
+
+}  // namespace
 
 int fadeWithRampAt(const Timeline& t, double seconds) {
   int best = -1;

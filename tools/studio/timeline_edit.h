@@ -7,10 +7,6 @@
 #include <string>
 #include <vector>
 
-// Where a fade's ramp lies: from its start to where it is full for a fade-in,
-// from where it starts to go to where it is gone for a fade-out.
-void rampOf(const Fade& f, double* from, double* to);
-
 // The fade whose ramp holds `seconds` (the one whose ramp's middle is
 // nearest when several do), -1 for none.
 int fadeWithRampAt(const Timeline& t, double seconds);
@@ -36,7 +32,6 @@ class TimelineEditor {
   void beginMove(int fade);
   void moveBy(double seconds);
   bool endMove();
-  bool moving() const { return fade_ >= 0; }
 
   // False when there is nothing to undo (redo).
   bool undo();

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
 #include <vector>
 
 #include "presentation/timeline.h"
@@ -91,10 +90,6 @@ void applyReverb(const Stereo& in, Stereo& out) {
 }  // namespace
 
 Audio composeSoundtrack(const Timeline& tl) {
-  // The cues are the generator's own state for one soundtrack at a time; a
-  // tool that composes on a thread of its own waits for another's to end.
-  static std::mutex composing;
-  const std::lock_guard<std::mutex> hold(composing);
   const Score score = composeScore(tl);
   const size_t n = toSample(kLength);
   Buses b(n);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <mutex>
 
 #include "presentation/timeline.h"
 #include "presentation/window.h"
@@ -459,6 +460,10 @@ Curve padLevel(const std::vector<double>& breaths) {
 }  // namespace
 
 Score composeScore(const Timeline& tl) {
+  // The cues are this file's state for one score at a time; a tool that
+  // composes on a thread of its own waits for another's to end.
+  static std::mutex composing;
+  const std::lock_guard<std::mutex> hold(composing);
   placeCues(tl);
   Score s = compose();
   s.padCutoff = padCutoff(s.swells);

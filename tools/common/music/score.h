@@ -51,8 +51,8 @@ struct Score {
   Curve padCutoff, padLevel;
 };
 
-// Places the cues from `tl` and writes the whole score on them. The cues are
-// state shared by every call: callers take turns.
+// Places the cues from `tl` and writes the whole score on them. Safe to call
+// from any thread; calls at the same time take turns.
 Score composeScore(const Timeline& tl);
 
 }  // namespace music

@@ -1,17 +1,14 @@
 // Reading, writing and holding the timeline.
 #include "presentation/timeline.h"
 
+#include "platform/regular_file.h"
 #include "presentation/window.h"
-
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace {
@@ -171,19 +168,11 @@ bool parseTimeline(const std::string& text, const std::string& file, Timeline* o
 }
 
 bool loadTimeline(const std::string& path, Timeline* out, std::string* error) {
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) {
-    *error = quoted(path) + ": cannot open it: " + std::strerror(errno);
-    return false;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    *error = quoted(path) + ": not a regular file";
-    return false;
-  }
-  std::ifstream in(path, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in.is_open() || in.bad()) {
-    *error = quoted(path) + ": cannot read it";
+  // Opened first and then checked, so a FIFO put in its place is refused
+  // instead of waited on.
+  std::string text, reason;
+  if (!readRegularFile(path.c_str(), &text, &reason)) {
+    *error = quoted(path) + ": " + reason;
     return false;
   }
   return parseTimeline(text, path, out, error);

@@ -84,6 +84,13 @@ bool Timeline::sameFades(const Timeline& other) const {
   return true;
 }
 
+std::vector<NamedFade> Timeline::allFades() const {
+  std::vector<NamedFade> all;
+  for (int i = 0; i < kFadeCount; ++i) all.push_back({kFadeNames[i], fade(i)});
+  all.insert(all.end(), extraFades.begin(), extraFades.end());
+  return all;
+}
+
 int fadeIndex(const std::string& name) {
   for (int i = 0; i < kFadeCount; ++i) {
     if (name == kFadeNames[i]) return i;

@@ -33,6 +33,12 @@ constexpr bool kFadeIsIn[] = {DEMO_FADE_LIST(DEMO_FADE_IN)};
 #undef DEMO_FADE_IN
 constexpr int kFadeCount = static_cast<int>(sizeof kFadeNames / sizeof kFadeNames[0]);
 
+// A fade with its name, as the tools list them.
+struct NamedFade {
+  std::string name;
+  Fade fade;
+};
+
 // The part of the schedule on screen from a time on: a fixed time, or the
 // start of a fade (`fade` >= 0), so that it moves with that fade.
 struct Section {
@@ -46,6 +52,9 @@ struct Timeline {
 #define DEMO_FADE_MEMBER(name, at, rate, in) Fade name{at, rate, in};
   DEMO_FADE_LIST(DEMO_FADE_MEMBER)
 #undef DEMO_FADE_MEMBER
+  // Fades under names of the file's own, beyond the built-in ones (a maker's
+  // layers fade with them), in file order.
+  std::vector<NamedFade> extraFades;
   std::vector<Section> sections;  // in time order
   std::vector<float> storyboard;
   // The file's lines as read, so that a saved copy keeps its comments and
@@ -56,6 +65,8 @@ struct Timeline {
   const Fade& fade(int index) const;
   float sectionStart(const Section& s) const { return s.fade >= 0 ? fade(s.fade).at : s.start; }
   bool sameFades(const Timeline& other) const;
+  // Every fade: the built-in ones in kFadeNames order, then the file's own.
+  std::vector<NamedFade> allFades() const;
 };
 
 // The index of the fade called `name`, -1 for none.

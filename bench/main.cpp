@@ -57,7 +57,8 @@ std::vector<double> sampleTimes() {
     times.push_back(fadeEdge(tl.fade(i)));
   }
   times.push_back(timeline::plasmaLinesFull(tl));
-  times.insert(times.end(), tl.storyboard.begin(), tl.storyboard.end());
+  const std::vector<float> storyboard = tl.storyboardTimes();
+  times.insert(times.end(), storyboard.begin(), storyboard.end());
   std::sort(times.begin(), times.end());
   times.erase(std::unique(times.begin(), times.end(),
                           [](double a, double b) { return std::fabs(a - b) < 1e-6; }),

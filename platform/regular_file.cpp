@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -17,6 +18,25 @@ const char* kindOf(mode_t mode) {
   if (S_ISBLK(mode)) return "a block device";
   if (S_ISSOCK(mode)) return "a socket";
   return "of an unknown kind";
+}
+
+// Everything from the first byte, but no more than one byte past `limit`
+// (enough to tell that a file grew past it).
+bool readUpTo(int fd, size_t limit, std::string* text, std::string* reason) {
+  text->clear();
+  char buffer[4096];
+  for (off_t at = 0; text->size() <= limit;) {
+    const ssize_t got = pread(fd, buffer, sizeof buffer, at);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      *reason = std::strerror(errno);
+      return false;
+    }
+    if (got == 0) return true;
+    text->append(buffer, static_cast<size_t>(got));
+    at += got;
+  }
+  return true;
 }
 
 }  // namespace
@@ -46,25 +66,28 @@ int openRegularFile(const char* path, std::string* reason) {
 }
 
 bool readFromStart(int fd, std::string* text, std::string* reason) {
-  text->clear();
-  char buffer[4096];
-  for (off_t at = 0;;) {
-    const ssize_t got = pread(fd, buffer, sizeof buffer, at);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      *reason = std::strerror(errno);
-      return false;
-    }
-    if (got == 0) return true;
-    text->append(buffer, static_cast<size_t>(got));
-    at += got;
-  }
+  return readUpTo(fd, SIZE_MAX, text, reason);
 }
 
-bool readRegularFile(const char* path, std::string* text, std::string* reason) {
+bool readRegularFile(const char* path, std::string* text, std::string* reason, size_t maxBytes) {
   const int fd = openRegularFile(path, reason);
   if (fd < 0) return false;
-  const bool read = readFromStart(fd, text, reason);
+  struct stat s;
+  bool read = fstat(fd, &s) == 0;
+  if (!read) {
+    *reason = std::strerror(errno);
+  } else if (static_cast<unsigned long long>(s.st_size) > maxBytes) {
+    *reason =
+        "too large: " + std::to_string(s.st_size) + " bytes, at most " + std::to_string(maxBytes);
+    read = false;
+  } else {
+    read = readUpTo(fd, maxBytes, text, reason);
+    if (read && text->size() > maxBytes) {
+      *reason = "too large: it grew past " + std::to_string(maxBytes) + " bytes while being read";
+      text->clear();
+      read = false;
+    }
+  }
   close(fd);
   return read;
 }

@@ -1,6 +1,7 @@
 // Opening media files without ever blocking on a FIFO or a device.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Opens `path` read-only and non-blocking and keeps it only when it is a
@@ -19,8 +20,11 @@ bool isReadableRegularFile(const char* path, std::string* reason);
 bool readFromStart(int fd, std::string* text, std::string* reason);
 
 // The whole of the regular file `path`, opened as openRegularFile() does (a
-// FIFO or a device is refused, never waited on); false with the reason.
-bool readRegularFile(const char* path, std::string* text, std::string* reason);
+// FIFO or a device is refused, never waited on); false with the reason. A
+// file of more than `maxBytes` is refused by its size before any of it is
+// read ("too large: N bytes, at most M"), and so is one that grows past it.
+bool readRegularFile(const char* path, std::string* text, std::string* reason,
+                     size_t maxBytes = SIZE_MAX);
 
 // Whether `path` names a folder (or a link to one).
 bool isDirectory(const std::string& path);

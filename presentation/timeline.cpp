@@ -4,12 +4,18 @@
 #include "platform/regular_file.h"
 #include "presentation/window.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <sstream>
+#include <utility>
 
 namespace {
 
@@ -19,12 +25,20 @@ constexpr Fade Timeline::*kFadeMembers[] = {
 #undef DEMO_FADE_POINTER
 };
 
-// A name from the file as it may appear in a message: quoted, with control
-// characters and quotes escaped.
-std::string quoted(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    if (c < 0x20 || c == 0x7f || c == '"' || c == '\\') {
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+// How much of a field a message quotes: enough to recognise it, never a
+// whole file given in its place.
+constexpr size_t kShownBytes = 60;
+
+// Text from the file as it may appear in a message: control characters,
+// bytes of 0x80 and above, quotes and backslashes escaped, cut after
+// `maxBytes` with the full size said.
+std::string shown(const std::string& s, size_t maxBytes = kShownBytes) {
+  std::string out;
+  for (size_t i = 0; i < s.size() && i < maxBytes; ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x20 || c >= 0x7f || c == '"' || c == '\\') {
       char code[8];
       std::snprintf(code, sizeof code, "\\x%02x", c);
       out += code;
@@ -32,8 +46,11 @@ std::string quoted(const std::string& s) {
       out += static_cast<char>(c);
     }
   }
-  return out + "\"";
+  if (s.size() > maxBytes) out += "... (" + std::to_string(s.size()) + " bytes)";
+  return out;
 }
+
+std::string quoted(const std::string& s) { return "\"" + shown(s) + "\""; }
 
 std::vector<std::string> fieldsOf(const std::string& line) {
   std::vector<std::string> fields;
@@ -42,44 +59,142 @@ std::vector<std::string> fieldsOf(const std::string& line) {
   return fields;
 }
 
-// A time or a rate: the whole field a finite number.
-bool number(const std::string& field, float* value) {
-  if (field.empty()) return false;
+bool isKeyword(const std::string& word) {
+  return word == "section" || word == "storyboard" || word == "layer";
+}
+
+// A fade's name: a letter, then letters, digits and _ (no + or -, which
+// FADE+S and FADE-S use). A layer's name may also hold -.
+bool isFadeName(const std::string& s) {
+  if (s.empty() || !std::isalpha(static_cast<unsigned char>(s[0]))) return false;
+  return std::all_of(s.begin(), s.end(),
+                     [](unsigned char c) { return std::isalnum(c) || c == '_'; });
+}
+bool isLayerName(const std::string& s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](unsigned char c) {
+    return std::isalnum(c) || c == '_' || c == '-';
+  });
+}
+
+// A time, a rate or an offset: the whole field a float; "" or why not.
+std::string numberProblem(const std::string& field, float* value) {
   errno = 0;
   char* end = nullptr;
   *value = std::strtof(field.c_str(), &end);
-  return *end == '\0' && errno == 0 && std::isfinite(*value);
+  if (field.empty() || *end != '\0') return "not a number: " + quoted(field);
+  if (errno == ERANGE || (*value != 0 && std::fabs(*value) < FLT_MIN)) {
+    return shown(field) + (std::fabs(*value) < 1 ? " is too small (a float's smallest is 1.2e-38)"
+                                                 : " is too large (a float's largest is 3.4e+38)");
+  }
+  if (!std::isfinite(*value)) return "not a number: " + quoted(field);
+  return "";
 }
 
-// The fewest decimals that read back to the same float.
-std::string numberText(float v) {
-  char text[48];
-  for (int decimals = 0; decimals <= 9; ++decimals) {
-    std::snprintf(text, sizeof text, "%.*f", decimals, static_cast<double>(v));
-    if (std::strtof(text, nullptr) == v) break;
+// Seconds within the timeline, or why not.
+std::string timeProblem(const std::string& field, float* value) {
+  const std::string problem = numberProblem(field, value);
+  if (!problem.empty()) return problem;
+  if (*value < 0 || *value > kEndTime) return shown(field) + " is outside 0 to 130 s";
+  return "";
+}
+
+// A time as written in a section or the storyboard: seconds, or FADE, FADE+S,
+// FADE-S with the fade's name in `fade` (found once every line is read).
+std::string timeFieldProblem(const std::string& field, std::string* fade, float* value) {
+  fade->clear();
+  if (field.empty() || !std::isalpha(static_cast<unsigned char>(field[0]))) {
+    return timeProblem(field, value);
   }
-  return text;
+  size_t end = 0;
+  while (end < field.size() &&
+         (std::isalnum(static_cast<unsigned char>(field[end])) || field[end] == '_'))
+    ++end;
+  *fade = field.substr(0, end);
+  *value = 0;
+  if (end == field.size()) return "";
+  const std::string offset = field.substr(end);
+  if (offset.size() < 2 || (offset[0] != '+' && offset[0] != '-') ||
+      !(std::isdigit(static_cast<unsigned char>(offset[1])) || offset[1] == '.')) {
+    return "not a number: " + quoted(field) + ", nor FADE, FADE+S or FADE-S";
+  }
+  return numberProblem(offset, value);
+}
+
+// The shortest text that reads back to the same float: fixed decimals where
+// they do it (25.002, 1000), else the exponent form (1e-12, 1.23456e-06).
+std::string numberText(float v) {
+  char fixed[64] = "", general[32] = "";
+  for (int decimals = 0; decimals <= 9; ++decimals) {
+    std::snprintf(fixed, sizeof fixed, "%.*f", decimals, static_cast<double>(v));
+    if (std::strtof(fixed, nullptr) == v) break;
+    fixed[0] = '\0';
+  }
+  for (int digits = 1; digits <= 9; ++digits) {
+    std::snprintf(general, sizeof general, "%.*g", digits, static_cast<double>(v));
+    if (std::strtof(general, nullptr) == v) break;
+  }
+  return fixed[0] && std::strlen(fixed) <= std::strlen(general) ? fixed : general;
 }
 
 std::string fadeLine(const std::string& name, const Fade& f) {
   return name + " " + numberText(f.at) + " " + numberText(f.rate) + (f.in ? " in" : " out");
 }
 
-// Seconds within the timeline, or why not.
-std::string timeProblem(const std::string& field, float* value) {
-  if (!number(field, value)) return "not a number: " + quoted(field);
-  if (*value < 0 || *value > kEndTime) return field + " is outside 0 to 130 s";
-  return "";
+// The built-in fade-ins that have a fade-out of the same stem (oldschoolIn
+// and oldschoolOut): a picture that shows between the two.
+std::vector<std::pair<int, int>> builtinPairs() {
+  std::vector<std::pair<int, int>> pairs;
+  for (int i = 0; i < kFadeCount; ++i) {
+    const std::string name = kFadeNames[i];
+    if (!kFadeIsIn[i] || name.size() < 2 || name.compare(name.size() - 2, 2, "In") != 0) continue;
+    const int out = fadeIndex(name.substr(0, name.size() - 2) + "Out");
+    if (out >= 0 && !kFadeIsIn[out]) pairs.push_back({i, out});
+  }
+  return pairs;
+}
+
+// Every fade-in with the fade-out it must not come after: the built-in
+// pairs, then each layer's IN and OUT.
+std::vector<std::pair<int, int>> fadePairs(const Timeline& t) {
+  static const std::vector<std::pair<int, int>> builtin = builtinPairs();
+  std::vector<std::pair<int, int>> pairs = builtin;
+  for (const MakerLayer& l : t.layers) {
+    const int in = t.indexOf(l.in), out = l.out.empty() ? -1 : t.indexOf(l.out);
+    if (in >= 0 && out >= 0) pairs.push_back({in, out});
+  }
+  return pairs;
 }
 
 }  // namespace
 
-Fade& Timeline::fade(int index) { return this->*kFadeMembers[index]; }
-const Fade& Timeline::fade(int index) const { return this->*kFadeMembers[index]; }
+Fade& Timeline::fade(int index) {
+  return index < kFadeCount ? this->*kFadeMembers[index] : extraFades[index - kFadeCount].fade;
+}
+const Fade& Timeline::fade(int index) const {
+  return index < kFadeCount ? this->*kFadeMembers[index] : extraFades[index - kFadeCount].fade;
+}
+
+int Timeline::indexOf(const std::string& name) const {
+  const int builtin = fadeIndex(name);
+  if (builtin >= 0) return builtin;
+  for (size_t i = 0; i < extraFades.size(); ++i) {
+    if (extraFades[i].name == name) return kFadeCount + static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::vector<float> Timeline::storyboardTimes() const {
+  std::vector<float> times;
+  for (const TimeRef& r : storyboard) times.push_back(timeOf(r));
+  return times;
+}
 
 bool Timeline::sameFades(const Timeline& other) const {
-  for (int i = 0; i < kFadeCount; ++i) {
+  if (fadeCount() != other.fadeCount()) return false;
+  for (int i = 0; i < fadeCount(); ++i) {
     if (fade(i).at != other.fade(i).at || fade(i).rate != other.fade(i).rate) return false;
+    if (i >= kFadeCount && extraFades[i - kFadeCount].name != other.extraFades[i - kFadeCount].name)
+      return false;
   }
   return true;
 }
@@ -100,75 +215,183 @@ int fadeIndex(const std::string& name) {
 
 bool parseTimeline(const std::string& text, const std::string& file, Timeline* out,
                    std::string* error) {
+  const auto fail = [&](int line, const std::string& problem) {
+    *error = "\"" + shown(file, SIZE_MAX) + "\" line " + std::to_string(line) + ": " + problem;
+    return false;
+  };
+  // strtof and the messages would stop at a NUL; a text file has none.
+  const size_t nul = text.find('\0');
+  if (nul != std::string::npos) {
+    return fail(1 + static_cast<int>(std::count(text.begin(), text.begin() + nul, '\n')),
+                "a NUL byte, which a text file does not hold");
+  }
   Timeline t;
-  int lineOf[kFadeCount] = {};
-  int number_ = 0;
+  t.byteOrderMark = text.compare(0, 3, kByteOrderMark) == 0;
+  const size_t firstEnd = text.find('\n');
+  if (firstEnd != std::string::npos && firstEnd > 0 && text[firstEnd - 1] == '\r')
+    t.lineEnd = "\r\n";
+  {
+    std::istringstream in(text.substr(t.byteOrderMark ? 3 : 0));
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      t.lines.push_back(line);
+    }
+  }
+  // The fades the layers use, wherever their lines are: a fade line of a
+  // name that is not built-in is one of these, or a typo.
+  std::map<std::string, int> usedByLayers;
+  for (const std::string& line : t.lines) {
+    const std::vector<std::string> f = fieldsOf(line);
+    for (size_t i = 4; f.size() >= 5 && f[0] == "layer" && i < f.size() && i < 6; ++i)
+      usedByLayers[f[i]] = 1;
+  }
+
+  std::map<std::string, int> givenOn, layerLine;  // where each name was given
+  // Times written from a fade are found once every fade is read.
+  struct Pending {
+    std::string fade, field;
+    int line;
+  };
+  std::vector<Pending> sectionAt, storyboardAt;
   std::string problem;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    ++number_;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    t.lines.push_back(line);
+  int n = 0;
+  for (const std::string& line : t.lines) {
+    ++n;
     const std::vector<std::string> f = fieldsOf(line);
     if (f.empty() || f[0][0] == '#') continue;
     if (f[0] == "section") {
       Section s;
+      std::string fade;
+      float time = 0;
       if (f.size() < 3) {
         problem = "missing field: a section is `section AT NAME`";
-      } else if ((s.fade = fadeIndex(f[1])) < 0) {
-        problem = timeProblem(f[1], &s.start);
-      }
-      if (problem.empty()) {
+      } else if ((problem = timeFieldProblem(f[1], &fade, &time)).empty()) {
+        (fade.empty() ? s.start : s.offset) = time;
         const size_t at = line.find(f[1], line.find("section") + 7) + f[1].size();
         s.name = line.substr(line.find_first_not_of(" \t", at));
         while (!s.name.empty() && (s.name.back() == ' ' || s.name.back() == '\t'))
           s.name.pop_back();
         t.sections.push_back(s);
+        sectionAt.push_back({fade, f[1], n});
       }
     } else if (f[0] == "storyboard") {
       if (f.size() < 2) problem = "missing field: `storyboard` needs at least one time";
       for (size_t i = 1; i < f.size() && problem.empty(); ++i) {
-        float time = 0;
-        problem = timeProblem(f[i], &time);
-        t.storyboard.push_back(time);
+        TimeRef r;
+        std::string fade;
+        if ((problem = timeFieldProblem(f[i], &fade, &r.offset)).empty()) {
+          t.storyboard.push_back(r);
+          storyboardAt.push_back({fade, f[i], n});
+        }
+      }
+    } else if (f[0] == "layer") {
+      const char* shape = "a layer is `layer NAME FRAGMENT PICTURE IN [OUT]`";
+      if (f.size() < 5) {
+        problem = std::string("missing field: ") + shape;
+      } else if (f.size() > 6) {
+        problem = std::string("too many fields: ") + shape;
+      } else if (!isLayerName(f[1])) {
+        problem = "a layer's name is letters, digits, _ and -: " + quoted(f[1]);
+      } else if (layerLine.count(f[1])) {
+        problem =
+            "the layer " + f[1] + " twice (first on line " + std::to_string(layerLine[f[1]]) + ")";
+      } else {
+        layerLine[f[1]] = n;
+        t.layers.push_back({f[1], f[2], f[3], f[4], f.size() > 5 ? f[5] : "", n});
       }
     } else {
       const int index = fadeIndex(f[0]);
       float at = 0, rate = 0;
-      if (index < 0) {
-        problem = "unknown name " + quoted(f[0]);
+      if (index < 0 && !usedByLayers.count(f[0])) {
+        problem = "unknown name " + quoted(f[0]) + ": not a built-in fade, and no layer uses it";
+      } else if (index < 0 && !isFadeName(f[0])) {
+        problem = "a fade's name is a letter, then letters, digits and _: " + quoted(f[0]);
       } else if (f.size() < 4) {
         problem = "missing field: a fade is `NAME AT RATE in|out`";
       } else if (f.size() > 4) {
         problem = "more than four fields: a fade is `NAME AT RATE in|out`";
-      } else if (lineOf[index]) {
-        problem = f[0] + " twice (first on line " + std::to_string(lineOf[index]) + ")";
+      } else if (givenOn.count(f[0])) {
+        problem = f[0] + " twice (first on line " + std::to_string(givenOn[f[0]]) + ")";
       } else if (!(problem = timeProblem(f[1], &at)).empty()) {
-      } else if (!number(f[2], &rate)) {
-        problem = "not a number: " + quoted(f[2]);
+      } else if (!(problem = numberProblem(f[2], &rate)).empty()) {
       } else if (!(rate > 0 && rate <= 1000)) {
-        problem = "the rate " + f[2] + " is outside 0 to 1000 per second (0 excluded)";
+        problem = "the rate " + shown(f[2]) + " is outside 0 to 1000 per second (0 excluded)";
       } else if (f[3] != "in" && f[3] != "out") {
         problem = "not in or out: " + quoted(f[3]);
-      } else if ((f[3] == "in") != kFadeIsIn[index]) {
+      } else if (index >= 0 && (f[3] == "in") != kFadeIsIn[index]) {
         problem = std::string(f[0]) + " fades " + (kFadeIsIn[index] ? "in" : "out") + ": " + f[3] +
                   " where " + (kFadeIsIn[index] ? "in" : "out") + " belongs";
       } else {
-        lineOf[index] = number_;
-        t.fade(index) = Fade{at, rate, f[3] == "in"};
+        givenOn[f[0]] = n;
+        const Fade read{at, rate, f[3] == "in"};
+        if (index >= 0) {
+          t.fade(index) = read;
+        } else {
+          t.extraFades.push_back({f[0], read});
+        }
       }
     }
-    if (!problem.empty()) {
-      *error = quoted(file) + " line " + std::to_string(number_) + ": " + problem;
-      return false;
-    }
+    if (!problem.empty()) return fail(n, problem);
   }
   for (int i = 0; i < kFadeCount; ++i) {
-    if (!lineOf[i]) {
-      *error = quoted(file) + " line " + std::to_string(number_ + 1) + ": no line for the fade " +
-               kFadeNames[i];
-      return false;
+    if (!givenOn.count(kFadeNames[i]))
+      return fail(n + 1, std::string("no line for the fade ") + kFadeNames[i]);
+  }
+
+  // Times written from fades, now that every fade is known.
+  const auto resolve = [&](const Pending& p, int* fade, float offset) {
+    if (!p.fade.empty() && (*fade = t.indexOf(p.fade)) < 0) {
+      problem = "not a number: " + quoted(p.field) + ", nor a fade of this file";
+    } else if (*fade >= 0) {
+      const float time = t.fade(*fade).at + offset;
+      if (time < 0 || time > kEndTime) {
+        problem = shown(p.field) + " is " + numberText(time) + " s, outside 0 to 130 s";
+      }
     }
+    return problem.empty();
+  };
+  for (size_t i = 0; i < t.sections.size(); ++i) {
+    if (!resolve(sectionAt[i], &t.sections[i].fade, t.sections[i].offset))
+      return fail(sectionAt[i].line, problem);
+  }
+  for (size_t i = 0; i < t.storyboard.size(); ++i) {
+    if (!resolve(storyboardAt[i], &t.storyboard[i].fade, t.storyboard[i].offset))
+      return fail(storyboardAt[i].line, problem);
+  }
+
+  for (const MakerLayer& l : t.layers) {
+    for (const bool in : {true, false}) {
+      const std::string& name = in ? l.in : l.out;
+      const char* role = in ? "IN" : "OUT";
+      if (name.empty()) continue;
+      const int index = t.indexOf(name);
+      if (index < 0) {
+        return fail(l.line, "the layer " + l.name + "'s " + role + " " + quoted(name) +
+                                " is no fade of this file");
+      }
+      if (t.fade(index).in != in) {
+        return fail(l.line, "the layer " + l.name + "'s " + role + " " + name + " fades " +
+                                (in ? "out" : "in") + ": a fade-" + (in ? "in" : "out") +
+                                " belongs there");
+      }
+    }
+  }
+  // A picture whose fade-in comes after its fade-out never shows.
+  const std::vector<NamedFade> all = t.allFades();
+  const auto order = [&](int in, int gone) {
+    const NamedFade &a = all[in], &b = all[gone];
+    if (a.fade.at <= b.fade.at) return std::string();
+    return a.name + " at " + numberText(a.fade.at) + " s (line " + std::to_string(givenOn[a.name]) +
+           ") comes after " + b.name + " at " + numberText(b.fade.at) + " s (line " +
+           std::to_string(givenOn[b.name]) + ")";
+  };
+  for (const std::pair<int, int>& p : builtinPairs()) {
+    if (!(problem = order(p.first, p.second)).empty())
+      return fail(givenOn[kFadeNames[p.first]], problem + ": the picture would never show");
+  }
+  for (const MakerLayer& l : t.layers) {
+    if (!l.out.empty() && !(problem = order(t.indexOf(l.in), t.indexOf(l.out))).empty())
+      return fail(l.line, "the layer " + l.name + " would never show: " + problem);
   }
   *out = std::move(t);
   return true;
@@ -176,24 +399,63 @@ bool parseTimeline(const std::string& text, const std::string& file, Timeline* o
 
 bool loadTimeline(const std::string& path, Timeline* out, std::string* error) {
   // Opened first and then checked, so a FIFO put in its place is refused
-  // instead of waited on.
+  // instead of waited on; a huge file is refused by its size, unread.
   std::string text, reason;
-  if (!readRegularFile(path.c_str(), &text, &reason)) {
-    *error = quoted(path) + ": " + reason;
+  if (!readRegularFile(path.c_str(), &text, &reason, kMaxTimelineBytes)) {
+    *error = "\"" + shown(path, SIZE_MAX) + "\": " + reason;
     return false;
   }
-  return parseTimeline(text, path, out, error);
+  if (!parseTimeline(text, path, out, error)) return false;
+  out->folder = folderOf(path);
+  return true;
 }
 
 std::string timelineText(const Timeline& t) {
-  std::string text;
+  std::string text = t.byteOrderMark ? kByteOrderMark : "";
   for (const std::string& line : t.lines) {
     const std::vector<std::string> f = fieldsOf(line);
-    const int index = f.empty() ? -1 : fadeIndex(f[0]);
+    const int index = f.empty() || isKeyword(f[0]) ? -1 : t.indexOf(f[0]);
     text += index >= 0 ? fadeLine(f[0], t.fade(index)) : line;
-    text += '\n';
+    text += t.lineEnd;
   }
   return text;
+}
+
+std::string drawnText(const Timeline& t) {
+  std::string text;
+  std::vector<NamedFade> fades = t.allFades();
+  // The extra fades by name: their order in the file draws nothing.
+  std::sort(fades.begin() + kFadeCount, fades.end(),
+            [](const NamedFade& a, const NamedFade& b) { return a.name < b.name; });
+  for (const NamedFade& f : fades) text += fadeLine(f.name, f.fade) + "\n";
+  for (const Section& s : t.sections)
+    text += "section " + numberText(t.sectionStart(s)) + " " + s.name + "\n";
+  for (const MakerLayer& l : t.layers) {
+    text += "layer " + l.name + " " + l.fragment + " " + l.picture + " " + l.in + " " +
+            (l.out.empty() ? "-" : l.out) + "\n";
+  }
+  return text;
+}
+
+float fadeLimit(const Timeline& t, int fade, bool lower) {
+  float lo = 0, hi = kEndTime;
+  for (const std::pair<int, int>& p : fadePairs(t)) {
+    if (p.first == fade) hi = std::min(hi, t.fade(p.second).at);
+    if (p.second == fade) lo = std::max(lo, t.fade(p.first).at);
+  }
+  // A time written as this fade plus an offset stays within 0 to 130 s; the
+  // bounds are stepped inwards until the float sum says so too.
+  const auto keepWithin = [&](TimeRef r) {
+    if (r.fade != fade) return;
+    float l = -r.offset, h = kEndTime - r.offset;
+    while (l + r.offset < 0) l = std::nextafter(l, kEndTime);
+    while (h + r.offset > kEndTime) h = std::nextafter(h, 0.0f);
+    lo = std::max(lo, l);
+    hi = std::min(hi, h);
+  };
+  for (const Section& s : t.sections) keepWithin({s.fade, s.offset});
+  for (const TimeRef& r : t.storyboard) keepWithin(r);
+  return lower ? lo : hi;
 }
 
 namespace timeline {

@@ -8,6 +8,7 @@
 
 #include "presentation/timeline_builtin.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -39,12 +40,32 @@ struct NamedFade {
   Fade fade;
 };
 
-// The part of the schedule on screen from a time on: a fixed time, or the
-// start of a fade (`fade` >= 0), so that it moves with that fade.
+// A time as the file writes it: seconds (`fade` -1, the time in `offset`),
+// or a fade's start plus `offset` seconds (FADE, FADE+S, FADE-S), so that it
+// moves with that fade.
+struct TimeRef {
+  int fade = -1;
+  float offset = 0;
+};
+
+// The part of the schedule on screen from a time on: a fixed time `start`,
+// or `offset` seconds from the start of a fade (`fade` >= 0), so that it
+// moves with that fade.
 struct Section {
   int fade = -1;
   float start = 0;
+  float offset = 0;
   std::string name;
+};
+
+// A maker's layer: `layer NAME FRAGMENT PICTURE IN [OUT]`. The fragment
+// program and the picture ("-" for none) are paths as written, relative to
+// the timeline file's folder; `in` and `out` name fades of the same file
+// (`out` empty for none). `line` is the file's line, for messages.
+struct MakerLayer {
+  std::string name, fragment, picture;
+  std::string in, out;
+  int line = 0;
 };
 
 struct Timeline {
@@ -55,37 +76,73 @@ struct Timeline {
   // Fades under names of the file's own, beyond the built-in ones (a maker's
   // layers fade with them), in file order.
   std::vector<NamedFade> extraFades;
-  std::vector<Section> sections;  // in time order
-  std::vector<float> storyboard;
-  // The file's lines as read, so that a saved copy keeps its comments and
-  // order; the fade lines are written anew from the values.
+  std::vector<MakerLayer> layers;  // in file order
+  std::vector<Section> sections;   // in file order
+  std::vector<TimeRef> storyboard;
+  // The folder of the file read ("" for the built-in one), which the layers'
+  // files are relative to.
+  std::string folder;
+  // The file's lines as read, so that a saved copy keeps its comments, order,
+  // byte-order mark and line endings; the fade lines are written anew from
+  // the values.
   std::vector<std::string> lines;
+  bool byteOrderMark = false;
+  std::string lineEnd = "\n";
 
+  // Fades by index: the built-in ones 0 to kFadeCount - 1 in kFadeNames
+  // order, then the extra ones from kFadeCount on.
+  int fadeCount() const { return kFadeCount + static_cast<int>(extraFades.size()); }
   Fade& fade(int index);
   const Fade& fade(int index) const;
-  float sectionStart(const Section& s) const { return s.fade >= 0 ? fade(s.fade).at : s.start; }
+  // The index of the fade called `name`, built-in or extra; -1 for none.
+  int indexOf(const std::string& name) const;
+  float timeOf(TimeRef r) const { return r.fade >= 0 ? fade(r.fade).at + r.offset : r.offset; }
+  float sectionStart(const Section& s) const {
+    return s.fade >= 0 ? fade(s.fade).at + s.offset : s.start;
+  }
+  std::vector<float> storyboardTimes() const;
   bool sameFades(const Timeline& other) const;
   // Every fade: the built-in ones in kFadeNames order, then the file's own.
   std::vector<NamedFade> allFades() const;
 };
 
-// The index of the fade called `name`, -1 for none.
+// The index of the built-in fade called `name`, -1 for none.
 int fadeIndex(const std::string& name);
 
+// The largest size of a timeline file read; a larger one is refused unread.
+constexpr size_t kMaxTimelineBytes = 1 << 20;
+
 // Reads a timeline from its text: fades `NAME AT RATE in|out`, sections
-// `section AT NAME`, `storyboard T...`, `#` comments and blank lines. On a bad
-// text returns false with one line in `error` naming `file`, the line and the
-// reason (unknown name, missing field, not a number, outside 0 to 130, a name
-// twice, an in where an out belongs, a fade missing).
+// `section AT NAME`, `storyboard T...`, maker layers `layer NAME FRAGMENT
+// PICTURE IN [OUT]`, `#` comments and blank lines; a time in a section or the
+// storyboard is seconds or FADE, FADE+S, FADE-S. Lines may come in any order.
+// On a bad text returns false with one line in `error` naming `file`, the line
+// and the reason (unknown name, missing field, not a number, too small or
+// large, outside 0 to 130, a name twice, an in where an out belongs, a fade
+// missing, a fade-in after its fade-out, a NUL byte). Fields are quoted
+// escaped and cut short in messages.
 bool parseTimeline(const std::string& text, const std::string& file, Timeline* out,
                    std::string* error);
 
-// Reads the file at `path` (parseTimeline's refusals, or why it cannot be read).
+// Reads the file at `path` (parseTimeline's refusals, or why it cannot be
+// read, a file over kMaxTimelineBytes included) and sets its `folder`.
 bool loadTimeline(const std::string& path, Timeline* out, std::string* error);
 
 // The text of a timeline: its lines with every fade line written from its
-// values, each number in the fewest decimals that read back to the same float.
+// values, each number in the shortest form that reads back to the same float.
 std::string timelineText(const Timeline& t);
+
+// What the timeline draws, in one canonical text: the fades, the sections'
+// times and the layers, whatever the comments, spacing, order and storyboard
+// of the file. Two timelines that draw the same frames have the same text.
+std::string drawnText(const Timeline& t);
+
+// How far fade `fade` may move before the file no longer loads: the lowest
+// (`lower`) or highest start it may take, within 0 to 130 s, that keeps every
+// fade-in at or before the fade-out it pairs with (oldschoolIn/oldschoolOut
+// and the like, a layer's IN and OUT) and every time written from it within
+// 0 to 130 s. The studio clamps a drag to it.
+float fadeLimit(const Timeline& t, int fade, bool lower);
 
 namespace timeline {
 

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 int openRegularFile(const char* path, std::string* reason) {
@@ -35,14 +36,18 @@ int openRegularFile(const char* path, std::string* reason) {
   return fd;
 }
 
-bool readFromStart(int fd, std::string* text, std::string* reason) {
+namespace {
+
+// Everything from the first byte, but no more than one byte past `limit`
+// (enough to tell that a file grew past it).
+bool readUpTo(int fd, size_t limit, std::string* text, std::string* reason) {
   text->clear();
   if (_lseeki64(fd, 0, SEEK_SET) < 0) {
     *reason = std::strerror(errno);
     return false;
   }
   char buffer[4096];
-  for (;;) {
+  while (text->size() <= limit) {
     const int got = _read(fd, buffer, sizeof buffer);
     if (got < 0) {
       *reason = std::strerror(errno);
@@ -51,12 +56,34 @@ bool readFromStart(int fd, std::string* text, std::string* reason) {
     if (got == 0) return true;
     text->append(buffer, static_cast<size_t>(got));
   }
+  return true;
 }
 
-bool readRegularFile(const char* path, std::string* text, std::string* reason) {
+}  // namespace
+
+bool readFromStart(int fd, std::string* text, std::string* reason) {
+  return readUpTo(fd, SIZE_MAX, text, reason);
+}
+
+bool readRegularFile(const char* path, std::string* text, std::string* reason, size_t maxBytes) {
   const int fd = openRegularFile(path, reason);
   if (fd < 0) return false;
-  const bool read = readFromStart(fd, text, reason);
+  struct _stat64 s;
+  bool read = _fstat64(fd, &s) == 0;
+  if (!read) {
+    *reason = std::strerror(errno);
+  } else if (static_cast<unsigned long long>(s.st_size) > maxBytes) {
+    *reason =
+        "too large: " + std::to_string(s.st_size) + " bytes, at most " + std::to_string(maxBytes);
+    read = false;
+  } else {
+    read = readUpTo(fd, maxBytes, text, reason);
+    if (read && text->size() > maxBytes) {
+      *reason = "too large: it grew past " + std::to_string(maxBytes) + " bytes while being read";
+      text->clear();
+      read = false;
+    }
+  }
   _close(fd);
   return read;
 }

@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <string>
 
@@ -18,11 +23,25 @@ std::string edited(const std::string& from, const std::string& to) {
   return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
-// "line N" for the built-in file's line that holds `text`.
-std::string lineOf(const std::string& text) {
-  const std::string all = kBuiltinTimelineText;
+// "line N" for the line of `all` (the built-in file's text) that holds `text`.
+std::string lineOf(const std::string& text, const std::string& all = kBuiltinTimelineText) {
   const size_t at = all.find(text);
+  EXPECT_NE(at, std::string::npos) << text;
   return "line " + std::to_string(1 + std::count(all.begin(), all.begin() + at, '\n'));
+}
+
+// The built-in file with maker's lines after it, and "line N" of its k-th one.
+std::string appended(const std::string& lines) { return kBuiltinTimelineText + lines; }
+std::string appendedLine(int k) {
+  const std::string all = kBuiltinTimelineText;
+  return "line " + std::to_string(std::count(all.begin(), all.end(), '\n') + k);
+}
+
+Timeline parsed(const std::string& text) {
+  Timeline t;
+  std::string error;
+  EXPECT_TRUE(parseTimeline(text, "copy.txt", &t, &error)) << error;
+  return t;
 }
 
 }  // namespace
@@ -87,6 +106,33 @@ TEST(Timeline, BadCopiesAreRefusedNamingTheLineAndTheReason) {
       {edited("section logoOut", "section logoOutt"),
        lineOf("section logoOut") + ": not a number: \"logoOutt\""},
       {edited("storyboard 0 12", "storyboard 0 12\x1b"), "not a number: \"12\\x1b\""},
+      {edited("logoOut 9 0.2 out", std::string("logoOut 9 0.2\0junk out", 22)),
+       lineOf("logoOut 9") + ": a NUL byte"},
+      {edited("spaceIn 55", "spaceIn\xff\xfe 55"), "unknown name \"spaceIn\\xff\\xfe\""},
+      {edited("spaceIn 55", "spaceIn " + std::string(5000, '7')),
+       "77... (5000 bytes) is too large"},
+      {edited("spaceIn 55 0.5", "spaceIn 55 1e-40"), lineOf("spaceIn 55") + ": 1e-40 is too small"},
+      {edited("oldschoolIn 20", "oldschoolIn 40"),
+       lineOf("oldschoolIn 20") + ": oldschoolIn at 40 s (" + lineOf("oldschoolIn 20") +
+           ") comes after oldschoolOut at 30 s (" + lineOf("oldschoolOut 30") + ")"},
+      {edited("storyboard 0 12", "storyboard 0 spaceIn+2 spaceOutt-1"),
+       lineOf("storyboard 0") + ": not a number: \"spaceOutt-1\", nor a fade"},
+      {edited("storyboard 0 12", "storyboard 0 scrollerIn+30"),
+       "scrollerIn+30 is 135 s, outside 0 to 130 s"},
+      {appended("glowIn 40 0.5 in\n"),
+       appendedLine(1) + ": unknown name \"glowIn\": not a built-in fade, and no layer uses it"},
+      {appended("layer glow glow.frag - glowIn glowOut\nglowIn 40 0.5 in\n"),
+       appendedLine(1) + ": the layer glow's OUT \"glowOut\" is no fade of this file"},
+      {appended("layer glow glow.frag - spaceOut\n"),
+       appendedLine(1) + ": the layer glow's IN spaceOut fades out"},
+      {appended("layer glow a.frag - spaceIn\nlayer glow b.frag - spaceIn\n"),
+       appendedLine(2) + ": the layer glow twice (first on " + appendedLine(1) + ")"},
+      {appended("layer gl.ow a.frag - spaceIn\n"), "a layer's name is letters, digits, _ and -"},
+      {appended("layer glow a.frag -\n"), appendedLine(1) + ": missing field"},
+      {appended("layer glow a.frag - spaceIn spaceOut x\n"), appendedLine(1) + ": too many fields"},
+      {appended("glowOut 30 0.5 out\nlayer glow a.frag - glowIn glowOut\nglowIn 40 0.5 in\n"),
+       appendedLine(2) + ": the layer glow would never show: glowIn at 40 s (" + appendedLine(3) +
+           ") comes after glowOut at 30 s (" + appendedLine(1) + ")"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);
@@ -95,6 +141,8 @@ TEST(Timeline, BadCopiesAreRefusedNamingTheLineAndTheReason) {
     EXPECT_FALSE(parseTimeline(c.text, "copy.txt", &t, &error));
     EXPECT_NE(error.find(c.error), std::string::npos) << error;
     EXPECT_EQ(error.find('\n'), std::string::npos) << "one line";
+    EXPECT_EQ(error.find('\0'), std::string::npos) << "printed whole";
+    EXPECT_LT(error.size(), 300u) << "fields cut short";
   }
 }
 
@@ -115,4 +163,121 @@ TEST(Timeline, AnEditedCopyReadsBackTheSameAndSectionsFollowTheirFade) {
       EXPECT_EQ(again.sectionStart(s), 57);
     }
   }
+}
+
+// Numbers the studio may save read back as the same floats, and a file keeps
+// its byte-order mark and CRLF line endings through a save.
+TEST(Timeline, SavedCopiesLoadAgainWithTheSameFadesAndBytes) {
+  Timeline t = timeline::builtin();
+  t.logoOut.rate = 1e-12f;
+  t.oldschoolIn.rate = 1.23456e-6f;
+  t.morphIn.at = 1e-5f;
+  t.spaceIn.at = 22.0166664f;
+  t.loveIn.rate = 999.99994f;
+  t.scrollerIn.at = 129.99999f;
+  t.boxIn.at = std::nextafter(68.0f, 0.0f);
+  const Timeline again = parsed(timelineText(t));
+  for (int i = 0; i < kFadeCount; ++i) {
+    SCOPED_TRACE(kFadeNames[i]);
+    EXPECT_EQ(again.fade(i).at, t.fade(i).at);
+    EXPECT_EQ(again.fade(i).rate, t.fade(i).rate);
+  }
+
+  std::string crlf;
+  for (const char c : std::string(kBuiltinTimelineText))
+    crlf += c == '\n' ? "\r\n" : std::string(1, c);
+  const std::string marked = "\xEF\xBB\xBF" + crlf;
+  const Timeline read = parsed(marked);
+  EXPECT_TRUE(read.sameFades(timeline::builtin()));
+  EXPECT_EQ(timelineText(read), marked);
+}
+
+// Maker's layers and their fades, times written from fades, the limits of a
+// drag, and what a part record's checksum covers.
+TEST(Timeline, MakersLayersFadesAndRelativeTimes) {
+  const std::string text = appended(
+      "layer glow fx/glow.frag glow.png glowIn glowOut\n"
+      "glowIn 40 0.5 in\n"
+      "glowOut 50.5 0.25 out\n"
+      "layer dots dots.frag - spaceIn\n");
+  std::string copy = text;
+  copy.replace(copy.find("storyboard 0 12"), 15, "storyboard 0 spaceIn+2 scrollerIn+10");
+  copy.replace(copy.find("section spaceIn "), 16, "section spaceIn-1 ");
+  Timeline t = parsed(copy);
+  ASSERT_EQ(t.layers.size(), 2u);
+  EXPECT_EQ(t.layers[0].fragment + " " + t.layers[0].picture + " " + t.layers[0].in + " " +
+                t.layers[0].out,
+            "fx/glow.frag glow.png glowIn glowOut");
+  EXPECT_EQ(t.layers[1].picture + " " + t.layers[1].out, "- ");
+  ASSERT_EQ(t.fadeCount(), kFadeCount + 2);
+  const int glowIn = t.indexOf("glowIn"), glowOut = t.indexOf("glowOut");
+  EXPECT_EQ(glowOut, kFadeCount + 1);
+  EXPECT_EQ(t.fade(glowOut).rate, 0.25f);
+
+  // Times written from a fade follow it.
+  t.spaceIn.at = 60;
+  EXPECT_EQ(t.storyboardTimes()[1], 62);
+  for (const Section& s : t.sections) {
+    if (s.name == "overlays: space") {
+      EXPECT_EQ(t.sectionStart(s), 59);
+    }
+  }
+
+  const struct {
+    int fade;
+    bool lower;
+    float limit;
+  } limits[] = {
+      {glowIn, false, 50.5f},
+      {glowOut, true, 40},
+      {fadeIndex("oldschoolIn"), false, 30},
+      {glowIn, true, 0},
+      {fadeIndex("loveOut"), true, 75},
+      {fadeIndex("scrollerIn"), false, 120},
+      {fadeIndex("spaceIn"), false, 65},
+      {fadeIndex("spaceIn"), true, 1},
+  };
+  for (const auto& l : limits) {
+    SCOPED_TRACE(l.fade);
+    EXPECT_EQ(fadeLimit(t, l.fade, l.lower), l.limit);
+  }
+
+  // Extra fades are written from their values; every other line as it was.
+  t.fade(glowIn).at = 41;
+  const std::string saved = timelineText(t);
+  EXPECT_NE(saved.find("\nglowIn 41 0.5 in\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("\nlayer glow fx/glow.frag glow.png glowIn glowOut\n"), std::string::npos);
+  EXPECT_TRUE(parsed(saved).sameFades(t));
+
+  // The drawn text ignores comments, spacing and the storyboard.
+  std::string respaced = text;
+  respaced.replace(respaced.find("layer dots dots.frag"), 20, "# dots\nlayer  dots\tdots.frag");
+  respaced.replace(respaced.find("storyboard 0 12"), 15, "storyboard 0 13");
+  EXPECT_EQ(drawnText(parsed(respaced)), drawnText(parsed(text)));
+  t = parsed(text);
+  t.fade(glowIn).at = 41;
+  EXPECT_NE(drawnText(t), drawnText(parsed(text)));
+}
+
+// A file is read only up to a sane size, refused in one short line past it.
+TEST(Timeline, AHugeFileIsRefusedUnread) {
+  char path[] = "/tmp/timeline_test_XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, 100 << 20), 0);  // 100 MB of zeros, sparse
+  close(fd);
+  Timeline t;
+  std::string error;
+  EXPECT_FALSE(loadTimeline(path, &t, &error));
+  EXPECT_NE(error.find("too large: 104857600 bytes"), std::string::npos) << error.substr(0, 200);
+  EXPECT_LT(error.size(), 200u);
+
+  const std::string text = appended("layer dots dots.frag - spaceIn\n");
+  ASSERT_EQ(truncate(path, 0), 0);
+  FILE* f = std::fopen(path, "w");
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fclose(f);
+  ASSERT_TRUE(loadTimeline(path, &t, &error)) << error;
+  EXPECT_EQ(t.folder, "/tmp");
+  unlink(path);
 }

@@ -190,8 +190,21 @@ std::string jobLines(const CaptureOptions& o, const VideoSettings& s) {
     if (!hashFile(o.mediaDir + "/" DEMO_LARGE_PICTURE_FOLDER "/" + file.name, &h, nullptr)) h = 0;
     media = (media ^ h) * 1099511628211ull;
   }
-  // The timeline drawn, by its text: the built-in one and a copy of it agree.
-  const uint64_t timelineSum = hashText(timelineText(timeline::active()));
+  // What the timeline draws, whatever its comments and spacing, and the
+  // files of its layers by their content (relative to the timeline's folder,
+  // the media folder for the built-in one).
+  const Timeline& tl = timeline::active();
+  uint64_t timelineSum = hashText(drawnText(tl));
+  for (const MakerLayer& layer : tl.layers) {
+    for (const std::string& file : {layer.fragment, layer.picture}) {
+      if (file == "-") continue;
+      const std::string path =
+          file[0] == '/' ? file : (tl.folder.empty() ? o.mediaDir : tl.folder) + "/" + file;
+      uint64_t h = 0;
+      if (!hashFile(path, &h, nullptr)) h = 0;
+      timelineSum = (timelineSum ^ h) * 1099511628211ull;
+    }
+  }
   std::string encoder;
   for (const std::string& arg : encoderArgs(s)) encoder += (encoder.empty() ? "" : " ") + arg;
   return "range " + seconds(o.from) + "-" + seconds(o.to) + "\nfps " + seconds(o.fps) + "\nsize " +
@@ -352,6 +365,22 @@ std::string checkParts(const std::string& dir, int n, long total, const std::str
   }
   if (stopSignal()) return "stopped";
   if (found > kNamed) problems += "; " + std::to_string(found - kNamed) + " more";
+  // Parts made for a video of another kind are named, so that the join can
+  // be given the ending they were made for.
+  const std::string wanted = videoPath.substr(videoPath.find_last_of('.'));
+  for (const char* ending : {".mp4", ".mkv", ".webm"}) {
+    if (problems.empty() || wanted == ending) continue;
+    std::string others;
+    int count = 0;
+    for (int k = 1; k <= n; ++k) {
+      const std::string other = partPath(dir, k, n, ending);
+      struct stat s;
+      if (lstat(other.c_str(), &s) != 0) continue;
+      if (++count <= kNamed) others += (count > 1 ? ", " : " ") + baseName(other);
+    }
+    if (count > kNamed) others += " and " + std::to_string(count - kNamed) + " more";
+    if (count) problems += "; found parts ending " + std::string(ending) + ":" + others;
+  }
   return problems.empty() ? "" : "cannot join \"" + dir + "\": " + problems;
 }
 

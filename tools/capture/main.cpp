@@ -11,7 +11,7 @@
 #include "tools/capture/progress.h"
 #include "tools/capture/segments.h"
 #include "tools/capture/sheet.h"
-#include "tools/capture/supersample.h"
+#include "gpu/supersample.h"
 #include "tools/common/command_line.h"
 #include "tools/common/music/music.h"
 #include "tools/common/png_file.h"

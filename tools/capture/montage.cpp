@@ -5,7 +5,7 @@
 #include "presentation/headless_render.h"
 #include "tools/capture/presets.h"
 #include "tools/capture/progress.h"
-#include "tools/capture/supersample.h"
+#include "gpu/supersample.h"
 #include "tools/common/stop_signals.h"
 #include "tools/common/video_encoder.h"
 

@@ -10,8 +10,11 @@
 #include "bench/program_sets.h"
 #include "bench/startup.h"
 #include "bench/whole_capture.h"
+#include "gpu/supersample.h"
+#include "presentation/clock.h"
 #include "presentation/demo.h"
 #include "presentation/headless_render.h"
+#include "presentation/layers.h"
 #include "presentation/timeline.h"
 #include "presentation/window.h"
 #include "tools/common/numbers.h"
@@ -255,6 +258,50 @@ void printSummary(const std::vector<Sample>& samples) {
               leastAgreeing->time, maxDifference);
 }
 
+// The player's --ssaa at full width: the frame drawn N times wider and
+// higher into an offscreen framebuffer and reduced into the 1920 x 178
+// surface, against the same frame drawn once, interleaved per time. The
+// storyboard's times cover every layer; N = 4 draws 16 times the pixels.
+
+void printSupersampleCost(const ProgramSet& fast, int repetitions) {
+  useProgramSet(fast);
+  drawWide();
+  constexpr int kLargest = 4;
+  std::vector<double> ratios[kLargest + 1];
+  std::vector<double> onceMs;
+  std::string error;
+  for (double t : timeline::builtin().storyboard) {
+    setDemoTime(static_cast<float>(t));
+    double ms[kLargest + 1] = {};
+    for (int n = 1; n <= kLargest; ++n) {
+      std::vector<double> runs;
+      for (int r = 0; r < repetitions + 1; ++r) {  // the first run warms the framebuffer
+        const Clock::time_point start = Clock::now();
+        if (n == 1) {
+          drawFrame();
+        } else if (!drawSupersampled(n, 0, 0, kWideWidth, kWideHeight, drawFrame, &error)) {
+          std::printf("\nSupersampling (--ssaa) not measured: %s\n", error.c_str());
+          drawWindowSized();
+          return;
+        }
+        glFinish();
+        if (r > 0) runs.push_back(msSince(start, Clock::now()));
+      }
+      ms[n] = median(runs);
+    }
+    onceMs.push_back(ms[1]);
+    for (int n = 2; n <= kLargest; ++n) ratios[n].push_back(ms[n] / ms[1]);
+    std::fprintf(stderr, "\rsupersampling: t = %7.3f s   ", t);
+  }
+  std::fprintf(stderr, "\n");
+  drawWindowSized();
+  std::printf("\nSupersampled frame (demo --ssaa N) at %dx%d, side by side with N = 1 (%.2f ms)\n",
+              kWideWidth, kWideHeight, median(onceMs));
+  std::printf("  cost against N = 1, median over %zu times:", onceMs.size());
+  for (int n = 2; n <= kLargest; ++n) std::printf("  N = %d %.1fx", n, median(ratios[n]));
+  std::printf("\n");
+}
+
 // Frames of the headless path as the capture tool makes them, without PNG
 // encoding: draw, then read the RGB rows back.
 void printCaptureThroughput(const ProgramSet& fast) {
@@ -332,6 +379,7 @@ int main(int argc, char** argv) {
   const std::vector<Sample> samples = measureSamples(fast, literal, times, options.repetitions);
   printSamples(samples);
   printSummary(samples);
+  printSupersampleCost(fast, options.repetitions);
   if (options.capture) printCaptureThroughput(fast);
   useProgramSet(fast);
   if (options.wholeCapture) printWholeCapture(options.mediaDir, programBeside("demo-capture"));

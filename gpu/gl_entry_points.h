@@ -70,14 +70,19 @@ void* glEntryPointSlot(int slot);
 void* lookupGlProc(const char* name);
 
 // Entry points outside the table that the program builder and the live
-// reload use: status queries, info logs and deletion. Any may be null.
-#define GL_EXTRA_ENTRY_POINT_LIST(X)                 \
-  X(PFNGLGETSHADERIVPROC, glGetShaderiv)             \
-  X(PFNGLGETSHADERINFOLOGPROC, glGetShaderInfoLog)   \
-  X(PFNGLGETPROGRAMIVPROC, glGetProgramiv)           \
-  X(PFNGLGETPROGRAMINFOLOGPROC, glGetProgramInfoLog) \
-  X(PFNGLDELETESHADERPROC, glDeleteShader)           \
-  X(PFNGLDELETEPROGRAMPROC, glDeleteProgram)
+// reload use (status queries, info logs and deletion) and the framebuffer
+// objects that supersampling draws into (OpenGL 3.0). Any may be null.
+#define GL_EXTRA_ENTRY_POINT_LIST(X)                       \
+  X(PFNGLGETSHADERIVPROC, glGetShaderiv)                   \
+  X(PFNGLGETSHADERINFOLOGPROC, glGetShaderInfoLog)         \
+  X(PFNGLGETPROGRAMIVPROC, glGetProgramiv)                 \
+  X(PFNGLGETPROGRAMINFOLOGPROC, glGetProgramInfoLog)       \
+  X(PFNGLDELETESHADERPROC, glDeleteShader)                 \
+  X(PFNGLDELETEPROGRAMPROC, glDeleteProgram)               \
+  X(PFNGLGENFRAMEBUFFERSPROC, glGenFramebuffers)           \
+  X(PFNGLBINDFRAMEBUFFERPROC, glBindFramebuffer)           \
+  X(PFNGLFRAMEBUFFERTEXTURE2DPROC, glFramebufferTexture2D) \
+  X(PFNGLCHECKFRAMEBUFFERSTATUSPROC, glCheckFramebufferStatus)
 
 struct GlExtraEntryPoints {
 #define GL_ENTRY_POINT_FIELD(type, name) type name;

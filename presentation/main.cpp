@@ -1,4 +1,4 @@
-// Process entry of the presentation; only --fullscreen is read from the command line.
+// Process entry of the presentation.
 #include "presentation/player.h"
 
 int main(int argc, char** argv) { return presentationMain(argc, argv); }

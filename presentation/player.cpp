@@ -1,11 +1,14 @@
 // The window player: SDL's window, the shared event pump, the frame loop.
 #include "presentation/player.h"
 
+#include "gpu/supersample.h"
+#include "platform/executable_folder.h"
 #include "platform/stderr_capture.h"
 #include "platform/x_errors.h"
 #include "presentation/clock.h"
 #include "presentation/layers.h"
 #include "presentation/music.h"
+#include "presentation/player_options.h"
 #include "presentation/window.h"
 
 #include <GL/gl.h>
@@ -23,6 +26,7 @@ int desktopWidth = 0, desktopHeight = 0;
 bool fullscreenNow = false;
 bool fullscreenKeys = false;
 StripPlace strip = {0, 0, kWindowWidth, kWindowHeight};
+int supersampling = 1;
 
 constexpr Uint32 kWindowFlags = SDL_OPENGL | SDL_DOUBLEBUF;
 
@@ -84,7 +88,7 @@ bool playFrame() {
     }
     if (toggle && !quit) setFullscreen(!fullscreenNow);
   }
-  drawFrame();
+  drawShownFrame();
   SDL_GL_SwapBuffers();
   return !quit;
 }
@@ -220,6 +224,19 @@ StripPlace shownStrip() { return strip; }
 
 void enableFullscreenKeys(bool on) { fullscreenKeys = on; }
 
+void setSupersampling(int n) { supersampling = n; }
+
+void drawShownFrame() {
+  std::string error;
+  if (supersampling > 1 && !drawSupersampled(supersampling, strip.x, strip.y, strip.width,
+                                             strip.height, drawFrame, &error)) {
+    std::fprintf(stderr, "cannot draw --ssaa %d: %s; drawing each frame once\n", supersampling,
+                 error.c_str());
+    supersampling = 1;
+  }
+  if (supersampling == 1) drawFrame();
+}
+
 void preferX11Video() {
 #if defined(__unix__) && !defined(__APPLE__) && !defined(__EMSCRIPTEN__)
   // The window needs OpenGL, which of SDL's video drivers here only x11
@@ -244,13 +261,23 @@ Startup windowStartup(const std::string& mediaDir, int scale, int extraHeight) {
 }
 
 int presentationMain(int argc, char** argv) {
-  bool fullscreen = false;
-  for (int i = 1; i < argc; ++i)
-    fullscreen = fullscreen || std::strcmp(argv[i], "--fullscreen") == 0;
+  PlayerOptions options;
+  std::string error;
+  if (!parsePlayerOptions(argc, argv, &options, &error)) {
+    std::fprintf(stderr, "demo: %s\n", error.c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::printf("%s", kPlayerUsage);
+    return 0;
+  }
+  const bool found = options.mediaDir.empty();
+  if (found) options.mediaDir = findMediaFolder(executableFolder());
   preferX11Video();
-  Startup startup = windowStartup();
+  Startup startup = windowStartup(options.mediaDir);
   startup.startMusic = startMusicInStep;
-  if (fullscreen) {
+  setSupersampling(options.ssaa);
+  if (options.fullscreen) {
     // Full screen opens SDL first, so that the strip's width (and with it
     // the pictures to load) is known before the start-up; the demo clock
     // starts at SDL_Init either way.
@@ -261,10 +288,12 @@ int presentationMain(int argc, char** argv) {
     startup.openContext = [shown](std::string*) { return shown || openWindow(); };
     enableFullscreenKeys(true);
   }
-  std::string error;
   if (!startPresentation(startup, nullptr, &error)) {
     if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
+  }
+  if (found && !options.mediaDir.empty()) {
+    std::fprintf(stderr, "playing the media in \"%s\"\n", options.mediaDir.c_str());
   }
   return runFrameLoop();
 }

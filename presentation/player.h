@@ -77,10 +77,21 @@ StripPlace shownStrip();
 // playFrame() (the full-screen run; off by default).
 void enableFullscreenKeys(bool on);
 
+// Makes playFrame() draw each frame n times wider and higher into an
+// offscreen framebuffer and reduce it into the strip (drawSupersampled);
+// 1, the default, draws it once straight into the strip.
+void setSupersampling(int n);
+// The frame as playFrame() shows it: drawFrame(), supersampled as set. A
+// context that cannot supersample is named once on stderr and the run goes
+// on drawing each frame once.
+void drawShownFrame();
+
 // The whole presentation: window, start-up, music, frame loop. Returns the
-// exit status: 0, or 1 when there is no window or no OpenGL 2.0. SDL's x11
-// video driver is chosen unless SDL_VIDEODRIVER names another (preferX11Video).
-// "--fullscreen" among the arguments plays full screen (setFullscreen) with
-// the full-screen keys, the large pictures when the strip is
-// kLargePictureWidth wide or wider; every other argument is ignored.
+// exit status: 0; 1 when there is no window or no OpenGL 2.0; 2 for a bad
+// option (parsePlayerOptions), named in one line. SDL's x11 video driver is
+// chosen unless SDL_VIDEODRIVER names another (preferX11Video).
+// --fullscreen plays full screen (setFullscreen) with the full-screen keys,
+// the large pictures when the strip is kLargePictureWidth wide or wider;
+// --ssaa N sets the supersampling; the media come from --media or from
+// findMediaFolder(), which is named on stderr when it is not the working folder.
 int presentationMain(int argc, char** argv);

@@ -10,6 +10,7 @@
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -23,12 +24,14 @@ constexpr int kScreenWidth = 1920, kScreenHeight = 1080;
 // The strip at the screen's width: 1920 x 178, rows 450 to 627 from the top.
 constexpr int kBandTop = 450, kBandHeight = 178;
 
-// A still of the capture tool at `seconds`, drawn `size` ("1920x178") large.
-Picture captureStill(double seconds, const std::string& size) {
+// A still of the capture tool at `seconds`, drawn `size` ("1920x178") large,
+// `ssaa` times wider and higher before it is reduced.
+Picture captureStill(double seconds, const std::string& size, int ssaa = 1) {
   const std::string out = makeTempDir() + "/still.png";
   const std::string command = std::string(DEMO_BINARY_DIR "/demo-capture --media ") +
-                              kGeneratedMedia + " --size " + size + " --still " +
-                              std::to_string(seconds) + " " + out + " 2>/dev/null";
+                              kGeneratedMedia + " --size " + size + " --ssaa " +
+                              std::to_string(ssaa) + " --still " + std::to_string(seconds) + " " +
+                              out + " 2>/dev/null";
   Picture picture;
   if (std::system(command.c_str()) == 0) loadPicture(out, picture);
   return picture;
@@ -52,6 +55,14 @@ long sharpEdges(const Picture& p) {
     for (int x = 0; x + 1 < p.w; ++x) edges += std::abs(p.luma(x, y) - p.luma(x + 1, y)) > 64;
   }
   return edges;
+}
+
+// A folder standing in for the repository's root after `make`: its build/
+// is a link to the build folder the tests run from.
+std::string repositoryRootStandIn() {
+  const std::string root = makeTempDir();
+  if (symlink(DEMO_BINARY_DIR, (root + "/build").c_str()) != 0) return "";
+  return root;
 }
 
 }  // namespace
@@ -87,11 +98,10 @@ TEST(Fullscreen, ChoosesTheDesktopModeOrTheLargestSixteenByNine) {
 }
 
 // In this process, on the demo clock set to 2 s: the frame the player shows
-// full screen is the capture's 1920 x 178 still, centred on black.
+// full screen is the capture's 1920 x 178 still, centred on black, and
+// supersampled (--ssaa 2) the capture's supersampled still.
 TEST(Fullscreen, TheBandIsTheCapturesFrameCentredOnBlack) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kGeneratedMedia;
-  const Picture still = captureStill(2, "1920x178");
-  ASSERT_EQ(still.w, kScreenWidth);
   ASSERT_TRUE(initVideo());
   ASSERT_TRUE(setFullscreen(true));
   const StripPlace place = shownStrip();
@@ -105,25 +115,32 @@ TEST(Fullscreen, TheBandIsTheCapturesFrameCentredOnBlack) {
   std::string error;
   ASSERT_TRUE(startPresentation(startup, nullptr, &error)) << error;
   setDemoTime(2);
-  drawFrame();
-  const std::vector<unsigned char> shown = readPixels(0, 0, kScreenWidth, kScreenHeight);
-  int worst = 0, litOutside = 0;
-  for (int row = 0; row < kScreenHeight; ++row) {  // from the top
-    const int glRow = kScreenHeight - 1 - row;
-    const bool inBand = row >= kBandTop && row < kBandTop + kBandHeight;
-    for (int x = 0; x < kScreenWidth; ++x) {
-      const unsigned char* p = &shown[(static_cast<size_t>(glRow) * kScreenWidth + x) * 4];
-      for (int c = 0; c < 3; ++c) {
-        if (!inBand) {
-          litOutside += p[c] != 0;
-        } else {
-          worst = std::max(worst, std::abs(p[c] - still.at(x, row - kBandTop, c)));
+  for (int ssaa : {1, 2}) {
+    SCOPED_TRACE("--ssaa " + std::to_string(ssaa));
+    const Picture still = captureStill(2, "1920x178", ssaa);
+    ASSERT_EQ(still.w, kScreenWidth);
+    setSupersampling(ssaa);
+    drawShownFrame();
+    const std::vector<unsigned char> shown = readPixels(0, 0, kScreenWidth, kScreenHeight);
+    int worst = 0, litOutside = 0;
+    for (int row = 0; row < kScreenHeight; ++row) {  // from the top
+      const int glRow = kScreenHeight - 1 - row;
+      const bool inBand = row >= kBandTop && row < kBandTop + kBandHeight;
+      for (int x = 0; x < kScreenWidth; ++x) {
+        const unsigned char* p = &shown[(static_cast<size_t>(glRow) * kScreenWidth + x) * 4];
+        for (int c = 0; c < 3; ++c) {
+          if (!inBand) {
+            litOutside += p[c] != 0;
+          } else {
+            worst = std::max(worst, std::abs(p[c] - still.at(x, row - kBandTop, c)));
+          }
         }
       }
     }
+    EXPECT_EQ(litOutside, 0) << "black around the band";
+    EXPECT_LE(worst, 2) << "largest difference from demo-capture --size 1920x178 --still 2";
   }
-  EXPECT_EQ(litOutside, 0) << "black around the band";
-  EXPECT_LE(worst, 2) << "largest difference from demo-capture --size 1920x178 --still 2";
+  setSupersampling(1);
 
   // Back to the window and full screen again: the GL context and what it
   // holds carry over, so the window draws the presentation, not black.
@@ -141,33 +158,73 @@ TEST(Fullscreen, TheBandIsTheCapturesFrameCentredOnBlack) {
 
 // The real player: `demo --fullscreen` shows the 178-row band in the middle
 // of the screen with nothing else lit, F gives back the window, Esc ends the
-// run at once with status 0, and nothing is printed.
+// run at once with status 0. Started as the README says, `build/demo
+// --fullscreen` from the repository's root, it finds its media in build/media
+// and names that folder; supersampled from the media folder it prints nothing.
 TEST(Fullscreen, TheRunShowsTheBandAndEndsOnEsc) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kGeneratedMedia;
-  DemoOptions o = presentationIn(kGeneratedMedia);
-  o.args = {"--fullscreen"};
-  std::vector<bool> fullRows, windowRows;
-  o.onWindow = [&](DemoWindow& w) {
-    sleepSeconds(2.0);
-    fullRows = litRows(screenPicture(w));
-    pressKey(w, "f");
-    sleepSeconds(1.0);
-    windowRows = litRows(screenPicture(w));
-    pressKey(w, "Escape");
+  const std::string root = repositoryRootStandIn();
+  char* media = realpath(DEMO_BINARY_DIR "/media", nullptr);
+  ASSERT_NE(media, nullptr);
+  const std::string named = "playing the media in \"" + std::string(media) + "\"\n";
+  std::free(media);
+  struct Case {
+    const char* name;
+    std::string folder, binary;
+    std::vector<std::string> args;
+    std::string output;
+  } cases[] = {
+      {"from the root", root, "build/demo", {"--fullscreen"}, named},
+      {"supersampled",
+       kGeneratedMedia,
+       DEMO_BINARY_DIR "/demo",
+       {"--fullscreen", "--ssaa", "2"},
+       ""},
   };
-  const DemoRun run = runDemo(o);
-  EXPECT_FALSE(run.timedOut);
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.output, "");
-  ASSERT_EQ(fullRows.size(), static_cast<size_t>(kScreenHeight));
-  for (int row = 0; row < kScreenHeight; ++row) {
-    EXPECT_EQ(fullRows[row], row >= kBandTop && row < kBandTop + kBandHeight) << "row " << row;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DemoOptions o = presentationIn(c.folder);
+    o.binary = c.binary;
+    o.args = c.args;
+    std::vector<bool> fullRows, windowRows;
+    o.onWindow = [&](DemoWindow& w) {
+      sleepSeconds(2.0);
+      fullRows = litRows(screenPicture(w));
+      pressKey(w, "f");
+      sleepSeconds(1.0);
+      windowRows = litRows(screenPicture(w));
+      pressKey(w, "Escape");
+    };
+    const DemoRun run = runDemo(o);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, c.output);
+    ASSERT_EQ(fullRows.size(), static_cast<size_t>(kScreenHeight));
+    for (int row = 0; row < kScreenHeight; ++row) {
+      EXPECT_EQ(fullRows[row], row >= kBandTop && row < kBandTop + kBandHeight) << "row " << row;
+    }
+    ASSERT_EQ(windowRows.size(), static_cast<size_t>(kScreenHeight));
+    EXPECT_TRUE(windowRows[0] && windowRows[88]) << "the 960 x 89 window at the top";
+    EXPECT_FALSE(windowRows[kBandTop + kBandHeight / 2]) << "the band is gone";
   }
-  ASSERT_EQ(windowRows.size(), static_cast<size_t>(kScreenHeight));
-  EXPECT_TRUE(windowRows[0] && windowRows[88]) << "the 960 x 89 window at the top";
-  EXPECT_FALSE(windowRows[kBandTop + kBandHeight / 2]) << "the band is gone";
 }
 
+// The README's other commands that run headless and quickly, as written from
+// the repository's root after `make`. Not run here: `make run`, `make studio`
+// and the make targets that build (they rebuild the tree under test), `make
+// capture`, the segments, `make dist`, `make bench` (minutes each), the Slurm
+// farm (needs a cluster; make farm-check) and the browser (tests/web).
+TEST(Fullscreen, TheReadmeCaptureCommandRunsFromTheRoot) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kGeneratedMedia;
+  const std::string root = repositoryRootStandIn();
+  const std::string command =
+      "cd " + root + " && build/demo-capture --media build/media --still 56 space.png";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  Picture still;
+  ASSERT_TRUE(loadPicture(root + "/space.png", still));
+  EXPECT_EQ(still.w, 960);
+  EXPECT_EQ(still.h, 89);
+}
 // The pictures drawn at twice the size keep the letters sharp at 1920 x 178:
 // the title card (2 s) and the end card (125 s) have at least 80 % of the
 // sharp edges that an exact twofold enlargement of the 960 x 89 frame has

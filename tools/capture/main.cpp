@@ -1,5 +1,6 @@
 // demo-capture: stills, frame sequences, storyboards and videos of the
 // presentation, drawn headless at a fixed frame rate.
+#include "gpu/supersample.h"
 #include "platform/output_file.h"
 #include "platform/regular_file.h"
 #include "presentation/headless_render.h"
@@ -11,7 +12,6 @@
 #include "tools/capture/progress.h"
 #include "tools/capture/segments.h"
 #include "tools/capture/sheet.h"
-#include "tools/capture/supersample.h"
 #include "tools/common/command_line.h"
 #include "tools/common/music/music.h"
 #include "tools/common/png_file.h"

@@ -2,10 +2,10 @@
 // encoded back to back, so one looping picture shows the show's best moments.
 #include "tools/capture/montage.h"
 
+#include "gpu/supersample.h"
 #include "presentation/headless_render.h"
 #include "tools/capture/presets.h"
 #include "tools/capture/progress.h"
-#include "tools/capture/supersample.h"
 #include "tools/common/stop_signals.h"
 #include "tools/common/video_encoder.h"
 

@@ -270,7 +270,7 @@ void printSupersampleCost(const ProgramSet& fast, int repetitions) {
   std::vector<double> ratios[kLargest + 1];
   std::vector<double> onceMs;
   std::string error;
-  for (double t : timeline::builtin().storyboard) {
+  for (double t : timeline::builtin().storyboardTimes()) {
     setDemoTime(static_cast<float>(t));
     double ms[kLargest + 1] = {};
     for (int n = 1; n <= kLargest; ++n) {

@@ -437,6 +437,7 @@ TEST(Studio, StopSignalsAndEscEndItAtOnce) {
       {"SIGKILL leaves its folder", SIGKILL, false, 128 + SIGKILL, 1},
       {"SIGTERM with unsaved edits", SIGTERM, true, 128 + SIGTERM, 0},
       {"SIGINT without edits", SIGINT, false, 128 + SIGINT, 0},
+      {"SIGHUP with unsaved edits", SIGHUP, true, 128 + SIGHUP, 0},
       {"Esc", 0, false, 0, 0},
   };
   for (const auto& c : cases) {

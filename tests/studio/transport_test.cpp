@@ -320,48 +320,34 @@ TEST(StudioTimelineEdit, DragsStopAtTheOtherFadeOfThePair) {
   }
 }
 
-// A save writes over only what the studio last read or wrote; another
-// program's write is named once and overwritten by a second save that finds
-// the file as the first did. Through a link the file it names is written
-// (made when absent), and the link stays.
-TEST(StudioTimelineEdit, SavesKeepOtherWritesAndFollowLinks) {
+// Beyond the studio test's saves: a file changed again after the warning is
+// warned of again, and a link into a missing folder is refused, named, and
+// left a link.
+TEST(StudioTimelineEdit, SavesWarnAgainAndRefuseLinksIntoNowhere) {
   char made[] = "/tmp/timeline-save-XXXXXX";
   ASSERT_NE(mkdtemp(made), nullptr);
   const std::string folder = made, file = folder + "/t.txt", link = folder + "/link.txt";
-  Timeline moved = timeline::builtin();
-  moved.oldschoolIn.at = 22;
   auto write = [](const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
   };
-  auto isLink = [](const std::string& path) {
-    struct stat s;
-    return lstat(path.c_str(), &s) == 0 && S_ISLNK(s.st_mode);
-  };
   using S = TimelineFile::Save;
-  const std::string text = timelineText(timeline::builtin());
+  const Timeline& t = timeline::builtin();
   std::string error;
-
-  write(file, text);
+  write(file, "a");
   TimelineFile f(file, fileContentOf(file));
-  write(file, text + "# another editor\n");
-  EXPECT_EQ(f.save(moved, &error), S::changedOnDisk);
-  EXPECT_EQ(fileContentOf(file).text, text + "# another editor\n") << "nothing lost unseen";
-  write(file, text + "# and again\n");
-  EXPECT_EQ(f.save(moved, &error), S::changedOnDisk) << "changed again after the warning";
-  EXPECT_EQ(f.save(moved, &error), S::saved) << error;
-  EXPECT_EQ(fileContentOf(file).text, timelineText(moved));
-  EXPECT_EQ(f.save(timeline::builtin(), &error), S::saved) << "its own write is known";
+  write(file, "b");
+  EXPECT_EQ(f.save(t, &error), S::changedOnDisk);
+  write(file, "c");
+  EXPECT_EQ(f.save(t, &error), S::changedOnDisk) << "changed again after the warning";
+  EXPECT_EQ(fileContentOf(file).text, "c");
+  EXPECT_EQ(f.save(t, &error), S::saved) << error;
 
   ASSERT_EQ(symlink("absent/t.txt", link.c_str()), 0);
   TimelineFile nowhere(link, fileContentOf(link));
-  EXPECT_EQ(nowhere.save(moved, &error), S::failed);
+  EXPECT_EQ(nowhere.save(t, &error), S::failed);
   EXPECT_NE(error.find("absent/t.txt"), std::string::npos) << error;
-  unlink(link.c_str());
-  ASSERT_EQ(symlink("new.txt", link.c_str()), 0);
-  TimelineFile dangling(link, fileContentOf(link));
-  EXPECT_EQ(dangling.save(moved, &error), S::saved) << error;
-  EXPECT_TRUE(isLink(link)) << "the link stays a link";
-  EXPECT_EQ(fileContentOf(folder + "/new.txt").text, timelineText(moved));
+  struct stat s;
+  EXPECT_TRUE(lstat(link.c_str(), &s) == 0 && S_ISLNK(s.st_mode));
   EXPECT_EQ(std::system(("rm -r " + folder).c_str()), 0);
 }
 

@@ -21,15 +21,26 @@ std::string nameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Renaming onto a link would replace the link; the file it names is replaced instead.
-std::string replacedPath(const std::string& target) {
-  struct stat link;
-  char resolved[PATH_MAX];
-  if (lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode) &&
-      realpath(target.c_str(), resolved)) {
-    return resolved;
+// Renaming onto a link would replace the link; the file it names is replaced
+// instead. The links are followed one by one, so a link whose file does not
+// exist yet (realpath() fails there) names the file to make; false with the
+// reason when a link cannot be followed (a loop, an unreadable link).
+bool replacedPath(const std::string& target, std::string* path, std::string* error) {
+  *path = target;
+  for (int links = 0; links < 40; ++links) {
+    struct stat s;
+    if (lstat(path->c_str(), &s) != 0 || !S_ISLNK(s.st_mode)) return true;
+    std::vector<char> named(PATH_MAX + 1);
+    const ssize_t length = readlink(path->c_str(), named.data(), PATH_MAX);
+    if (length <= 0) {
+      *error = "cannot read the link \"" + *path + "\": " + std::strerror(errno);
+      return false;
+    }
+    const std::string next(named.data(), static_cast<size_t>(length));
+    *path = next[0] == '/' ? next : folderOf(*path) + "/" + next;
   }
-  return target;
+  *error = "too many links from \"" + target + "\"";
+  return false;
 }
 
 std::string temporaryPrefix(const std::string& finalPath) { return "." + nameOf(finalPath) + "-"; }
@@ -58,12 +69,16 @@ int beginOutput(const std::string& target, const char* suffix, bool allowInPlace
     out->inPlace = true;
     return fd;
   }
-  out->finalPath = replacedPath(target);
+  if (!replacedPath(target, &out->finalPath, error)) return -1;
   const std::string tmp = folderOf(out->finalPath) + "/" + temporaryPrefix(out->finalPath) +
                           std::to_string(getpid()) + "-XXXXXX" + (suffix ? suffix : "");
   std::vector<char> name(tmp.begin(), tmp.end());
   name.push_back('\0');
   const int fd = mkstemps(name.data(), suffix ? static_cast<int>(std::strlen(suffix)) : 0);
+  if (fd < 0 && out->finalPath != target) {
+    return fail(std::string(std::strerror(errno)) + " (its link names \"" + out->finalPath + "\")",
+                error);
+  }
   if (fd < 0) return fail(std::strerror(errno), error);
   out->writePath = name.data();
   // mkstemp makes the file private; the output gets the mode a new file (or
@@ -158,7 +173,8 @@ long temporaryMaker(const std::string& name, const std::string& prefix, const st
 
 void removeLeftoverTemporaries(const std::string& target, const char* suffix,
                                bool (*makerRuns)(long pid)) {
-  const std::string finalPath = replacedPath(target);
+  std::string finalPath, error;
+  if (!replacedPath(target, &finalPath, &error)) return;
   const std::string folder = folderOf(finalPath), prefix = temporaryPrefix(finalPath);
   DIR* dir = opendir(folder.c_str());
   if (!dir) return;

@@ -12,11 +12,13 @@
 #include <gtest/gtest.h>
 #include <vorbis/vorbisfile.h>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -122,6 +124,43 @@ std::vector<unsigned char> pngRgb(const std::string& path, int* width, int* heig
 
 void writeFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The names in `folder` that start with `prefix`.
+std::vector<std::string> namesIn(const std::string& folder, const std::string& prefix) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(folder.c_str())) {
+    while (const dirent* e = readdir(d)) {
+      if (std::string(e->d_name).rfind(prefix, 0) == 0) names.push_back(e->d_name);
+    }
+    closedir(d);
+  }
+  return names;
+}
+
+// The timeline as shipped with the SPACE fade moved to 57 s: its music
+// differs from the media's, so the studio makes it from the start.
+std::string movedTimeline() {
+  std::string copy = readFile(DEMO_SOURCE_DIR "/presentation/timeline.txt");
+  return copy.replace(copy.find("\nspaceIn 55 "), 12, "\nspaceIn 57 ");
+}
+
+// A left drag on the oldschool overlay's row (the fifth) from `from` to
+// `to` seconds, in three steps, through the X server as a hand would.
+void dragOnOldschoolRow(DemoWindow& w, double from, double to) {
+  const int row = kWindowHeight + 16 + 32 + 4 * 15 + 7;
+  auto at = [&](double seconds) {
+    return " mousemove --window WINDOW " +
+           std::to_string(std::lround(seconds / kEndTime * (kWindowWidth - 1))) + " " +
+           std::to_string(row);
+  };
+  xdotool(w, at(from) + " mousedown 1 sleep 0.1" + at((from + to) / 2) + " sleep 0.1" + at(to) +
+                 " sleep 0.1 mouseup 1");
 }
 
 }  // namespace
@@ -258,12 +297,13 @@ TEST(Studio, PanelSeeksLoopsAndInspectsTheSchedule) {
 TEST(Studio, PanelEditsTheTimelineAndTheMusicFollows) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "no xdotool";
-  const std::string folder = makeTempDir();
-  std::ifstream in(DEMO_SOURCE_DIR "/presentation/timeline.txt");
-  std::string copy((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  copy.replace(copy.find("\nspaceIn 55 "), 12, "\nspaceIn 57 ");
-  const std::string path = folder + "/copy.txt";
-  writeFile(path, copy);
+  const std::string folder = makeTempDir(), temporaries = folder + "/tmp";
+  // copy.txt is a link to real/copy.txt: saves go to the file it names.
+  const std::string path = folder + "/copy.txt", real = folder + "/real/copy.txt";
+  ASSERT_EQ(mkdir((folder + "/real").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(temporaries.c_str(), 0700), 0);
+  writeFile(real, movedTimeline());
+  ASSERT_EQ(symlink("real/copy.txt", path.c_str()), 0);
   // The fade's time as the file says it, -1 when it is not there.
   auto savedAt = [&path](const char* fade) {
     std::ifstream file(path);
@@ -276,8 +316,12 @@ TEST(Studio, PanelEditsTheTimelineAndTheMusicFollows) {
 
   DemoOptions o = studioIn(folder, {"--timeline", "copy.txt", "--at", "56", "--paused"});
   o.env.push_back({"DEMO_STUDIO_INSPECT", "1"});
-  double afterOutside = -1, dragged = -1, undone = -1;
-  bool unsavedShown = false, musicFollowed = false, asked = false;
+  o.env.push_back({"TMPDIR", temporaries});
+  o.timeLimit = 180;
+  double afterOutside = -1, dragged = -1, undone = -1, remade = -1;
+  bool unsavedShown = false, musicFollowed = false, asked = false, changedShown = false,
+       goneShown = false, otherKept = false, lastFollowed = false;
+  int soundtracks = -1;
   o.onWindow = [&](DemoWindow& w) {
     waitFor([&] { return titleHas(w, "56.000 s"); });
     pressKey(w, "Tab");
@@ -294,35 +338,67 @@ TEST(Studio, PanelEditsTheTimelineAndTheMusicFollows) {
     waitFor([&] { return std::abs(std::atof(windowTitle(w).c_str()) - 100) < 0.5; }, 5);
     afterOutside = std::atof(windowTitle(w).c_str());
 
-    // The oldschool overlay's row (the fifth) on its fade-in ramp, 2 s right.
-    const int row = kWindowHeight + 16 + 32 + 4 * 15 + 7;
-    xdotool(w, to(21, row) + " mousedown 1 sleep 0.1" + to(22, row) + " sleep 0.1" + to(23, row) +
-                   " sleep 0.1 mouseup 1");
+    // The oldschool fade-in's ramp, 2 s right.
+    dragOnOldschoolRow(w, 21, 23);
     unsavedShown = waitFor([&] { return titleHas(w, "unsaved"); }, 5) >= 0;
     xdotool(w, "key ctrl+s");
     waitFor([&] { return savedAt("oldschoolIn") != 20; }, 5);
     dragged = savedAt("oldschoolIn");
-    musicFollowed = waitFor([&] { return titleHas(w, "music follows the edit"); }, 30) >= 0;
+    // Music takes 3 s of CPU to make, and up to 20 s on a busy machine.
+    musicFollowed = waitFor([&] { return titleHas(w, "music follows the edit"); }, 60) >= 0;
+    // Another editor appends a line: the first save says so and keeps it,
+    // the second overwrites.
     xdotool(w, "key ctrl+z");
+    std::ofstream(real, std::ios::app) << "# another editor\n";
+    xdotool(w, "key ctrl+s");
+    changedShown = waitFor([&] { return titleHas(w, "copy.txt changed on disk"); }, 5) >= 0;
+    otherKept = readFile(real).find("# another editor") != std::string::npos;
     xdotool(w, "key ctrl+s");
     waitFor([&] { return savedAt("oldschoolIn") == 20; }, 5);
     undone = savedAt("oldschoolIn");
+    // The file the link names is removed: the save says so, then makes it.
+    unlink(real.c_str());
     xdotool(w, "key ctrl+y");
+    xdotool(w, "key ctrl+s");
+    goneShown = waitFor([&] { return titleHas(w, "copy.txt changed on disk"); }, 5) >= 0;
+    xdotool(w, "key ctrl+s");
+    waitFor([&] { return savedAt("oldschoolIn") == dragged; }, 5);
+    remade = savedAt("oldschoolIn");
+    // More edits while music is made: once the last one's music plays,
+    // only it is kept (and at most one being made).
+    xdotool(w, "key ctrl+z key ctrl+y key ctrl+z");
     waitFor([&] { return titleHas(w, "unsaved"); }, 5);
+    lastFollowed = waitFor([&] { return titleHas(w, "music follows the edit"); }, 60) >= 0;
+    soundtracks = 0;
+    for (const std::string& d : namesIn(temporaries, "demo-studio-")) {
+      soundtracks += static_cast<int>(namesIn(temporaries + "/" + d, "music-").size());
+    }
     pressKey(w, "Escape");
     asked = waitFor([&] { return titleHas(w, "Esc again"); }, 5) >= 0;
     pressKey(w, "Escape");
   };
   DemoRun run = runDemo(o);
+  struct stat link;
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_NEAR(afterOutside, 100, 0.5) << "a click seeks after shift was let go outside";
   EXPECT_TRUE(unsavedShown) << "the title marks the unsaved drag";
   EXPECT_GE(dragged, 21.5) << run.output;
   EXPECT_LE(dragged, 22.5);
-  EXPECT_EQ(undone, 20) << "Ctrl+Z then Ctrl+S";
   EXPECT_TRUE(musicFollowed) << run.output;
+  EXPECT_TRUE(changedShown) << "a save over another program's write is named first";
+  EXPECT_TRUE(otherKept) << "and does not overwrite it";
+  EXPECT_EQ(undone, 20) << "Ctrl+Z then Ctrl+S twice";
+  EXPECT_TRUE(goneShown) << "a save where the file went is named first";
+  EXPECT_EQ(remade, dragged) << "then the file is made through the link";
+  EXPECT_TRUE(lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) << "the link stays";
+  EXPECT_TRUE(lastFollowed) << run.output;
+  EXPECT_GE(soundtracks, 1);
+  EXPECT_LE(soundtracks, 2) << "only the music playing and the one being made are kept";
   EXPECT_TRUE(asked) << "Esc with unsaved edits asks first";
-  EXPECT_EQ(savedAt("oldschoolIn"), 20) << "quitting does not save";
+  EXPECT_EQ(savedAt("oldschoolIn"), dragged) << "quitting does not save";
+  EXPECT_TRUE(namesIn(temporaries, "demo-studio-").empty()) << "the music's folder is removed";
+  EXPECT_NE(run.output.find("not saved: \"copy.txt\" changed on disk"), std::string::npos)
+      << "stderr names the file";
 
   // The copy's SPACE fade begins at 57 s: at 56 s its overlay is at 0.
   const size_t listing = run.output.find("inspector at 56.000 s:\n");
@@ -337,6 +413,69 @@ TEST(Studio, PanelEditsTheTimelineAndTheMusicFollows) {
        (plays = run.output.find("demo-studio: the music of", plays)) != std::string::npos;
        ++plays) {
     std::printf("%s\n", run.output.substr(plays, run.output.find('\n', plays) - plays).c_str());
+  }
+}
+
+// A stop signal ends the studio at once, also while it makes music: unsaved
+// edits go beside the file, its temporary folder goes, and the status is
+// 128 + the signal. Esc does not wait for the music either. A killed run's
+// folder is removed by the next run.
+TEST(Studio, StopSignalsAndEscEndItAtOnce) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "no xdotool";
+  const std::string folder = makeTempDir(), temporaries = folder + "/tmp";
+  const std::string kept = folder + "/copy.txt.unsaved";
+  ASSERT_EQ(mkdir(temporaries.c_str(), 0700), 0);
+  writeFile(folder + "/copy.txt", movedTimeline());
+  const struct {
+    const char* name;
+    int signal;  // 0: Esc
+    bool edit;
+    int status;
+    size_t folders;  // the studio's temporary folders left
+  } cases[] = {
+      {"SIGKILL leaves its folder", SIGKILL, false, 128 + SIGKILL, 1},
+      {"SIGTERM with unsaved edits", SIGTERM, true, 128 + SIGTERM, 0},
+      {"SIGINT without edits", SIGINT, false, 128 + SIGINT, 0},
+      {"SIGHUP with unsaved edits", SIGHUP, true, 128 + SIGHUP, 0},
+      {"Esc", 0, false, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    unlink(kept.c_str());
+    DemoOptions o = studioIn(folder, {"--timeline", "copy.txt", "--at", "56", "--paused"});
+    o.env.push_back({"TMPDIR", temporaries});
+    o.timeLimit = 20;
+    bool making = false;
+    auto sent = std::chrono::steady_clock::now();
+    o.onWindow = [&](DemoWindow& w) {
+      waitFor([&] { return titleHas(w, "56.000 s"); });
+      if (c.edit) {
+        dragOnOldschoolRow(w, 21, 23);
+        waitFor([&] { return titleHas(w, "unsaved"); }, 5);
+      }
+      making = titleHas(w, "making the music");
+      sent = std::chrono::steady_clock::now();
+      if (c.signal) {
+        signalDemo(w, c.signal);
+      } else {
+        pressKey(w, "Escape");
+      }
+    };
+    const DemoRun run = runDemo(o);
+    const double ended = secondsSince(sent);
+    std::printf("%s: ended %.0f ms after it (music being made: %s)\n", c.name, ended * 1000,
+                making ? "yes" : "no");
+    EXPECT_EQ(run.status, c.status) << run.output;
+    if (c.signal != SIGKILL) {
+      EXPECT_LT(ended, 1.0);
+    }
+    EXPECT_EQ(namesIn(temporaries, "demo-studio-").size(), c.folders);
+    EXPECT_EQ(access(kept.c_str(), F_OK) == 0, c.edit);
+    if (c.edit) {
+      EXPECT_EQ(readFile(kept).find("\noldschoolIn 20 "), std::string::npos) << readFile(kept);
+      EXPECT_NE(run.output.find("copy.txt.unsaved"), std::string::npos) << run.output;
+    }
   }
 }
 

@@ -1,13 +1,17 @@
 // The studio's transport, heads-up and command line, without a window.
 #include "tools/studio/transport.h"
 #include "tools/studio/options.h"
+#include "tools/studio/scratch_folder.h"
 #include "tools/studio/timeline_edit.h"
 #include "tools/studio/timeline_view.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -290,4 +294,129 @@ TEST(StudioTimelineEdit, DragUndoRedoAndSave) {
   EXPECT_EQ(timelineText(read), timelineText(e.timeline()));
   unlink(path.c_str());
   rmdir(folder);
+}
+
+// A drag stops where the picture would no longer show whole: a fade-in full
+// no later than its fade-out begins, and the other way round; fades without
+// a pair go anywhere.
+TEST(StudioTimelineEdit, DragsStopAtTheOtherFadeOfThePair) {
+  const struct {
+    const char* fade;
+    double by;
+    float at;
+  } cases[] = {
+      {"oldschoolIn", 20, 26},       {"oldschoolOut", -20, 24},
+      {"spaceIn", 30, 61},           {"loveIn", 20, 78},
+      {"loveOut", -20, 82},          {"oldschoolIn", 3, 23},
+      {"morphIn", 20, 2700 / 60.0f}, {"logoOut", 100, 109},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.fade) + " by " + std::to_string(c.by));
+    TimelineEditor e(timeline::builtin());
+    e.beginMove(fadeIndex(c.fade));
+    e.moveBy(c.by);
+    e.endMove();
+    EXPECT_EQ(e.timeline().fade(fadeIndex(c.fade)).at, c.at);
+  }
+}
+
+// Beyond the studio test's saves: a file changed again after the warning is
+// warned of again, and a link into a missing folder is refused, named, and
+// left a link.
+TEST(StudioTimelineEdit, SavesWarnAgainAndRefuseLinksIntoNowhere) {
+  char made[] = "/tmp/timeline-save-XXXXXX";
+  ASSERT_NE(mkdtemp(made), nullptr);
+  const std::string folder = made, file = folder + "/t.txt", link = folder + "/link.txt";
+  auto write = [](const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+  };
+  using S = TimelineFile::Save;
+  const Timeline& t = timeline::builtin();
+  std::string error;
+  write(file, "a");
+  TimelineFile f(file, fileContentOf(file));
+  write(file, "b");
+  EXPECT_EQ(f.save(t, &error), S::changedOnDisk);
+  write(file, "c");
+  EXPECT_EQ(f.save(t, &error), S::changedOnDisk) << "changed again after the warning";
+  EXPECT_EQ(fileContentOf(file).text, "c");
+  EXPECT_EQ(f.save(t, &error), S::saved) << error;
+
+  ASSERT_EQ(symlink("absent/t.txt", link.c_str()), 0);
+  TimelineFile nowhere(link, fileContentOf(link));
+  EXPECT_EQ(nowhere.save(t, &error), S::failed);
+  EXPECT_NE(error.find("absent/t.txt"), std::string::npos) << error;
+  struct stat s;
+  EXPECT_TRUE(lstat(link.c_str(), &s) == 0 && S_ISLNK(s.st_mode));
+  EXPECT_EQ(std::system(("rm -r " + folder).c_str()), 0);
+}
+
+// A killed studio's folder is removed by a later run only when it carries a
+// dead PID in its name and that PID's record, and then only the regular
+// files the record names (and the writer's temporaries of that PID).
+TEST(StudioScratchFolder, LeftoversOfDeadRunsOnly) {
+  char made[] = "/tmp/scratch-XXXXXX";
+  ASSERT_NE(mkdtemp(made), nullptr);
+  const std::string parent = made;
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  const std::string dead = std::to_string(child), alive = std::to_string(getppid());
+  const std::string outside = parent + "/outside.txt";
+  std::ofstream(outside) << "not the studio's";
+  const struct {
+    const char* name;
+    std::string owner, record;       // the PID in the name, the record's text
+    std::vector<std::string> files;  // made in it; "@x" is a link to outside.txt
+    bool gone;
+  } cases[] = {
+      {"dead run",
+       dead,
+       "demo-studio " + dead + "\nmusic-1.ogg\nmusic-2.ogg\n",
+       {"music-1.ogg", ".music-2.ogg-" + dead + "-Ab12Cd"},
+       true},
+      {"a file it did not make",
+       dead,
+       "demo-studio " + dead + "\nmusic-1.ogg\n",
+       {"music-1.ogg", "notes.txt"},
+       false},
+      {"a link where a file was",
+       dead,
+       "demo-studio " + dead + "\nmusic-1.ogg\n",
+       {"@music-1.ogg"},
+       false},
+      {"no record", dead, "", {"music-1.ogg"}, false},
+      {"another's record", dead, "demo-studio 1\nmusic-1.ogg\n", {"music-1.ogg"}, false},
+      {"running", alive, "demo-studio " + alive + "\nmusic-1.ogg\n", {"music-1.ogg"}, false},
+  };
+  std::vector<std::string> folders;
+  for (const auto& c : cases) {
+    const std::string dir =
+        parent + "/demo-studio-" + c.owner + "-" + std::to_string(folders.size()) + "abcde";
+    folders.push_back(dir);
+    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+    if (!c.record.empty()) std::ofstream(dir + "/.demo-studio-record") << c.record;
+    for (const std::string& f : c.files) {
+      if (f[0] == '@') {
+        ASSERT_EQ(symlink(outside.c_str(), (dir + "/" + f.substr(1)).c_str()), 0);
+      } else {
+        std::ofstream(dir + "/" + f) << "x";
+      }
+    }
+  }
+  // A link in a leftover's name to a folder with a dead PID's record.
+  const std::string target = parent + "/target";
+  ASSERT_EQ(mkdir(target.c_str(), 0700), 0);
+  std::ofstream(target + "/.demo-studio-record") << "demo-studio " + dead + "\n";
+  ASSERT_EQ(symlink(target.c_str(), (parent + "/demo-studio-" + dead + "-link00").c_str()), 0);
+
+  removeLeftoverScratchFolders(parent, processRuns);
+  for (size_t i = 0; i < folders.size(); ++i) {
+    SCOPED_TRACE(cases[i].name);
+    EXPECT_EQ(access(folders[i].c_str(), F_OK) != 0, cases[i].gone);
+  }
+  EXPECT_EQ(access(outside.c_str(), F_OK), 0);
+  EXPECT_EQ(access((target + "/.demo-studio-record").c_str(), F_OK), 0) << "never through a link";
+  EXPECT_EQ(access((folders[1] + "/notes.txt").c_str(), F_OK), 0);
+  EXPECT_EQ(std::system(("rm -r " + parent).c_str()), 0);
 }

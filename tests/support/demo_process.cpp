@@ -140,6 +140,8 @@ std::string windowTitle(DemoWindow& w) {
   return title;
 }
 
+void signalDemo(DemoWindow& w, int signal) { kill(w.pid, signal); }
+
 long residentKilobytes(const DemoWindow& w) {
   std::ifstream status("/proc/" + std::to_string(w.pid) + "/status");
   std::string line;

@@ -64,6 +64,9 @@ WindowPicture screenPicture(DemoWindow& window);
 // The window's title ("" when gone).
 std::string windowTitle(DemoWindow& window);
 
+// Sends `signal` to the demo's process, as a terminal or a service manager would.
+void signalDemo(DemoWindow& window, int signal);
+
 // The child's resident memory in kB (VmRSS), read while it runs; -1 if gone.
 long residentKilobytes(const DemoWindow& window);
 

@@ -12,16 +12,21 @@
 #include "presentation/timeline.h"
 #include "presentation/window.h"
 #include "tools/common/png_file.h"
+#include "tools/common/stop_signals.h"
 #include "tools/studio/music_follow.h"
 #include "tools/studio/options.h"
 #include "tools/studio/panel.h"
+#include "tools/studio/scratch_folder.h"
 #include "tools/studio/shader_watch.h"
+#include "tools/studio/timeline_edit.h"
 #include "tools/studio/transport.h"
 
 #include <SDL.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -105,7 +110,33 @@ struct FrameTimes {
   }
 };
 
-int runStudio(const StudioOptions& o, const std::string& shaderDir, const Timeline& loaded) {
+// Ends the studio on a stop signal, within a frame of it: unsaved edits are
+// written beside the timeline file as NAME.unsaved, the music's folder is
+// removed, and the process ends by the signal (status 128 + its number)
+// without waiting for music being made.
+[[noreturn]] void endByStopSignal(int signal, const std::string& savePath) {
+  const char* name = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP";
+  if (panelUnsaved()) {
+    const std::string kept = savePath + ".unsaved";
+    std::string error;
+    if (saveTimeline(kept, panelTimeline(), &error)) {
+      std::fprintf(stderr, "demo-studio: stopped by %s; the unsaved edits are in %s\n", name,
+                   kept.c_str());
+    } else {
+      std::fprintf(stderr,
+                   "demo-studio: stopped by %s; cannot keep the unsaved edits in \"%s\": %s\n",
+                   name, kept.c_str(), error.c_str());
+    }
+  }
+  endMusicFollow();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  releaseStopSignals();
+  _exit(128 + signal);
+}
+
+int runStudio(const StudioOptions& o, const std::string& shaderDir, const Timeline& loaded,
+              const TimelineFile& file) {
   // The player's start-up in the media folder, then back to the folder the
   // studio started in, where saved frames go.
   SoundChannel* music = nullptr;
@@ -133,8 +164,7 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir, const Timeli
   startShaderWatch(shaderDir);
   const int width = kWindowWidth * o.scale, height = kWindowHeight * o.scale;
   const bool pathGiven = !o.timelinePath.empty();
-  startPanel(width, height, o.mediaDir + "/" + mediaName(MediaId::music), loaded,
-             pathGiven ? o.timelinePath : "timeline.txt", pathGiven);
+  startPanel(width, height, o.mediaDir + "/" + mediaName(MediaId::music), loaded, file, pathGiven);
   // The media's music is the built-in timeline's; another one gets its own.
   int edits = panelEdits();
   if (!loaded.sameFades(timeline::builtin())) {
@@ -168,6 +198,7 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir, const Timeli
     // The time moves on under the state the last frame left; the keys of
     // this frame act after that, so a resume or a seek starts exactly at the
     // time shown when the key came.
+    if (const int signal = stopSignal()) endByStopSignal(signal, file.path());
     const Clock::time_point now = Clock::now();
     jumped =
         advanceTransport(&transport, std::chrono::duration<double>(now - last).count()) || jumped;
@@ -257,8 +288,14 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir, const Timeli
     const double spent = std::chrono::duration<double>(Clock::now() - now).count();
     if (spent < kStepSeconds) SDL_Delay(static_cast<Uint32>((kStepSeconds - spent) * 1000));
   }
+  if (const int signal = stopSignal()) endByStopSignal(signal, file.path());
   stopPanel();
-  stopMusicFollow();
+  // Quitting never waits for music being made: its files are removed, and
+  // the process ends under the composing thread.
+  if (endMusicFollow()) {
+    std::fflush(stdout);
+    _exit(0);
+  }
   return 0;
 }
 
@@ -286,8 +323,17 @@ int main(int argc, char** argv) {
                  options.mediaDir.c_str());
     return 1;
   }
+  // The file is read once: its bytes are what a save checks the file
+  // against, so that another program's writes since are not lost unseen.
+  const bool pathGiven = !options.timelinePath.empty();
+  const std::string savePath = pathGiven ? options.timelinePath : "timeline.txt";
+  const FileContent read = fileContentOf(savePath);
   Timeline loaded = timeline::builtin();
-  if (!options.timelinePath.empty() && !loadTimeline(options.timelinePath, &loaded, &error)) {
+  if (pathGiven && !read.readable) {
+    std::fprintf(stderr, "demo-studio: timeline \"%s\": %s\n", savePath.c_str(), read.text.c_str());
+    return 1;
+  }
+  if (pathGiven && !parseTimeline(read.text, savePath, &loaded, &error)) {
     std::fprintf(stderr, "demo-studio: timeline %s\n", error.c_str());
     return 1;
   }
@@ -299,5 +345,9 @@ int main(int argc, char** argv) {
     shaderDir = absolute;
     std::free(absolute);
   }
-  return runStudio(options, shaderDir, loaded);
+  // Stop signals are held before SDL starts: SDL then leaves SIGINT and
+  // SIGTERM to this handler instead of turning them into a quit event.
+  holdStopSignals();
+  removeLeftoverScratchFolders(temporaryParent(), processRuns);
+  return runStudio(options, shaderDir, loaded, TimelineFile(savePath, read));
 }

@@ -12,9 +12,12 @@ void requestMusic(const Timeline& t);
 
 // The file of music made since the last call, with the seconds since the
 // request it answers (the edit it follows) and the CPU seconds it took to
-// make; false while none is ready. A music that could
-// not be made gives one line on stderr and false.
+// make; false while none is ready. A music that could not be made gives one
+// line on stderr and false. The music taken before is removed: the caller
+// has moved to the new one.
 bool takeMadeMusic(std::string* path, double* secondsSinceRequest, double* cpuSeconds);
 
-// Waits for the music being made and removes every file made.
-void stopMusicFollow();
+// Removes every file made and the folder without waiting for the music being
+// made. True when a worker is still composing: the process must then end
+// with _exit (or a signal), as static destructors would meet the worker.
+bool endMusicFollow();

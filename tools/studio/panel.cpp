@@ -50,7 +50,7 @@ struct Panel {
   int tracksVersion = 0;
   TimelineView view;
   TimelineEditor editor{timeline::builtin()};
-  std::string savePath;
+  TimelineFile file;
   bool savePathGiven = false;
   int edits = 0;     // edits made, undone or redone
   std::string note;  // what the last edit key did, for the title
@@ -330,14 +330,25 @@ int fadeRampUnder(int x, int y) {
 
 void saveEdits() {
   std::string error;
-  if (!saveTimeline(panel.savePath, panel.editor.timeline(), &error)) {
-    std::fprintf(stderr, "demo-studio: cannot save the timeline: %s\n", error.c_str());
-    panel.note = "cannot save the timeline (see stderr)";
-    return;
+  const std::string& path = panel.file.path();
+  switch (panel.file.save(panel.editor.timeline(), &error)) {
+    case TimelineFile::Save::changedOnDisk:
+      panel.note = path + " changed on disk: Ctrl+S again overwrites it";
+      std::fprintf(stderr,
+                   "demo-studio: not saved: \"%s\" changed on disk since the studio read or "
+                   "saved it\n",
+                   path.c_str());
+      return;
+    case TimelineFile::Save::failed:
+      panel.note = "cannot save " + path + ": " + error;
+      std::fprintf(stderr, "demo-studio: cannot save the timeline to \"%s\": %s\n", path.c_str(),
+                   error.c_str());
+      return;
+    case TimelineFile::Save::saved: break;
   }
   panel.editor.markSaved();
-  panel.note = "saved " + panel.savePath;
-  std::printf("demo-studio: saved the timeline to %s%s\n", panel.savePath.c_str(),
+  panel.note = "saved " + path;
+  std::printf("demo-studio: saved the timeline to %s%s\n", path.c_str(),
               panel.savePathGiven ? "" : " in the working folder");
   std::fflush(stdout);
 }
@@ -366,10 +377,10 @@ bool editKey(const SDL_keysym& key) {
 }  // namespace
 
 void startPanel(int width, int stripHeight, const std::string& musicPath, const Timeline& loaded,
-                const std::string& savePath, bool savePathGiven) {
+                const TimelineFile& file, bool savePathGiven) {
   panel.width = width;
   panel.editor = TimelineEditor(loaded);
-  panel.savePath = savePath;
+  panel.file = file;
   panel.savePathGiven = savePathGiven;
   panel.stripHeight = stripHeight;
   panel.logInspector = std::getenv("DEMO_STUDIO_INSPECT") != nullptr;
@@ -538,7 +549,7 @@ void setPanelNote(const std::string& note) { panel.note = note; }
 
 std::string panelTitleText() {
   std::string text;
-  if (panel.editor.unsaved()) text += " | * unsaved (Ctrl+S: " + panel.savePath + ")";
+  if (panel.editor.unsaved()) text += " | * unsaved (Ctrl+S: " + panel.file.path() + ")";
   if (!panel.note.empty()) text += " | " + panel.note;
   return text;
 }

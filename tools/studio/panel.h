@@ -5,6 +5,7 @@
 #pragma once
 
 #include "presentation/timeline.h"
+#include "tools/studio/timeline_edit.h"
 #include "tools/studio/transport.h"
 
 #include <SDL.h>
@@ -19,10 +20,10 @@ constexpr int kPanelHeight = 280;
 // music at `musicPath` and sets up the panel's drawing on the current GL
 // context. The window is `width` pixels wide, the strip `stripHeight` high
 // above the panel. `loaded` is the timeline as read, which the schedule
-// draws with (timeline::active()); Ctrl+S writes the edited one to
-// `savePath` (`given`: named on the command line, else the working folder's).
+// draws with (timeline::active()); Ctrl+S writes the edited one to `file`
+// (`given`: named on the command line, else the working folder's).
 void startPanel(int width, int stripHeight, const std::string& musicPath, const Timeline& loaded,
-                const std::string& savePath, bool given);
+                const TimelineFile& file, bool given);
 
 // Takes a mouse event in the panel (or one that ends a drag begun there), Tab,
 // 0, Ctrl+Z, Ctrl+Y or Ctrl+S; returns false for any other event. Seeks and

@@ -2,6 +2,7 @@
 #include "tools/studio/timeline_edit.h"
 
 #include "platform/output_file.h"
+#include "platform/regular_file.h"
 #include "presentation/window.h"
 
 #include <algorithm>
@@ -38,6 +39,28 @@ float movedFadeTime(float at, double seconds) {
   return static_cast<float>(std::min(std::max(frames / 60, 0.0), static_cast<double>(kEndTime)));
 }
 
+int pairedFade(int fade) {
+  const std::string name = kFadeNames[fade];
+  auto endsWith = [&name](const std::string& tail) {
+    return name.size() > tail.size() &&
+           name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
+  };
+  if (endsWith("In")) return fadeIndex(name.substr(0, name.size() - 2) + "Out");
+  if (endsWith("Out")) return fadeIndex(name.substr(0, name.size() - 3) + "In");
+  return -1;
+}
+
+float clampedToPair(const Timeline& t, int fade, float at) {
+  const int other = pairedFade(fade);
+  if (other < 0) return at;
+  const Fade &f = t.fade(fade), &pair = t.fade(other);
+  // On whole frames, on the pair's side of the limit.
+  const double limit = (f.in ? -1 : 1) / static_cast<double>(f.rate) + fadeEdge(pair);
+  const double frames = f.in ? std::floor(limit * 60 + 1e-6) : std::ceil(limit * 60 - 1e-6);
+  const double bound = std::min(std::max(frames / 60, 0.0), static_cast<double>(kEndTime));
+  return (f.in ? at > bound : at < bound) ? static_cast<float>(bound) : at;
+}
+
 bool changedStretch(const Timeline& a, const Timeline& b, double* from, double* to) {
   bool changed = false;
   for (int i = 0; i < kFadeCount; ++i) {
@@ -61,7 +84,7 @@ void TimelineEditor::beginMove(int fade) {
 
 void TimelineEditor::moveBy(double seconds) {
   if (fade_ < 0) return;
-  now_.fade(fade_).at = movedFadeTime(before_.fade(fade_).at, seconds);
+  now_.fade(fade_).at = clampedToPair(now_, fade_, movedFadeTime(before_.fade(fade_).at, seconds));
 }
 
 bool TimelineEditor::endMove() {
@@ -93,4 +116,26 @@ bool TimelineEditor::redo() {
 bool saveTimeline(const std::string& path, const Timeline& t, std::string* error) {
   const std::string text = timelineText(t);
   return writeOutputFile(path, text.data(), text.size(), error);
+}
+
+FileContent fileContentOf(const std::string& path) {
+  FileContent content;
+  std::string reason;
+  content.readable = readRegularFile(path.c_str(), &content.text, &reason);
+  if (!content.readable) content.text = reason;
+  return content;
+}
+
+TimelineFile::Save TimelineFile::save(const Timeline& t, std::string* error) {
+  const FileContent now = fileContentOf(path_);
+  if (now != known_ && !(warnedOf_ && now == warned_)) {
+    warned_ = now;
+    warnedOf_ = true;
+    return Save::changedOnDisk;
+  }
+  const std::string text = timelineText(t);
+  if (!writeOutputFile(path_, text.data(), text.size(), error)) return Save::failed;
+  known_ = {true, text};
+  warnedOf_ = false;
+  return Save::saved;
 }

@@ -25,7 +25,9 @@ struct LayerRow {
 };
 
 // The list's layers bottom to top, each with its alpha at sample i × `step`
-// seconds for `samples` samples under timeline `t`.
+// seconds for `samples` samples under timeline `t`. A row holds its fades by
+// name, the timeline's own names among them, so a layer that fades in and out
+// by two names makes a row from just those and its name.
 std::vector<LayerRow> layerRows(const Timeline& t, int samples, double step);
 
 // The fade among those the row reads whose ramp holds `seconds` (the one

@@ -42,6 +42,8 @@ void reportProgram(const GlExtraEntryPoints& x, GLuint program, const char* name
 
 const char* fragmentPrelude = "";
 
+void (*uniformHook)(GLuint program, const char* name, float value) = nullptr;
+
 // Compiles `prelude` followed by `source`; the status is read by the caller.
 GLuint compileShader(GLenum type, const char* prelude, const char* source) {
   const GLuint shader = GlEntryPoints.glCreateShader(type);
@@ -127,13 +129,19 @@ GLuint buildProgramQuietly(const char* vertexSource, const char* fragmentSource,
 void setFragmentPrelude(const char* prelude) { fragmentPrelude = prelude ? prelude : ""; }
 
 void setUniform1f(GLuint program, const char* name, float value) {
+  if (uniformHook) uniformHook(program, name, value);
   GLint location = GlEntryPoints.glGetUniformLocation(program, name);
   GlEntryPoints.glUniform1f(location, value);
 }
 
 void setUniform1i(GLuint program, const char* name, int value) {
+  if (uniformHook) uniformHook(program, name, static_cast<float>(value));
   GLint location = GlEntryPoints.glGetUniformLocation(program, name);
   GlEntryPoints.glUniform1i(location, value);
+}
+
+void setUniformHook(void (*hook)(GLuint program, const char* name, float value)) {
+  uniformHook = hook;
 }
 
 bool parseGlVersion(const char* version, int* major, int* minor, bool* es) {

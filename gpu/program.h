@@ -34,6 +34,10 @@ void setFragmentPrelude(const char* prelude);
 void setUniform1f(GLuint program, const char* name, float value);
 void setUniform1i(GLuint program, const char* name, int value);
 
+// Called with every uniform the two above set (an int as a float), nullptr
+// (the default) for none: a tool that shows a frame's uniforms watches them here.
+void setUniformHook(void (*hook)(GLuint program, const char* name, float value));
+
 // Reads the major and minor number from a GL_VERSION string: "2.1 Mesa ..."
 // on desktop OpenGL, "OpenGL ES 3.0 ..." on OpenGL ES and WebGL; `es`, when
 // given, tells which of the two it was.

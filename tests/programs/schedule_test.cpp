@@ -1,10 +1,12 @@
 // The layer schedule at demo times set by the test, on Mesa: the uniform
-// calls of a frame are recorded through the entry-point lookup, quads are counted with
+// calls of a frame are recorded through the entry-point lookup, each quad's
+// program, texture and alpha by the test's own glRects, quads are counted with
 // an occlusion query, and each texture is a solid colour of its own.
 #include "gpu/gl_entry_points.h"
 #include "gpu/program.h"
 #include "presentation/clock.h"
 #include "presentation/demo.h"
+#include "presentation/layer_list.h"
 #include "presentation/layers.h"
 #include "presentation/timeline.h"
 #include "tests/support/test_support.h"
@@ -13,6 +15,8 @@
 #include "platform/headless_gl.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -50,6 +54,9 @@ struct Frame {
   std::vector<std::string> keys;     // "<program>.<uniform>" of every uniform set, in call order
   std::vector<float> values;         // the value set, in the same order
   std::vector<std::string> misuses;  // uniforms set on a program not current, or inactive
+  // "<program> <texture> <alpha>" of every quad drawn, the alpha as its
+  // program held it (1 for a program without one).
+  std::vector<std::string> drawn;
   int quads = 0;
   std::array<int, 4> centre{};
 } frame;
@@ -84,6 +91,12 @@ void recordUniform1i(GLint location, GLint value) {
   frame.keys.push_back(lastKey + " (int)");
   frame.values.push_back(static_cast<float>(value));
   realUniform1i(location, value);
+}
+
+std::string quadText(GLuint program, GLuint texture, float alpha) {
+  char value[16];
+  std::snprintf(value, sizeof value, "%.5f", alpha);
+  return nameOf(program, kPrograms) + " " + nameOf(texture, kTextures) + " " + value;
 }
 
 template <typename Proc>
@@ -154,6 +167,22 @@ class Schedule : public ::testing::Test {
 };
 
 }  // namespace
+
+// The layers draw every quad with glRects; this definition in the test binary
+// takes those calls, notes what GL draws the quad with, and draws it through
+// glRectf, which makes the same quad.
+extern "C" void glRects(GLshort x1, GLshort y1, GLshort x2, GLshort y2) {
+  static auto getUniformfv =
+      reinterpret_cast<PFNGLGETUNIFORMFVPROC>(lookupGlProc("glGetUniformfv"));
+  GLint texture = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+  const GLuint program = static_cast<GLuint>(currentProgram());
+  const GLint location = realGetUniformLocation(program, "alpha");
+  float alpha = 1;
+  if (location >= 0) getUniformfv(program, location, &alpha);
+  frame.drawn.push_back(quadText(program, static_cast<GLuint>(texture), alpha));
+  glRectf(x1, y1, x2, y2);
+}
 
 // Every uniform of every layer at the schedule's boundary times, through the
 // real drawLayers: fade starts and ends, half-way points that show each rate,
@@ -266,5 +295,35 @@ TEST(Timeline, VertexStagesBeneathTheStarfieldStopWhenItIsOpaque) {
     const size_t at = text.find("time >= ");
     ASSERT_NE(at, std::string::npos);
     EXPECT_EQ(std::strtof(text.c_str() + at + 8, nullptr), timeline::starfieldOpaque(tl));
+  }
+}
+
+// The quads a frame draws are the layer list's entries shown at that time,
+// in its order, each with the list's program and picture and the alpha its
+// fades give: a layer drawn but not listed, listed but not drawn, or fading
+// with other fades than the list says, fails. Every 0.25 s and at the fades'
+// and closing layers' edges.
+TEST_F(Schedule, QuadsDrawnAreTheLayerListsEntries) {
+  const Timeline& tl = timeline::builtin();
+  std::vector<Uint32> times;
+  for (Uint32 ms = 0; ms < 130000; ms += 250) times.push_back(ms);
+  for (int i = 0; i < kFadeCount; ++i) {
+    for (float t : {tl.fade(i).at, fadeEdge(tl.fade(i))}) {
+      times.push_back(static_cast<Uint32>(std::lround(t * 1000)) + 1);
+    }
+  }
+  for (Uint32 ms : {120000u, 120001u, 120499u, 120500u, 123500u, 123501u}) times.push_back(ms);
+  for (Uint32 ms : times) {
+    const float seconds = static_cast<float>(ms) * 0.001f;
+    std::vector<std::string> listed;
+    for (const Layer& layer : kLayers) {
+      if (!shownAt(layer.after, layer.blinks, seconds)) continue;
+      const float alpha =
+          fadedAlpha(fadeOf(tl, layer.in), fadeOf(tl, layer.out), [seconds] { return seconds; });
+      listed.push_back(quadText(*layer.program, *layer.texture, alpha));
+    }
+    const std::vector<std::string> drawn = recordFrameAt(ms).drawn;
+    EXPECT_EQ(drawn, listed) << "at " << ms << " ms";
+    if (drawn != listed) break;
   }
 }

@@ -3,11 +3,10 @@
 #include "tools/studio/panel.h"
 
 #include "gpu/gl_entry_points.h"
-#include "presentation/clock.h"
 #include "presentation/timeline.h"
 #include "presentation/window.h"
+#include "tools/studio/layer_rows.h"
 #include "tools/studio/music_envelope.h"
-#include "tools/studio/schedule_probe.h"
 #include "tools/studio/shader_watch.h"
 #include "tools/studio/timeline_edit.h"
 #include "tools/studio/timeline_view.h"
@@ -24,8 +23,9 @@
 
 namespace {
 
-// Samples of the traced rows: every 50 ms of the timeline.
+// Samples of the rows' alpha: every 50 ms of the timeline.
 constexpr double kTraceStep = 0.05;
+constexpr int kTraceSamples = static_cast<int>(kEndTime / kTraceStep) + 1;
 
 // The panel's bands from its top, in pixels.
 constexpr float kAxisHeight = 16, kCueHeight = 32, kRowHeight = 15, kWaveGap = 4;
@@ -36,18 +36,18 @@ struct StillKey {
   double start = 0, span = 0;
   std::vector<bool> failing;  // per row
   bool waveform = false;
-  int tracks = 0;  // the rows' and cues' version
+  int rows = 0;  // the rows' and cues' version
   bool operator==(const StillKey& o) const {
     return start == o.start && span == o.span && failing == o.failing && waveform == o.waveform &&
-           tracks == o.tracks;
+           rows == o.rows;
   }
 };
 
 struct Panel {
   int width = 0;
   int stripHeight = 0;
-  std::vector<LayerTrack> tracks;
-  int tracksVersion = 0;
+  std::vector<LayerRow> rows;
+  int rowsVersion = 0;
   TimelineView view;
   TimelineEditor editor{timeline::builtin()};
   TimelineFile file;
@@ -69,8 +69,6 @@ struct Panel {
   StillKey stillKey;
 } panel;
 
-void setTraceTime(double seconds) { setDemoTime(static_cast<float>(seconds)); }
-
 double timeAt(int x) {
   return timeAtX(panel.view, std::min(std::max(x, 0), panel.width - 1), panel.width);
 }
@@ -79,14 +77,14 @@ float xAt(double seconds) { return static_cast<float>(xAtTime(panel.view, second
 
 ImU32 grey(int level, int alpha = 255) { return IM_COL32(level, level, level, alpha); }
 
-// One line per probed layer: its name, then each uniform as name=value.
-std::string inspectorText(const std::vector<ProbedLayer>& layers) {
+// One line per layer drawn: its name, then each uniform as name=value.
+std::string inspectorText(const std::vector<InspectedLayer>& layers) {
   std::string text;
-  for (const ProbedLayer& layer : layers) {
+  for (const InspectedLayer& layer : layers) {
     char line[64];
     std::snprintf(line, sizeof line, "%-22s", layer.name.c_str());
     text += line;
-    for (const ProbedUniform& u : layer.uniforms) {
+    for (const InspectedUniform& u : layer.uniforms) {
       std::snprintf(line, sizeof line, " %s=%.3f", u.name.c_str(), u.value);
       text += line;
     }
@@ -139,9 +137,10 @@ void drawCues(ImDrawList* d, float top, float bottom) {
 
 // A row's alpha as a filled curve: a quad between each pair of samples that
 // differ or show, so fades read as ramps and a blink as stripes.
-void drawTrack(ImDrawList* d, const LayerTrack& track, float top, ImU32 colour) {
+void drawAlpha(ImDrawList* d, const LayerRow& row, float top, ImU32 colour) {
   const float base = top + kRowHeight - 1, height = kRowHeight - 3;
-  const size_t n = track.alpha.size();
+  const std::vector<float>& alpha = row.alpha;
+  const size_t n = alpha.size();
   if (n < 2) return;
   const size_t first = static_cast<size_t>(std::max(0.0, panel.view.start / kTraceStep));
   const size_t last =
@@ -150,9 +149,8 @@ void drawTrack(ImDrawList* d, const LayerTrack& track, float top, ImU32 colour) 
   while (i < last) {
     // Runs of one value make one quad.
     size_t j = i + 1;
-    while (j < last && track.alpha[j] == track.alpha[i] && track.alpha[j + 1] == track.alpha[i])
-      ++j;
-    const float a = track.alpha[i], b = track.alpha[j];
+    while (j < last && alpha[j] == alpha[i] && alpha[j + 1] == alpha[i]) ++j;
+    const float a = alpha[i], b = alpha[j];
     if (a > 0 || b > 0) {
       const float x0 = xAt(static_cast<double>(i) * kTraceStep);
       const float x1 = xAt(static_cast<double>(j) * kTraceStep);
@@ -160,6 +158,22 @@ void drawTrack(ImDrawList* d, const LayerTrack& track, float top, ImU32 colour) 
                        colour);
     }
     i = j;
+  }
+}
+
+// The ramps of the fades a row reads besides its alpha's (the morph's offset,
+// the box transition) as lines from empty to full, so they can be found and
+// dragged like the alpha's.
+void drawOtherFades(ImDrawList* d, const LayerRow& row, float top) {
+  const Timeline& tl = panel.editor.timeline();
+  const float base = top + kRowHeight - 1, height = kRowHeight - 3;
+  for (const std::string& name : row.reads) {
+    const int index = fadeIndex(name);
+    if (index < 0 || name == row.in || name == row.out) continue;
+    const Fade& f = tl.fade(index);
+    const float x0 = xAt(f.in ? f.at : fadeEdge(f)), x1 = xAt(f.in ? fadeEdge(f) : f.at);
+    d->AddLine({x0, f.in ? base : base - height}, {x1, f.in ? base - height : base}, grey(235, 200),
+               1.5f);
   }
 }
 
@@ -194,7 +208,7 @@ void drawRange(ImDrawList* d, double from, double to, float top, float bottom, I
 }
 
 // Over the half of the panel away from the playhead, so the playhead stays in view.
-void drawInspector(const std::vector<ProbedLayer>& layers, float top, float playhead) {
+void drawInspector(const std::vector<InspectedLayer>& layers, float top, float playhead) {
   const float right = static_cast<float>(panel.width);
   const bool left = playhead > right / 2;
   ImGui::SetNextWindowPos({left ? 8 : right - 8, top}, ImGuiCond_Always, {left ? 0.0f : 1.0f, 0});
@@ -202,7 +216,7 @@ void drawInspector(const std::vector<ProbedLayer>& layers, float top, float play
   ImGui::Begin("uniforms at the playhead", nullptr,
                ImGuiWindowFlags_NoInputs | ImGuiWindowFlags_NoSavedSettings |
                    ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_AlwaysAutoResize);
-  for (const ProbedLayer& layer : layers) {
+  for (const InspectedLayer& layer : layers) {
     std::string line = inspectorText({layer});
     line.pop_back();
     ImGui::TextColored(layer.visible ? ImVec4(1, 1, 1, 1) : ImVec4(0.5f, 0.5f, 0.5f, 1), "%s",
@@ -215,8 +229,10 @@ void drawInspector(const std::vector<ProbedLayer>& layers, float top, float play
 // when one of these changes.
 StillKey stillKey() {
   StillKey key{
-      panel.view.start, panel.view.span, {}, musicEnvelope() != nullptr, panel.tracksVersion};
-  for (const LayerTrack& track : panel.tracks) key.failing.push_back(programFails(track.program));
+      panel.view.start, panel.view.span, {}, musicEnvelope() != nullptr, panel.rowsVersion};
+  for (const LayerRow& row : panel.rows) {
+    key.failing.push_back(row.program && programFails(row.program));
+  }
   return key;
 }
 
@@ -238,22 +254,23 @@ void drawStillParts(const StillKey& key) {
   d->AddRectFilled({0, top}, {right, bottom}, grey(0));
   drawAxis(d, top);
   const float rowsTop = top + kAxisHeight + kCueHeight;
-  for (size_t r = 0; r < panel.tracks.size(); ++r) {
-    const LayerTrack& track = panel.tracks[r];
+  for (size_t r = 0; r < panel.rows.size(); ++r) {
+    const LayerRow& row = panel.rows[r];
     const float y = rowsTop + static_cast<float>(r) * kRowHeight;
     const bool failing = key.failing[r];
     const ImU32 band = failing ? IM_COL32(150, 20, 20, 255) : grey(r % 2 ? 22 : 30);
     d->AddRectFilled({0, y}, {right, y + kRowHeight}, band);
-    const float hue = static_cast<float>(r) / static_cast<float>(panel.tracks.size());
+    const float hue = static_cast<float>(r) / static_cast<float>(panel.rows.size());
     ImVec4 colour;
     ImGui::ColorConvertHSVtoRGB(hue, 0.55f, 0.85f, colour.x, colour.y, colour.z);
     colour.w = 1;
-    drawTrack(d, track, y, ImGui::ColorConvertFloat4ToU32(colour));
-    const ImVec2 size = ImGui::CalcTextSize(track.name.c_str());
+    drawAlpha(d, row, y, ImGui::ColorConvertFloat4ToU32(colour));
+    drawOtherFades(d, row, y);
+    const ImVec2 size = ImGui::CalcTextSize(row.name.c_str());
     d->AddRectFilled({2, y + 1}, {size.x + 6, y + kRowHeight - 1}, grey(0, 140));
-    d->AddText({4, y}, failing ? IM_COL32(255, 120, 120, 255) : grey(235), track.name.c_str());
+    d->AddText({4, y}, failing ? IM_COL32(255, 120, 120, 255) : grey(235), row.name.c_str());
   }
-  const float waveTop = rowsTop + static_cast<float>(panel.tracks.size()) * kRowHeight + kWaveGap;
+  const float waveTop = rowsTop + static_cast<float>(panel.rows.size()) * kRowHeight + kWaveGap;
   drawWaveform(d, waveTop, bottom - 2);
   drawCues(d, top + kAxisHeight, bottom);
 
@@ -282,50 +299,21 @@ void drawStillParts(const StillKey& key) {
 
 constexpr float kRowsTop = kAxisHeight + kCueHeight;
 
-// Traces the rows again where the samples from `from` to `to` seconds lie.
-void retrace(double from, double to) {
-  const long last = static_cast<long>(panel.tracks.empty() ? 0 : panel.tracks[0].alpha.size()) - 1;
-  const long first = std::max(0L, static_cast<long>(std::floor(from / kTraceStep)) - 1);
-  const long end = std::min(last, static_cast<long>(std::ceil(to / kTraceStep)) + 1);
-  for (long i = first; i <= end; ++i) {
-    const size_t at = static_cast<size_t>(i);
-    for (LayerTrack& track : panel.tracks) track.alpha[at] = 0;
-    setTraceTime(static_cast<double>(i) * kTraceStep);
-    for (const ProbedLayer& layer : probeLayers()) {
-      for (LayerTrack& track : panel.tracks) {
-        if (track.name == layer.name) track.alpha[at] = layer.alpha;
-      }
-    }
-  }
-}
-
 // Makes the editor's timeline the one drawn, and the rows follow it.
 void applyEdit() {
-  double from = 0, to = 0;
-  const bool changed = changedStretch(timeline::active(), panel.editor.timeline(), &from, &to);
   timeline::setActive(panel.editor.timeline());
-  if (changed) retrace(from, to);
-  ++panel.tracksVersion;  // the rows and the cues may have moved
+  panel.rows = layerRows(panel.editor.timeline(), kTraceSamples, kTraceStep);
+  ++panel.rowsVersion;  // the rows and the cues may have moved
 }
 
-// True when a press at `x`, `y` is on a fade's ramp in a row: the row's
-// alpha is between 0 and 1 near that time and a fade's ramp holds it.
+// The fade under a press at `x`, `y`: one that the row there reads whose
+// ramp holds that time; -1 for none.
 int fadeRampUnder(int x, int y) {
   const float rowY = static_cast<float>(y - panel.stripHeight) - kRowsTop;
   if (rowY < 0) return -1;
   const size_t row = static_cast<size_t>(rowY / kRowHeight);
-  if (row >= panel.tracks.size()) return -1;
-  const double seconds = timeAt(x);
-  const std::vector<float>& alpha = panel.tracks[row].alpha;
-  const long sample = std::lround(seconds / kTraceStep);
-  bool ramp = false;
-  for (long i = sample - 1; i <= sample + 1; ++i) {
-    if (i >= 0 && i < static_cast<long>(alpha.size())) {
-      const float a = alpha[static_cast<size_t>(i)];
-      ramp = ramp || (a > 0 && a < 1);
-    }
-  }
-  return ramp ? fadeWithRampAt(panel.editor.timeline(), seconds) : -1;
+  if (row >= panel.rows.size()) return -1;
+  return rowFadeAt(panel.rows[row], panel.editor.timeline(), timeAt(x));
 }
 
 void saveEdits() {
@@ -384,7 +372,8 @@ void startPanel(int width, int stripHeight, const std::string& musicPath, const 
   panel.savePathGiven = savePathGiven;
   panel.stripHeight = stripHeight;
   panel.logInspector = std::getenv("DEMO_STUDIO_INSPECT") != nullptr;
-  panel.tracks = traceLayers(static_cast<int>(kEndTime / kTraceStep) + 1, kTraceStep, setTraceTime);
+  panel.rows = layerRows(loaded, kTraceSamples, kTraceStep);
+  startInspecting();
   startMusicEnvelope(musicPath);
   ImGui::CreateContext();
   ImGuiIO& io = ImGui::GetIO();
@@ -482,8 +471,7 @@ void drawPanel(const Transport& transport) {
   GLint program = 0, texture = 0;
   glGetIntegerv(GL_CURRENT_PROGRAM, &program);
   glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
-  std::vector<ProbedLayer> now;
-  if (panel.inspector) now = probeLayers();
+  const std::vector<InspectedLayer> now = takeInspectedLayers();
   // The ImGui backend draws with the fixed pipeline and saves the rest of
   // the state it touches; the program and texture are put back at the end.
   GlEntryPoints.glUseProgram(0);
@@ -533,6 +521,7 @@ void drawPanel(const Transport& transport) {
 }
 
 void stopPanel() {
+  stopInspecting();
   stopMusicEnvelope();
   glDeleteTextures(1, &panel.still);
   ImGui_ImplOpenGL2_Shutdown();

@@ -15,9 +15,9 @@
 // The panel's height in pixels below the strip.
 constexpr int kPanelHeight = 280;
 
-// Traces the layer rows from the schedule (setting the demo time for each
-// sample; the caller sets it again before the next frame), starts decoding the
-// music at `musicPath` and sets up the panel's drawing on the current GL
+// Makes one row per layer of the layer list with its alpha under the loaded
+// timeline, starts watching the uniforms of the frames drawn, starts decoding
+// the music at `musicPath` and sets up the panel's drawing on the current GL
 // context. The window is `width` pixels wide, the strip `stripHeight` high
 // above the panel. `loaded` is the timeline as read, which the schedule
 // draws with (timeline::active()); Ctrl+S writes the edited one to `file`
@@ -28,13 +28,13 @@ void startPanel(int width, int stripHeight, const std::string& musicPath, const 
 // Takes a mouse event in the panel (or one that ends a drag begun there), Tab,
 // 0, Ctrl+Z, Ctrl+Y or Ctrl+S; returns false for any other event. Seeks and
 // loop changes go to `transport`; a seek sets `*jumped`. A left drag that
-// starts on a fade's ramp in a row moves that fade (on frames), and the
+// starts on the ramp of a fade the row reads moves that fade (on frames), and the
 // picture, the rows and the inspector follow at once.
 bool panelEvent(const SDL_Event& event, Transport* transport, bool* jumped);
 
 // Draws the panel over the lower part of the window for the transport's
-// state. The demo clock must read the transport's time (the inspector probes
-// the schedule there). GL state it changes is put back, so the next frame of
+// state, after the frame at the transport's time (the inspector shows the
+// uniforms that frame set). GL state it changes is put back, so the next frame of
 // the presentation draws as without it. With DEMO_STUDIO_INSPECT set in the
 // environment the inspector's text also goes to stdout whenever it changes
 // while shown.

@@ -153,18 +153,6 @@ std::vector<std::pair<int, int>> builtinPairs() {
   return pairs;
 }
 
-// Every fade-in with the fade-out it must not come after: the built-in
-// pairs, then each layer's IN and OUT.
-std::vector<std::pair<int, int>> fadePairs(const Timeline& t) {
-  static const std::vector<std::pair<int, int>> builtin = builtinPairs();
-  std::vector<std::pair<int, int>> pairs = builtin;
-  for (const MakerLayer& l : t.layers) {
-    const int in = t.indexOf(l.in), out = l.out.empty() ? -1 : t.indexOf(l.out);
-    if (in >= 0 && out >= 0) pairs.push_back({in, out});
-  }
-  return pairs;
-}
-
 }  // namespace
 
 Fade& Timeline::fade(int index) {
@@ -435,6 +423,18 @@ std::string drawnText(const Timeline& t) {
             (l.out.empty() ? "-" : l.out) + "\n";
   }
   return text;
+}
+
+// Every fade-in with the fade-out it must not come after: the built-in
+// pairs, then each layer's IN and OUT.
+std::vector<std::pair<int, int>> fadePairs(const Timeline& t) {
+  static const std::vector<std::pair<int, int>> builtin = builtinPairs();
+  std::vector<std::pair<int, int>> pairs = builtin;
+  for (const MakerLayer& l : t.layers) {
+    const int in = t.indexOf(l.in), out = l.out.empty() ? -1 : t.indexOf(l.out);
+    if (in >= 0 && out >= 0) pairs.push_back({in, out});
+  }
+  return pairs;
 }
 
 float fadeLimit(const Timeline& t, int fade, bool lower) {

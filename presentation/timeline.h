@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A fade as the schedule computes it. A fade-in is ramp(t - at, rate): 0 until
@@ -136,6 +137,10 @@ std::string timelineText(const Timeline& t);
 // times and the layers, whatever the comments, spacing, order and storyboard
 // of the file. Two timelines that draw the same frames have the same text.
 std::string drawnText(const Timeline& t);
+
+// Every fade-in with the fade-out it must not come after, as indices of
+// `t`'s fades: the built-in pictures' pairs, then each layer's IN and OUT.
+std::vector<std::pair<int, int>> fadePairs(const Timeline& t);
 
 // How far fade `fade` may move before the file no longer loads: the lowest
 // (`lower`) or highest start it may take, within 0 to 130 s, that keeps every

@@ -22,7 +22,7 @@ void rampOf(const Fade& f, double* from, double* to) {
 int fadeWithRampAt(const Timeline& t, double seconds) {
   int best = -1;
   double nearest = 0;
-  for (int i = 0; i < kFadeCount; ++i) {
+  for (int i = 0; i < t.fadeCount(); ++i) {
     double from = 0, to = 0;
     rampOf(t.fade(i), &from, &to);
     const double distance = std::fabs((from + to) / 2 - seconds);
@@ -39,19 +39,16 @@ float movedFadeTime(float at, double seconds) {
   return static_cast<float>(std::min(std::max(frames / 60, 0.0), static_cast<double>(kEndTime)));
 }
 
-int pairedFade(int fade) {
-  const std::string name = kFadeNames[fade];
-  auto endsWith = [&name](const std::string& tail) {
-    return name.size() > tail.size() &&
-           name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
-  };
-  if (endsWith("In")) return fadeIndex(name.substr(0, name.size() - 2) + "Out");
-  if (endsWith("Out")) return fadeIndex(name.substr(0, name.size() - 3) + "In");
+int pairedFade(const Timeline& t, int fade) {
+  for (const std::pair<int, int>& p : fadePairs(t)) {
+    if (p.first == fade) return p.second;
+    if (p.second == fade) return p.first;
+  }
   return -1;
 }
 
 float clampedToPair(const Timeline& t, int fade, float at) {
-  const int other = pairedFade(fade);
+  const int other = pairedFade(t, fade);
   if (other < 0) return at;
   const Fade &f = t.fade(fade), &pair = t.fade(other);
   // On whole frames, on the pair's side of the limit.
@@ -63,7 +60,7 @@ float clampedToPair(const Timeline& t, int fade, float at) {
 
 bool changedStretch(const Timeline& a, const Timeline& b, double* from, double* to) {
   bool changed = false;
-  for (int i = 0; i < kFadeCount; ++i) {
+  for (int i = 0; i < std::min(a.fadeCount(), b.fadeCount()); ++i) {
     const Fade &x = a.fade(i), &y = b.fade(i);
     if (x.at == y.at && x.rate == y.rate) continue;
     double x0, x1, y0, y1;
@@ -84,7 +81,11 @@ void TimelineEditor::beginMove(int fade) {
 
 void TimelineEditor::moveBy(double seconds) {
   if (fade_ < 0) return;
-  now_.fade(fade_).at = clampedToPair(now_, fade_, movedFadeTime(before_.fade(fade_).at, seconds));
+  // Kept on its side of its pair, and where every time written from it stays
+  // within the show, so that the saved file loads again.
+  const float at = clampedToPair(now_, fade_, movedFadeTime(before_.fade(fade_).at, seconds));
+  now_.fade(fade_).at =
+      std::min(std::max(at, fadeLimit(now_, fade_, true)), fadeLimit(now_, fade_, false));
 }
 
 bool TimelineEditor::endMove() {

@@ -16,9 +16,9 @@ int fadeWithRampAt(const Timeline& t, double seconds);
 // kept within 0 to 130 s.
 float movedFadeTime(float at, double seconds);
 
-// The other fade of the picture that fade `fade` shows or hides, by name:
-// `<x>In` pairs with `<x>Out`; -1 for none.
-int pairedFade(int fade);
+// The other fade of the picture that fade `fade` shows or hides: `<x>In`
+// pairs with `<x>Out`, a maker's layer's IN with its OUT; -1 for none.
+int pairedFade(const Timeline& t, int fade);
 
 // `at` for fade `fade`, kept on its side of its pair: a fade-in full no later
 // than its fade-out begins, a fade-out beginning no earlier than its fade-in

@@ -19,7 +19,7 @@
 namespace {
 
 // The desktop's size as SDL reports it before the first mode is set.
-int desktopWidth = 0, desktopHeight = 0;
+int desktopWidth = 0, desktopHeight = 0, desktopDepth = 0;
 bool fullscreenNow = false;
 bool fullscreenKeys = false;
 StripPlace strip = {0, 0, kWindowWidth, kWindowHeight};
@@ -102,6 +102,7 @@ bool initVideo() {
     if (info && desktopWidth == 0) {
       desktopWidth = info->current_w;
       desktopHeight = info->current_h;
+      desktopDepth = info->vfmt ? info->vfmt->BitsPerPixel : 0;
     }
     return true;
   }
@@ -137,16 +138,25 @@ SDL_Surface* setGlVideoMode(int width, int height, Uint32 flags, std::string* re
   *reason = SDL_GetError();
   if (!xError.empty()) *reason += "; X error: " + xError;
   if (!driverMessage.empty()) *reason += " (" + driverMessage + ")";
+  // A GL driver offers no visual for a palette display, and SDL's reason does not say so.
+  if (desktopDepth > 0 && desktopDepth < 15)
+    *reason += " (the display has " + std::to_string(desktopDepth) + "-bit colour)";
   return nullptr;
 }
 
 }  // namespace
 
-bool openWindow(int scale, int extraHeight) {
+bool openWindow(int scale, int extraHeight, std::string* failure) {
   const int width = kWindowWidth * scale, height = kWindowHeight * scale + extraHeight;
   std::string reason;
   if (setGlVideoMode(width, height, kWindowFlags, &reason)) return true;
-  std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s\n", width, height, reason.c_str());
+  const std::string line = "cannot open the " + std::to_string(width) + "x" +
+                           std::to_string(height) + " OpenGL window: " + reason;
+  if (failure) {
+    *failure = line;
+  } else {
+    std::fprintf(stderr, "%s\n", line.c_str());
+  }
   return false;
 }
 
@@ -190,23 +200,27 @@ StripPlace stripPlaceOn(int screenWidth, int screenHeight) {
   return {left, screenHeight - top - height, width, height};
 }
 
-bool setFullscreen(bool on) {
+bool setFullscreen(bool on, std::string* failure) {
   if (!on) return showWindow();
   int width = 0, height = 0;
+  const auto refuse = [failure](const std::string& line) {
+    if (failure) {
+      *failure = line;
+    } else {
+      std::fprintf(stderr, "%s; playing in the window\n", line.c_str());
+    }
+    return false;
+  };
   if (!chooseFullscreenMode(desktopWidth, desktopHeight,
                             SDL_ListModes(nullptr, SDL_FULLSCREEN | SDL_OPENGL), &width, &height)) {
-    std::fprintf(stderr,
-                 "cannot play full screen: SDL lists no full-screen mode; playing in the "
-                 "window\n");
-    return false;
+    return refuse("cannot play full screen: SDL lists no full-screen mode");
   }
   std::string reason;
   SDL_Surface* screen = setGlVideoMode(width, height, kWindowFlags | SDL_FULLSCREEN, &reason);
   if (!screen) {
-    std::fprintf(stderr, "cannot play full screen at %dx%d: %s; playing in the window\n", width,
-                 height, reason.c_str());
     if (fullscreenNow) showWindow();
-    return false;
+    return refuse("cannot play full screen at " + std::to_string(width) + "x" +
+                  std::to_string(height) + ": " + reason);
   }
   strip = stripPlaceOn(screen->w, screen->h);
   // drawFrame clears the whole screen to black; the programs fill the viewport.
@@ -243,6 +257,23 @@ Startup windowStartup(const std::string& mediaDir, int scale, int extraHeight) {
   return startup;
 }
 
+namespace {
+
+// One line for a full screen and a window that both failed: "cannot play
+// full screen at WxH or open the 960x89 OpenGL window: REASON" when SDL gave
+// both the same reason, else both lines joined.
+std::string neitherOpens(const std::string& fullscreen, const std::string& window) {
+  const size_t a = fullscreen.find(": "), b = window.find(": ");
+  const std::string cannot = "cannot ";
+  if (a != std::string::npos && b != std::string::npos && window.rfind(cannot, 0) == 0 &&
+      fullscreen.compare(a, std::string::npos, window, b, std::string::npos) == 0) {
+    return fullscreen.substr(0, a) + " or " + window.substr(cannot.size());
+  }
+  return fullscreen + "; " + window;
+}
+
+}  // namespace
+
 int presentationMain(int argc, char** argv) {
   bool fullscreen = false;
   for (int i = 1; i < argc; ++i)
@@ -256,9 +287,21 @@ int presentationMain(int argc, char** argv) {
     // starts at SDL_Init either way.
     if (!initVideo()) return 1;
     std::atexit(SDL_Quit);
-    const bool shown = setFullscreen(true);
+    // Full screen falls back to the window, which is said only once it is
+    // open; when neither opens, one line names both.
+    std::string fullscreenFailure;
+    const bool shown = setFullscreen(true, &fullscreenFailure);
     startup.largePictures = shown && usesLargePictures(strip.width);
-    startup.openContext = [shown](std::string*) { return shown || openWindow(); };
+    startup.openContext = [shown, fullscreenFailure](std::string* error) {
+      std::string windowFailure;
+      if (shown) return true;
+      if (openWindow(1, 0, &windowFailure)) {
+        std::fprintf(stderr, "%s; playing in the window\n", fullscreenFailure.c_str());
+        return true;
+      }
+      *error = neitherOpens(fullscreenFailure, windowFailure);
+      return false;
+    };
     enableFullscreenKeys(true);
   }
   std::string error;

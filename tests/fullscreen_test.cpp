@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -141,31 +142,51 @@ TEST(Fullscreen, TheBandIsTheCapturesFrameCentredOnBlack) {
 
 // The real player: `demo --fullscreen` shows the 178-row band in the middle
 // of the screen with nothing else lit, F gives back the window, Esc ends the
-// run at once with status 0, and nothing is printed.
+// run at once with status 0, and nothing is printed; without the folder of
+// large pictures, one line says the window-sized ones are drawn.
 TEST(Fullscreen, TheRunShowsTheBandAndEndsOnEsc) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kGeneratedMedia;
-  DemoOptions o = presentationIn(kGeneratedMedia);
-  o.args = {"--fullscreen"};
-  std::vector<bool> fullRows, windowRows;
-  o.onWindow = [&](DemoWindow& w) {
-    sleepSeconds(2.0);
-    fullRows = litRows(screenPicture(w));
-    pressKey(w, "f");
-    sleepSeconds(1.0);
-    windowRows = litRows(screenPicture(w));
-    pressKey(w, "Escape");
-  };
-  const DemoRun run = runDemo(o);
-  EXPECT_FALSE(run.timedOut);
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.output, "");
-  ASSERT_EQ(fullRows.size(), static_cast<size_t>(kScreenHeight));
-  for (int row = 0; row < kScreenHeight; ++row) {
-    EXPECT_EQ(fullRows[row], row >= kBandTop && row < kBandTop + kBandHeight) << "row " << row;
+  const std::string noLarge = makeTempDir();
+  for (const auto& entry : std::filesystem::directory_iterator(kGeneratedMedia)) {
+    if (entry.is_regular_file())
+      std::filesystem::create_symlink(entry.path(),
+                                      noLarge + "/" + entry.path().filename().string());
   }
-  ASSERT_EQ(windowRows.size(), static_cast<size_t>(kScreenHeight));
-  EXPECT_TRUE(windowRows[0] && windowRows[88]) << "the 960 x 89 window at the top";
-  EXPECT_FALSE(windowRows[kBandTop + kBandHeight / 2]) << "the band is gone";
+  struct Case {
+    const char* name;
+    std::string media;
+    const char* output;
+  } cases[] = {
+      {"with the large pictures", kGeneratedMedia, ""},
+      {"without their folder", noLarge,
+       "the large pictures are missing (no folder \"2x\" beside the media); drawing the "
+       "960-wide ones instead\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DemoOptions o = presentationIn(c.media);
+    o.args = {"--fullscreen"};
+    std::vector<bool> fullRows, windowRows;
+    o.onWindow = [&](DemoWindow& w) {
+      sleepSeconds(2.0);
+      fullRows = litRows(screenPicture(w));
+      pressKey(w, "f");
+      sleepSeconds(1.0);
+      windowRows = litRows(screenPicture(w));
+      pressKey(w, "Escape");
+    };
+    const DemoRun run = runDemo(o);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, c.output);
+    ASSERT_EQ(fullRows.size(), static_cast<size_t>(kScreenHeight));
+    for (int row = 0; row < kScreenHeight; ++row) {
+      EXPECT_EQ(fullRows[row], row >= kBandTop && row < kBandTop + kBandHeight) << "row " << row;
+    }
+    ASSERT_EQ(windowRows.size(), static_cast<size_t>(kScreenHeight));
+    EXPECT_TRUE(windowRows[0] && windowRows[88]) << "the 960 x 89 window at the top";
+    EXPECT_FALSE(windowRows[kBandTop + kBandHeight / 2]) << "the band is gone";
+  }
 }
 
 // The pictures drawn at twice the size keep the letters sharp at 1920 x 178:

@@ -1,6 +1,7 @@
 // The window player: SDL's window, the shared event pump, the frame loop.
 #include "presentation/player.h"
 
+#include "platform/start_failure.h"
 #include "platform/stderr_capture.h"
 #include "platform/x_errors.h"
 #include "presentation/clock.h"
@@ -285,7 +286,10 @@ int presentationMain(int argc, char** argv) {
     // Full screen opens SDL first, so that the strip's width (and with it
     // the pictures to load) is known before the start-up; the demo clock
     // starts at SDL_Init either way.
-    if (!initVideo()) return 1;
+    if (!initVideo()) {
+      showStartFailure();
+      return 1;
+    }
     std::atexit(SDL_Quit);
     // Full screen falls back to the window, which is said only once it is
     // open; when neither opens, one line names both.
@@ -307,6 +311,7 @@ int presentationMain(int argc, char** argv) {
   std::string error;
   if (!startPresentation(startup, nullptr, &error)) {
     if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
+    showStartFailure();
     return 1;
   }
   return runFrameLoop();

@@ -19,7 +19,7 @@
 
 namespace {
 
-// The desktop's size as SDL reports it before the first mode is set.
+// The desktop's size and colour depth as SDL reports them before the first mode is set.
 int desktopWidth = 0, desktopHeight = 0, desktopDepth = 0;
 bool fullscreenNow = false;
 bool fullscreenKeys = false;

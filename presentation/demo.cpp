@@ -5,11 +5,14 @@
 #include "gpu/program.h"
 #include "gpu/shaders.h"
 #include "imaging/texture.h"
+#include "platform/regular_file.h"
+#include "presentation/window.h"
 
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -57,7 +60,15 @@ void buildPrograms() {
 void loadTextures(bool large) {
   glEnable(GL_TEXTURE_2D);
   // A large picture that cannot be loaded is named on stderr by loadTexture,
-  // and the window-sized one is stretched in its place.
+  // and the window-sized one is stretched in its place; without their folder
+  // that is one line, not one per picture.
+  if (large && !isDirectory(DEMO_LARGE_PICTURE_FOLDER)) {
+    std::fprintf(stderr,
+                 "the large pictures are missing (no folder \"" DEMO_LARGE_PICTURE_FOLDER
+                 "\" beside the media); drawing the %d-wide ones instead\n",
+                 kWindowWidth);
+    large = false;
+  }
   // A file that cannot be loaded leaves its handle at 0, and its layer binds
   // texture 0. Untouched, that texture samples as opaque black and would hide
   // every layer beneath; one transparent texel makes such a layer invisible.

@@ -3,6 +3,7 @@
 
 #include "gpu/supersample.h"
 #include "platform/executable_folder.h"
+#include "platform/start_failure.h"
 #include "platform/stderr_capture.h"
 #include "platform/x_errors.h"
 #include "presentation/clock.h"
@@ -21,8 +22,8 @@
 
 namespace {
 
-// The desktop's size as SDL reports it before the first mode is set.
-int desktopWidth = 0, desktopHeight = 0;
+// The desktop's size and colour depth as SDL reports them before the first mode is set.
+int desktopWidth = 0, desktopHeight = 0, desktopDepth = 0;
 bool fullscreenNow = false;
 bool fullscreenKeys = false;
 StripPlace strip = {0, 0, kWindowWidth, kWindowHeight};
@@ -106,6 +107,7 @@ bool initVideo() {
     if (info && desktopWidth == 0) {
       desktopWidth = info->current_w;
       desktopHeight = info->current_h;
+      desktopDepth = info->vfmt ? info->vfmt->BitsPerPixel : 0;
     }
     return true;
   }
@@ -141,16 +143,25 @@ SDL_Surface* setGlVideoMode(int width, int height, Uint32 flags, std::string* re
   *reason = SDL_GetError();
   if (!xError.empty()) *reason += "; X error: " + xError;
   if (!driverMessage.empty()) *reason += " (" + driverMessage + ")";
+  // A GL driver offers no visual for a palette display, and SDL's reason does not say so.
+  if (desktopDepth > 0 && desktopDepth < 15)
+    *reason += " (the display has " + std::to_string(desktopDepth) + "-bit colour)";
   return nullptr;
 }
 
 }  // namespace
 
-bool openWindow(int scale, int extraHeight) {
+bool openWindow(int scale, int extraHeight, std::string* failure) {
   const int width = kWindowWidth * scale, height = kWindowHeight * scale + extraHeight;
   std::string reason;
   if (setGlVideoMode(width, height, kWindowFlags, &reason)) return true;
-  std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s\n", width, height, reason.c_str());
+  const std::string line = "cannot open the " + std::to_string(width) + "x" +
+                           std::to_string(height) + " OpenGL window: " + reason;
+  if (failure) {
+    *failure = line;
+  } else {
+    std::fprintf(stderr, "%s\n", line.c_str());
+  }
   return false;
 }
 
@@ -194,23 +205,27 @@ StripPlace stripPlaceOn(int screenWidth, int screenHeight) {
   return {left, screenHeight - top - height, width, height};
 }
 
-bool setFullscreen(bool on) {
+bool setFullscreen(bool on, std::string* failure) {
   if (!on) return showWindow();
   int width = 0, height = 0;
+  const auto refuse = [failure](const std::string& line) {
+    if (failure) {
+      *failure = line;
+    } else {
+      std::fprintf(stderr, "%s; playing in the window\n", line.c_str());
+    }
+    return false;
+  };
   if (!chooseFullscreenMode(desktopWidth, desktopHeight,
                             SDL_ListModes(nullptr, SDL_FULLSCREEN | SDL_OPENGL), &width, &height)) {
-    std::fprintf(stderr,
-                 "cannot play full screen: SDL lists no full-screen mode; playing in the "
-                 "window\n");
-    return false;
+    return refuse("cannot play full screen: SDL lists no full-screen mode");
   }
   std::string reason;
   SDL_Surface* screen = setGlVideoMode(width, height, kWindowFlags | SDL_FULLSCREEN, &reason);
   if (!screen) {
-    std::fprintf(stderr, "cannot play full screen at %dx%d: %s; playing in the window\n", width,
-                 height, reason.c_str());
     if (fullscreenNow) showWindow();
-    return false;
+    return refuse("cannot play full screen at " + std::to_string(width) + "x" +
+                  std::to_string(height) + ": " + reason);
   }
   strip = stripPlaceOn(screen->w, screen->h);
   // drawFrame clears the whole screen to black; the programs fill the viewport.
@@ -260,6 +275,23 @@ Startup windowStartup(const std::string& mediaDir, int scale, int extraHeight) {
   return startup;
 }
 
+namespace {
+
+// One line for a full screen and a window that both failed: "cannot play
+// full screen at WxH or open the 960x89 OpenGL window: REASON" when SDL gave
+// both the same reason, else both lines joined.
+std::string neitherOpens(const std::string& fullscreen, const std::string& window) {
+  const size_t a = fullscreen.find(": "), b = window.find(": ");
+  const std::string cannot = "cannot ";
+  if (a != std::string::npos && b != std::string::npos && window.rfind(cannot, 0) == 0 &&
+      fullscreen.compare(a, std::string::npos, window, b, std::string::npos) == 0) {
+    return fullscreen.substr(0, a) + " or " + window.substr(cannot.size());
+  }
+  return fullscreen + "; " + window;
+}
+
+}  // namespace
+
 int presentationMain(int argc, char** argv) {
   PlayerOptions options;
   std::string error;
@@ -281,15 +313,31 @@ int presentationMain(int argc, char** argv) {
     // Full screen opens SDL first, so that the strip's width (and with it
     // the pictures to load) is known before the start-up; the demo clock
     // starts at SDL_Init either way.
-    if (!initVideo()) return 1;
+    if (!initVideo()) {
+      showStartFailure();
+      return 1;
+    }
     std::atexit(SDL_Quit);
-    const bool shown = setFullscreen(true);
+    // Full screen falls back to the window, which is said only once it is
+    // open; when neither opens, one line names both.
+    std::string fullscreenFailure;
+    const bool shown = setFullscreen(true, &fullscreenFailure);
     startup.largePictures = shown && usesLargePictures(strip.width);
-    startup.openContext = [shown](std::string*) { return shown || openWindow(); };
+    startup.openContext = [shown, fullscreenFailure](std::string* error) {
+      std::string windowFailure;
+      if (shown) return true;
+      if (openWindow(1, 0, &windowFailure)) {
+        std::fprintf(stderr, "%s; playing in the window\n", fullscreenFailure.c_str());
+        return true;
+      }
+      *error = neitherOpens(fullscreenFailure, windowFailure);
+      return false;
+    };
     enableFullscreenKeys(true);
   }
   if (!startPresentation(startup, nullptr, &error)) {
     if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
+    showStartFailure();
     return 1;
   }
   if (found && !options.mediaDir.empty()) {

@@ -17,8 +17,9 @@ bool initVideo();
 
 // The kWindowWidth × kWindowHeight OpenGL window, or `scale` times as large
 // (the programs fill any viewport), with `extraHeight` more rows below for a
-// driver's own controls; false with SDL's reason on stderr. Needs initVideo().
-bool openWindow(int scale = 1, int extraHeight = 0);
+// driver's own controls; false with SDL's reason on stderr, or in `failure`
+// (one line, not printed) when that is given. Needs initVideo().
+bool openWindow(int scale = 1, int extraHeight = 0, std::string* failure = nullptr);
 
 // The start-up of a windowed driver: initVideo(), SDL_Quit at exit and
 // openWindow(scale, extraHeight) as the context, the music started, the media
@@ -67,9 +68,10 @@ StripPlace stripPlaceOn(int screenWidth, int screenHeight);
 // picks for the desktop, the cursor hidden, the strip drawn at the screen's
 // width centred on black) and the kWindowWidth x kWindowHeight window. The GL
 // context, with its programs and textures, carries over. False with one line
-// on stderr when SDL refuses the mode; the window is then kept or reopened.
-// Needs initVideo(); the desktop's size is read at the first call.
-bool setFullscreen(bool on);
+// on stderr when SDL refuses the mode, or in `failure` (without the "playing
+// in the window" that stderr gets) when that is given; the window is then
+// kept or reopened. Needs initVideo(); the desktop's size is read at the first call.
+bool setFullscreen(bool on, std::string* failure = nullptr);
 // Where the strip is drawn now: the whole window, or its place on the screen.
 StripPlace shownStrip();
 

@@ -20,6 +20,8 @@ packages=(
   # Tests: GoogleTest, clang with its fuzzer runtime (only recommended by clang), and
   # clang-format for the layout check.
   libgtest-dev clang libclang-rt-dev clang-format
+  # The GLSL programs checked against the language standard.
+  glslang-tools
   # The studio test moves the mouse through the X server.
   xdotool
   # The release test checks the package with Debian's own checker.

@@ -2,7 +2,8 @@
 # Cross-builds the Windows player's libraries from Debian's own source
 # packages into a cache folder that later builds reuse.
 #
-#   windows-deps.sh CACHE
+#   windows-deps.sh CACHE           builds the cache unless it is fresh
+#   windows-deps.sh --check CACHE   says whether it is fresh (exit 0) or stale (exit 1)
 #
 # The sources come through apt-get source with a sources list and state of
 # their own, made from the mirror this machine's apt already uses, and are
@@ -12,12 +13,19 @@
 # Debian revision. SDL and SDL_mixer (LGPL) become DLLs; libpng,
 # libjpeg-turbo, libogg and libvorbis are static, linked into the program or
 # into SDL_mixer.dll; zlib is Debian's libz-mingw-w64-dev, static.
-# CACHE/prefix holds the result once complete; its versions.txt names what
-# it was built from, and a second run with the same versions does nothing.
+# CACHE/prefix holds the result once complete. The record CACHE/.windows-deps
+# names the recipe (the versions and this script's checksum) and the SHA-256
+# of every file of the prefix: the cache is fresh only while the recipe is
+# the same and every file is there unchanged; otherwise it is built again.
 set -euo pipefail
 
+check_only=false
+if [ "${1:-}" = --check ]; then
+  check_only=true
+  shift
+fi
 if [ $# -ne 1 ]; then
-  echo "usage: $0 CACHE" >&2
+  echo "usage: $0 [--check] CACHE" >&2
   exit 2
 fi
 # The cache is this script's own folder: it removes and replaces what it
@@ -41,9 +49,70 @@ if [ -d "$1" ] && [ -n "$(ls -A "$1")" ] && ! made_here "$1"; then
   echo "windows-deps: \"$1\" holds files this script did not make; name an empty or new folder" >&2
   exit 2
 fi
+
+# Source package and installed version behind each Linux -dev package.
+dev_packages=(libsdl1.2-dev libsdl-mixer1.2-dev libpng-dev libjpeg62-turbo-dev libogg-dev
+              libvorbis-dev)
+declare -A wanted
+for dev in "${dev_packages[@]}"; do
+  line=$(dpkg-query -W -f='${source:Package} ${source:Version}' "$dev" 2>/dev/null) || {
+    echo "windows-deps: $dev is not installed; the Windows libraries follow its version" >&2
+    exit 1
+  }
+  wanted[${line% *}]=${line#* }
+done
+# What the cache is built from: the versions and this script itself.
+recipe=$( (for s in "${!wanted[@]}"; do echo "$s ${wanted[$s]}"; done | sort
+           sha256sum "$0" | cut -d' ' -f1) )
+
+# Fresh: the record has this recipe and lists files, each of which is a
+# regular file under prefix/ with its recorded checksum. Sets `stale` to why not.
+record_header="made by scripts/windows-deps.sh; its work/, prefix.new/ and prefix/ are replaced on rebuild"
+is_fresh() {
+  local cache=$1 record=$1/.windows-deps sum path listed=0
+  if [ ! -d "$cache/prefix" ] || [ -L "$cache/prefix" ]; then
+    stale="no prefix/"
+    return 1
+  fi
+  if [ "$(awk '/^files$/ { exit } listed { print } /^recipe$/ { listed = 1 }' "$record" 2>/dev/null)" \
+       != "$recipe" ]; then
+    stale="built from another recipe"
+    return 1
+  fi
+  while read -r sum path; do
+    listed=$((listed + 1))
+    if [ ! -f "$cache/$path" ] || [ -L "$cache/$path" ]; then
+      stale="$path is missing"
+      return 1
+    fi
+    if [ "$(sha256sum < "$cache/$path" | cut -d' ' -f1)" != "$sum" ]; then
+      stale="$path has changed"
+      return 1
+    fi
+  done < <(awk 'listed { print } /^files$/ { listed = 1 }' "$record")
+  if [ $listed -eq 0 ]; then
+    stale="the record lists no files"
+    return 1
+  fi
+}
+
+stale=""
+if $check_only; then
+  if is_fresh "$1"; then
+    echo "windows-deps: \"$1\" is fresh"
+    exit 0
+  fi
+  echo "windows-deps: \"$1\" is stale: $stale"
+  exit 1
+fi
 cache=$(mkdir -p "$1" && cd "$1" && pwd)
-echo "made by scripts/windows-deps.sh; its work/, prefix.new/ and prefix/ are replaced on rebuild" \
-  > "$cache/.windows-deps"
+if is_fresh "$cache"; then
+  exit 0
+fi
+echo "windows-deps: building the cache in \"$cache\" ($stale)"
+# A new folder is claimed by a record without a recipe while it is built;
+# the complete record replaces it once the new prefix is in place.
+[ -f "$cache/.windows-deps" ] || echo "$record_header" > "$cache/.windows-deps"
 here=$(cd "$(dirname "$0")/.." && pwd)
 host=x86_64-w64-mingw32
 jobs=${JOBS:-2}
@@ -57,26 +126,6 @@ done
 if [ ! -f /usr/$host/lib/libz.a ]; then
   echo "windows-deps: /usr/$host/lib/libz.a is missing; run: scripts/install-deps.sh --windows" >&2
   exit 1
-fi
-
-# Source package and installed version behind each Linux -dev package.
-dev_packages=(libsdl1.2-dev libsdl-mixer1.2-dev libpng-dev libjpeg62-turbo-dev libogg-dev
-              libvorbis-dev)
-declare -A wanted
-for dev in "${dev_packages[@]}"; do
-  line=$(dpkg-query -W -f='${source:Package} ${source:Version}' "$dev" 2>/dev/null) || {
-    echo "windows-deps: $dev is not installed; the Windows libraries follow its version" >&2
-    exit 1
-  }
-  wanted[${line% *}]=${line#* }
-done
-
-# What the cache was built from: the versions and this script itself.
-recipe=$( (for s in "${!wanted[@]}"; do echo "$s ${wanted[$s]}"; done | sort
-           sha256sum "$0" | cut -d' ' -f1) )
-if [ -d "$cache/prefix" ] && [ ! -L "$cache/prefix" ] &&
-   [ "$(sed -n '/^recipe$/,$p' "$cache/prefix/versions.txt" 2>/dev/null | tail -n +2)" = "$recipe" ]; then
-  exit 0
 fi
 
 work="$cache/work"
@@ -226,13 +275,21 @@ rm -f "$prefix"/lib/*.la
 {
   echo "zlib libz-mingw-w64-dev $(dpkg-query -W -f='${Version}' libz-mingw-w64-dev)"
   cat "$versions_file"
+} > "$prefix/versions.txt"
+{
+  echo "$record_header"
   echo recipe
   echo "$recipe"
-} > "$prefix/versions.txt"
+  echo files
+  (cd "$prefix" && LC_ALL=C find . -type f | LC_ALL=C sort | xargs -r -d '\n' sha256sum |
+     sed 's#  \./#  prefix/#')
+} > "$work/record"
 # The finished prefix replaces the old one by rename; only then is the old
-# one, which this script made, removed.
+# one, which this script made, removed. Until the new record is in place the
+# old one no longer matches the files, so a stop in between leaves it stale.
 if [ -d "$cache/prefix" ] && [ ! -L "$cache/prefix" ]; then
   mv "$cache/prefix" "$work/prefix.old"
 fi
 mv "$prefix" "$cache/prefix"
+mv -f "$work/record" "$cache/.windows-deps"
 echo "windows-deps: libraries ready in $cache/prefix"

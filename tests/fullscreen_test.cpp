@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -160,7 +161,9 @@ TEST(Fullscreen, TheBandIsTheCapturesFrameCentredOnBlack) {
 // of the screen with nothing else lit, F gives back the window, Esc ends the
 // run at once with status 0. Started as the README says, `build/demo
 // --fullscreen` from the repository's root, it finds its media in build/media
-// and names that folder; supersampled from the media folder it prints nothing.
+// and names that folder; supersampled from the media folder it prints
+// nothing; without the folder of large pictures, one line says the
+// window-sized ones are drawn.
 TEST(Fullscreen, TheRunShowsTheBandAndEndsOnEsc) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kGeneratedMedia;
   const std::string root = repositoryRootStandIn();
@@ -168,6 +171,12 @@ TEST(Fullscreen, TheRunShowsTheBandAndEndsOnEsc) {
   ASSERT_NE(media, nullptr);
   const std::string named = "playing the media in \"" + std::string(media) + "\"\n";
   std::free(media);
+  const std::string noLarge = makeTempDir();
+  for (const auto& entry : std::filesystem::directory_iterator(kGeneratedMedia)) {
+    if (entry.is_regular_file())
+      std::filesystem::create_symlink(entry.path(),
+                                      noLarge + "/" + entry.path().filename().string());
+  }
   struct Case {
     const char* name;
     std::string folder, binary;
@@ -180,6 +189,12 @@ TEST(Fullscreen, TheRunShowsTheBandAndEndsOnEsc) {
        DEMO_BINARY_DIR "/demo",
        {"--fullscreen", "--ssaa", "2"},
        ""},
+      {"without the large pictures' folder",
+       noLarge,
+       DEMO_BINARY_DIR "/demo",
+       {"--fullscreen"},
+       "the large pictures are missing (no folder \"2x\" beside the media); drawing the "
+       "960-wide ones instead\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <fstream>
 #include <string>
@@ -13,6 +18,40 @@ using namespace testing_support;
 namespace {
 
 const std::string& kMedia = kGeneratedMedia;
+
+// An X server of the test's own whose one screen has 8-bit (palette) colour,
+// for which no GL visual exists; stopped when the test binary ends.
+struct PaletteServer {
+  pid_t pid = -1;
+  std::string display;  // ":N", or "" when Xvfb did not start
+  PaletteServer() {
+    int ready[2];
+    if (pipe(ready) != 0) return;
+    pid = fork();
+    if (pid == 0) {
+      close(ready[0]);
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      dup2(null, 2);
+      const std::string fd = std::to_string(ready[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x8", "-noreset",
+             "-nolisten", "tcp", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(ready[1]);
+    // Xvfb writes its display number once it accepts connections.
+    char c;
+    std::string number;
+    while (pid > 0 && read(ready[0], &c, 1) == 1 && c != '\n') number += c;
+    close(ready[0]);
+    if (!number.empty()) display = ":" + number;
+  }
+  ~PaletteServer() {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+  }
+};
 
 }  // namespace
 
@@ -64,10 +103,13 @@ TEST(PresentationRun, OtherKeysDoNotEndTheRun) {
 
 TEST(PresentationRun, NoWindowIsOneLineAndStatusOne) {
   const std::string folder = makeTempDir();
+  static PaletteServer palette;
+  ASSERT_FALSE(palette.display.empty()) << "Xvfb did not start with an 8-bit screen";
   struct Case {
     const char* name;
     std::vector<std::pair<std::string, std::string>> env;
     const char* expected;
+    std::vector<std::string> args = {};
   } cases[] = {
       {"DISPLAY unset", {{"DISPLAY", ""}, {"TERM", "xterm"}}, "DISPLAY is not set"},
       {"no such display", {{"DISPLAY", ":4321"}, {"TERM", "xterm"}}, "DISPLAY is \":4321\""},
@@ -83,19 +125,26 @@ TEST(PresentationRun, NoWindowIsOneLineAndStatusOne) {
        "SDL_VIDEODRIVER is \"nonexistent\""},
       // On the test's display: the X server refuses the GL context.
       {"indirect GLX", {{"LIBGL_ALWAYS_INDIRECT", "1"}}, "X error: "},
-      {"no GL driver", {{"LIBGL_DRIVERS_PATH", "/nonexistent"}}, "X error: "}};
+      {"no GL driver", {{"LIBGL_DRIVERS_PATH", "/nonexistent"}}, "X error: "},
+      // No GL visual at 8 bits: the window fails, and full screen does not
+      // claim to fall back to it first.
+      {"8-bit display", {{"DISPLAY", palette.display}}, "(the display has 8-bit colour)"},
+      {"8-bit display, full screen",
+       {{"DISPLAY", palette.display}},
+       "cannot play full screen at 1280x1024 or open the 960x89 OpenGL window: ",
+       {"--fullscreen"}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     DemoOptions o = presentationIn(folder);
     o.env.insert(o.env.end(), c.env.begin(), c.env.end());
+    o.args = c.args;
     // A run that hangs instead of failing is ended at the harness's time
     // limit and fails the status check.
     DemoRun run = runDemo(o);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
     EXPECT_EQ(run.output.find('\x1b'), std::string::npos) << "terminal control codes";
-    EXPECT_NE(run.output.find("cannot open the 960x89 OpenGL window"), std::string::npos)
-        << run.output;
+    EXPECT_NE(run.output.find("960x89 OpenGL window"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find(c.expected), std::string::npos) << run.output;
   }
 }

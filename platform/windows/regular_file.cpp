@@ -10,26 +10,37 @@
 #include <cstdint>
 #include <cstring>
 
+namespace {
+
+std::string notRegular(unsigned mode) {
+  const unsigned kind = mode & _S_IFMT;
+  return std::string("not a regular file (") +
+         (kind == _S_IFDIR   ? "a folder"
+          : kind == _S_IFCHR ? "a character device"
+                             : "of an unknown kind") +
+         ")";
+}
+
+}  // namespace
+
 int openRegularFile(const char* path, std::string* reason) {
   const int fd = _open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+  struct _stat64 s;
   if (fd < 0) {
-    *reason = std::strerror(errno);
+    // Windows refuses to open a folder as a file with "Permission denied";
+    // the reason is its kind, as on Linux.
+    const int error = errno;
+    const bool other = _stat64(path, &s) == 0 && (s.st_mode & _S_IFMT) != _S_IFREG;
+    *reason = other ? notRegular(s.st_mode) : std::strerror(error);
     return -1;
   }
-  struct _stat64 s;
   if (_fstat64(fd, &s) != 0) {
     *reason = std::strerror(errno);
     _close(fd);
     return -1;
   }
   if ((s.st_mode & _S_IFMT) != _S_IFREG) {
-    const bool folder = (s.st_mode & _S_IFMT) == _S_IFDIR;
-    const bool device = (s.st_mode & _S_IFMT) == _S_IFCHR;
-    *reason = std::string("not a regular file (") +
-              (folder   ? "a folder"
-               : device ? "a character device"
-                        : "of an unknown kind") +
-              ")";
+    *reason = notRegular(s.st_mode);
     _close(fd);
     return -1;
   }

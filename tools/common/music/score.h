@@ -45,8 +45,11 @@ struct Score {
   std::vector<Hit> kick, snare, hat, openHat, crash;
   std::vector<Sweep> riser;
   std::vector<Hit> boom, melt;                    // one-off effects
+  std::vector<Sweep> reverse;                     // cymbals played backwards, ending at t + length
+  std::vector<Note> stab;                         // bright chord notes struck short
   std::vector<double> breaths;                    // hits preceded by a beat of space
   std::vector<std::pair<double, double>> swells;  // builds up to a hit
+  std::vector<std::pair<double, double>> breakdowns;  // the beat steps out
   // The pad bus's filter cutoff in Hz, following the story, and its level.
   Curve padCutoff, padLevel;
 };

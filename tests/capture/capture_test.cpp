@@ -518,10 +518,11 @@ TEST(Capture, LeftoversOfCapturesThatNoLongerRunAreRemoved) {
   kill(busy, SIGSTOP);
   const std::string running = std::to_string(busy);
 
-  const std::string folder = makeTempDir(), frames = makeTempDir();
+  const std::string folder = makeTempDir(), frames = makeTempDir(), elsewhere = makeTempDir();
+  std::ofstream(elsewhere + "/kept.ogg") << "x";
   const struct Case {
     std::string path;
-    bool folder, kept;
+    bool folder, kept, link = false;
   } cases[] = {
       {folder + "/.v.mkv-" + dead + "-a1b2c3.mkv", false, false},
       {folder + "/.v.mkv-" + alive + "-a1b2c3.mkv", false, false},  // alive, not a capture
@@ -530,11 +531,19 @@ TEST(Capture, LeftoversOfCapturesThatNoLongerRunAreRemoved) {
       {folder + "/.w.mkv-" + dead + "-a1b2c3.mkv", false, true},  // another target
       {folder + "/.v.mkv-" + dead + "-a1b2c3x.mkv", false, true},
       {folder + "/.v.mkv-" + dead + "-a1b2c4.mkv", true, true},  // a folder
+      // The music a --timeline video composes beside it, cleared by any video run.
+      {folder + "/.v.mkv-" + dead + "-a1b2c3.ogg", false, false},
+      {folder + "/.v.mkv-" + running + "-a1b2c3.ogg", false, true},
+      {folder + "/.v.mkv-" + dead + "-a1b2c4.ogg", false, true, true},
       {frames + "/.frames-" + dead + "-a1b2c3", true, false},
       {frames + "/.frames-" + running + "-a1b2c3", true, true},
       {frames + "/.frames-" + dead + "-d4e5f6", true, true},  // holds another file
   };
   for (const Case& c : cases) {
+    if (c.link) {
+      EXPECT_EQ(symlink((elsewhere + "/kept.ogg").c_str(), c.path.c_str()), 0);
+      continue;
+    }
     if (!c.folder) {
       std::ofstream(c.path) << "x";
       continue;
@@ -560,24 +569,32 @@ TEST(Capture, LeftoversOfCapturesThatNoLongerRunAreRemoved) {
     EXPECT_EQ(kindOf(c.path) != "absent", c.kept);
   }
   EXPECT_EQ(kindOf(frames + "/.frames-" + dead + "-d4e5f6/frame_000000.png"), "absent");
+  EXPECT_EQ(kindOf(elsewhere + "/kept.ogg"), "file") << "a link is not followed";
 }
 
-// A signal mid-run ends ffmpeg, removes what was half written and ends the
-// capture by that signal, with one line saying where it stopped.
+// A signal mid-run, or while the music of a --timeline is composed, ends
+// ffmpeg, removes what was half written and ends the capture by that signal,
+// with one line saying where it stopped.
 TEST(Capture, SignalsStopCleanly) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   struct Case {
     int signal;
     std::string output;
-  } cases[] = {{SIGTERM, "--video"}, {SIGINT, "--video"}, {SIGHUP, "--frames"}};
+    bool composing;  // of another timeline's music, before the first frame
+  } cases[] = {{SIGTERM, "--video", false},
+               {SIGINT, "--video", false},
+               {SIGHUP, "--frames", false},
+               {SIGTERM, "--video", true}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.signal);
+    SCOPED_TRACE(std::to_string(c.signal) + (c.composing ? " while composing" : ""));
     const std::string folder = makeTempDir(), logs = makeTempDir();
     const std::string target = folder + (c.output == "--video" ? "/v.mp4" : "");
     if (c.output == "--video") std::ofstream(target) << "old";
-    const pid_t pid =
-        startCapture({"--media", kMedia, "--size", "320x40", c.output, target}, logs + "/stderr");
-    // The hidden temporary shows that frames are being made.
+    std::vector<std::string> args = {"--media", kMedia, "--size", "320x40", c.output, target};
+    if (c.composing)
+      args.insert(args.end(), {"--timeline", DEMO_SOURCE_DIR "/presentation/timeline.txt"});
+    const pid_t pid = startCapture(args, logs + "/stderr");
+    // The hidden temporary shows that frames (or the music) are being made.
     bool started = false;
     for (int i = 0; i < 600 && !started; ++i) {
       for (const std::string& name : entries(folder)) started = started || name[0] == '.';
@@ -586,13 +603,25 @@ TEST(Capture, SignalsStopCleanly) {
     ASSERT_TRUE(started);
     usleep(500000);
     kill(pid, c.signal);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    // Composing takes seconds more: an end within two means it was stopped.
+    int status = 0, waited = 0;
+    for (; waited < 600 && waitpid(pid, &status, WNOHANG) == 0; ++waited) usleep(100000);
+    if (waited == 600) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+    }
+    if (c.composing) {
+      EXPECT_LE(waited, 20) << "composing went on after the signal";
+    }
     ASSERT_TRUE(WIFSIGNALED(status)) << "the shell sees 128 + the signal";
     EXPECT_EQ(WTERMSIG(status), c.signal);
     const std::string log = fileBytes(logs + "/stderr");
-    EXPECT_NE(log.find("stopped at frame "), std::string::npos) << log;
-    EXPECT_NE(log.find(" of 7800\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(c.composing ? "stopped while composing the music\n" : " of 7800\n"),
+              std::string::npos)
+        << log;
+    if (!c.composing) {
+      EXPECT_NE(log.find("stopped at frame "), std::string::npos) << log;
+    }
     EXPECT_EQ(processesNaming(folder), 0) << "ffmpeg is still running";
     EXPECT_EQ(entries(folder), c.output == "--video" ? std::vector<std::string>{"v.mp4"}
                                                      : std::vector<std::string>{});

@@ -17,6 +17,7 @@
 #include "presentation/window.h"
 #include "tests/media/media_helpers.h"
 #include "tools/common/music/mastering.h"
+#include "tools/common/music/music.h"
 #include "tools/mediagen/text.h"
 
 using namespace media_test;
@@ -339,6 +340,19 @@ double rmsDb(const Sound& s, double from, double to, Band band = {}) {
   return toDb(std::sqrt(sum / static_cast<double>(std::max<size_t>(1, b - a))));
 }
 
+const Band kHighs{2500, true}, kLows{150, false};
+
+// A hit at each time: its highs (the crash) and lows (kick and sub) at least
+// 10 dB above the 0.4 s before.
+void expectHits(const Sound& sound, const std::vector<double>& hits) {
+  for (double hit : hits) {
+    EXPECT_GE(rmsDb(sound, hit, hit + 0.4, kHighs), rmsDb(sound, hit - 0.4, hit, kHighs) + 10.0)
+        << "highs at " << hit << " s";
+    EXPECT_GE(rmsDb(sound, hit, hit + 0.4, kLows), rmsDb(sound, hit - 0.4, hit, kLows) + 10.0)
+        << "lows at " << hit << " s";
+  }
+}
+
 TEST_F(Media, MusicIsLongEnoughStereoAndUnclipped) {
   ASSERT_EQ(first_.exitCode, 0) << first_.output;
   ASSERT_FALSE(sound_.left.empty()) << "the music did not decode";
@@ -375,23 +389,17 @@ TEST_F(Media, MusicFollowsTheTimeline) {
   // picture is whole and on both cuts, its highs (the crash) and lows (kick
   // and sub) at least 10 dB above the 0.4 s before; and over each fade a
   // swell, the highs of its last half second 3 dB above its first.
-  const Band highs{2500, true}, lows{150, false};
   const Timeline& tl = timeline::builtin();
   const Fade fades[] = {tl.spaceIn, tl.loveIn, tl.starfieldIn, tl.scrollerIn};
   std::vector<double> hits = {timeline::kClosingAfter, timeline::kEndPictureAfter};
   for (const Fade& f : fades) {
     const double start = f.at, whole = fadeEdge(f);
     hits.push_back(whole);
-    EXPECT_GE(rmsDb(sound_, whole - 0.5, whole, highs),
-              rmsDb(sound_, start, start + 0.5, highs) + 3.0)
+    EXPECT_GE(rmsDb(sound_, whole - 0.5, whole, kHighs),
+              rmsDb(sound_, start, start + 0.5, kHighs) + 3.0)
         << "swell from " << start << " s to " << whole << " s";
   }
-  for (double hit : hits) {
-    EXPECT_GE(rmsDb(sound_, hit, hit + 0.4, highs), rmsDb(sound_, hit - 0.4, hit, highs) + 10.0)
-        << "highs at " << hit << " s";
-    EXPECT_GE(rmsDb(sound_, hit, hit + 0.4, lows), rmsDb(sound_, hit - 0.4, hit, lows) + 10.0)
-        << "lows at " << hit << " s";
-  }
+  expectHits(sound_, hits);
   // The melt resolves with the shrinking picture instead of peaking there.
   const double spaceWhole = fadeEdge(tl.spaceIn);
   EXPECT_LT(rmsDb(sound_, 68, 70), rmsDb(sound_, spaceWhole, spaceWhole + 2) - 3.0);
@@ -404,6 +412,34 @@ TEST_F(Media, MusicFollowsTheTimeline) {
     longest = std::max(longest, quietRun);
   }
   EXPECT_LE(longest, 2.0);
+}
+
+// The music of any timeline, composed in process: a maker's fade-in gets a
+// hit where its picture is whole, beside the built-in ones; fades too slow to
+// end within the show cost no more than the track holds (their risers were
+// once rendered over all of 1/rate seconds, hours of work) and leave the
+// cuts of the close their hits.
+TEST_F(Media, MusicScoresEveryFadeOfAnyTimeline) {
+  Timeline extra = timeline::builtin(), slow = timeline::builtin();
+  extra.extraFades.push_back({"mine", Fade{100, 0.5f, true}});
+  for (Fade* f : {&slow.spaceIn, &slow.boxIn, &slow.loveIn, &slow.starfieldIn, &slow.scrollerIn})
+    f->rate = 1e-7f;
+  slow.extraFades.push_back({"mine", Fade{60, 1e-30f, true}});
+  const struct Case {
+    const char* name;
+    const Timeline& tl;
+    std::vector<double> hits;
+  } cases[] = {
+      {"a maker's fade-in at 100 s", extra, {57, 80, 96, 102, 110, 120, 123.5}},
+      {"fade-ins at 1e-7 and 1e-30 per second", slow, {120, 123.5}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    music::Audio audio = music::composeSoundtrack(c.tl);
+    Sound sound{audio.rate, 2, std::move(audio.left), std::move(audio.right)};
+    ASSERT_EQ(sound.left.size(), 131u * 44100u);
+    expectHits(sound, c.hits);
+  }
 }
 
 // Summed to mono, as many party systems and phones play it, no part of the

@@ -129,6 +129,11 @@ void removeLeftovers(const CaptureOptions& o) {
   if (o.output == Output::Video || o.output == Output::Animation) {
     removeLeftoverTemporaries(o.target, o.target.c_str() + o.target.find_last_of('.'), captureRuns);
   }
+  // The music a --timeline video composes beside it; a run without one
+  // clears them too.
+  if (o.output == Output::Video && o.segment == 0) {
+    removeLeftoverTemporaries(o.target, ".ogg", captureRuns);
+  }
   if (o.output != Output::Frames) return;
   DIR* dir = opendir(o.target.c_str());
   if (!dir) return;
@@ -399,6 +404,40 @@ bool outputIsAPart(const CaptureOptions& o) {
 
 }  // namespace
 
+bool stopRecorded() { return stopSignal() != 0; }
+
+// The active timeline's music, composed into a temporary beside `video`
+// that the caller removes at the end. A stop signal ends the composing
+// within a fraction of a second: kStopped, with the temporary removed.
+int composeMusic(const std::string& video, OutputFile* music, std::string* error) {
+  const int fd = beginOutput(video, ".ogg", false, music, error);
+  if (fd < 0) return 1;
+  std::FILE* file = fdopen(fd, "wb");
+  if (!file) {
+    *error = "cannot write the music beside \"" + video + "\": " + std::strerror(errno);
+    close(fd);
+    abandonOutput(music);
+    return 1;
+  }
+  errno = 0;
+  const bool encoded = music::encodeSoundtrack(file, timeline::active(), error, stopRecorded);
+  const std::string reason = !encoded     ? *error
+                             : errno != 0 ? std::strerror(errno)
+                                          : "the write stopped short";
+  const bool written = std::ferror(file) == 0;
+  const bool closed = std::fclose(file) == 0;
+  const std::string closeReason = closed ? "" : std::strerror(errno);
+  if (encoded && written && closed && !stopSignal()) return 0;
+  abandonOutput(music);
+  if (stopSignal()) {
+    std::fprintf(stderr, "demo-capture: stopped while composing the music\n");
+    return kStopped;
+  }
+  *error = "cannot write the music beside \"" + video +
+           "\": " + (encoded && written ? closeReason : reason);
+  return 1;
+}
+
 int main(int argc, char** argv) {
   CaptureOptions options;
   std::string error;
@@ -509,20 +548,11 @@ int main(int argc, char** argv) {
     if (!error.empty()) return failure(error);
   }
   if (composed) {
-    removeLeftoverTemporaries(options.target, ".ogg", captureRuns);
-    const int fd = beginOutput(options.target, ".ogg", false, &timelineMusic, &error);
-    if (fd < 0) return failure(error);
-    close(fd);
     std::fprintf(stderr, "demo-capture: composing the music of %s\n", options.timelinePath.c_str());
-    if (!music::writeSoundtrack(timelineMusic.writePath, timeline::active(), &error)) {
-      abandonOutput(&timelineMusic);
-      return failure(error);
-    }
+    const int status = composeMusic(options.target, &timelineMusic, &error);
+    if (status == kStopped) releaseStopSignals();
+    if (status != 0) return status == kStopped ? status : failure(error);
     musicPath = timelineMusic.writePath;
-    if (stopSignal()) {
-      abandonOutput(&timelineMusic);
-      releaseStopSignals();
-    }
   }
   if (options.join) {
     Progress progress(0, "join");

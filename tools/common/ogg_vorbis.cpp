@@ -43,11 +43,12 @@ void writePage(std::FILE* file, const ogg_page& page) {
 
 }  // namespace
 
-bool writeOggVorbis(const std::string& path, const StereoAudio& audio, float quality,
-                    const std::string& title, std::string* error) {
+bool encodeOggVorbis(std::FILE* file, const StereoAudio& audio, float quality,
+                     const std::string& title, std::string* error, StopCheck stop) {
+  error->clear();
   Encoder enc;
   if (vorbis_encode_init_vbr(&enc.vi, 2, audio.rate, quality) != 0) {
-    *error = path + ": Vorbis encoder rejected the settings";
+    *error = "the Vorbis encoder rejected the settings";
     return false;
   }
   vorbis_comment_add_tag(&enc.vc, "TITLE", title.c_str());
@@ -56,14 +57,6 @@ bool writeOggVorbis(const std::string& path, const StereoAudio& audio, float qua
   // A fixed serial number instead of a random one keeps the file repeatable.
   ogg_stream_init(&enc.os, 0x4E425744);
   enc.dspReady = true;
-
-  OutputFile output;
-  std::string reason;
-  std::FILE* file = beginOutputStream(path, &output, &reason);
-  if (!file) {
-    *error = path + ": cannot open for writing: " + reason;
-    return false;
-  }
 
   ogg_packet header, comments, codebooks;
   vorbis_analysis_headerout(&enc.vd, &enc.vc, &header, &comments, &codebooks);
@@ -78,6 +71,7 @@ bool writeOggVorbis(const std::string& path, const StereoAudio& audio, float qua
   const size_t chunk = 4096;
   bool eos = false;
   for (size_t pos = 0; !eos;) {
+    if (stop && stop()) return false;
     const size_t n = std::min(chunk, frames - pos);
     if (n == 0) {
       vorbis_analysis_wrote(&enc.vd, 0);  // signals end of stream
@@ -105,6 +99,24 @@ bool writeOggVorbis(const std::string& path, const StereoAudio& audio, float qua
       while (ogg_stream_flush(&enc.os, &page) != 0) writePage(file, page);
       eos = true;
     }
+  }
+  return true;
+}
+
+bool writeOggVorbis(const std::string& path, const StereoAudio& audio, float quality,
+                    const std::string& title, std::string* error, StopCheck stop) {
+  OutputFile output;
+  std::string reason;
+  std::FILE* file = beginOutputStream(path, &output, &reason);
+  if (!file) {
+    *error = path + ": cannot open for writing: " + reason;
+    return false;
+  }
+  const bool encoded = encodeOggVorbis(file, audio, quality, title, &reason, stop);
+  if (!encoded) {
+    finishOutputStream(file, false, &output, error);
+    *error = reason.empty() ? "" : path + ": " + reason;
+    return false;
   }
   if (!finishOutputStream(file, std::ferror(file) == 0, &output, &reason)) {
     *error = path + ": write error (" + (reason.empty() ? "disk full?" : reason) + ")";

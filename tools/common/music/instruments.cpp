@@ -8,6 +8,11 @@
 namespace music {
 namespace {
 
+// How many of a voice's `len` samples from sample `a` the track of `size`
+// samples holds: a voice is rendered only there, however far the score
+// places or draws it out.
+size_t within(size_t a, size_t len, size_t size) { return a < size ? std::min(len, size - a) : 0; }
+
 float midiHz(float note) { return 440.0f * std::pow(2.0f, (note - 69.0f) / 12.0f); }
 
 // Removes the aliasing step of a naive sawtooth (polynomial band-limited step).
@@ -76,9 +81,9 @@ void renderPad(Stereo& out, const Note& n) {
     osc[i].phase = static_cast<float>(i) * 0.23f;
     freq[i] = hz * std::pow(2.0f, detune[i] / 12.0f);
   }
-  const size_t a = toSample(n.t), len = toSample(n.dur + env.r);
+  const size_t a = toSample(n.t), len = within(a, toSample(n.dur + env.r), out.size());
   const float panL = 1.0f - std::max(0.0f, n.pan), panR = 1.0f + std::min(0.0f, n.pan);
-  for (size_t i = 0; i < len && a + i < out.size(); ++i) {
+  for (size_t i = 0; i < len; ++i) {
     const float t = static_cast<float>(i) / kRate;
     const float e = env.at(t, static_cast<float>(n.dur)) * n.vel * 0.12f;
     const float c = centre.next(hz);
@@ -95,7 +100,7 @@ void renderBass(Buses& b, const Note& n) {
   Saw saw;
   float sub = 0.0f;
   Svf f;
-  const size_t a = toSample(n.t), len = toSample(n.dur + env.r);
+  const size_t a = toSample(n.t), len = within(a, toSample(n.dur + env.r), b.dry.size());
   for (size_t i = 0; i < len; ++i) {
     const float t = static_cast<float>(i) / kRate;
     if (i % 16 == 0) f.set(180.0f + 2200.0f * n.vel * std::exp(-t * 14.0f), 1.4f);
@@ -112,7 +117,7 @@ void renderArp(Buses& b, const Note& n) {
   const float hz = midiHz(n.midi);
   Pulse osc;
   Svf f;
-  const size_t a = toSample(n.t), len = toSample(n.dur + 0.05);
+  const size_t a = toSample(n.t), len = within(a, toSample(n.dur + 0.05), b.dry.size());
   for (size_t i = 0; i < len; ++i) {
     const float t = static_cast<float>(i) / kRate;
     if (i % 16 == 0) f.set(600.0f + 5000.0f * std::exp(-t * 25.0f), 1.2f);
@@ -133,7 +138,7 @@ void renderLead(Buses& b, const Note& n) {
   Pulse sq;
   Svf f;
   f.set(3200.0f, 0.9f);
-  const size_t a = toSample(n.t), len = toSample(n.dur + env.r);
+  const size_t a = toSample(n.t), len = within(a, toSample(n.dur + env.r), b.dry.size());
   for (size_t i = 0; i < len; ++i) {
     const float t = static_cast<float>(i) / kRate;
     // Vibrato fades in after the attack, like a held sung note.
@@ -152,7 +157,7 @@ void renderLead(Buses& b, const Note& n) {
 void renderBell(Buses& b, const Note& n) {
   // Two-operator FM with an inharmonic ratio and a decaying index: a bell.
   const float hz = midiHz(n.midi);
-  const size_t a = toSample(n.t), len = toSample(n.dur + 1.0);
+  const size_t a = toSample(n.t), len = within(a, toSample(n.dur + 1.0), b.dry.size());
   float pc = 0.0f, pm = 0.0f;
   for (size_t i = 0; i < len; ++i) {
     const float t = static_cast<float>(i) / kRate;
@@ -171,7 +176,7 @@ void renderBell(Buses& b, const Note& n) {
 
 void renderKick(Buses& b, const Hit& h) {
   float phase = 0.0f;
-  const size_t a = toSample(h.t), len = toSample(0.45);
+  const size_t a = toSample(h.t), len = within(a, toSample(0.45), b.dry.size());
   Rng rng(static_cast<uint64_t>(a) * 3 + 1);
   for (size_t i = 0; i < len; ++i) {
     const float t = static_cast<float>(i) / kRate;
@@ -184,7 +189,7 @@ void renderKick(Buses& b, const Hit& h) {
 }
 
 void renderSnare(Buses& b, const Hit& h) {
-  const size_t a = toSample(h.t), len = toSample(0.3);
+  const size_t a = toSample(h.t), len = within(a, toSample(0.3), b.dry.size());
   Rng rng(static_cast<uint64_t>(a) * 3 + 2);
   Svf f;
   f.set(1800.0f, 0.7f);
@@ -202,7 +207,7 @@ void renderSnare(Buses& b, const Hit& h) {
 
 void renderHat(Buses& b, const Hit& h, bool open) {
   const float decay = open ? 9.0f : 70.0f;
-  const size_t a = toSample(h.t), len = toSample(open ? 0.35 : 0.08);
+  const size_t a = toSample(h.t), len = within(a, toSample(open ? 0.35 : 0.08), b.dry.size());
   Rng rng(static_cast<uint64_t>(a) * 3 + (open ? 3 : 4));
   Svf f;
   f.set(8000.0f, 0.8f);
@@ -215,12 +220,12 @@ void renderHat(Buses& b, const Hit& h, bool open) {
 }
 
 void renderCrash(Buses& b, const Hit& h) {
-  const size_t a = toSample(h.t), len = toSample(2.6);
+  const size_t a = toSample(h.t), len = within(a, toSample(2.6), b.dry.size());
   Rng rng(static_cast<uint64_t>(a) * 3 + 5);
   Svf fl, fr;
   fl.set(5000.0f, 0.7f);
   fr.set(5200.0f, 0.7f);
-  for (size_t i = 0; i < len && a + i < b.dry.size(); ++i) {
+  for (size_t i = 0; i < len; ++i) {
     const float t = static_cast<float>(i) / kRate;
     fl.process(rng.bipolar());
     fr.process(rng.bipolar());
@@ -236,7 +241,7 @@ void renderRiser(Buses& b, const Sweep& h) {
   const size_t a = toSample(h.t), len = toSample(h.length);
   Rng rng(static_cast<uint64_t>(a) * 3 + 6);
   Svf f;
-  for (size_t i = 0; i < len; ++i) {
+  for (size_t i = 0, heard = within(a, len, b.dry.size()); i < heard; ++i) {
     const float x = static_cast<float>(i) / static_cast<float>(len);
     if (i % 32 == 0) f.set(300.0f * std::pow(30.0f, x), 2.5f);
     f.process(rng.bipolar());
@@ -248,7 +253,7 @@ void renderRiser(Buses& b, const Sweep& h) {
 
 // Sub-bass drop under the melt's impact.
 void renderBoom(Buses& b, const Hit& h) {
-  const size_t a = toSample(h.t), len = toSample(2.0);
+  const size_t a = toSample(h.t), len = within(a, toSample(2.0), b.dry.size());
   float phase = 0.0f;
   for (size_t i = 0; i < len; ++i) {
     const float t = static_cast<float>(i) / kRate;
@@ -261,7 +266,7 @@ void renderBoom(Buses& b, const Hit& h) {
 
 // A detuned saw chord sliding down two octaves: the object melting.
 void renderMelt(Buses& b, const Hit& h) {
-  const size_t a = toSample(h.t), len = toSample(2.0);
+  const size_t a = toSample(h.t), len = within(a, toSample(2.0), b.dry.size());
   Saw s[3];
   Svf f;
   const float notes[3] = {69.0f, 72.0f, 76.0f};
@@ -288,9 +293,10 @@ void renderReverse(Buses& b, const Sweep& h) {
   Svf fl, fr;
   fl.set(4500.0f, 0.7f);
   fr.set(4700.0f, 0.7f);
-  for (size_t i = 0; i < len + tail && a + i < b.dry.size(); ++i) {
+  for (size_t i = 0, heard = within(a, len + tail, b.dry.size()); i < heard; ++i) {
     const float x = std::min(1.0f, static_cast<float>(i) / static_cast<float>(len));
-    const float cut = i < len ? 1.0f : 1.0f - static_cast<float>(i - len) / static_cast<float>(tail);
+    const float cut =
+        i < len ? 1.0f : 1.0f - static_cast<float>(i - len) / static_cast<float>(tail);
     fl.process(rng.bipolar());
     fr.process(rng.bipolar());
     const float e = x * x * x * x * cut * h.level * 0.12f;
@@ -305,13 +311,15 @@ void renderStab(Buses& b, const Note& n) {
   const float hz = midiHz(n.midi);
   Saw s[3];
   Svf f;
-  const size_t a = toSample(n.t), len = toSample(n.dur + 0.03);
+  const size_t a = toSample(n.t), len = within(a, toSample(n.dur + 0.03), b.dry.size());
   for (size_t i = 0; i < len; ++i) {
     const float t = static_cast<float>(i) / kRate;
     if (i % 16 == 0) f.set(900.0f + 9000.0f * std::exp(-t * 9.0f), 1.1f);
     f.process(s[0].next(hz) + s[1].next(hz * 1.006f) + s[2].next(hz * 0.994f));
-    const float release = std::max(0.0f, 1.0f - std::max(0.0f, t - static_cast<float>(n.dur)) / 0.03f);
-    const float v = f.lp * std::min(1.0f, t / 0.002f) * std::exp(-t * 3.0f) * release * n.vel * 0.1f;
+    const float release =
+        std::max(0.0f, 1.0f - std::max(0.0f, t - static_cast<float>(n.dur)) / 0.03f);
+    const float v =
+        f.lp * std::min(1.0f, t / 0.002f) * std::exp(-t * 3.0f) * release * n.vel * 0.1f;
     b.dry.add(a + i, v, n.pan);
     b.reverb.add(a + i, v * 0.3f, 0.0f);
   }
@@ -319,22 +327,30 @@ void renderStab(Buses& b, const Note& n) {
 
 }  // namespace
 
-void renderScore(const Score& score, Buses& b) {
-  for (const Note& x : score.pad) renderPad(b.pad, x);
-  for (const Note& x : score.bass) renderBass(b, x);
-  for (const Note& x : score.arp) renderArp(b, x);
-  for (const Note& x : score.lead) renderLead(b, x);
-  for (const Note& x : score.bell) renderBell(b, x);
-  for (const Hit& x : score.kick) renderKick(b, x);
-  for (const Hit& x : score.snare) renderSnare(b, x);
-  for (const Hit& x : score.hat) renderHat(b, x, false);
-  for (const Hit& x : score.openHat) renderHat(b, x, true);
-  for (const Hit& x : score.crash) renderCrash(b, x);
-  for (const Sweep& x : score.riser) renderRiser(b, x);
-  for (const Hit& x : score.boom) renderBoom(b, x);
-  for (const Hit& x : score.melt) renderMelt(b, x);
-  for (const Sweep& x : score.reverse) renderReverse(b, x);
-  for (const Note& x : score.stab) renderStab(b, x);
+bool renderScore(const Score& score, Buses& b, StopCheck stop) {
+  // Every event is short, so asking between two is often enough.
+  auto each = [&](const auto& events, auto render) {
+    for (const auto& x : events) {
+      if (stop && stop()) return false;
+      render(x);
+    }
+    return true;
+  };
+  return each(score.pad, [&](const Note& x) { renderPad(b.pad, x); }) &&
+         each(score.bass, [&](const Note& x) { renderBass(b, x); }) &&
+         each(score.arp, [&](const Note& x) { renderArp(b, x); }) &&
+         each(score.lead, [&](const Note& x) { renderLead(b, x); }) &&
+         each(score.bell, [&](const Note& x) { renderBell(b, x); }) &&
+         each(score.kick, [&](const Hit& x) { renderKick(b, x); }) &&
+         each(score.snare, [&](const Hit& x) { renderSnare(b, x); }) &&
+         each(score.hat, [&](const Hit& x) { renderHat(b, x, false); }) &&
+         each(score.openHat, [&](const Hit& x) { renderHat(b, x, true); }) &&
+         each(score.crash, [&](const Hit& x) { renderCrash(b, x); }) &&
+         each(score.riser, [&](const Sweep& x) { renderRiser(b, x); }) &&
+         each(score.boom, [&](const Hit& x) { renderBoom(b, x); }) &&
+         each(score.melt, [&](const Hit& x) { renderMelt(b, x); }) &&
+         each(score.reverse, [&](const Sweep& x) { renderReverse(b, x); }) &&
+         each(score.stab, [&](const Note& x) { renderStab(b, x); });
 }
 
 }  // namespace music

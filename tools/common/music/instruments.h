@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/common/music/score.h"
+#include "tools/common/ogg_vorbis.h"
 
 namespace music {
 
@@ -58,7 +59,8 @@ struct Buses {
   explicit Buses(size_t n) : dry(n), pad(n), delay(n), reverb(n) {}
 };
 
-// Renders every event of the score into the buses.
-void renderScore(const Score& score, Buses& b);
+// Renders every event of the score into the buses, each only as far as the
+// buses reach; false when `stop` ended it first.
+bool renderScore(const Score& score, Buses& b, StopCheck stop = nullptr);
 
 }  // namespace music

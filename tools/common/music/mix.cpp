@@ -19,7 +19,6 @@
 namespace music {
 namespace {
 
-constexpr double kLength = 131.0;     // seconds rendered
 constexpr double kFadeStart = 125.5;  // master fade ...
 constexpr double kFadeEnd = 129.5;    // ... to silence
 // The streaming loudness norm, and a sample-peak ceiling low enough that
@@ -89,11 +88,14 @@ void applyReverb(const Stereo& in, Stereo& out) {
 
 }  // namespace
 
-Audio composeSoundtrack(const Timeline& tl) {
+Audio composeSoundtrack(const Timeline& tl, StopCheck stop) {
   const Score score = composeScore(tl);
-  const size_t n = toSample(kLength);
+  const size_t n = toSample(kTrackLength);
   Buses b(n);
-  renderScore(score, b);
+  // Each stage of the mix below takes a fraction of a second: asking between
+  // them keeps a stop prompt.
+  auto stopped = [&] { return stop && stop(); };
+  if (!renderScore(score, b, stop)) return {};
 
   // Pads: one filter over the whole bus, its cutoff following the story;
   // the kick ducks them so the beat breathes.
@@ -122,9 +124,13 @@ Audio composeSoundtrack(const Timeline& tl) {
     b.reverb.l[i] += fl.lp * 0.5f;
     b.reverb.r[i] += fr.lp * 0.5f;
   }
+  if (stopped()) return {};
   applyDelay(b.delay, b.dry);
+  if (stopped()) return {};
   applyDelay(b.delay, b.reverb);  // echoes also feed the room
+  if (stopped()) return {};
   applyReverb(b.reverb, b.dry);
+  if (stopped()) return {};
 
   // Master: fade to silence by kFadeEnd, bring the whole to the streaming
   // loudness norm, then limit the peaks. The limiter takes off a little
@@ -147,12 +153,14 @@ Audio composeSoundtrack(const Timeline& tl) {
     audio.right[i] *= g;
   }
   for (int pass = 0; pass < 2; ++pass) {
+    if (stopped()) return {};
     const double lufs = integratedLoudness(audio.left, audio.right, kRate);
     const float gain = static_cast<float>(std::pow(10.0, (kTargetLufs - lufs) / 20.0));
     for (size_t i = 0; i < n; ++i) {
       audio.left[i] *= gain;
       audio.right[i] *= gain;
     }
+    if (stopped()) return {};
     limitPeaks(audio.left, audio.right, kRate, std::pow(10.0f, kCeilingDb / 20.0f), 2.0, 120.0);
   }
   return audio;

@@ -14,15 +14,37 @@ using Audio = StereoAudio;
 // the full beat with the box, the starfield, the scroller's chorus, closing
 // bells; a swell over each picture's fade-in and, after a beat of space, a
 // hit where the picture is whole and on both cuts of the close. The
-// built-in timeline gives the media's music. Safe to call from any thread;
-// calls at the same time take turns.
-Audio composeSoundtrack(const Timeline& tl = timeline::builtin());
+// built-in timeline gives the media's music; any timeline costs about what
+// it costs, whatever its fades' rates. Safe to call from any thread at once.
+// Empty (no samples) when `stop` ended it first.
+Audio composeSoundtrack(const Timeline& tl = timeline::builtin(), StopCheck stop = nullptr);
 
 // The media's music.ogg for a timeline: the soundtrack at the media's
 // Vorbis quality (VBR, about 128 kbit/s for stereo 44.1 kHz) and title.
+// False with the reason in `error`, or with `error` empty when `stop` ended
+// it first (no file is then made).
 constexpr float kSoundtrackQuality = 0.4f;
-inline bool writeSoundtrack(const std::string& path, const Timeline& tl, std::string* error) {
-  return writeOggVorbis(path, composeSoundtrack(tl), kSoundtrackQuality, "NARROWBAND", error);
+constexpr const char* kSoundtrackTitle = "NARROWBAND";
+inline bool writeSoundtrack(const std::string& path, const Timeline& tl, std::string* error,
+                            StopCheck stop = nullptr) {
+  const Audio audio = composeSoundtrack(tl, stop);
+  if (audio.left.empty()) {
+    error->clear();
+    return false;
+  }
+  return writeOggVorbis(path, audio, kSoundtrackQuality, kSoundtrackTitle, error, stop);
+}
+
+// The same into `file`, open for writing, for a caller that owns the
+// temporary it goes to; the caller checks the writes (ferror, fclose).
+inline bool encodeSoundtrack(std::FILE* file, const Timeline& tl, std::string* error,
+                             StopCheck stop = nullptr) {
+  const Audio audio = composeSoundtrack(tl, stop);
+  if (audio.left.empty()) {
+    error->clear();
+    return false;
+  }
+  return encodeOggVorbis(file, audio, kSoundtrackQuality, kSoundtrackTitle, error, stop);
 }
 
 }  // namespace music

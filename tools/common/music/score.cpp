@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
-#include <mutex>
 
 #include "presentation/timeline.h"
 #include "presentation/window.h"
@@ -15,57 +14,18 @@ namespace {
 constexpr double kBar = 4 * kBeat;   // one chord per bar
 constexpr double kStep = kBeat / 4;  // sixteenth note
 
-// The picture's events, in seconds, from the timeline the soundtrack is made
-// for: every cue of the score is one of these, put on the nearest beat so that
-// the score's bars stay on the 120 BPM grid (the bumps start between two
-// beats; their music starts on the nearer one). A picture that fades in has
-// two: where it starts to show, which opens a swell, and where it is whole,
-// which is hit. placeCues sets them all from
-// the timeline before a soundtrack is composed; nothing else derives a cue.
-constexpr double onBeat(float seconds) {
+// Cues beyond this are never heard: a fade slow enough to end at infinity
+// ends here, which keeps every time finite and every loop short.
+constexpr double kNever = 1e6;
+
+// Every cue is put on the nearest beat so that the score's bars stay on the
+// 120 BPM grid (the bumps start between two beats; their music starts on the
+// nearer one).
+double onBeat(double seconds) {
+  seconds = std::min(seconds, kNever);
   return static_cast<double>(static_cast<long long>(seconds / kBeat + 0.5)) * kBeat;
 }
-double kLogoGone;  // the plasma is alone
-double kOldschoolIn;
-double kMorphIn;     // the twisted bar
-double kBarPhrase2;  // the bar alone, 8 s in
-double kBarPhrase3;  // ... and 16 s in
-double kBumps;       // the bar grows bumps
-double kBumpsFull;   // ... and has them
-double kSpaceIn;
-double kSpaceFull;
-double kMeltStart;  // the bar melts to a blob
-double kBoxIn;      // the spinning box stands
-double kLoveIn;
-double kLoveFull;
-double kStarsIn;
-double kStarsFull;
-double kScrollerIn;
-double kScrollerFull;
-double kClosingText;  // cut to text and blinking box
-double kHallIn;       // cut to the end picture
 
-void placeCues(const Timeline& tl) {
-  kLogoGone = onBeat(tl.logoOut.at);
-  kOldschoolIn = onBeat(tl.oldschoolIn.at);
-  kMorphIn = onBeat(tl.morphIn.at);
-  kBarPhrase2 = kMorphIn + 4 * kBar;
-  kBarPhrase3 = kMorphIn + 8 * kBar;
-  kBumps = onBeat(tl.morphOffsetIn.at);
-  kBumpsFull = onBeat(fadeEdge(tl.morphOffsetIn));
-  kSpaceIn = onBeat(tl.spaceIn.at);
-  kSpaceFull = onBeat(fadeEdge(tl.spaceIn));
-  kMeltStart = onBeat(tl.boxIn.at);
-  kBoxIn = onBeat(fadeEdge(tl.boxIn));
-  kLoveIn = onBeat(tl.loveIn.at);
-  kLoveFull = onBeat(fadeEdge(tl.loveIn));
-  kStarsIn = onBeat(tl.starfieldIn.at);
-  kStarsFull = onBeat(fadeEdge(tl.starfieldIn));
-  kScrollerIn = onBeat(tl.scrollerIn.at);
-  kScrollerFull = onBeat(fadeEdge(tl.scrollerIn));
-  kClosingText = onBeat(timeline::kClosingAfter);
-  kHallIn = onBeat(timeline::kEndPictureAfter);
-}
 constexpr double kEnd = kEndTime;
 // The programs' own periods: the plasma's palette swings with sin(time / 2),
 // the bar's twist with sin(time).
@@ -92,9 +52,12 @@ Progression lifted(const Progression& prog, int semitones) {
   return out;
 }
 
-// Calls fn(t, i) for t = start, start + step, ... < end.
+// Calls fn(t, i) for t = start, start + step, ... < end, within the track:
+// a stretch that a slow fade draws out past the end costs no more than the
+// track holds.
 template <typename Fn>
 void every(double start, double end, double step, Fn fn) {
+  end = std::min(end, kTrackLength);
   int i = 0;
   for (double t = start; t < end - 1e-9; t = start + step * ++i) fn(t, i);
 }
@@ -299,10 +262,10 @@ void swell(Score& s, double from, double to) {
 // How a picture's entrance is struck, so that no two hits in a row sound
 // alike.
 enum class Strike {
-  Crash,       // crash, kick and snare, a sub drop, a chord on bells
-  ReverseStab, // a cymbal played backwards into the breath, then a bright chord stab
-  SubDrop,     // a long sub falling under a crash and bells
-  GatedChord,  // the chord chopped in sixteenths over the first bar, over a crash
+  Crash,        // crash, kick and snare, a sub drop, a chord on bells
+  ReverseStab,  // a cymbal played backwards into the breath, then a bright chord stab
+  SubDrop,      // a long sub falling under a crash and bells
+  GatedChord,   // the chord chopped in sixteenths over the first bar, over a crash
 };
 
 // A picture's entrance after a beat of space, struck the way `how` says on
@@ -319,8 +282,8 @@ void cueHit(Score& s, double t, const Chord& chord, float vel, Strike how) {
   };
   auto bells = [&](float level) {
     for (size_t i = 0; i < chord.size(); ++i)
-      s.bell.push_back({t + 0.03 * static_cast<double>(i), 2.5,
-                        static_cast<float>(chord[i] + 12), vel * level, spread(i)});
+      s.bell.push_back({t + 0.03 * static_cast<double>(i), 2.5, static_cast<float>(chord[i] + 12),
+                        vel * level, spread(i)});
   };
   switch (how) {
     case Strike::Crash:
@@ -356,7 +319,6 @@ void cueHit(Score& s, double t, const Chord& chord, float vel, Strike how) {
   }
 }
 
-
 // A snare fill over the beat before t, growing louder, and a crash on t:
 // the turn to a new phrase.
 void fill(Score& s, double t, float vel) {
@@ -378,9 +340,7 @@ enum class Turn {
 void turn(Score& s, double at, Turn kind, float vel) {
   const double bar = at - kBar;
   switch (kind) {
-    case Turn::Dropped:
-      clearGap(s.kick, bar, at);
-      break;
+    case Turn::Dropped: clearGap(s.kick, bar, at); break;
     case Turn::HalfTime:
       clearGap(s.kick, bar, at);
       clearGap(s.snare, bar, at);
@@ -399,46 +359,46 @@ void turn(Score& s, double at, Turn kind, float vel) {
   fill(s, at, vel);
 }
 
-Score compose() {
+Score arrange(const Cues& c) {
   Score s;
   const Progression lift = lifted(kMain, 2), spaceLift = lifted(kSpace, 2);
   // One row per stretch between cues; the one-off effects follow.
   const Section sections[] = {
       // 0-20: the logo, then the plasma alone. Pads, their filter opening;
       // hats and a high arpeggio come in below.
-      {0, kOldschoolIn, &kMain, 0.55f, 0, false, 0.3f, 2, Beat::Light, 0, 0},
+      {0, c.oldschoolIn, &kMain, 0.55f, 0, false, 0.3f, 2, Beat::Light, 0, 0},
       // 20-25: the oldschool picture: bass pulse, arpeggio, a light beat.
-      {kOldschoolIn, kMorphIn, &kMain, 0.55f, 0.6f, false, 0.3f, 1, Beat::Light, 0.6f, 0.5f},
+      {c.oldschoolIn, c.morphIn, &kMain, 0.55f, 0.6f, false, 0.3f, 1, Beat::Light, 0.6f, 0.5f},
       // 25-33: the bar fades in, the drums start, the harmony darkens
       // towards its dominant.
-      {kMorphIn, kBarPhrase2, &kDark, 0.5f, 0.6f, false, 0.4f, 1, Beat::Light, 0.75f, 1.0f},
+      {c.morphIn, c.barPhrase2, &kDark, 0.5f, 0.6f, false, 0.4f, 1, Beat::Light, 0.75f, 1.0f},
       // 33-41: the second phrase: arpeggio an octave up, bells answering.
-      {kBarPhrase2, kBarPhrase3, &kDark, 0.5f, 0.6f, false, 0.35f, 2, Beat::Light, 0.8f, 0},
+      {c.barPhrase2, c.barPhrase3, &kDark, 0.5f, 0.6f, false, 0.35f, 2, Beat::Light, 0.8f, 0},
       // 41-46: the third: full beat and rolling bass, building.
-      {kBarPhrase3, kBumps, &kDark, 0.5f, 0.6f, true, 0.4f, 1, Beat::Full, 0.85f, 0},
+      {c.barPhrase3, c.bumps, &kDark, 0.5f, 0.6f, true, 0.4f, 1, Beat::Full, 0.85f, 0},
       // 46-55: the bumps grow over a breakdown (below); the theme a whole
       // tone up over the full beat once they are whole.
-      {kBumps, kSpaceIn, &lift, 0.5f, 0.7f, false, 0.5f, 1, Beat::Full, 0.9f, 0},
+      {c.bumps, c.spaceIn, &lift, 0.5f, 0.7f, false, 0.5f, 1, Beat::Full, 0.9f, 0},
       // 55-64: "space" in the lifted key: major sevenths, the arpeggio an
       // octave higher; it swells while the word fades in and is hit at 57.
-      {kSpaceIn, kMeltStart - 4.0, &spaceLift, 0.55f, 0.7f, false, 0.5f, 2, Beat::Full, 0.9f, 0},
+      {c.spaceIn, c.meltStart - 4.0, &spaceLift, 0.55f, 0.7f, false, 0.5f, 2, Beat::Full, 0.9f, 0},
       // 64-68: the dominant under the snare roll.
-      {kMeltStart - 4.0, kMeltStart, &kDominant, 0.5f, 0.7f, false, 0.45f, 1, Beat::Full, 0, 0},
+      {c.meltStart - 4.0, c.meltStart, &kDominant, 0.5f, 0.7f, false, 0.45f, 1, Beat::Full, 0, 0},
       // 68-70: the melt. The roll resolves into pads left ringing on the
       // dominant while the picture shrinks; no beat.
-      {kMeltStart, kBoxIn, &kDominant, 0.3f, 0, false, 0, 1, Beat::Light, 0, 0.5f},
+      {c.meltStart, c.boxIn, &kDominant, 0.3f, 0, false, 0, 1, Beat::Light, 0, 0.5f},
       // 70-91: the box stands: everything at once, with the tune (below);
       // a breakdown while "love" fades in, hit at 80.
-      {kBoxIn, kStarsIn, &kMain, 0.5f, 0.85f, true, 0.45f, 1, Beat::Full, 1.0f, 1.0f},
+      {c.boxIn, c.starsIn, &kMain, 0.5f, 0.85f, true, 0.45f, 1, Beat::Full, 1.0f, 1.0f},
       // 91-105: starfield. New chords, half-time beat, high arpeggio; a
       // breakdown while the stars fade in, to the hit at 96.
-      {kStarsIn, kScrollerIn, &kSpace, 0.55f, 0, false, 0.45f, 2, Beat::Half, 0.85f, 0},
+      {c.starsIn, c.scrollerIn, &kSpace, 0.55f, 0, false, 0.45f, 2, Beat::Half, 0.85f, 0},
       // 105-120: lifted a whole tone: a swell while the scroller fades in,
       // the last chorus from the hit at 110.
-      {kScrollerIn, kClosingText, &lift, 0.45f, 0.75f, true, 0.35f, 1, Beat::Full, 0.95f, 0},
+      {c.scrollerIn, c.closingText, &lift, 0.45f, 0.75f, true, 0.35f, 1, Beat::Full, 0.95f, 0},
       // 120-128: the closing screen, hit on the cut. Soft pads, no beat;
       // bells below.
-      {kClosingText, kEnd - 2.0, &kMain, 0.4f, 0, false, 0, 1, Beat::Light, 0, 0},
+      {c.closingText, kEnd - 2.0, &kMain, 0.4f, 0, false, 0, 1, Beat::Light, 0, 0},
   };
   for (const Section& x : sections) play(s, x);
   // Every eighth bar of a beat turns into the next phrase, each turn
@@ -452,76 +412,86 @@ Score compose() {
   // 0-20: a floor under the title, the chords' roots held in the centre;
   // the arpeggio grows out of the logo's fade; hats tick from 9 s,
   // eighths then sixteenths, swelling and ebbing with the plasma's palette.
-  every(0, kOldschoolIn, kBar, [&](double t, int) {
+  every(0, c.oldschoolIn, kBar, [&](double t, int) {
     s.bass.push_back({t, kBar, static_cast<float>(rootAt(kMain, 0, t) - 12), 0.9f, 0.0f});
   });
-  fadeIn(s.arp, kLogoGone - 5.0, kOldschoolIn);
-  every(kLogoGone, kOldschoolIn, kStep, [&](double t, int i) {
-    if (t < kLogoGone + 4.0 && i % 2) return;
+  fadeIn(s.arp, c.logoGone - 5.0, c.oldschoolIn);
+  every(c.logoGone, c.oldschoolIn, kStep, [&](double t, int i) {
+    if (t < c.logoGone + 4.0 && i % 2) return;
     const float swing = 0.5f + 0.5f * static_cast<float>(std::sin(kTwoPi * t / kPalettePeriod));
     s.hat.push_back({t, (i % 4 == 2 ? 0.7f : 0.4f) * (0.45f + 0.55f * swing)});
   });
-  s.riser.push_back({kMorphIn - 3.0, 3.0f, 1.0f});
+  s.riser.push_back({c.morphIn - 3.0, 3.0f, 1.0f});
 
   // 25-46: a bell on every turn of the bar's twist; the bells answer the
   // second phrase, fills turn into the second and third.
-  for (double t = kTwistPeriod / 4.0; t < kBumps; t += kTwistPeriod)
-    if (t >= kMorphIn) s.bell.push_back({t, 1.5, 88.0f, 0.35f, 0.5f});
-  every(kBarPhrase2, kBarPhrase3, kBar, [&](double t, int) {
-    const Chord& c = chordAt(kDark, kMorphIn, t);
-    s.bell.push_back({t + kBeat, 1.5, static_cast<float>(c[3] + 12), 0.3f, -0.4f});
-    s.bell.push_back({t + 2.5 * kBeat, 1.5, static_cast<float>(c[1] + 12), 0.25f, 0.4f});
+  for (double t = kTwistPeriod / 4.0; t < c.bumps; t += kTwistPeriod)
+    if (t >= c.morphIn) s.bell.push_back({t, 1.5, 88.0f, 0.35f, 0.5f});
+  every(c.barPhrase2, c.barPhrase3, kBar, [&](double t, int) {
+    const Chord& chord = chordAt(kDark, c.morphIn, t);
+    s.bell.push_back({t + kBeat, 1.5, static_cast<float>(chord[3] + 12), 0.3f, -0.4f});
+    s.bell.push_back({t + 2.5 * kBeat, 1.5, static_cast<float>(chord[1] + 12), 0.25f, 0.4f});
   });
-  turn(s, kBarPhrase2, Turn::Dropped, 0.8f);
-  turn(s, kBarPhrase3, Turn::HalfTime, 0.9f);
+  turn(s, c.barPhrase2, Turn::Dropped, 0.8f);
+  turn(s, c.barPhrase3, Turn::HalfTime, 0.9f);
   // The bumps grow over a breakdown; the full beat comes back where they
   // are whole.
-  strip(s, kBumps, kBumpsFull);
-  swell(s, kBumps, kBumpsFull);
-  s.crash.push_back({kBumpsFull, 1.2f});
+  strip(s, c.bumps, c.bumpsFull);
+  swell(s, c.bumps, c.bumpsFull);
+  s.crash.push_back({c.bumpsFull, 1.2f});
 
-  swell(s, kSpaceIn, kSpaceFull);
-  cueHit(s, kSpaceFull, spaceLift[0], 1.0f, Strike::Crash);
+  swell(s, c.spaceIn, c.spaceFull);
+  cueHit(s, c.spaceFull, spaceLift[0], 1.0f, Strike::Crash);
   // The snare roll into the melt: sixteenths, then 32nds for the last 2 s;
   // it stops on the melt, which slides down softly with the shrinking bar.
-  every(kMeltStart - 4.0, kMeltStart, kStep / 2, [&](double t, int i) {
-    if (t < kMeltStart - 2.0 && i % 2) return;
-    s.snare.push_back({t, 0.3f + 0.5f * static_cast<float>((t - (kMeltStart - 4.0)) / 4.0)});
+  every(c.meltStart - 4.0, c.meltStart, kStep / 2, [&](double t, int i) {
+    if (t < c.meltStart - 2.0 && i % 2) return;
+    s.snare.push_back({t, 0.3f + 0.5f * static_cast<float>((t - (c.meltStart - 4.0)) / 4.0)});
   });
-  s.riser.push_back({kMeltStart - 4.0, 4.0f, 1.0f});
-  s.boom.push_back({kMeltStart, 0.5f});
-  s.melt.push_back({kMeltStart, 0.7f});
+  s.riser.push_back({c.meltStart - 4.0, 4.0f, 1.0f});
+  s.boom.push_back({c.meltStart, 0.5f});
+  s.melt.push_back({c.meltStart, 0.7f});
   // The tune from the box on: detached at first, then sung and lifted.
-  melody(s, kBoxIn, kStarsIn, 0, 0.5f, 0.75f);
-  strip(s, kLoveIn, kLoveFull);
-  swell(s, kLoveIn, kLoveFull);
-  cueHit(s, kLoveFull, kMain[2], 1.0f, Strike::ReverseStab);
+  melody(s, c.boxIn, c.starsIn, 0, 0.5f, 0.75f);
+  strip(s, c.loveIn, c.loveFull);
+  swell(s, c.loveIn, c.loveFull);
+  cueHit(s, c.loveFull, kMain[2], 1.0f, Strike::ReverseStab);
   // The starfield: the high arpeggio fades in with the stars over long bass
   // roots, one every bar, up to a hit when they cover the frame.
-  fadeIn(s.arp, kStarsIn, kStarsFull);
-  strip(s, kStarsIn, kStarsFull);
-  swell(s, kStarsIn, kStarsFull);
-  cueHit(s, kStarsFull, kSpace[0], 0.75f, Strike::SubDrop);
-  every(kStarsIn, kScrollerIn, kBar, [&](double t, int) {
+  fadeIn(s.arp, c.starsIn, c.starsFull);
+  strip(s, c.starsIn, c.starsFull);
+  swell(s, c.starsIn, c.starsFull);
+  cueHit(s, c.starsFull, kSpace[0], 0.75f, Strike::SubDrop);
+  every(c.starsIn, c.scrollerIn, kBar, [&](double t, int) {
     s.bass.push_back(
-        {t, kBar * 0.9, static_cast<float>(rootAt(kSpace, kStarsIn, t) - 12), 0.7f, 0.0f});
+        {t, kBar * 0.9, static_cast<float>(rootAt(kSpace, c.starsIn, t) - 12), 0.7f, 0.0f});
   });
-  swell(s, kScrollerIn, kScrollerFull);
-  cueHit(s, kScrollerFull, lift[0], 0.9f, Strike::GatedChord);
-  melody(s, kScrollerFull, kClosingText, 2, 0.92f, 0.85f);
-  cueHit(s, kClosingText, kMain[0], 0.8f, Strike::Crash);
+  swell(s, c.scrollerIn, c.scrollerFull);
+  cueHit(s, c.scrollerFull, lift[0], 0.9f, Strike::GatedChord);
+  melody(s, c.scrollerFull, c.closingText, 2, 0.92f, 0.85f);
+  cueHit(s, c.closingText, kMain[0], 0.8f, Strike::Crash);
   // Closing bells: a falling line from the chord struck on the cut, then a
   // struck chord on the cut to the hall, then two last notes under the fade.
-  const std::pair<double, int> bells[] = {{kClosingText + 0.75, 76},
-                                          {kClosingText + 1.5, 72},
-                                          {kClosingText + 2.25, 77},
-                                          {kHallIn + 1.5, 76},
-                                          {kHallIn + 3.0, 69}};
+  const std::pair<double, int> bells[] = {{c.closingText + 0.75, 76},
+                                          {c.closingText + 1.5, 72},
+                                          {c.closingText + 2.25, 77},
+                                          {c.hallIn + 1.5, 76},
+                                          {c.hallIn + 3.0, 69}};
   for (size_t i = 0; i < std::size(bells); ++i)
     s.bell.push_back(
         {bells[i].first, 2.0, static_cast<float>(bells[i].second), 0.5f, (i % 2 ? 0.4f : -0.4f)});
-  cueHit(s, kHallIn, kMain[0], 0.7f, Strike::SubDrop);
+  cueHit(s, c.hallIn, kMain[0], 0.7f, Strike::SubDrop);
   s.pad.push_back({kEnd - 2.0, 2.0, 45.0f, 0.4f, 0.0f});  // a last low A under the fade
+  // Every other picture fading in, a maker's layer: a swell over its fade and
+  // a hit on the chord that sounds where it is whole, struck each way in turn.
+  int strikes = 0;
+  for (const auto& [from, to] : c.extraIns) {
+    const Section* at = std::find_if(std::begin(sections), std::end(sections),
+                                     [&](const Section& x) { return to >= x.start && to < x.end; });
+    swell(s, from, to);
+    cueHit(s, to, at == std::end(sections) ? kMain[0] : chordAt(*at->chords, at->start, to), 0.9f,
+           static_cast<Strike>(strikes++ % 4));
+  }
   std::sort(s.breaths.begin(), s.breaths.end());
   for (double t : s.breaths) breathe(s, t);
   return s;
@@ -530,20 +500,20 @@ Score compose() {
 // The pad bus's filter cutoff, following the story. Through a swell the
 // filter closes at its start and opens up to the beat of space before its
 // hit.
-Curve padCutoff(const std::vector<std::pair<double, double>>& swells) {
+Curve padCutoff(const Cues& c, const std::vector<std::pair<double, double>>& swells) {
   Curve cutoff{{{0, 300.0f},
-                {kLogoGone, 500.0f},
-                {kOldschoolIn, 2400.0f},
-                {kMorphIn, 2000.0f},
-                {kBumps, 2200.0f},
-                {kMeltStart, 4000.0f},
-                {kBoxIn - 0.3, 400.0f},
-                {kBoxIn, 2600.0f},
-                {kStarsIn, 2600.0f},
-                {kStarsIn + 0.01, 1500.0f},
-                {kScrollerIn, 2200.0f},
-                {kClosingText, 2200.0f},
-                {kClosingText + 0.01, 1200.0f},
+                {c.logoGone, 500.0f},
+                {c.oldschoolIn, 2400.0f},
+                {c.morphIn, 2000.0f},
+                {c.bumps, 2200.0f},
+                {c.meltStart, 4000.0f},
+                {c.boxIn - 0.3, 400.0f},
+                {c.boxIn, 2600.0f},
+                {c.starsIn, 2600.0f},
+                {c.starsIn + 0.01, 1500.0f},
+                {c.scrollerIn, 2200.0f},
+                {c.closingText, 2200.0f},
+                {c.closingText + 0.01, 1200.0f},
                 {kEnd, 500.0f}}};
   for (const auto& [from, to] : swells) {
     const float before = cutoff.at(from), after = cutoff.at(to);
@@ -575,16 +545,39 @@ Curve padLevel(const Score& s) {
 
 }  // namespace
 
-Score composeScore(const Timeline& tl) {
-  // The cues are this file's state for one score at a time; a tool that
-  // composes on a thread of its own waits for another's to end.
-  static std::mutex composing;
-  const std::lock_guard<std::mutex> hold(composing);
-  placeCues(tl);
-  Score s = compose();
-  s.padCutoff = padCutoff(s.swells);
+Cues placeCues(const Timeline& tl) {
+  Cues c;
+  c.logoGone = onBeat(tl.logoOut.at);
+  c.oldschoolIn = onBeat(tl.oldschoolIn.at);
+  c.morphIn = onBeat(tl.morphIn.at);
+  c.barPhrase2 = c.morphIn + 4 * kBar;
+  c.barPhrase3 = c.morphIn + 8 * kBar;
+  c.bumps = onBeat(tl.morphOffsetIn.at);
+  c.bumpsFull = onBeat(fadeEdge(tl.morphOffsetIn));
+  c.spaceIn = onBeat(tl.spaceIn.at);
+  c.spaceFull = onBeat(fadeEdge(tl.spaceIn));
+  c.meltStart = onBeat(tl.boxIn.at);
+  c.boxIn = onBeat(fadeEdge(tl.boxIn));
+  c.loveIn = onBeat(tl.loveIn.at);
+  c.loveFull = onBeat(fadeEdge(tl.loveIn));
+  c.starsIn = onBeat(tl.starfieldIn.at);
+  c.starsFull = onBeat(fadeEdge(tl.starfieldIn));
+  c.scrollerIn = onBeat(tl.scrollerIn.at);
+  c.scrollerFull = onBeat(fadeEdge(tl.scrollerIn));
+  c.closingText = onBeat(timeline::kClosingAfter);
+  c.hallIn = onBeat(timeline::kEndPictureAfter);
+  for (const NamedFade& f : tl.extraFades)
+    if (f.fade.in) c.extraIns.push_back({onBeat(f.fade.at), onBeat(fadeEdge(f.fade))});
+  return c;
+}
+
+Score compose(const Cues& c) {
+  Score s = arrange(c);
+  s.padCutoff = padCutoff(c, s.swells);
   s.padLevel = padLevel(s);
   return s;
 }
+
+Score composeScore(const Timeline& tl) { return compose(placeCues(tl)); }
 
 }  // namespace music

@@ -8,6 +8,9 @@
 namespace music {
 
 constexpr double kBeat = 0.5;  // 120 BPM
+// Seconds rendered: the show and the tail of its last notes. Nothing of the
+// score sounds past it.
+constexpr double kTrackLength = 131.0;
 constexpr float kTwoPi = 6.2831853f;
 
 struct Note {
@@ -54,8 +57,38 @@ struct Score {
   Curve padCutoff, padLevel;
 };
 
-// Places the cues from `tl` and writes the whole score on them. Safe to call
-// from any thread; calls at the same time take turns.
+// The picture's events, in seconds, on the nearest beat: every cue of the
+// score is one of these, and nothing else derives one. A picture that fades in
+// has two: where it starts to show, which opens a swell, and where it is
+// whole, which is hit.
+struct Cues {
+  double logoGone;  // the plasma is alone
+  double oldschoolIn;
+  double morphIn;     // the twisted bar
+  double barPhrase2;  // the bar alone, 8 s in
+  double barPhrase3;  // ... and 16 s in
+  double bumps;       // the bar grows bumps
+  double bumpsFull;   // ... and has them
+  double spaceIn, spaceFull;
+  double meltStart;  // the bar melts to a blob
+  double boxIn;      // the spinning box stands
+  double loveIn, loveFull;
+  double starsIn, starsFull;
+  double scrollerIn, scrollerFull;
+  double closingText;  // cut to text and blinking box
+  double hallIn;       // cut to the end picture
+  // The fade-ins beyond the built-in ones (a maker's layers), in file order:
+  // where each starts to show and where it is whole.
+  std::vector<std::pair<double, double>> extraIns;
+};
+
+// The cues of a timeline's fades.
+Cues placeCues(const Timeline& tl);
+
+// The whole score written on `cues`.
+Score compose(const Cues& cues);
+
+// compose(placeCues(tl)).
 Score composeScore(const Timeline& tl);
 
 }  // namespace music

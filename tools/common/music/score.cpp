@@ -287,7 +287,7 @@ void cueHit(Score& s, double t, const Chord& chord, float vel, Strike how) {
   };
   switch (how) {
     case Strike::Crash:
-      s.crash.push_back({t, vel * 4.4f});
+      s.crash.push_back({t, vel * 4.0f});
       s.snare.push_back({t, vel});
       s.boom.push_back({t, vel * 0.6f});
       bells(0.5f);
@@ -302,7 +302,7 @@ void cueHit(Score& s, double t, const Chord& chord, float vel, Strike how) {
       break;
     case Strike::SubDrop:
       s.crash.push_back({t, vel * 4.0f});
-      s.boom.push_back({t, vel * 1.0f});
+      s.boom.push_back({t, vel * 0.8f});
       bells(0.6f);
       break;
     case Strike::GatedChord:
@@ -406,7 +406,7 @@ Score arrange(const Cues& c) {
   int turns = 0;
   for (const Section& x : sections)
     if (x.drums > 0.0f)
-      for (double t = x.start + 8 * kBar; t < x.end - 1e-9; t += 8 * kBar)
+      for (double t = x.start + 8 * kBar; t < std::min(x.end, kTrackLength) - 1e-9; t += 8 * kBar)
         turn(s, t, static_cast<Turn>(turns++ % 3), x.drums);
 
   // 0-20: a floor under the title, the chords' roots held in the centre;
@@ -449,7 +449,7 @@ Score arrange(const Cues& c) {
     s.snare.push_back({t, 0.3f + 0.5f * static_cast<float>((t - (c.meltStart - 4.0)) / 4.0)});
   });
   s.riser.push_back({c.meltStart - 4.0, 4.0f, 1.0f});
-  s.boom.push_back({c.meltStart, 0.5f});
+  s.boom.push_back({c.meltStart, 0.4f});
   s.melt.push_back({c.meltStart, 0.7f});
   // The tune from the box on: detached at first, then sung and lifted.
   melody(s, c.boxIn, c.starsIn, 0, 0.5f, 0.75f);
@@ -472,15 +472,15 @@ Score arrange(const Cues& c) {
   cueHit(s, c.closingText, kMain[0], 0.8f, Strike::Crash);
   // Closing bells: a falling line from the chord struck on the cut, then a
   // struck chord on the cut to the hall, then two last notes under the fade.
-  const std::pair<double, int> bells[] = {{c.closingText + 0.75, 76},
-                                          {c.closingText + 1.5, 72},
-                                          {c.closingText + 2.25, 77},
+  const std::pair<double, int> bells[] = {{c.closingText + 0.5, 76},
+                                          {c.closingText + 1.0, 72},
+                                          {c.closingText + 1.5, 77},
                                           {c.hallIn + 1.5, 76},
                                           {c.hallIn + 3.0, 69}};
   for (size_t i = 0; i < std::size(bells); ++i)
     s.bell.push_back(
         {bells[i].first, 2.0, static_cast<float>(bells[i].second), 0.5f, (i % 2 ? 0.4f : -0.4f)});
-  cueHit(s, c.hallIn, kMain[0], 0.7f, Strike::SubDrop);
+  cueHit(s, c.hallIn, kMain[0], 0.7f, Strike::ReverseStab);
   s.pad.push_back({kEnd - 2.0, 2.0, 45.0f, 0.4f, 0.0f});  // a last low A under the fade
   // Every other picture fading in, a maker's layer: a swell over its fade and
   // a hit on the chord that sounds where it is whole, struck each way in turn.

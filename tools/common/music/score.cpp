@@ -269,13 +269,13 @@ enum class Strike {
 };
 
 // A picture's entrance after a beat of space, struck the way `how` says on
-// the chord the section starts with. The bar before it drops the kick, so
-// the hit's lows stand out against the groove and not only against the
-// breath. The crashes are loud and the subs moderate so that the limiter,
-// which the kick and the sub drive, leaves the highs standing.
+// `chord`. The bar before it drops the kick and the open hats, so the hit
+// stands out against the groove and not only against the breath. The
+// crashes are loud and the subs moderate so that the limiter, which the
+// kick and the sub drive, leaves the highs standing.
 void cueHit(Score& s, double t, const Chord& chord, float vel, Strike how) {
   s.breaths.push_back(t);
-  clearGap(s.kick, t - kBar, t);
+  for (auto* hits : {&s.kick, &s.openHat}) clearGap(*hits, t - kBar, t);
   s.kick.push_back({t, vel});
   auto spread = [&](size_t i) {
     return static_cast<float>(i) / static_cast<float>(chord.size() - 1) - 0.5f;
@@ -309,8 +309,10 @@ void cueHit(Score& s, double t, const Chord& chord, float vel, Strike how) {
       s.crash.push_back({t, vel * 4.0f});
       s.snare.push_back({t, vel});
       s.boom.push_back({t, vel * 0.5f});
+      // The gate: one bit a sixteenth, the bar's first at the top.
+      constexpr unsigned kGate = 0b1101'1011'0110'1010;
       every(t, t + kBar, kStep, [&](double x, int i) {
-        if (0x6DB5 >> (15 - i) & 1)
+        if ((kGate >> (15 - i)) & 1u)
           for (size_t k = 0; k < chord.size(); ++k)
             s.stab.push_back({x, kStep * 0.6, static_cast<float>(chord[k] + 12),
                               vel * (i == 0 ? 1.0f : 0.6f), spread(k)});

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Measures the soundtrack as a listener hears it, with ffmpeg: how far highs
 # (above 2.5 kHz) and lows (below 150 Hz) rise over the 0.4 s after each cue
-# against the 0.4 s before (mean level, dB); for each fade FROM-TO, how far
-# the highs in its last half second rise over its first; what each section
-# loses summed to mono (L+R on both speakers, integrated loudness, LU); then
-# the integrated loudness and the true peak of the whole.
+# against the 0.4 s before and against 1.4 to 1.0 s before (mean level, dB);
+# for each fade FROM-TO, how far the highs in its last half second rise over
+# its first; the longest runs of beats that each start with a kick (an onset
+# in the lows on the beat); how far the short-term loudness (3 s windows)
+# swings within 20-50, 50-80 and 80-110 s; what each section loses summed to
+# mono (L+R on both speakers, integrated loudness, LU); then the integrated
+# loudness and the true peak of the whole.
 # usage: tests/media/measure-hits.sh [music.ogg [timeline.txt]] [time | from-to ...]
 # The default cues, fades and sections come from the timeline file
 # (presentation/timeline.txt unless another is named): the slow fade-ins of
@@ -55,14 +58,58 @@ for a in "${args[@]}"; do
     continue
   fi
   before=$(awk -v t="$a" 'BEGIN {print t - 0.4}')
+  earlier=$(awk -v t="$a" 'BEGIN {print t - 1.4}')
   printf 'cue  %9s s:' "$a"
   for band in highs:$highs lows:$lows; do
     rise=$(awk -v x="$(level "$a" 0.4 "${band#*:}")" -v y="$(level "$before" 0.4 "${band#*:}")" \
-      'BEGIN {printf "%+.1f", x - y}')
-    printf '  %s %s dB' "${band%%:*}" "$rise"
+      -v z="$(level "$earlier" 0.4 "${band#*:}")" \
+      'BEGIN {printf "%+.1f dB (%+.1f over 1.4-1.0 s before)", x - y, x - z}')
+    printf '  %s %s' "${band%%:*}" "$rise"
   done
   echo
 done
+# Kicks: the lows below 100 Hz in 25 ms frames; a beat (every 0.5 s) starts
+# with a kick where the loudest frame on it is above -20 dBFS and 6 dB above
+# the quietest of the 0.1 s before. Printed: the five longest runs of such
+# beats, in beats, with the time each starts.
+ffmpeg -nostdin -hide_banner -v error -i "$music" -af "lowpass=f=100,lowpass=f=100,\
+asetnsamples=n=1102:p=0,astats=metadata=1:reset=1,\
+ametadata=print:key=lavfi.astats.Overall.RMS_level:file=-" -f null - |
+  awk -F'[ =:]+' '/pts_time/ {t = $NF} /RMS_level/ {print t, ($NF ~ /inf/ ? -200 : $NF)}' |
+  awk '{ t[n] = $1; v[n] = $2; n++ }
+    END {
+      i = 0
+      for (b = 0; b < t[n - 1]; b += 0.5) {
+        while (i < n && t[i] < b - 0.1) i++
+        pre = 0; post = -200
+        for (j = i; j < n && t[j] < b + 0.07; j++) {
+          if (t[j] < b - 0.005 && (pre == 0 || v[j] < pre)) pre = v[j]
+          if (t[j] >= b - 0.005 && v[j] > post) post = v[j]
+        }
+        if (post > -20 && post - pre >= 6) { if (!run) from = b; run++ }
+        else if (run) { print run, from; run = 0 }
+      }
+      if (run) print run, from
+    }' | sort -k1,1nr -k2,2n | head -5 |
+  awk '{ list = list sprintf("%s%d from %.1f s", NR > 1 ? ", " : "", $1, $2) }
+    END { print "kick runs (beats): " list }'
+# Short-term loudness: ebur128's S, the last 3 s, every 0.1 s; the span of
+# the windows lying wholly within each stretch.
+ffmpeg -nostdin -hide_banner -i "$music" -af ebur128 -f null - 2>&1 |
+  awk '/Parsed_ebur128/ && / S: / {
+      for (i = 1; i <= NF; i++) { if ($i == "t:") t = $(i + 1); if ($i == "S:") s = $(i + 1) }
+      print t, s
+    }' |
+  awk 'BEGIN { split("20 50 80", from); split("50 80 110", to) }
+    { t[NR] = $1; s[NR] = $2 }
+    END {
+      for (k = 1; k <= 3; k++) {
+        lo = 1e9; hi = -1e9
+        for (i = 1; i <= NR; i++)
+          if (t[i] >= from[k] + 3 && t[i] <= to[k]) { lo = s[i] < lo ? s[i] : lo; hi = s[i] > hi ? s[i] : hi }
+        printf "short-term %3d-%3d s: %6.1f to %6.1f LUFS, span %.1f LU\n", from[k], to[k], lo, hi, hi - lo
+      }
+    }'
 mono=",pan=stereo|c0=0.5*c0+0.5*c1|c1=0.5*c0+0.5*c1"
 for ((i = 0; i + 1 < ${#sections[@]}; i++)); do
   from=${sections[i]} to=${sections[i + 1]}

@@ -18,6 +18,7 @@
 #include "tests/media/media_helpers.h"
 #include "tools/common/music/mastering.h"
 #include "tools/common/music/music.h"
+#include "tools/common/music/score.h"
 #include "tools/mediagen/text.h"
 
 using namespace media_test;
@@ -343,14 +344,35 @@ double rmsDb(const Sound& s, double from, double to, Band band = {}) {
 const Band kHighs{2500, true}, kLows{150, false};
 
 // A hit at each time: its highs (the crash) and lows (kick and sub) at least
-// 10 dB above the 0.4 s before.
+// 10 dB above the 0.4 s before, and 8 dB above the music a beat earlier
+// (1.4 to 1.0 s before), so that it stands out of the groove and not only
+// out of the beat of space before it.
 void expectHits(const Sound& sound, const std::vector<double>& hits) {
-  for (double hit : hits) {
-    EXPECT_GE(rmsDb(sound, hit, hit + 0.4, kHighs), rmsDb(sound, hit - 0.4, hit, kHighs) + 10.0)
-        << "highs at " << hit << " s";
-    EXPECT_GE(rmsDb(sound, hit, hit + 0.4, kLows), rmsDb(sound, hit - 0.4, hit, kLows) + 10.0)
-        << "lows at " << hit << " s";
+  for (double hit : hits)
+    for (const Band& band : {kHighs, kLows}) {
+      const double level = rmsDb(sound, hit, hit + 0.4, band);
+      const char* name = band.high ? "highs" : "lows";
+      EXPECT_GE(level, rmsDb(sound, hit - 0.4, hit, band) + 10.0) << name << " at " << hit << " s";
+      EXPECT_GE(level, rmsDb(sound, hit - 1.4, hit - 1.0, band) + 8.0)
+          << name << " at " << hit << " s against a beat earlier";
+    }
+}
+
+// The most beats in a row that each start with a kick.
+int longestKickRun(const music::Score& score) {
+  std::vector<double> beats;
+  for (const music::Hit& k : score.kick) {
+    const double beat = std::round(k.t / music::kBeat);
+    if (std::fabs(k.t / music::kBeat - beat) < 1e-6) beats.push_back(beat);
   }
+  std::sort(beats.begin(), beats.end());
+  beats.erase(std::unique(beats.begin(), beats.end()), beats.end());
+  int run = 0, longest = 0;
+  for (size_t i = 0; i < beats.size(); ++i) {
+    run = i > 0 && beats[i] == beats[i - 1] + 1 ? run + 1 : 1;
+    longest = std::max(longest, run);
+  }
+  return longest;
 }
 
 TEST_F(Media, MusicIsLongEnoughStereoAndUnclipped) {
@@ -412,6 +434,17 @@ TEST_F(Media, MusicFollowsTheTimeline) {
     longest = std::max(longest, quietRun);
   }
   EXPECT_LE(longest, 2.0);
+
+  // It breathes: within each half minute of the beat the short-term
+  // loudness (3 s windows) swings by 6 LU or more, between the breakdowns
+  // and the full beat.
+  const std::vector<double> shortTerm =
+      music::shortTermLoudness(sound_.left, sound_.right, static_cast<int>(sound_.rate), 0.1);
+  for (const auto& [from, to] : {std::pair{20, 50}, {50, 80}, {80, 110}}) {
+    const auto a = shortTerm.begin() + from * 10, b = shortTerm.begin() + (to - 3) * 10 + 1;
+    EXPECT_GE(*std::max_element(a, b) - *std::min_element(a, b), 6.0)
+        << "short-term loudness from " << from << " to " << to << " s";
+  }
 }
 
 // The music of any timeline, composed in process: a maker's fade-in gets a
@@ -433,6 +466,21 @@ TEST_F(Media, MusicScoresEveryFadeOfAnyTimeline) {
       {"a maker's fade-in at 100 s", extra, {57, 80, 96, 102, 110, 120, 123.5}},
       {"fade-ins at 1e-7 and 1e-30 per second", slow, {120, 123.5}},
   };
+  // The kick never runs on for more than a phrase of 8 bars (32 beats), on
+  // these timelines or the built-in one.
+  for (const Timeline* tl : std::vector<const Timeline*>{&timeline::builtin(), &extra, &slow})
+    EXPECT_LE(longestKickRun(music::composeScore(*tl)), 32);
+  // The breakdown under LOVE follows its fade: no kick while it fades in,
+  // wherever the fade is.
+  Timeline later = timeline::builtin();
+  later.loveIn.at += 3.0f;
+  for (const Timeline* tl : std::vector<const Timeline*>{&timeline::builtin(), &later}) {
+    const music::Score score = music::composeScore(*tl);
+    EXPECT_TRUE(std::none_of(
+        score.kick.begin(), score.kick.end(),
+        [&](const music::Hit& k) { return k.t >= tl->loveIn.at && k.t < fadeEdge(tl->loveIn); }))
+        << "kick under LOVE's fade from " << tl->loveIn.at << " s";
+  }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     music::Audio audio = music::composeSoundtrack(c.tl);

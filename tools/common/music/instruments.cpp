@@ -285,6 +285,46 @@ void renderMelt(Buses& b, const Hit& h) {
   }
 }
 
+// A cymbal played backwards: bright noise growing to full at its end, then
+// cut (with 5 ms of release, no click), the sweep into a stab.
+void renderReverse(Buses& b, const Sweep& h) {
+  const size_t a = toSample(h.t), len = toSample(h.length), tail = toSample(0.005);
+  Rng rng(static_cast<uint64_t>(a) * 3 + 7);
+  Svf fl, fr;
+  fl.set(4500.0f, 0.7f);
+  fr.set(4700.0f, 0.7f);
+  for (size_t i = 0, heard = within(a, len + tail, b.dry.size()); i < heard; ++i) {
+    const float x = std::min(1.0f, static_cast<float>(i) / static_cast<float>(len));
+    const float cut =
+        i < len ? 1.0f : 1.0f - static_cast<float>(i - len) / static_cast<float>(tail);
+    fl.process(rng.bipolar());
+    fr.process(rng.bipolar());
+    const float e = x * x * x * x * cut * h.level * 0.12f;
+    b.dry.l[a + i] += fl.hp * e;
+    b.dry.r[a + i] += fr.hp * e;
+  }
+}
+
+// A chord note struck short: three detuned saws through a low-pass whose
+// cutoff falls from bright to dull, a hard attack and a quick decay.
+void renderStab(Buses& b, const Note& n) {
+  const float hz = midiHz(n.midi);
+  Saw s[3];
+  Svf f;
+  const size_t a = toSample(n.t), len = within(a, toSample(n.dur + 0.03), b.dry.size());
+  for (size_t i = 0; i < len; ++i) {
+    const float t = static_cast<float>(i) / kRate;
+    if (i % 16 == 0) f.set(900.0f + 9000.0f * std::exp(-t * 9.0f), 1.1f);
+    f.process(s[0].next(hz) + s[1].next(hz * 1.006f) + s[2].next(hz * 0.994f));
+    const float release =
+        std::max(0.0f, 1.0f - std::max(0.0f, t - static_cast<float>(n.dur)) / 0.03f);
+    const float v =
+        f.lp * std::min(1.0f, t / 0.002f) * std::exp(-t * 3.0f) * release * n.vel * 0.1f;
+    b.dry.add(a + i, v, n.pan);
+    b.reverb.add(a + i, v * 0.3f, 0.0f);
+  }
+}
+
 }  // namespace
 
 bool renderScore(const Score& score, Buses& b, StopCheck stop) {
@@ -308,7 +348,9 @@ bool renderScore(const Score& score, Buses& b, StopCheck stop) {
          each(score.crash, [&](const Hit& x) { renderCrash(b, x); }) &&
          each(score.riser, [&](const Sweep& x) { renderRiser(b, x); }) &&
          each(score.boom, [&](const Hit& x) { renderBoom(b, x); }) &&
-         each(score.melt, [&](const Hit& x) { renderMelt(b, x); });
+         each(score.melt, [&](const Hit& x) { renderMelt(b, x); }) &&
+         each(score.reverse, [&](const Sweep& x) { renderReverse(b, x); }) &&
+         each(score.stab, [&](const Note& x) { renderStab(b, x); });
 }
 
 }  // namespace music

@@ -49,16 +49,37 @@ std::vector<double> kWeightedSquares(const std::vector<float>& x, int rate) {
 
 double toLufs(double meanSquare) { return -0.691 + 10.0 * std::log10(meanSquare); }
 
+// Running sums of both channels' K-weighted squares: a window's mean is one
+// subtraction.
+std::vector<double> weightedPrefixSums(const std::vector<float>& left,
+                                       const std::vector<float>& right, int rate) {
+  const std::vector<double> l = kWeightedSquares(left, rate), r = kWeightedSquares(right, rate);
+  const size_t n = std::min(l.size(), r.size());
+  std::vector<double> sum(n + 1, 0.0);
+  for (size_t i = 0; i < n; ++i) sum[i + 1] = sum[i] + l[i] + r[i];
+  return sum;
+}
+
 }  // namespace
+
+std::vector<double> shortTermLoudness(const std::vector<float>& left,
+                                      const std::vector<float>& right, int rate, double step) {
+  const std::vector<double> sum = weightedPrefixSums(left, right, rate);
+  const size_t window = static_cast<size_t>(rate) * 3;
+  std::vector<double> out;
+  for (size_t k = 0;; ++k) {
+    const size_t a = static_cast<size_t>(std::llround(static_cast<double>(k) * step * rate));
+    if (a + window >= sum.size()) break;
+    const double ms = (sum[a + window] - sum[a]) / static_cast<double>(window);
+    out.push_back(ms > 0.0 ? std::max(-70.0, toLufs(ms)) : -70.0);
+  }
+  return out;
+}
 
 double integratedLoudness(const std::vector<float>& left, const std::vector<float>& right,
                           int rate) {
-  const std::vector<double> l = kWeightedSquares(left, rate), r = kWeightedSquares(right, rate);
-  const size_t block = static_cast<size_t>(rate) * 4 / 10, step = block / 4;
-  const size_t n = std::min(l.size(), r.size());
-  // Prefix sums make each block's mean one subtraction.
-  std::vector<double> sum(n + 1, 0.0);
-  for (size_t i = 0; i < n; ++i) sum[i + 1] = sum[i] + l[i] + r[i];
+  const std::vector<double> sum = weightedPrefixSums(left, right, rate);
+  const size_t block = static_cast<size_t>(rate) * 4 / 10, step = block / 4, n = sum.size() - 1;
   std::vector<double> blocks;
   for (size_t a = 0; a + block <= n; a += step)
     blocks.push_back((sum[a + block] - sum[a]) / static_cast<double>(block));

@@ -10,6 +10,12 @@ namespace music {
 double integratedLoudness(const std::vector<float>& left, const std::vector<float>& right,
                           int rate);
 
+// Short-term loudness in LUFS (K-weighted, ungated) of the 3 s window
+// starting at every multiple of `step` seconds that has a whole window
+// after it; -70 for silence.
+std::vector<double> shortTermLoudness(const std::vector<float>& left,
+                                      const std::vector<float>& right, int rate, double step);
+
 // Scales both channels so that no sample exceeds `ceiling` (linear), with a
 // gain that starts falling `lookaheadMs` ahead of a peak and recovers over
 // `releaseMs`: peaks are turned down smoothly instead of clipped.

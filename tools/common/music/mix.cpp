@@ -24,7 +24,7 @@ constexpr double kFadeEnd = 129.5;    // ... to silence
 // The streaming loudness norm, and a sample-peak ceiling low enough that
 // peaks between samples and the encoder's overshoot stay under -1 dBTP.
 constexpr double kTargetLufs = -14.0;
-constexpr float kCeilingDb = -3.5f;
+constexpr float kCeilingDb = -4.0f;
 
 // Ping-pong delay, a dotted eighth long, with darkening repeats.
 void applyDelay(const Stereo& in, Stereo& out) {

@@ -12,8 +12,9 @@ using Audio = StereoAudio;
 // on that timeline's cues: intro pads over a centred bass floor, bass and
 // arpeggio with the first picture, drums with the bar, a build to the melt,
 // the full beat with the box, the starfield, the scroller's chorus, closing
-// bells; a swell over each picture's fade-in and, after a beat of space, a
-// hit where the picture is whole and on both cuts of the close. The
+// bells; a swell over each picture's fade-in (a breakdown under the slow
+// ones) and, after a beat of space, a hit where the picture is whole and on
+// both cuts of the close, each struck unlike the one before. The
 // built-in timeline gives the media's music; any timeline costs about what
 // it costs, whatever its fades' rates. Safe to call from any thread at once.
 // Empty (no samples) when `stop` ended it first.

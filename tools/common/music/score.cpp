@@ -208,6 +208,21 @@ void breathe(Score& s, double hit) {
   }
 }
 
+// A breakdown over [from, to): the drums, the bass and the tune step out
+// (held notes are cut short) and the arpeggio falls back, leaving the pads
+// under the picture as it fades in.
+void strip(Score& s, double from, double to) {
+  for (auto* hits : {&s.kick, &s.snare, &s.hat, &s.openHat}) clearGap(*hits, from, to);
+  for (auto* notes : {&s.bass, &s.lead}) {
+    clearGap(*notes, from, to);
+    for (Note& n : *notes)
+      if (n.t < from && n.t + n.dur > from) n.dur = from - n.t;
+  }
+  for (Note& n : s.arp)
+    if (n.t >= from && n.t < to) n.vel *= 0.4f;
+  s.breakdowns.push_back({from, to});
+}
+
 // Scales the velocity of the notes starting in [from, to) from 0 up to 1:
 // a part fading in with a picture.
 void fadeIn(std::vector<Note>& notes, double from, double to) {
@@ -238,26 +253,72 @@ void swell(Score& s, double from, double to) {
   grow(s.arp, from, to);
   const double rollEnd = to - kBreath, rollStart = std::max(from, rollEnd - kBar);
   every(rollStart, rollEnd, kStep, [&](double t, int) {
-    s.snare.push_back({t, 0.15f + 0.45f * static_cast<float>((t - rollStart) / kBar)});
+    s.snare.push_back({t, 0.1f + 0.3f * static_cast<float>((t - rollStart) / kBar)});
   });
   s.riser.push_back({from, static_cast<float>(to - from - kBreath / 2), 0.4f});
   s.swells.push_back({from, to});
 }
 
-// A picture's entrance after a beat of space: crash, kick and snare, a sub
-// drop and a chord struck on bells, panned across. The crash is loud and the
-// sub moderate so that the limiter, which the kick and the sub drive, leaves
-// the crash's highs standing.
-void cueHit(Score& s, double t, const Chord& chord, float vel) {
+// How a picture's entrance is struck, so that no two hits in a row sound
+// alike.
+enum class Strike {
+  Crash,        // crash, kick and snare, a sub drop, a chord on bells
+  ReverseStab,  // a cymbal played backwards into the breath, then a bright chord stab
+  SubDrop,      // a long sub falling under a crash and bells
+  GatedChord,   // the chord chopped in sixteenths over the first bar, over a crash
+};
+
+// A picture's entrance after a beat of space, struck the way `how` says on
+// `chord`. The bar before it drops the kick and the open hats, so the hit
+// stands out against the groove and not only against the breath. The
+// crashes are loud and the subs moderate so that the limiter, which the
+// kick and the sub drive, leaves the highs standing.
+void cueHit(Score& s, double t, const Chord& chord, float vel, Strike how) {
   s.breaths.push_back(t);
-  s.crash.push_back({t, vel * 3.4f});
+  for (auto* hits : {&s.kick, &s.openHat}) clearGap(*hits, t - kBar, t);
   s.kick.push_back({t, vel});
-  s.snare.push_back({t, vel});
-  s.boom.push_back({t, vel * 0.6f});
-  for (size_t i = 0; i < chord.size(); ++i)
-    s.bell.push_back({t + 0.03 * static_cast<double>(i), 2.5, static_cast<float>(chord[i] + 12),
-                      vel * 0.5f,
-                      static_cast<float>(i) / static_cast<float>(chord.size() - 1) - 0.5f});
+  auto spread = [&](size_t i) {
+    return static_cast<float>(i) / static_cast<float>(chord.size() - 1) - 0.5f;
+  };
+  auto bells = [&](float level) {
+    for (size_t i = 0; i < chord.size(); ++i)
+      s.bell.push_back({t + 0.03 * static_cast<double>(i), 2.5, static_cast<float>(chord[i] + 12),
+                        vel * level, spread(i)});
+  };
+  switch (how) {
+    case Strike::Crash:
+      s.crash.push_back({t, vel * 4.0f});
+      s.snare.push_back({t, vel});
+      s.boom.push_back({t, vel * 0.6f});
+      bells(0.5f);
+      break;
+    case Strike::ReverseStab:
+      s.reverse.push_back({t - kBreath - 1.5, 1.5f, vel});
+      s.crash.push_back({t, vel * 4.0f});
+      s.snare.push_back({t, vel});
+      s.boom.push_back({t, vel * 0.5f});
+      for (size_t i = 0; i < chord.size(); ++i)
+        s.stab.push_back({t, 0.4, static_cast<float>(chord[i] + 12), vel, spread(i)});
+      break;
+    case Strike::SubDrop:
+      s.crash.push_back({t, vel * 4.0f});
+      s.boom.push_back({t, vel * 0.8f});
+      bells(0.6f);
+      break;
+    case Strike::GatedChord:
+      s.crash.push_back({t, vel * 4.0f});
+      s.snare.push_back({t, vel});
+      s.boom.push_back({t, vel * 0.5f});
+      // The gate: one bit a sixteenth, the bar's first at the top.
+      constexpr unsigned kGate = 0b1101'1011'0110'1010;
+      every(t, t + kBar, kStep, [&](double x, int i) {
+        if ((kGate >> (15 - i)) & 1u)
+          for (size_t k = 0; k < chord.size(); ++k)
+            s.stab.push_back({x, kStep * 0.6, static_cast<float>(chord[k] + 12),
+                              vel * (i == 0 ? 1.0f : 0.6f), spread(k)});
+      });
+      break;
+  }
 }
 
 // A snare fill over the beat before t, growing louder, and a crash on t:
@@ -267,6 +328,37 @@ void fill(Score& s, double t, float vel) {
     s.snare.push_back({x, vel * (0.4f + 0.12f * static_cast<float>(i))});
   });
   s.crash.push_back({t, vel});
+}
+
+// The turn into a new phrase at `at`, played over the bar before it; every
+// kind leaves the kick out of some of the bar's beats, so the four-to-the-
+// floor never runs on past a phrase.
+enum class Turn {
+  Dropped,   // the kick steps out for the bar, the snare fills its last beat
+  HalfTime,  // kick on one and the "and" of two, snare on three
+  Fill,      // kick on one only, a snare fill over the last two beats
+};
+
+void turn(Score& s, double at, Turn kind, float vel) {
+  const double bar = at - kBar;
+  switch (kind) {
+    case Turn::Dropped: clearGap(s.kick, bar, at); break;
+    case Turn::HalfTime:
+      clearGap(s.kick, bar, at);
+      clearGap(s.snare, bar, at);
+      s.kick.push_back({bar, vel});
+      s.kick.push_back({bar + 3 * kStep, vel * 0.8f});
+      s.snare.push_back({bar + 2 * kBeat, vel});
+      break;
+    case Turn::Fill:
+      clearGap(s.kick, bar + kBeat, at);
+      clearGap(s.snare, at - 2 * kBeat, at);
+      every(at - 2 * kBeat, at - kBeat, kStep, [&](double x, int i) {
+        s.snare.push_back({x, vel * (0.3f + 0.1f * static_cast<float>(i))});
+      });
+      break;
+  }
+  fill(s, at, vel);
 }
 
 Score arrange(const Cues& c) {
@@ -286,8 +378,9 @@ Score arrange(const Cues& c) {
       {c.barPhrase2, c.barPhrase3, &kDark, 0.5f, 0.6f, false, 0.35f, 2, Beat::Light, 0.8f, 0},
       // 41-46: the third: full beat and rolling bass, building.
       {c.barPhrase3, c.bumps, &kDark, 0.5f, 0.6f, true, 0.4f, 1, Beat::Full, 0.85f, 0},
-      // 46-55: the bumps grow; the theme a whole tone up over the full beat.
-      {c.bumps, c.spaceIn, &lift, 0.5f, 0.7f, false, 0.5f, 1, Beat::Full, 0.9f, 0.9f},
+      // 46-55: the bumps grow over a breakdown (below); the theme a whole
+      // tone up over the full beat once they are whole.
+      {c.bumps, c.spaceIn, &lift, 0.5f, 0.7f, false, 0.5f, 1, Beat::Full, 0.9f, 0},
       // 55-64: "space" in the lifted key: major sevenths, the arpeggio an
       // octave higher; it swells while the word fades in and is hit at 57.
       {c.spaceIn, c.meltStart - 4.0, &spaceLift, 0.55f, 0.7f, false, 0.5f, 2, Beat::Full, 0.9f, 0},
@@ -297,10 +390,10 @@ Score arrange(const Cues& c) {
       // dominant while the picture shrinks; no beat.
       {c.meltStart, c.boxIn, &kDominant, 0.3f, 0, false, 0, 1, Beat::Light, 0, 0.5f},
       // 70-91: the box stands: everything at once, with the tune (below);
-      // a swell while "love" fades in, hit at 80.
+      // a breakdown while "love" fades in, hit at 80.
       {c.boxIn, c.starsIn, &kMain, 0.5f, 0.85f, true, 0.45f, 1, Beat::Full, 1.0f, 1.0f},
-      // 91-105: starfield. New chords, half-time beat, high arpeggio; the
-      // swell follows the stars' fade to the hit at 96.
+      // 91-105: starfield. New chords, half-time beat, high arpeggio; a
+      // breakdown while the stars fade in, to the hit at 96.
       {c.starsIn, c.scrollerIn, &kSpace, 0.55f, 0, false, 0.45f, 2, Beat::Half, 0.85f, 0},
       // 105-120: lifted a whole tone: a swell while the scroller fades in,
       // the last chorus from the hit at 110.
@@ -310,6 +403,13 @@ Score arrange(const Cues& c) {
       {c.closingText, kEnd - 2.0, &kMain, 0.4f, 0, false, 0, 1, Beat::Light, 0, 0},
   };
   for (const Section& x : sections) play(s, x);
+  // Every eighth bar of a beat turns into the next phrase, each turn
+  // unlike the one before.
+  int turns = 0;
+  for (const Section& x : sections)
+    if (x.drums > 0.0f)
+      for (double t = x.start + 8 * kBar; t < std::min(x.end, kTrackLength) - 1e-9; t += 8 * kBar)
+        turn(s, t, static_cast<Turn>(turns++ % 3), x.drums);
 
   // 0-20: a floor under the title, the chords' roots held in the centre;
   // the arpeggio grows out of the logo's fade; hats tick from 9 s,
@@ -334,11 +434,16 @@ Score arrange(const Cues& c) {
     s.bell.push_back({t + kBeat, 1.5, static_cast<float>(chord[3] + 12), 0.3f, -0.4f});
     s.bell.push_back({t + 2.5 * kBeat, 1.5, static_cast<float>(chord[1] + 12), 0.25f, 0.4f});
   });
-  fill(s, c.barPhrase2, 0.8f);
-  fill(s, c.barPhrase3, 0.9f);
+  turn(s, c.barPhrase2, Turn::Dropped, 0.8f);
+  turn(s, c.barPhrase3, Turn::HalfTime, 0.9f);
+  // The bumps grow over a breakdown; the full beat comes back where they
+  // are whole.
+  strip(s, c.bumps, c.bumpsFull);
+  swell(s, c.bumps, c.bumpsFull);
+  s.crash.push_back({c.bumpsFull, 1.2f});
 
   swell(s, c.spaceIn, c.spaceFull);
-  cueHit(s, c.spaceFull, spaceLift[0], 1.0f);
+  cueHit(s, c.spaceFull, spaceLift[0], 1.0f, Strike::Crash);
   // The snare roll into the melt: sixteenths, then 32nds for the last 2 s;
   // it stops on the melt, which slides down softly with the shrinking bar.
   every(c.meltStart - 4.0, c.meltStart, kStep / 2, [&](double t, int i) {
@@ -346,44 +451,48 @@ Score arrange(const Cues& c) {
     s.snare.push_back({t, 0.3f + 0.5f * static_cast<float>((t - (c.meltStart - 4.0)) / 4.0)});
   });
   s.riser.push_back({c.meltStart - 4.0, 4.0f, 1.0f});
-  s.boom.push_back({c.meltStart, 0.5f});
+  s.boom.push_back({c.meltStart, 0.4f});
   s.melt.push_back({c.meltStart, 0.7f});
   // The tune from the box on: detached at first, then sung and lifted.
   melody(s, c.boxIn, c.starsIn, 0, 0.5f, 0.75f);
+  strip(s, c.loveIn, c.loveFull);
   swell(s, c.loveIn, c.loveFull);
-  cueHit(s, c.loveFull, kMain[2], 1.0f);
+  cueHit(s, c.loveFull, kMain[2], 1.0f, Strike::ReverseStab);
   // The starfield: the high arpeggio fades in with the stars over long bass
   // roots, one every bar, up to a hit when they cover the frame.
   fadeIn(s.arp, c.starsIn, c.starsFull);
+  strip(s, c.starsIn, c.starsFull);
   swell(s, c.starsIn, c.starsFull);
-  cueHit(s, c.starsFull, kSpace[0], 0.75f);
+  cueHit(s, c.starsFull, kSpace[0], 0.75f, Strike::SubDrop);
   every(c.starsIn, c.scrollerIn, kBar, [&](double t, int) {
     s.bass.push_back(
         {t, kBar * 0.9, static_cast<float>(rootAt(kSpace, c.starsIn, t) - 12), 0.7f, 0.0f});
   });
   swell(s, c.scrollerIn, c.scrollerFull);
-  cueHit(s, c.scrollerFull, lift[0], 0.9f);
+  cueHit(s, c.scrollerFull, lift[0], 0.9f, Strike::GatedChord);
   melody(s, c.scrollerFull, c.closingText, 2, 0.92f, 0.85f);
-  cueHit(s, c.closingText, kMain[0], 0.8f);
+  cueHit(s, c.closingText, kMain[0], 0.8f, Strike::Crash);
   // Closing bells: a falling line from the chord struck on the cut, then a
   // struck chord on the cut to the hall, then two last notes under the fade.
-  const std::pair<double, int> bells[] = {{c.closingText + 0.75, 76},
-                                          {c.closingText + 1.5, 72},
-                                          {c.closingText + 2.25, 77},
+  const std::pair<double, int> bells[] = {{c.closingText + 0.5, 76},
+                                          {c.closingText + 1.0, 72},
+                                          {c.closingText + 1.5, 77},
                                           {c.hallIn + 1.5, 76},
                                           {c.hallIn + 3.0, 69}};
   for (size_t i = 0; i < std::size(bells); ++i)
     s.bell.push_back(
         {bells[i].first, 2.0, static_cast<float>(bells[i].second), 0.5f, (i % 2 ? 0.4f : -0.4f)});
-  cueHit(s, c.hallIn, kMain[0], 0.7f);
+  cueHit(s, c.hallIn, kMain[0], 0.7f, Strike::ReverseStab);
   s.pad.push_back({kEnd - 2.0, 2.0, 45.0f, 0.4f, 0.0f});  // a last low A under the fade
   // Every other picture fading in, a maker's layer: a swell over its fade and
-  // a hit on the chord that sounds where it is whole.
+  // a hit on the chord that sounds where it is whole, struck each way in turn.
+  int strikes = 0;
   for (const auto& [from, to] : c.extraIns) {
     const Section* at = std::find_if(std::begin(sections), std::end(sections),
                                      [&](const Section& x) { return to >= x.start && to < x.end; });
     swell(s, from, to);
-    cueHit(s, to, at == std::end(sections) ? kMain[0] : chordAt(*at->chords, at->start, to), 0.9f);
+    cueHit(s, to, at == std::end(sections) ? kMain[0] : chordAt(*at->chords, at->start, to), 0.9f,
+           static_cast<Strike>(strikes++ % 4));
   }
   std::sort(s.breaths.begin(), s.breaths.end());
   for (double t : s.breaths) breathe(s, t);
@@ -421,12 +530,18 @@ Curve padCutoff(const Cues& c, const std::vector<std::pair<double, double>>& swe
   return cutoff;
 }
 
-// The pads dip through the beat of space before each hit.
-Curve padLevel(const std::vector<double>& breaths) {
+// The pads dip through the beat of space before each hit, and fall back at
+// the start of a breakdown to grow with it up to its end.
+Curve padLevel(const Score& s) {
   Curve level{{{0, 1.0f}}};
-  for (double t : breaths)
+  for (double t : s.breaths)
     level.keys.insert(level.keys.end(),
                       {{t - kBreath - 0.05, 1.0f}, {t - kBreath, 0.3f}, {t, 0.3f}, {t, 1.0f}});
+  for (const auto& [from, to] : s.breakdowns)
+    level.keys.insert(level.keys.end(),
+                      {{from, 1.0f}, {from + kBeat, 0.45f}, {to - kBreath - 0.05, 1.0f}});
+  std::stable_sort(level.keys.begin(), level.keys.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
   return level;
 }
 
@@ -440,6 +555,7 @@ Cues placeCues(const Timeline& tl) {
   c.barPhrase2 = c.morphIn + 4 * kBar;
   c.barPhrase3 = c.morphIn + 8 * kBar;
   c.bumps = onBeat(tl.morphOffsetIn.at);
+  c.bumpsFull = onBeat(fadeEdge(tl.morphOffsetIn));
   c.spaceIn = onBeat(tl.spaceIn.at);
   c.spaceFull = onBeat(fadeEdge(tl.spaceIn));
   c.meltStart = onBeat(tl.boxIn.at);
@@ -460,7 +576,7 @@ Cues placeCues(const Timeline& tl) {
 Score compose(const Cues& c) {
   Score s = arrange(c);
   s.padCutoff = padCutoff(c, s.swells);
-  s.padLevel = padLevel(s.breaths);
+  s.padLevel = padLevel(s);
   return s;
 }
 

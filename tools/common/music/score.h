@@ -48,8 +48,11 @@ struct Score {
   std::vector<Hit> kick, snare, hat, openHat, crash;
   std::vector<Sweep> riser;
   std::vector<Hit> boom, melt;                    // one-off effects
+  std::vector<Sweep> reverse;                     // cymbals played backwards, ending at t + length
+  std::vector<Note> stab;                         // bright chord notes struck short
   std::vector<double> breaths;                    // hits preceded by a beat of space
   std::vector<std::pair<double, double>> swells;  // builds up to a hit
+  std::vector<std::pair<double, double>> breakdowns;  // the beat steps out
   // The pad bus's filter cutoff in Hz, following the story, and its level.
   Curve padCutoff, padLevel;
 };
@@ -65,6 +68,7 @@ struct Cues {
   double barPhrase2;  // the bar alone, 8 s in
   double barPhrase3;  // ... and 16 s in
   double bumps;       // the bar grows bumps
+  double bumpsFull;   // ... and has them
   double spaceIn, spaceFull;
   double meltStart;  // the bar melts to a blob
   double boxIn;      // the spinning box stands

@@ -323,14 +323,14 @@ int presentationMain(int argc, char** argv) {
     std::string fullscreenFailure;
     const bool shown = setFullscreen(true, &fullscreenFailure);
     startup.largePictures = shown && usesLargePictures(strip.width);
-    startup.openContext = [shown, fullscreenFailure](std::string* error) {
+    startup.openContext = [shown, fullscreenFailure](std::string* reason) {
       std::string windowFailure;
       if (shown) return true;
       if (openWindow(1, 0, &windowFailure)) {
         std::fprintf(stderr, "%s; playing in the window\n", fullscreenFailure.c_str());
         return true;
       }
-      *error = neitherOpens(fullscreenFailure, windowFailure);
+      *reason = neitherOpens(fullscreenFailure, windowFailure);
       return false;
     };
     enableFullscreenKeys(true);

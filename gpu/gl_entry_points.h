@@ -70,14 +70,16 @@ void* glEntryPointSlot(int slot);
 void* lookupGlProc(const char* name);
 
 // Entry points outside the table that the program builder and the live
-// reload use: status queries, info logs and deletion. Any may be null.
+// reload use: status queries, info logs and deletion, and the vec2 uniform
+// of a maker's layer. Any may be null.
 #define GL_EXTRA_ENTRY_POINT_LIST(X)                 \
   X(PFNGLGETSHADERIVPROC, glGetShaderiv)             \
   X(PFNGLGETSHADERINFOLOGPROC, glGetShaderInfoLog)   \
   X(PFNGLGETPROGRAMIVPROC, glGetProgramiv)           \
   X(PFNGLGETPROGRAMINFOLOGPROC, glGetProgramInfoLog) \
   X(PFNGLDELETESHADERPROC, glDeleteShader)           \
-  X(PFNGLDELETEPROGRAMPROC, glDeleteProgram)
+  X(PFNGLDELETEPROGRAMPROC, glDeleteProgram)         \
+  X(PFNGLUNIFORM2FPROC, glUniform2f)
 
 struct GlExtraEntryPoints {
 #define GL_ENTRY_POINT_FIELD(type, name) type name;

@@ -136,6 +136,11 @@ void setUniform1i(GLuint program, const char* name, int value) {
   GlEntryPoints.glUniform1i(location, value);
 }
 
+void setUniform2f(GLuint program, const char* name, float x, float y) {
+  const auto uniform2f = glExtraEntryPoints().glUniform2f;
+  if (uniform2f) uniform2f(GlEntryPoints.glGetUniformLocation(program, name), x, y);
+}
+
 bool parseGlVersion(const char* version, int* major, int* minor, bool* es) {
   if (!version) return false;
   // OpenGL ES names itself before the number; desktop OpenGL starts with it.

@@ -1,13 +1,15 @@
 // The layer schedule: eight permanent layers drawn every frame, bottom to top,
-// then the three closing layers once their time tests pass. The fades' times
-// and rates come from the active timeline; every uniform, every factor of a
-// product and every time test takes its own clock reading.
+// the maker's layers of the timeline file, then the three closing layers once
+// their time tests pass. The fades' times and rates come from the active
+// timeline; every uniform, every factor of a product and every time test
+// takes its own clock reading.
 #include "presentation/layers.h"
 
 #include "gpu/gl_entry_points.h"
 #include "gpu/program.h"
 #include "presentation/clock.h"
 #include "presentation/handles.h"
+#include "presentation/maker_layers.h"
 #include "presentation/timeline.h"
 
 #include <GL/glu.h>
@@ -97,6 +99,22 @@ void drawLayers() {
   setUniform1f(scrollerProgram, "time", demoTime());
   setUniform1f(scrollerProgram, "alpha", fadeIn(tl.scrollerIn));
   drawFullScreenQuad();
+
+  // The maker's layers of the timeline file, in its order, each a program
+  // over the viewport with the uniforms it may declare.
+  for (const BuiltMakerLayer& layer : builtMakerLayers()) {
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    beginLayer(layer.texture, layer.program);
+    setUniform1f(layer.program, "time", demoTime());
+    setUniform1f(layer.program, "alpha",
+                 layer.out < 0 ? fadeIn(fadeAt(tl, layer.in))
+                               : fadeInOut(fadeAt(tl, layer.in), fadeAt(tl, layer.out)));
+    setUniform2f(layer.program, "resolution", static_cast<float>(viewport[2]),
+                 static_cast<float>(viewport[3]));
+    setUniform1i(layer.program, "picture", 0);
+    drawFullScreenQuad();
+  }
 
   if (demoTime() > kClosingAfter) {
     // Closing text, drawn plainly: the warp program at alpha 1 does not warp.

@@ -5,6 +5,7 @@
 #include "platform/x_errors.h"
 #include "presentation/clock.h"
 #include "presentation/layers.h"
+#include "presentation/maker_layers.h"
 #include "presentation/music.h"
 #include "presentation/window.h"
 
@@ -245,8 +246,15 @@ Startup windowStartup(const std::string& mediaDir, int scale, int extraHeight) {
 
 int presentationMain(int argc, char** argv) {
   bool fullscreen = false;
-  for (int i = 1; i < argc; ++i)
+  for (int i = 1; i < argc; ++i) {
     fullscreen = fullscreen || std::strcmp(argv[i], "--fullscreen") == 0;
+    // The desktop player takes --timeline before it gets here (tools/player);
+    // this build (the Windows one) plays the built-in show only.
+    if (std::strcmp(argv[i], "--timeline") == 0) {
+      std::fprintf(stderr, "--timeline is not offered here: this player plays the built-in show\n");
+      return 2;
+    }
+  }
   preferX11Video();
   Startup startup = windowStartup();
   startup.startMusic = startMusicInStep;
@@ -264,7 +272,7 @@ int presentationMain(int argc, char** argv) {
   std::string error;
   if (!startPresentation(startup, nullptr, &error)) {
     if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
-    return 1;
+    return makerLayersRefused() ? 2 : 1;
   }
   return runFrameLoop();
 }

@@ -82,5 +82,7 @@ void enableFullscreenKeys(bool on);
 // video driver is chosen unless SDL_VIDEODRIVER names another (preferX11Video).
 // "--fullscreen" among the arguments plays full screen (setFullscreen) with
 // the full-screen keys, the large pictures when the strip is
-// kLargePictureWidth wide or wider; every other argument is ignored.
+// kLargePictureWidth wide or wider; "--timeline" is refused with 2 (the
+// desktop's tools/player takes it out first); every other argument is
+// ignored. A maker's layer that the start-up refuses also exits with 2.
 int presentationMain(int argc, char** argv);

@@ -132,6 +132,27 @@ bool parseTimeline(const std::string& text, const std::string& file, Timeline* o
         problem = timeProblem(f[i], &time);
         t.storyboard.push_back(time);
       }
+    } else if (f[0] == "layer") {
+      // A maker's layer; its files and fades are checked when it is built.
+      if (f.size() < 5 || f.size() > 6) {
+        problem = "a layer is `layer NAME FRAGMENT PICTURE IN [OUT]`";
+      } else {
+        t.layers.push_back(
+            {f[1], f[2], f[3] == "-" ? "" : f[3], f[4], f.size() > 5 ? f[5] : "", number_});
+      }
+    } else if (fadeIndex(f[0]) < 0 && f.size() == 4 && (f[3] == "in" || f[3] == "out")) {
+      // A fade under a name of the file's own, for a maker's layer.
+      float at = 0, rate = 0;
+      for (const NamedFade& e : t.extraFades) {
+        if (e.name == f[0]) problem = f[0] + " twice";
+      }
+      if (problem.empty() && (problem = timeProblem(f[1], &at)).empty()) {
+        if (!number(f[2], &rate) || !(rate > 0 && rate <= 1000)) {
+          problem = "the rate " + quoted(f[2]) + " is not a number from 0 to 1000 (0 excluded)";
+        } else {
+          t.extraFades.push_back({f[0], Fade{at, rate, f[3] == "in"}});
+        }
+      }
     } else {
       const int index = fadeIndex(f[0]);
       float at = 0, rate = 0;
@@ -182,7 +203,10 @@ bool loadTimeline(const std::string& path, Timeline* out, std::string* error) {
     *error = quoted(path) + ": " + reason;
     return false;
   }
-  return parseTimeline(text, path, out, error);
+  if (!parseTimeline(text, path, out, error)) return false;
+  out->folder = folderOf(path);
+  out->file = path;
+  return true;
 }
 
 std::string timelineText(const Timeline& t) {

@@ -39,6 +39,13 @@ struct NamedFade {
   Fade fade;
 };
 
+// A maker's layer: `layer NAME FRAGMENT PICTURE IN [OUT]`.
+struct MakerLayer {
+  std::string name, fragment, picture;  // paths as written; picture "" for `-`
+  std::string in, out;                  // fade names; out "" for none
+  int line = 0;                         // its line in the file
+};
+
 // The part of the schedule on screen from a time on: a fixed time, or the
 // start of a fade (`fade` >= 0), so that it moves with that fade.
 struct Section {
@@ -55,7 +62,10 @@ struct Timeline {
   // Fades under names of the file's own, beyond the built-in ones (a maker's
   // layers fade with them), in file order.
   std::vector<NamedFade> extraFades;
-  std::vector<Section> sections;  // in time order
+  std::vector<Section> sections;   // in time order
+  std::vector<MakerLayer> layers;  // in file order
+  std::string folder;              // the folder of the file read ("" for the built-in one)
+  std::string file;                // the file's name as messages give it ("" for the built-in one)
   std::vector<float> storyboard;
   // The file's lines as read, so that a saved copy keeps its comments and
   // order; the fade lines are written anew from the values.

@@ -68,6 +68,8 @@ TEST(Timeline, BadCopiesAreRefusedNamingTheLineAndTheReason) {
     std::string error;
   } cases[] = {
       {edited("spaceIn 55", "spaceInn 55"),
+       "no line for the fade spaceIn"},
+      {edited("spaceIn 55 0.5 in", "spaceInn 55"),
        "\"copy.txt\" " + lineOf("spaceIn 55") + ": unknown name \"spaceInn\""},
       {edited("spaceIn 55 0.5 in", "spaceIn 55 0.5"), lineOf("spaceIn 55") + ": missing field"},
       {edited("spaceIn 55", "spaceIn 5x5"), lineOf("spaceIn 55") + ": not a number: \"5x5\""},

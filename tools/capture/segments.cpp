@@ -3,6 +3,7 @@
 
 #include "platform/output_file.h"
 #include "platform/regular_file.h"
+#include "presentation/maker_layers.h"
 #include "presentation/media.h"
 #include "presentation/timeline.h"
 #include "tools/common/command_line.h"
@@ -199,7 +200,8 @@ std::string jobLines(const CaptureOptions& o, const VideoSettings& s) {
          std::to_string(o.ssaa) + "\nframe " + std::to_string(o.frameWidth) + "x" +
          std::to_string(o.frameHeight) + "\npreset " + (o.preset.empty() ? "-" : o.preset) +
          "\nfilters " + videoFilters(s) + "\nencoder " + encoder + "\nprogram " + program +
-         "\nmedia " + hex(media) + "\ntimeline " + hex(timelineSum) + "\n";
+         "\nmedia " + hex(media) + "\ntimeline " + hex(timelineSum) + "\nlayers " +
+         makerLayerFilesDigest(timeline::active(), o.mediaDir, usesLargePictures(o.width)) + "\n";
 }
 
 bool writePartRecord(const std::string& dir, int k, int n, const FrameRun& run,

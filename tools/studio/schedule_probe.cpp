@@ -6,6 +6,7 @@
 #include "gpu/shaders.h"
 #include "presentation/handles.h"
 #include "presentation/layers.h"
+#include "presentation/maker_layers.h"
 
 #include <dlfcn.h>
 
@@ -88,6 +89,13 @@ void recordQuad() {
     }
   }
   layer.name = label == picture ? label : label + ": " + picture;
+  // A maker's layer goes by the name its line gives it.
+  for (const BuiltMakerLayer& maker : builtMakerLayers()) {
+    if (maker.program == program) {
+      layer.program = &maker.program;
+      layer.name = "layer: " + maker.name;
+    }
+  }
   const auto alpha = probe.alphaOf.find(program);
   if (alpha != probe.alphaOf.end()) {
     layer.alpha = alpha->second;

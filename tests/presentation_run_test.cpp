@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 using namespace testing_support;
@@ -117,4 +118,26 @@ TEST(PresentationRun, OtherArgumentsLeaveTheWindowRun) {
   EXPECT_EQ(picture.height, 89);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.output, "");
+}
+
+// A copy of the timeline with a maker's layers plays to its own music,
+// composed first with one line on stderr into a folder removed at the end.
+TEST(PresentationRun, ATimelineCopyPlaysToItsOwnMusicUntilEsc) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  const std::string folder = makeTempDir(), temporary = makeTempDir();
+  DemoOptions o = presentationIn(kMedia);
+  o.args = {"--timeline", writeMakerTimeline(folder)};
+  o.env.push_back({"TMPDIR", temporary});
+  o.timeLimit = 60;
+  bool sawWindow = false;
+  o.onWindow = [&](DemoWindow& w) {
+    sawWindow = windowFound(w);
+    sleepSeconds(1.0);
+    pressKey(w, "Escape");
+  };
+  const DemoRun run = runDemo(o);
+  EXPECT_TRUE(sawWindow);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.output, "demo: composing the music of " + folder + "/timeline.txt\n");
+  EXPECT_EQ(std::system(("rmdir " + temporary).c_str()), 0) << "the music's folder is left";
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 using namespace testing_support;
@@ -121,7 +122,8 @@ TEST(PresentationRun, OtherArgumentsLeaveTheWindowRun) {
 }
 
 // A copy of the timeline with a maker's layers plays to its own music,
-// composed first with one line on stderr into a folder removed at the end.
+// composed first with one line on stderr into a folder removed at the end;
+// a layer that does not build ends it with 2 before a frame is drawn.
 TEST(PresentationRun, ATimelineCopyPlaysToItsOwnMusicUntilEsc) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   const std::string folder = makeTempDir(), temporary = makeTempDir();
@@ -140,4 +142,14 @@ TEST(PresentationRun, ATimelineCopyPlaysToItsOwnMusicUntilEsc) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.output, "demo: composing the music of " + folder + "/timeline.txt\n");
   EXPECT_EQ(std::system(("rmdir " + temporary).c_str()), 0) << "the music's folder is left";
+
+  // A layer's program that does not compile: refused before the first frame.
+  std::ofstream(folder + "/ripple.frag") << "uniform float alpha;\nvoid main()\n{\n"
+                                         << "    gl_FragColor = vec4(1.0) +;\n}\n";
+  o.onWindow = nullptr;
+  const DemoRun refused = runDemo(o);
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.output.find("\nripple.frag:4: syntax error"), std::string::npos)
+      << refused.output;
+  EXPECT_EQ(std::count(refused.output.begin(), refused.output.end(), '\n'), 2) << refused.output;
 }

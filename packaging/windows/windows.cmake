@@ -55,6 +55,7 @@ target_link_libraries(win_platform PUBLIC PkgConfig::SDL PkgConfig::SDL_MIXER)
 add_library(win_presentation STATIC
   imaging/texture.cpp imaging/image_file.cpp
   presentation/clock.cpp presentation/handles.cpp presentation/layers.cpp presentation/demo.cpp
+  presentation/maker_layers.cpp
   presentation/music.cpp presentation/player.cpp presentation/timeline.cpp)
 target_include_directories(win_presentation PUBLIC ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(win_presentation PUBLIC demo_gpu win_pictures win_platform)

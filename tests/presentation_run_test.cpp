@@ -141,7 +141,6 @@ TEST(PresentationRun, ATimelineCopyPlaysToItsOwnMusicUntilEsc) {
   EXPECT_TRUE(sawWindow);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.output, "demo: composing the music of " + folder + "/timeline.txt\n");
-  EXPECT_EQ(std::system(("rmdir " + temporary).c_str()), 0) << "the music's folder is left";
 
   // A layer's program that does not compile: refused before the first frame.
   std::ofstream(folder + "/ripple.frag") << "uniform float alpha;\nvoid main()\n{\n"
@@ -152,4 +151,5 @@ TEST(PresentationRun, ATimelineCopyPlaysToItsOwnMusicUntilEsc) {
   EXPECT_NE(refused.output.find("\nripple.frag:4: syntax error"), std::string::npos)
       << refused.output;
   EXPECT_EQ(std::count(refused.output.begin(), refused.output.end(), '\n'), 2) << refused.output;
+  EXPECT_EQ(std::system(("rmdir " + temporary).c_str()), 0) << "a music folder is left";
 }

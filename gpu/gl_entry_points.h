@@ -70,8 +70,9 @@ void* glEntryPointSlot(int slot);
 void* lookupGlProc(const char* name);
 
 // Entry points outside the table that the program builder and the live
-// reload use (status queries, info logs and deletion) and the framebuffer
-// objects that supersampling draws into (OpenGL 3.0). Any may be null.
+// reload use (status queries, info logs and deletion), the vec2 uniform of a
+// maker's layer, and the framebuffer objects that supersampling draws into
+// (OpenGL 3.0). Any may be null.
 #define GL_EXTRA_ENTRY_POINT_LIST(X)                       \
   X(PFNGLGETSHADERIVPROC, glGetShaderiv)                   \
   X(PFNGLGETSHADERINFOLOGPROC, glGetShaderInfoLog)         \
@@ -79,6 +80,7 @@ void* lookupGlProc(const char* name);
   X(PFNGLGETPROGRAMINFOLOGPROC, glGetProgramInfoLog)       \
   X(PFNGLDELETESHADERPROC, glDeleteShader)                 \
   X(PFNGLDELETEPROGRAMPROC, glDeleteProgram)               \
+  X(PFNGLUNIFORM2FPROC, glUniform2f)                       \
   X(PFNGLGENFRAMEBUFFERSPROC, glGenFramebuffers)           \
   X(PFNGLBINDFRAMEBUFFERPROC, glBindFramebuffer)           \
   X(PFNGLFRAMEBUFFERTEXTURE2DPROC, glFramebufferTexture2D) \

@@ -144,6 +144,11 @@ void setUniformHook(void (*hook)(GLuint program, const char* name, float value))
   uniformHook = hook;
 }
 
+void setUniform2f(GLuint program, const char* name, float x, float y) {
+  const auto uniform2f = glExtraEntryPoints().glUniform2f;
+  if (uniform2f) uniform2f(GlEntryPoints.glGetUniformLocation(program, name), x, y);
+}
+
 bool parseGlVersion(const char* version, int* major, int* minor, bool* es) {
   if (!version) return false;
   // OpenGL ES names itself before the number; desktop OpenGL starts with it.

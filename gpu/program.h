@@ -33,6 +33,8 @@ void setFragmentPrelude(const char* prelude);
 // Look the location up by name on `program`, which must be current, and set it.
 void setUniform1f(GLuint program, const char* name, float value);
 void setUniform1i(GLuint program, const char* name, int value);
+// A vec2; nothing where the driver lacks glUniform2f.
+void setUniform2f(GLuint program, const char* name, float x, float y);
 
 // Called with every uniform the two above set (an int as a float), nullptr
 // (the default) for none: a tool that shows a frame's uniforms watches them here.

@@ -46,22 +46,17 @@ const char* glErrorName(GLenum error) {
 
 }  // namespace
 
-GLuint loadTexture(const char* path, bool mipmapped) {
+GLuint loadTexture(const char* path, bool mipmapped, std::string* reason) {
   DecodedImage image;
-  std::string reason;
-  if (!decodeImageFile(path, &image, &reason)) {
-    std::fprintf(stderr, "cannot load \"%s\": %s\n", path, reason.c_str());
-    return 0;
-  }
+  if (!decodeImageFile(path, &image, reason)) return 0;
 
   // A picture past the GL size limit would upload as nothing and sample as
   // opaque black; it is refused like an undecodable file.
   GLint limit = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &limit);
   if (!mipmapped && (image.width > limit || image.height > limit)) {
-    std::fprintf(stderr,
-                 "cannot load \"%s\": %dx%d pixels is more than this GL's texture limit of %d\n",
-                 path, image.width, image.height, limit);
+    *reason = std::to_string(image.width) + "x" + std::to_string(image.height) +
+              " pixels is more than this GL's texture limit of " + std::to_string(limit);
     return 0;
   }
 
@@ -84,11 +79,18 @@ GLuint loadTexture(const char* path, bool mipmapped) {
   // The driver may still refuse the upload (no memory for it).
   const GLenum uploadError = glGetError();
   if (uploadError != GL_NO_ERROR) {
-    std::fprintf(stderr, "cannot load \"%s\": the GL upload of %dx%d pixels failed (%s)\n", path,
-                 image.width, image.height, glErrorName(uploadError));
+    *reason = "the GL upload of " + std::to_string(image.width) + "x" +
+              std::to_string(image.height) + " pixels failed (" + glErrorName(uploadError) + ")";
     glBindTexture(GL_TEXTURE_2D, 0);
     glDeleteTextures(1, &name);
     name = 0;
   }
+  return name;
+}
+
+GLuint loadTexture(const char* path, bool mipmapped) {
+  std::string reason;
+  const GLuint name = loadTexture(path, mipmapped, &reason);
+  if (!name) std::fprintf(stderr, "cannot load \"%s\": %s\n", path, reason.c_str());
   return name;
 }

@@ -35,6 +35,9 @@ bool decodeImageFile(const char* path, DecodedImage* image, std::string* reason)
 // when the file is not a regular file, cannot be decoded, or is larger than the GL texture limit
 // (one line on stderr names the file and the reason; no texture is made then).
 GLuint loadTexture(const char* path, bool mipmapped);
+// The same without printing: 0 with the reason in `reason` (the file's name is
+// left to the caller, which knows where it came from).
+GLuint loadTexture(const char* path, bool mipmapped, std::string* reason);
 
 // A new surface with the source's size, depth and masks and its rows in
 // reverse order; the source is not changed. The caller frees the copy.

@@ -6,6 +6,8 @@
 #include "gpu/shaders.h"
 #include "imaging/texture.h"
 #include "platform/regular_file.h"
+#include "presentation/maker_layers.h"
+#include "presentation/timeline.h"
 #include "presentation/window.h"
 
 #include <unistd.h>
@@ -110,7 +112,10 @@ bool startPresentation(const Startup& startup, SoundChannel** music, std::string
   done("checkGlSupport");
   char previous[PATH_MAX];
   const bool moves = !startup.mediaDir.empty();
-  if (moves && !getcwd(previous, sizeof previous)) {
+  // A maker's layers name their files from the folder the driver started in.
+  const bool makerLayers = !timeline::active().layers.empty();
+  setMakerLayersRefused(false);
+  if ((moves || makerLayers) && !getcwd(previous, sizeof previous)) {
     *error = std::string("cannot read the working folder: ") + std::strerror(errno);
     return false;
   }
@@ -122,6 +127,14 @@ bool startPresentation(const Startup& startup, SoundChannel** music, std::string
   done("buildPrograms");
   loadTextures(startup.largePictures);
   done("loadTextures");
+  // The maker's layers of the timeline, after the permanent ones; a refused
+  // one ends the start-up back in the driver's folder.
+  if (!buildMakerLayers(timeline::active(), makerLayers ? previous : "", startup.mediaDir,
+                        startup.largePictures, error)) {
+    if (moves && chdir(previous) != 0)
+      *error += " (and the working folder cannot be entered again)";
+    return false;
+  }
   enableBlending();
   done("enableBlending");
   if (startup.startMusic) {

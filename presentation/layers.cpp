@@ -1,6 +1,7 @@
 // The layer schedule: eight permanent layers drawn every frame, bottom to top,
-// then the three closing layers once their time tests pass, one block per
-// entry of the layer list. The fades' times and rates come from the active
+// then the maker's layers of the timeline file, then the three closing layers
+// once their time tests pass, one block per entry of the layer list. The
+// fades' times and rates come from the active
 // timeline; every uniform, every factor of a product and every time test
 // takes its own clock reading.
 #include "presentation/layers.h"
@@ -10,6 +11,7 @@
 #include "presentation/clock.h"
 #include "presentation/handles.h"
 #include "presentation/layer_list.h"
+#include "presentation/maker_layers.h"
 #include "presentation/timeline.h"
 
 #include <GL/glu.h>
@@ -26,6 +28,7 @@ using namespace timeline;
 namespace {
 
 void (*layerDrawn)(LayerId) = nullptr;
+void (*makerLayerDrawn)(int) = nullptr;
 
 // Every permanent layer binds its texture and makes its program current, even
 // when that program is current already, before it sets any uniform.
@@ -65,6 +68,7 @@ void drawOverlay(const Timeline& tl, LayerId id) {
 }  // namespace
 
 void setLayerDrawnHook(void (*hook)(LayerId layer)) { layerDrawn = hook; }
+void setMakerLayerDrawnHook(void (*hook)(int index)) { makerLayerDrawn = hook; }
 
 void drawLayers() {
   const Timeline& tl = timeline::active();
@@ -109,6 +113,26 @@ void drawLayers() {
   setUniform1f(scrollerProgram, "time", demoTime());
   setUniform1f(scrollerProgram, "alpha", alphaOf(tl, scroller));
   drawQuad(LayerId::scroller);
+
+  // The maker's layers of the timeline file, in its order, each a program
+  // over the viewport with the uniforms it may declare.
+  const std::vector<BuiltMakerLayer>& makers = builtMakerLayers();
+  for (size_t i = 0; i < makers.size(); ++i) {
+    const BuiltMakerLayer& layer = makers[i];
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glBindTexture(GL_TEXTURE_2D, layer.texture);
+    GlEntryPoints.glUseProgram(layer.program);
+    setUniform1f(layer.program, "time", demoTime());
+    setUniform1f(
+        layer.program, "alpha",
+        fadedAlpha(&tl.fade(layer.in), layer.out < 0 ? nullptr : &tl.fade(layer.out), demoTime));
+    setUniform2f(layer.program, "resolution", static_cast<float>(viewport[2]),
+                 static_cast<float>(viewport[3]));
+    setUniform1i(layer.program, "picture", 0);
+    if (makerLayerDrawn) makerLayerDrawn(static_cast<int>(i));
+    glRects(-1, 1, 1, -1);
+  }
 
   if (demoTime() > layerOf(LayerId::closingText).after) {
     // Closing text, drawn plainly: the warp program at alpha 1 does not warp.

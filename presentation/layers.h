@@ -20,3 +20,7 @@ void drawFrame();
 // default) for none: a tool that watches the uniforms set learns which layer
 // they were set for.
 void setLayerDrawnHook(void (*hook)(LayerId layer));
+
+// The same for the maker's layers of the timeline file: called with a
+// layer's index in builtMakerLayers() just before its quad.
+void setMakerLayerDrawnHook(void (*hook)(int index));

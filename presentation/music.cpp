@@ -7,6 +7,8 @@
 
 namespace {
 
+std::string musicFile;
+
 SoundChannel* openMusic(bool paused) {
   // The handles live as long as the process; the music plays out by itself
   // and the timeline never asks where it is.
@@ -16,7 +18,7 @@ SoundChannel* openMusic(bool paused) {
   soundSystemCreate(&system);
   soundSystemSetOutput(system, kSoundOutputDefault);
   soundSystemInit(system, 10, 0, nullptr);
-  soundSystemCreateStream(system, mediaName(MediaId::music),
+  soundSystemCreateStream(system, musicFile.empty() ? mediaName(MediaId::music) : musicFile.c_str(),
                           kSoundLoopOff | kSound2d | kSoundSoftware | kSoundCreateSample |
                               kSoundAccurateTime | kSoundUnique,
                           nullptr, &music);
@@ -27,6 +29,8 @@ SoundChannel* openMusic(bool paused) {
 double demoSeconds() { return static_cast<double>(demoTime()); }
 
 }  // namespace
+
+void setMusicFile(const std::string& path) { musicFile = path; }
 
 SoundChannel* startMusic() { return openMusic(false); }
 

@@ -2,7 +2,14 @@
 // drivers (the capture, the tests) do not link the sound layer.
 #pragma once
 
+#include <string>
+
 struct SoundChannel;
+
+// The file the music is played from instead of the media list's (the music
+// of another timeline, composed by the driver); "" restores the media's.
+// An absolute path, since the start-up plays it from the media folder.
+void setMusicFile(const std::string& path);
 
 // The media list's music file from the working folder, played once. Returns
 // its channel for drivers that move the music (null when the run is silent).

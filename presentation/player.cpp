@@ -8,6 +8,7 @@
 #include "platform/x_errors.h"
 #include "presentation/clock.h"
 #include "presentation/layers.h"
+#include "presentation/maker_layers.h"
 #include "presentation/music.h"
 #include "presentation/player_options.h"
 #include "presentation/window.h"
@@ -293,6 +294,14 @@ std::string neitherOpens(const std::string& fullscreen, const std::string& windo
 }  // namespace
 
 int presentationMain(int argc, char** argv) {
+  // The desktop player takes --timeline out before it gets here
+  // (tools/player); this build (the Windows one) plays the built-in show only.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--timeline") == 0) {
+      std::fprintf(stderr, "--timeline is not offered here: this player plays the built-in show\n");
+      return 2;
+    }
+  }
   PlayerOptions options;
   std::string error;
   if (!parsePlayerOptions(argc, argv, &options, &error)) {
@@ -338,7 +347,7 @@ int presentationMain(int argc, char** argv) {
   if (!startPresentation(startup, nullptr, &error)) {
     if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
     showStartFailure();
-    return 1;
+    return makerLayersRefused() ? 2 : 1;
   }
   if (found && !options.mediaDir.empty()) {
     std::fprintf(stderr, "playing the media in \"%s\"\n", options.mediaDir.c_str());

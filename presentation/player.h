@@ -90,10 +90,13 @@ void drawShownFrame();
 
 // The whole presentation: window, start-up, music, frame loop. Returns the
 // exit status: 0; 1 when there is no window or no OpenGL 2.0; 2 for a bad
-// option (parsePlayerOptions), named in one line. SDL's x11 video driver is
-// chosen unless SDL_VIDEODRIVER names another (preferX11Video).
+// option (parsePlayerOptions), named in one line, and for a maker's layer
+// that the start-up refuses. SDL's x11 video driver is chosen unless
+// SDL_VIDEODRIVER names another (preferX11Video).
 // --fullscreen plays full screen (setFullscreen) with the full-screen keys,
 // the large pictures when the strip is kLargePictureWidth wide or wider;
 // --ssaa N sets the supersampling; the media come from --media or from
-// findMediaFolder(), which is named on stderr when it is not the working folder.
+// findMediaFolder(), which is named on stderr when it is not the working
+// folder. "--timeline" is refused with 2 here (the desktop's tools/player
+// takes it out first).
 int presentationMain(int argc, char** argv);

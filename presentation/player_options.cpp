@@ -8,12 +8,14 @@
 #include <cstring>
 
 const char kPlayerUsage[] =
-    "usage: demo [--fullscreen] [--media DIR] [--ssaa N]\n"
+    "usage: demo [--fullscreen] [--media DIR] [--ssaa N] [--timeline FILE]\n"
     "  --fullscreen  play full screen, the strip at the screen's width (F toggles)\n"
     "  --media DIR   folder with the media files (default: the working folder when\n"
     "                they are there, else the program's folder or its media/)\n"
     "  --ssaa N      draw each frame N times wider and higher and average it down,\n"
-    "                a whole number from 1 to 4 (costs about N*N the drawing)\n";
+    "                a whole number from 1 to 4 (costs about N*N the drawing)\n"
+    "  --timeline FILE  play a copy of the timeline, with a maker's layers, to its\n"
+    "                own music, composed first (not in the Windows build)\n";
 
 namespace {
 

@@ -285,7 +285,8 @@ bool parseTimeline(const std::string& text, const std::string& file, Timeline* o
             "the layer " + f[1] + " twice (first on line " + std::to_string(layerLine[f[1]]) + ")";
       } else {
         layerLine[f[1]] = n;
-        t.layers.push_back({f[1], f[2], f[3], f[4], f.size() > 5 ? f[5] : "", n});
+        t.layers.push_back(
+            {f[1], f[2], f[3] == "-" ? "" : f[3], f[4], f.size() > 5 ? f[5] : "", n});
       }
     } else {
       const int index = fadeIndex(f[0]);
@@ -395,6 +396,7 @@ bool loadTimeline(const std::string& path, Timeline* out, std::string* error) {
   }
   if (!parseTimeline(text, path, out, error)) return false;
   out->folder = folderOf(path);
+  out->file = path;
   return true;
 }
 
@@ -419,8 +421,8 @@ std::string drawnText(const Timeline& t) {
   for (const Section& s : t.sections)
     text += "section " + numberText(t.sectionStart(s)) + " " + s.name + "\n";
   for (const MakerLayer& l : t.layers) {
-    text += "layer " + l.name + " " + l.fragment + " " + l.picture + " " + l.in + " " +
-            (l.out.empty() ? "-" : l.out) + "\n";
+    text += "layer " + l.name + " " + l.fragment + " " + (l.picture.empty() ? "-" : l.picture) +
+            " " + l.in + " " + (l.out.empty() ? "-" : l.out) + "\n";
   }
   return text;
 }

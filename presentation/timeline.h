@@ -83,6 +83,8 @@ struct Timeline {
   // The folder of the file read ("" for the built-in one), which the layers'
   // files are relative to.
   std::string folder;
+  // The file's name as messages give it ("" for the built-in one).
+  std::string file;
   // The file's lines as read, so that a saved copy keeps its comments, order,
   // byte-order mark and line endings; the fade lines are written anew from
   // the values.

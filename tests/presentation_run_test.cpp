@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -189,4 +190,37 @@ TEST(PresentationRun, BadOptionsAreRefusedAndMediaIsTakenFromAnywhere) {
   EXPECT_GT(lit, 960 * 89 / 2);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.output, "");
+}
+
+// A copy of the timeline with a maker's layers plays to its own music,
+// composed first with one line on stderr into a folder removed at the end;
+// a layer that does not build ends it with 2 before a frame is drawn.
+TEST(PresentationRun, ATimelineCopyPlaysToItsOwnMusicUntilEsc) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  const std::string folder = makeTempDir(), temporary = makeTempDir();
+  DemoOptions o = presentationIn(kMedia);
+  o.args = {"--timeline", writeMakerTimeline(folder)};
+  o.env.push_back({"TMPDIR", temporary});
+  o.timeLimit = 60;
+  bool sawWindow = false;
+  o.onWindow = [&](DemoWindow& w) {
+    sawWindow = windowFound(w);
+    sleepSeconds(1.0);
+    pressKey(w, "Escape");
+  };
+  const DemoRun run = runDemo(o);
+  EXPECT_TRUE(sawWindow);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.output, "demo: composing the music of " + folder + "/timeline.txt\n");
+
+  // A layer's program that does not compile: refused before the first frame.
+  std::ofstream(folder + "/ripple.frag") << "uniform float alpha;\nvoid main()\n{\n"
+                                         << "    gl_FragColor = vec4(1.0) +;\n}\n";
+  o.onWindow = nullptr;
+  const DemoRun refused = runDemo(o);
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.output.find("\nripple.frag:4: syntax error"), std::string::npos)
+      << refused.output;
+  EXPECT_EQ(std::count(refused.output.begin(), refused.output.end(), '\n'), 2) << refused.output;
+  EXPECT_EQ(std::system(("rmdir " + temporary).c_str()), 0) << "a music folder is left";
 }

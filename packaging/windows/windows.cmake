@@ -56,8 +56,8 @@ target_link_libraries(win_platform PUBLIC PkgConfig::SDL PkgConfig::SDL_MIXER)
 add_library(win_presentation STATIC
   imaging/texture.cpp imaging/image_file.cpp
   presentation/clock.cpp presentation/handles.cpp presentation/layers.cpp presentation/demo.cpp
-  presentation/music.cpp presentation/player.cpp presentation/player_options.cpp
-  presentation/timeline.cpp)
+  presentation/maker_layers.cpp presentation/music.cpp presentation/player.cpp
+  presentation/player_options.cpp presentation/timeline.cpp)
 target_include_directories(win_presentation PUBLIC ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(win_presentation PUBLIC demo_gpu win_pictures win_platform)
 # realpath, which the sound layer keeps the music's path with.

@@ -1044,3 +1044,99 @@ TEST(CaptureSegments, AStopSignalEndsTheChecksOfAJoin) {
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << fileBytes(logs + "/stderr");
   EXPECT_EQ(entries(folder), (std::vector<std::string>{"P"}));
 }
+
+// A maker's layers from a copy of the timeline: the frames before they fade
+// in are the built-in ones, `resolution` is the strip in pixels, a picture
+// beside the file draws as the overlay draws the media's, a changed layer
+// file makes parts foreign, and every fault is refused in one line, exit 2.
+TEST(CaptureSegments, MakerLayersDrawFromTheTimelineOrAreRefusedInOneLine) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  const std::string folder = makeTempDir();
+  const std::string timeline = writeMakerTimeline(folder);
+  const auto still = [&](const std::string& copy, const char* at, const std::string& out) {
+    std::vector<std::string> args = {"--media", kMedia, "--size", "1920x178", "--still", at, out};
+    if (!copy.empty()) args.insert(args.begin(), {"--timeline", copy});
+    return capture(args);
+  };
+  for (const char* at : {"39", "43", "103"}) {
+    ASSERT_EQ(still(timeline, at, folder + "/maker-" + at + ".png").status, 0) << at;
+  }
+  ASSERT_EQ(still("", "39", folder + "/builtin-39.png").status, 0);
+  ASSERT_EQ(still("", "60", folder + "/builtin-60.png").status, 0);
+  EXPECT_EQ(fileBytes(folder + "/maker-39.png"), fileBytes(folder + "/builtin-39.png"));
+
+  // At 43 s the ripple is whole and opaque: red and green are the pixel's
+  // place in the 1920 x 178 strip.
+  const Picture ripple = load(folder + "/maker-43.png");
+  ASSERT_EQ(ripple.w, 1920);
+  for (const auto& [x, y] : {std::pair{100, 20}, {960, 89}, {1800, 160}}) {
+    SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+    EXPECT_NEAR(ripple.at(x, y, 0), (x + 0.5) / 1920 * 255, 2);
+    EXPECT_NEAR(ripple.at(x, y, 1), (177 - y + 0.5) / 178 * 255, 2);
+  }
+  // At 103 s the badge (the large space picture) is whole: where it is
+  // opaque the frame is the built-in one at 60 s, when space is whole.
+  const Picture badge = load(folder + "/maker-103.png"), space = load(folder + "/builtin-60.png"),
+                picture = load(folder + "/badge.png");
+  ASSERT_EQ(picture.w, 1920);
+  int opaque = 0, differing = 0;
+  for (int y = 0; y < 178; ++y) {
+    for (int x = 0; x < 1920; ++x) {
+      if (picture.at(x, y, 3) < 255) continue;
+      ++opaque;
+      for (int c = 0; c < 3; ++c) differing += std::abs(badge.at(x, y, c) - space.at(x, y, c)) > 2;
+    }
+  }
+  EXPECT_GT(opaque, 10000);
+  EXPECT_EQ(differing, 0);
+
+  // Parts drawn with the layers are foreign once a layer's program changes.
+  const std::string parts = folder + "/P";
+  for (const char* k : {"1", "2"}) {
+    ASSERT_EQ(
+        captureRange({"--timeline", timeline, "--segment", std::string(k) + "/2", "--parts", parts})
+            .status,
+        0);
+  }
+  std::ofstream(folder + "/ripple.frag", std::ios::app) << "// changed\n";
+  DemoRun join =
+      captureRange({"--timeline", timeline, "--join", parts, "--video", folder + "/out.mp4"});
+  EXPECT_EQ(join.status, 1) << join.output;
+  EXPECT_NE(join.output.find("foreign (layers"), std::string::npos) << join.output;
+
+  const std::string text = fileBytes(timeline);
+  const auto copyWith = [&](const std::string& name, const std::string& from,
+                            const std::string& to) {
+    std::string edited = text;
+    edited.replace(edited.find(from), from.size(), to);
+    std::ofstream(folder + "/" + name) << edited;
+    return folder + "/" + name;
+  };
+  const int layerLine = lines(text.substr(0, text.find("layer badge"))) + 1;
+  const std::string broken = folder + "/broken";
+  mkdir(broken.c_str(), 0777);
+  std::ofstream(broken + "/timeline.txt") << text;
+  std::ofstream(broken + "/ripple.frag") << "uniform float alpha;\nvoid main()\n{\n"
+                                         << "    gl_FragColor = vec4(1.0) +;\n}\n";
+  const struct {
+    const char* name;
+    std::string copy, expected;
+  } refusals[] = {
+      {"syntax error", broken + "/timeline.txt", "ripple.frag:4: syntax error"},
+      {"missing picture", copyWith("nopicture.txt", "badge.png", "none.png"),
+       "nopicture.txt:" + std::to_string(layerLine) + ": cannot load \"none.png\": No such file"},
+      {"missing program", copyWith("noprogram.txt", "badge.frag", "none.frag"),
+       "cannot read \"none.frag\": No such file"},
+      {"unknown fade", copyWith("nofade.txt", "badge.png badgeIn", "badge.png badgeInn"),
+       "unknown fade \"badgeInn\""},
+      {"a name twice", copyWith("twice.txt", "layer badge", "layer ripple"), "\"ripple\" twice"},
+  };
+  for (const auto& r : refusals) {
+    SCOPED_TRACE(r.name);
+    const DemoRun run = still(r.copy, "103", folder + "/refused.png");
+    EXPECT_EQ(run.status, 2) << run.output;
+    EXPECT_EQ(lines(run.output), 1) << run.output;
+    EXPECT_NE(run.output.find(r.expected), std::string::npos) << run.output;
+    EXPECT_EQ(kindOf(folder + "/refused.png"), "absent");
+  }
+}

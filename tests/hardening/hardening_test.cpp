@@ -120,13 +120,15 @@ TEST(Hardening, MissingServicesAndOldDriversEndClearly) {
     int status;
     std::string expected;  // the one line printed
     bool runs;             // the window opens and the run goes on
+    std::vector<std::string> args;
   } cases[] = {
       {"no audio device",
        kDemo,
        {{"SDL_AUDIODRIVER", "no-such-driver"}},
        0,
        "sound: no audio device",
-       true},
+       true,
+       {}},
       {"OpenGL 1.5 driver",
        kDemo,
        {{"SDL_AUDIODRIVER", "dummy"},
@@ -134,13 +136,23 @@ TEST(Hardening, MissingServicesAndOldDriversEndClearly) {
         {"MESA_GLSL_VERSION_OVERRIDE", "100"}},
        1,
        "OpenGL 2.0 is required, but the driver offers 1.5",
-       false},
+       false,
+       {}},
       {"a program that does not compile",
        kBrokenShaderDemo,
        {{"SDL_AUDIODRIVER", "dummy"}},
        0,
        "fragment shader of morph failed to compile",
-       true},
+       true,
+       {}},
+      // The player without the composer, as the Windows exe is built.
+      {"--timeline where only the built-in show plays",
+       kBrokenShaderDemo,
+       {},
+       2,
+       "plays the built-in show",
+       false,
+       {"--timeline", "timeline.txt"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -148,6 +160,7 @@ TEST(Hardening, MissingServicesAndOldDriversEndClearly) {
     o.binary = c.binary;
     o.workingDir = kMedia;
     o.env = c.env;
+    o.args = c.args;
     Watch watch;
     if (c.runs) o.onWindow = [&](DemoWindow& w) { watch(w); };
     DemoRun run = runDemo(o);

@@ -626,3 +626,45 @@ TEST(Studio, MusicStartsAtTheDemoTimeAfterASeek) {
   EXPECT_LT(bestError / (window * 2), 4.0) << "the output is the Ogg's own samples";
   EXPECT_LE(std::abs(lagMs), 1000.0 / 60) << "within one frame of the demo time";
 }
+
+// A maker's layers in the studio: the inspector lists them with their alpha,
+// and a save that no longer compiles shows the compiler's line in the title
+// while the last good program keeps drawing; a good save shows at once.
+TEST(Studio, MakerLayersAreInspectedAndReloaded) {
+  if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
+  const std::string folder = makeTempDir();
+  DemoOptions o =
+      studioIn(folder, {"--at", "103", "--paused", "--timeline", writeMakerTimeline(folder)});
+  o.env.push_back({"DEMO_STUDIO_INSPECT", "1"});
+  const std::string ripple = folder + "/ripple.frag";
+  double brokenSeen = -1, redSeen = -1;
+  std::vector<unsigned char> before, whileBroken;
+  o.onWindow = [&](DemoWindow& w) {
+    waitFor([&] { return titleHas(w, "103.000 s"); });
+    pressKey(w, "Tab");
+    sleepSeconds(0.5);
+    before = stripOf(windowPicture(w));
+    writeFile(ripple, "uniform float alpha;\nvoid main()\n{\n    gl_FragColor = vec4(1.0) +;\n}\n");
+    brokenSeen = waitFor([&] { return titleHas(w, "ERROR in ripple.frag:4: syntax error"); }, 5);
+    whileBroken = stripOf(windowPicture(w));
+    // Red under the badge: it shows where the badge's picture is clear.
+    writeFile(ripple,
+              "uniform float alpha;\nvoid main() { gl_FragColor = vec4(1, 0, 0, alpha); }\n");
+    redSeen = waitFor([&] { return !titleHas(w, "ERROR") && redShare(w) > 0.05; }, 5);
+    pressKey(w, "Escape");
+  };
+  const DemoRun run = runDemo(o);
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_GE(brokenSeen, 0) << run.output;
+  EXPECT_EQ(differing(whileBroken, before), 0) << "the last good program keeps drawing";
+  EXPECT_GE(redSeen, 0) << "a good save shows";
+  const size_t listing = run.output.find("inspector at 103.000 s:\n");
+  ASSERT_NE(listing, std::string::npos) << run.output;
+  for (const char* layer : {"\nlayer: ripple", "\nlayer: badge"}) {
+    const size_t at = run.output.find(layer, listing);
+    ASSERT_NE(at, std::string::npos) << layer << run.output;
+    EXPECT_NE(run.output.substr(at, run.output.find('\n', at + 1) - at).find("alpha=1.000"),
+              std::string::npos)
+        << run.output;
+  }
+}

@@ -57,6 +57,30 @@ std::vector<unsigned char> readPixels(int x, int y, int width, int height) {
 
 const std::string kGeneratedMedia = DEMO_BINARY_DIR "/media";
 
+std::string writeMakerTimeline(const std::string& folder) {
+  std::ifstream builtin(DEMO_SOURCE_DIR "/presentation/timeline.txt");
+  std::stringstream text;
+  text << builtin.rdbuf()
+       << "rippleIn 40 0.5 in\nrippleOut 110 0.5 out\nbadgeIn 100 1 in\n"
+          "layer ripple ripple.frag - rippleIn rippleOut\n"
+          "layer badge badge.frag badge.png badgeIn\n";
+  std::ofstream(folder + "/timeline.txt") << text.str();
+  std::ofstream(folder + "/ripple.frag")
+      << "uniform float time;\nuniform float alpha;\nuniform vec2 resolution;\n"
+         "void main()\n{\n"
+         "    gl_FragColor = vec4(gl_FragCoord.xy / resolution, 0.5 + 0.5 * sin(time), alpha);\n"
+         "}\n";
+  std::ofstream(folder + "/badge.frag")
+      << "varying vec4 v;\nuniform float alpha;\nuniform sampler2D picture;\n"
+         "void main()\n{\n"
+         "    gl_FragColor = texture2D(picture, v.xy * 0.5 + 0.5) * vec4(1.0, 1.0, 1.0, alpha);\n"
+         "}\n";
+  std::ifstream picture(kGeneratedMedia + "/" DEMO_LARGE_PICTURE_FOLDER "/space.png",
+                        std::ios::binary);
+  std::ofstream(folder + "/badge.png", std::ios::binary) << picture.rdbuf();
+  return folder + "/timeline.txt";
+}
+
 bool generatedMediaPresent() {
   for (const MediaFile& file : kMediaFiles) {
     if (access((kGeneratedMedia + "/" + file.name).c_str(), R_OK) != 0) return false;

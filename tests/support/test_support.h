@@ -38,6 +38,14 @@ bool generatedMediaPresent();
 // A new folder under the system's temp folder, removed by the caller if wanted.
 std::string makeTempDir();
 
+// Writes into `folder` a copy of the built-in timeline with two maker's
+// layers and returns its path: `ripple` (ripple.frag, no picture, from 40 s
+// to 110 s) paints each pixel (x / width, y / height, ..., alpha) from
+// gl_FragCoord and `resolution`; `badge` (badge.frag over badge.png beside
+// the file, a copy of the large space picture, from 100 s) draws its
+// picture as the overlay program does.
+std::string writeMakerTimeline(const std::string& folder);
+
 // Writes a 24-bit BMP whose pixel (x, y), y from the top, has colour(x, y).
 void writeBmp(const std::string& path, int width, int height,
               const std::function<std::array<Uint8, 3>(int, int)>& colour);

@@ -4,6 +4,7 @@
 #include "platform/output_file.h"
 #include "platform/regular_file.h"
 #include "presentation/headless_render.h"
+#include "presentation/maker_layers.h"
 #include "presentation/media.h"
 #include "presentation/timeline.h"
 #include "tools/capture/montage.h"
@@ -568,7 +569,10 @@ int main(int argc, char** argv) {
   if (!startHeadlessRendering(options.width * options.ssaa, options.height * options.ssaa,
                               options.mediaDir, &error, usesLargePictures(options.width))) {
     if (composed) abandonOutput(&timelineMusic);
-    return failure(error);
+    // A maker's layer that does not build is bad input, as a bad option is.
+    const int status = makerLayersRefused() ? 2 : 1;
+    failure(error);
+    return status;
   }
   int status = 0;
   switch (options.output) {

@@ -3,6 +3,7 @@
 
 #include "platform/output_file.h"
 #include "platform/regular_file.h"
+#include "presentation/maker_layers.h"
 #include "presentation/media.h"
 #include "presentation/timeline.h"
 #include "tools/common/command_line.h"
@@ -190,21 +191,9 @@ std::string jobLines(const CaptureOptions& o, const VideoSettings& s) {
     if (!hashFile(o.mediaDir + "/" DEMO_LARGE_PICTURE_FOLDER "/" + file.name, &h, nullptr)) h = 0;
     media = (media ^ h) * 1099511628211ull;
   }
-  // What the timeline draws, whatever its comments and spacing, and the
-  // files of its layers by their content (relative to the timeline's folder,
-  // the media folder for the built-in one).
-  const Timeline& tl = timeline::active();
-  uint64_t timelineSum = hashText(drawnText(tl));
-  for (const MakerLayer& layer : tl.layers) {
-    for (const std::string& file : {layer.fragment, layer.picture}) {
-      if (file == "-") continue;
-      const std::string path =
-          file[0] == '/' ? file : (tl.folder.empty() ? o.mediaDir : tl.folder) + "/" + file;
-      uint64_t h = 0;
-      if (!hashFile(path, &h, nullptr)) h = 0;
-      timelineSum = (timelineSum ^ h) * 1099511628211ull;
-    }
-  }
+  // What the timeline draws, whatever its comments and spacing; the files
+  // of its layers are summed by content on the record's `layers` line.
+  const uint64_t timelineSum = hashText(drawnText(timeline::active()));
   std::string encoder;
   for (const std::string& arg : encoderArgs(s)) encoder += (encoder.empty() ? "" : " ") + arg;
   return "range " + seconds(o.from) + "-" + seconds(o.to) + "\nfps " + seconds(o.fps) + "\nsize " +
@@ -212,7 +201,8 @@ std::string jobLines(const CaptureOptions& o, const VideoSettings& s) {
          std::to_string(o.ssaa) + "\nframe " + std::to_string(o.frameWidth) + "x" +
          std::to_string(o.frameHeight) + "\npreset " + (o.preset.empty() ? "-" : o.preset) +
          "\nfilters " + videoFilters(s) + "\nencoder " + encoder + "\nprogram " + program +
-         "\nmedia " + hex(media) + "\ntimeline " + hex(timelineSum) + "\n";
+         "\nmedia " + hex(media) + "\ntimeline " + hex(timelineSum) + "\nlayers " +
+         makerLayerFilesDigest(timeline::active(), o.mediaDir, usesLargePictures(o.width)) + "\n";
 }
 
 bool writePartRecord(const std::string& dir, int k, int n, const FrameRun& run,

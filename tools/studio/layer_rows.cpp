@@ -5,6 +5,8 @@
 #include "gpu/program.h"
 #include "gpu/shaders.h"
 #include "presentation/layer_list.h"
+#include "presentation/layers.h"
+#include "presentation/maker_layers.h"
 
 #include <cmath>
 #include <cstring>
@@ -44,12 +46,8 @@ std::string rowName(const Layer& layer) {
 
 // The fade of `t` called `name`, built-in or the file's own; nullptr for "".
 const Fade* fadeCalled(const Timeline& t, const std::string& name) {
-  const int index = fadeIndex(name);
-  if (index >= 0) return &t.fade(index);
-  for (const NamedFade& f : t.extraFades) {
-    if (f.name == name) return &f.fade;
-  }
-  return nullptr;
+  const int index = name.empty() ? -1 : t.indexOf(name);
+  return index >= 0 ? &t.fade(index) : nullptr;
 }
 
 std::string fadeName(int fade) { return fade == kNoFade ? "" : kFadeNames[fade]; }
@@ -86,11 +84,40 @@ void watchLayer(LayerId id) {
   watch.pending.clear();
 }
 
+void watchMakerLayer(int index) {
+  const BuiltMakerLayer& layer = builtMakerLayers()[static_cast<size_t>(index)];
+  const auto alpha = watch.alphaOf.find(layer.program);
+  watch.layers.push_back({"layer: " + layer.name, alpha == watch.alphaOf.end() || alpha->second > 0,
+                          std::move(watch.pending)});
+  watch.pending.clear();
+}
+
+// A row for each of the timeline's own layers, drawn over the permanent ones
+// and under the closing ones; its program is the one built for it, if any.
+void addMakerRows(const Timeline& t, std::vector<LayerRow>* rows) {
+  const std::vector<BuiltMakerLayer>& built = builtMakerLayers();
+  for (const MakerLayer& layer : t.layers) {
+    const GLuint* program = nullptr;
+    for (const BuiltMakerLayer& b : built) {
+      if (b.name == layer.name) program = &b.program;
+    }
+    LayerRow row{
+        "layer: " + layer.name, program, layer.in, layer.out, {layer.in}, kAlways, false, {}};
+    if (!layer.out.empty()) row.reads.push_back(layer.out);
+    rows->push_back(std::move(row));
+  }
+}
+
 }  // namespace
 
 std::vector<LayerRow> layerRows(const Timeline& t, int samples, double step) {
   std::vector<LayerRow> rows;
+  bool makersAdded = false;
   for (const Layer& layer : kLayers) {
+    if (layer.after != kAlways && !makersAdded) {
+      addMakerRows(t, &rows);
+      makersAdded = true;
+    }
     LayerRow row{rowName(layer),
                  layer.program,
                  fadeName(layer.in),
@@ -112,7 +139,7 @@ int rowFadeAt(const LayerRow& row, const Timeline& t, double seconds) {
   int best = -1;
   double nearest = 0;
   for (const std::string& name : row.reads) {
-    const int index = fadeIndex(name);
+    const int index = t.indexOf(name);
     if (index < 0) continue;
     const Fade& f = t.fade(index);
     const double from = std::fmin(f.at, fadeEdge(f)), to = std::fmax(f.at, fadeEdge(f));
@@ -128,11 +155,13 @@ int rowFadeAt(const LayerRow& row, const Timeline& t, double seconds) {
 void startInspecting() {
   setUniformHook(watchUniform);
   setLayerDrawnHook(watchLayer);
+  setMakerLayerDrawnHook(watchMakerLayer);
 }
 
 void stopInspecting() {
   setUniformHook(nullptr);
   setLayerDrawnHook(nullptr);
+  setMakerLayerDrawnHook(nullptr);
 }
 
 std::vector<InspectedLayer> takeInspectedLayers() {

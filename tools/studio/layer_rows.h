@@ -31,8 +31,8 @@ struct LayerRow {
 std::vector<LayerRow> layerRows(const Timeline& t, int samples, double step);
 
 // The fade among those the row reads whose ramp holds `seconds` (the one
-// whose ramp's middle is nearest when several do), as an index of
-// kFadeNames; -1 for none.
+// whose ramp's middle is nearest when several do), as an index of `t`'s
+// fades; -1 for none.
 int rowFadeAt(const LayerRow& row, const Timeline& t, double seconds);
 
 struct InspectedUniform {

@@ -7,6 +7,7 @@
 #include "platform/stderr_capture.h"
 #include "presentation/clock.h"
 #include "presentation/layers.h"
+#include "presentation/maker_layers.h"
 #include "presentation/media.h"
 #include "presentation/player.h"
 #include "presentation/timeline.h"
@@ -158,10 +159,11 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir, const Timeli
   };
   if (!startPresentation(startup, &music, &error)) {
     if (!error.empty()) std::fprintf(stderr, "demo-studio: %s\n", error.c_str());
-    return 1;
+    return makerLayersRefused() ? 2 : 1;
   }
   SDL_EnableKeyRepeat(SDL_DEFAULT_REPEAT_DELAY, SDL_DEFAULT_REPEAT_INTERVAL);
   startShaderWatch(shaderDir);
+  watchMakerLayers(loaded, o.mediaDir, startup.largePictures);
   const int width = kWindowWidth * o.scale, height = kWindowHeight * o.scale;
   const bool pathGiven = !o.timelinePath.empty();
   startPanel(width, height, o.mediaDir + "/" + mediaName(MediaId::music), loaded, file, pathGiven);

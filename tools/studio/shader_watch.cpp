@@ -7,6 +7,7 @@
 #include "platform/regular_file.h"
 #include "presentation/demo.h"
 #include "presentation/handles.h"
+#include "presentation/maker_layers.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,8 +67,16 @@ struct WatchedFile {
 
 constexpr size_t kProgramCount = sizeof kPrograms / sizeof kPrograms[0];
 
+// A maker's layer's program and picture, by the layer's index.
+struct MakerFile {
+  size_t layer = 0;
+  bool picture = false;
+  WatchedFile file;
+};
+
 struct Watch {
   std::vector<WatchedFile> files;  // every file of kPrograms, once
+  std::vector<MakerFile> maker;
   // Indices into `files` of each program's vertex and fragment file.
   size_t vertexOf[kProgramCount] = {};
   size_t fragmentOf[kProgramCount] = {};
@@ -160,7 +169,45 @@ void rebuild() {
   }
 }
 
+// A maker's file saved: its layer is built again (or its picture loaded
+// again); on failure the layer keeps drawing what it had and the one line,
+// the compiler's words for a program, is kept for the title.
+void reloadMakerFile(MakerFile* m) {
+  WatchedFile& file = m->file;
+  std::string error;
+  if (m->picture) {
+    reloadMakerLayerPicture(m->layer, file.path, &error);
+  } else {
+    std::string reason;
+    if (!readWhole(file.path, &file.text, &reason)) {
+      error = "cannot read \"" + file.path + "\": " + reason;
+    } else {
+      rebuildMakerLayerProgram(m->layer, file.text, &error);
+    }
+  }
+  if (!error.empty() && error != file.error) std::fprintf(stderr, "%s\n", error.c_str());
+  file.error = error;
+}
+
 }  // namespace
+
+void watchMakerLayers(const Timeline& t, const std::string& mediaDir, bool large) {
+  watch.maker.clear();
+  for (size_t i = 0; i < t.layers.size(); ++i) {
+    const MakerLayerFiles files = makerLayerFiles(t, t.layers[i], "", mediaDir, large);
+    for (const bool picture : {false, true}) {
+      const std::string& path = picture ? files.picture : files.fragment;
+      if (path.empty()) continue;
+      MakerFile m;
+      m.layer = i;
+      m.picture = picture;
+      m.file.name = picture ? t.layers[i].picture : t.layers[i].fragment;
+      m.file.path = path;
+      m.file.built = stampOf(path);
+      watch.maker.push_back(std::move(m));
+    }
+  }
+}
 
 void startShaderWatch(const std::string& folder) {
   watch.files.clear();
@@ -201,6 +248,16 @@ void pollShaderWatch() {
     any = any || file.changed;
   }
   if (any) rebuild();
+  for (MakerFile& m : watch.maker) {
+    const Stamp now = stampOf(m.file.path);
+    if (now == m.file.built) continue;
+    if (now != m.file.candidate) {
+      m.file.candidate = now;
+      continue;
+    }
+    m.file.built = now;
+    reloadMakerFile(&m);
+  }
 }
 
 std::string failingShaderFiles() {
@@ -210,10 +267,18 @@ std::string failingShaderFiles() {
     if (!names.empty()) names += ' ';
     names += file.name;
   }
+  for (const MakerFile& m : watch.maker) {
+    if (m.file.error.empty()) continue;
+    if (!names.empty()) names += ' ';
+    names += m.file.error;
+  }
   return names;
 }
 
 bool programFails(const GLuint* handle) {
+  for (const MakerFile& m : watch.maker) {
+    if (!m.file.error.empty() && &builtMakerLayers()[m.layer].program == handle) return true;
+  }
   if (watch.files.empty()) return false;
   for (size_t i = 0; i < kProgramCount; ++i) {
     if (kPrograms[i].handle != handle) continue;

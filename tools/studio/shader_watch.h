@@ -2,6 +2,8 @@
 // rebuilds the presentation's programs from them while it runs.
 #pragma once
 
+#include "presentation/timeline.h"
+
 #include <GL/gl.h>
 
 #include <string>
@@ -19,7 +21,13 @@ void startShaderWatch(const std::string& folder);
 // device) is refused like a missing one, without blocking.
 void pollShaderWatch();
 
-// The files whose last save does not build, space-separated ("" when none).
+// Also watches the program and picture of each of the maker's layers of `t`
+// (found as the start-up found them): a save builds the layer again, and a
+// program that no longer compiles keeps the last good one drawing.
+void watchMakerLayers(const Timeline& t, const std::string& mediaDir, bool large);
+
+// The files whose last save does not build, space-separated ("" when none);
+// a maker's file as its one line with the compiler's words.
 std::string failingShaderFiles();
 
 // Whether the program held in `handle` (&morphProgram, ...) has a vertex or

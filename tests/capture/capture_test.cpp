@@ -1129,7 +1129,7 @@ TEST(CaptureSegments, MakerLayersDrawFromTheTimelineOrAreRefusedInOneLine) {
        "cannot read \"none.frag\": No such file"},
       {"unknown fade", copyWith("nofade.txt", "badge.png badgeIn", "badge.png badgeInn"),
        "unknown fade \"badgeInn\""},
-      {"a name twice", copyWith("twice.txt", "layer badge", "layer ripple"), "\"ripple\" twice"},
+      {"a name twice", copyWith("twice.txt", "layer badge", "layer ripple"), "the layer ripple twice"},
   };
   for (const auto& r : refusals) {
     SCOPED_TRACE(r.name);

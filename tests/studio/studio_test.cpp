@@ -467,8 +467,11 @@ TEST(Studio, StopSignalsAndEscEndItAtOnce) {
     std::printf("%s: ended %.0f ms after it (music being made: %s)\n", c.name, ended * 1000,
                 making ? "yes" : "no");
     EXPECT_EQ(run.status, c.status) << run.output;
+    // About a tenth of a second on an idle machine (printed above); the bound
+    // leaves room for a loaded one and still catches a studio that waits for
+    // the music (ten seconds and more) or ignores the signal.
     if (c.signal != SIGKILL) {
-      EXPECT_LT(ended, 1.0);
+      EXPECT_LT(ended, 5.0);
     }
     EXPECT_EQ(namesIn(temporaries, "demo-studio-").size(), c.folders);
     EXPECT_EQ(access(kept.c_str(), F_OK) == 0, c.edit);

@@ -98,7 +98,7 @@ void drawLayers() {
   setUniform1f(scrollerProgram, "alpha", fadeIn(tl.scrollerIn));
   drawFullScreenQuad();
 
-  if (demoTime() > kClosingAfter) {
+  if (demoTime() > tl.closing) {
     // Closing text, drawn plainly: the warp program at alpha 1 does not warp.
     beginLayer(guruTextTexture, imageWarpProgram);
     setUniform1f(imageWarpProgram, "alpha", 1.0f);
@@ -114,7 +114,7 @@ void drawLayers() {
 
   // The end picture goes over everything with whatever program is current;
   // after the closing text that is the warp program at alpha 1 from the closing text.
-  if (demoTime() > kEndPictureAfter) {
+  if (demoTime() > tl.endPicture) {
     glBindTexture(GL_TEXTURE_2D, testhallTexture);
     drawFullScreenQuad();
   }

@@ -378,7 +378,8 @@ TEST_F(Media, MusicFollowsTheTimeline) {
   const Band highs{2500, true}, lows{150, false};
   const Timeline& tl = timeline::builtin();
   const Fade fades[] = {tl.spaceIn, tl.loveIn, tl.starfieldIn, tl.scrollerIn};
-  std::vector<double> hits = {timeline::kClosingAfter, timeline::kEndPictureAfter};
+  std::vector<double> hits;
+  for (int i = 0; i < kCutCount; ++i) hits.push_back(tl.cut(i));
   for (const Fade& f : fades) {
     const double start = f.at, whole = fadeEdge(f);
     hits.push_back(whole);

@@ -61,8 +61,8 @@ void placeCues(const Timeline& tl) {
   kStarsFull = onBeat(fadeEdge(tl.starfieldIn));
   kScrollerIn = onBeat(tl.scrollerIn.at);
   kScrollerFull = onBeat(fadeEdge(tl.scrollerIn));
-  kClosingText = onBeat(timeline::kClosingAfter);
-  kHallIn = onBeat(timeline::kEndPictureAfter);
+  kClosingText = onBeat(tl.closing);
+  kHallIn = onBeat(tl.endPicture);
 }
 constexpr double kEnd = kEndTime;
 // The programs' own periods: the plasma's palette swings with sin(time / 2),

@@ -229,25 +229,28 @@ TEST_F(Schedule, UniformValuesAtBoundaryTimes) {
   EXPECT_LT(insideColour, kWidth * kHeight / 2);
 }
 
-// The closing layers: layer 9 from the first millisecond after 120 s, the
-// rectangle on for the first half of each second, the end picture after
-// 123.5 s. Every layer that makes fragments covers the viewport; of the
-// permanent layers only the starfield and the scroller still do, the others
-// being culled at alpha 0 or beneath the opaque starfield. The top opaque
-// one shows.
+// The closing layers: the closing text from the first millisecond after its
+// cut, the rectangle on for the first half of each second, the end picture
+// after its cut. Counted as quads beyond the frame just before the closing
+// cut, so another layer beneath changes no count; the top opaque one shows.
 TEST_F(Schedule, ClosingLayersFollowTheirTimeTests) {
   const int text = 2, rect = 3, end = 4;  // positions in kTextures
+  const Timeline& tl = timeline::builtin();
+  const Uint32 closing = static_cast<Uint32>(tl.closing * 1000);
+  const Uint32 endPicture = static_cast<Uint32>(tl.endPicture * 1000);
+  const int before = recordFrameAt(closing - 1).quads;
   const struct {
     Uint32 ms;
-    int quads, topTexture;
+    int added, topTexture;
   } cases[] = {
-      {119999, 2, -1},   {120000, 4, rect}, {120499, 4, rect}, {120500, 3, text},
-      {123499, 4, rect}, {123500, 4, end},  {124000, 5, end},  {129500, 4, end},
+      {closing - 1, 0, -1},       {closing, 2, rect},        {closing + 499, 2, rect},
+      {closing + 500, 1, text},   {endPicture - 1, 2, rect}, {endPicture, 2, end},
+      {endPicture + 500, 3, end}, {129500, 2, end},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.ms) + " ms");
     const Frame& f = recordFrameAt(c.ms);
-    EXPECT_EQ(f.quads, c.quads);
+    EXPECT_EQ(f.quads - before, c.added);
     if (c.topTexture >= 0) {
       EXPECT_EQ(f.centre, colourOf(c.topTexture));
     }

@@ -35,21 +35,21 @@ studio: build
 test: build web windows
 	@cd $(BUILD) && ctest --output-on-failure -j2 -LE soak
 
-# The whole presentation as a video with its music, a storyboard of the cue
-# times and the animated preview. The storyboard's times come from
-# presentation/timeline.txt, which the build writes out. The preview is a
+# The whole presentation as a video with its music, a storyboard of the
+# timeline's storyboard frames and the animated preview. The preview is a
 # montage at the strip's full width of the moments that sell the piece: the
-# twisting ribbon as a bell rings, SPACE whole, the melt into the box, the
-# scroller's title line, and the cut from the console to THE END; at 12 fps
-# it stays under 4 MB, which the last step checks. docs-pictures draws the
-# lighter copy of the same montage that README.md shows.
-PREVIEW_CLIPS = 38.5:40.5,57:59,67.5:70.5,110:112.5,122.5:125
-PREVIEW_MAX_BYTES = 4000000
+# title card, SPACE whole, LOVE whole, and the cut from the console to THE
+# END, each clip written from the fade or cut that shows it, so moving it in
+# presentation/timeline.txt moves the clip. README.md shows the same montage
+# (docs-pictures draws it at PREVIEW_FPS too); the last step checks its size.
+PREVIEW_CLIPS = 1:3,spaceIn+2:spaceIn+4.5,loveIn+5:loveIn+7.5,endPicture-1:endPicture+1.5
+PREVIEW_FPS = 10
+PREVIEW_MAX_BYTES = 3000000
 capture: build
 	@$(BUILD)/demo-capture --media $(BUILD)/media --video $(BUILD)/demo.mp4
-	@$(BUILD)/demo-capture --media $(BUILD)/media --sheet $(BUILD)/storyboard.png --times $$(cat $(BUILD)/storyboard_times)
-	@$(BUILD)/demo-capture --media $(BUILD)/media --gif $(BUILD)/preview.gif --size 960x89 --fps 12 \
-	  --clips $(PREVIEW_CLIPS)
+	@$(BUILD)/demo-capture --media $(BUILD)/media --sheet $(BUILD)/storyboard.png --times storyboard
+	@$(BUILD)/demo-capture --media $(BUILD)/media --gif $(BUILD)/preview.gif --size 960x89 \
+	  --fps $(PREVIEW_FPS) --clips $(PREVIEW_CLIPS)
 	@size=$$(stat -c %s $(BUILD)/preview.gif); [ $$size -le $(PREVIEW_MAX_BYTES) ] || \
 	  { echo "$(BUILD)/preview.gif is $$size bytes, more than $(PREVIEW_MAX_BYTES)"; exit 1; }
 	@echo "wrote $(BUILD)/demo.mp4, $(BUILD)/storyboard.png and $(BUILD)/preview.gif"
@@ -104,7 +104,7 @@ serve: web
 # test, the page's start screen in headless Chromium.
 docs-pictures: build web
 	@cd $(BUILD) && ctest -R '^studio_test$$' --output-on-failure
-	@python3 scripts/docs-pictures.py $(BUILD) $(PREVIEW_CLIPS)
+	@python3 scripts/docs-pictures.py $(BUILD) $(PREVIEW_CLIPS) $(PREVIEW_FPS) $(PREVIEW_MAX_BYTES)
 
 # The release archive and the Debian package, into dist/, and the Windows zip.
 dist: build dist-windows

@@ -26,14 +26,14 @@
   X(love, overlay, love, loveIn, loveOut, none, none)                     \
   X(scroller, scroller, scroller, scrollerIn, none, none, none)
 
-// The closing layers over them, each in frames later than its time:
-// X(layer, program, picture, after, blinks). The rectangle blinking at 1 Hz
+// The closing layers over them, each in frames later than its cut of the
+// timeline: X(layer, program, picture, cut, blinks). The rectangle blinking at 1 Hz
 // is on for the first half of each second. The rectangle and the end
 // picture keep the program the closing text made current.
-#define DEMO_CLOSING_LAYER_LIST(X)                                         \
-  X(closingText, imageWarp, guruText, timeline::kClosingAfter, false)      \
-  X(blinkingRectangle, imageWarp, guruRect, timeline::kClosingAfter, true) \
-  X(endPicture, imageWarp, testhall, timeline::kEndPictureAfter, false)
+#define DEMO_CLOSING_LAYER_LIST(X)                         \
+  X(closingText, imageWarp, guruText, closing, false)      \
+  X(blinkingRectangle, imageWarp, guruRect, closing, true) \
+  X(endPicture, imageWarp, testhall, endPicture, false)
 
 // A fade by its index in kFadeNames; kNoFade for none, kUnknownFade for a
 // name the timeline lacks (which the check below refuses at compile time).
@@ -53,6 +53,17 @@ constexpr int fadeNamed(const char* name) {
   return kUnknownFade;
 }
 
+// A cut by its index in kCutNames; kNoCut for a permanent layer,
+// kUnknownFade for a name the timeline lacks.
+constexpr int kNoCut = -1;
+
+constexpr int cutNamed(const char* name) {
+  for (int i = 0; i < kCutCount; ++i) {
+    if (sameName(name, kCutNames[i])) return i;
+  }
+  return kUnknownFade;
+}
+
 // Permanent layers are drawn whatever the time.
 constexpr float kAlways = -std::numeric_limits<float>::infinity();
 
@@ -62,7 +73,7 @@ struct Layer {
   GLuint* texture;
   int in, out;             // the fades of its alpha
   int offset, transition;  // the fades its other uniforms read
-  float after;             // drawn in frames later than this
+  int cut;                 // drawn in frames later than this cut; kNoCut: always
   bool blinks;             // on for the first half of each second only
 };
 
@@ -81,10 +92,11 @@ constexpr Layer kLayers[] = {
    fadeNamed(#out),                                                                \
    fadeNamed(#offset),                                                             \
    fadeNamed(#transition),                                                         \
-   kAlways,                                                                        \
+   kNoCut,                                                                         \
    false},
-#define DEMO_CLOSING_LAYER(layer, program, picture, after, blinks) \
-  {#layer, &program##Program, &picture##Texture, kNoFade, kNoFade, kNoFade, kNoFade, after, blinks},
+#define DEMO_CLOSING_LAYER(layer, program, picture, cut, blinks)    \
+  {#layer,  &program##Program, &picture##Texture, kNoFade, kNoFade, \
+   kNoFade, kNoFade,           cutNamed(#cut),    blinks},
     DEMO_PERMANENT_LAYER_LIST(DEMO_PERMANENT_LAYER) DEMO_CLOSING_LAYER_LIST(DEMO_CLOSING_LAYER)
 #undef DEMO_PERMANENT_LAYER
 #undef DEMO_CLOSING_LAYER
@@ -98,10 +110,16 @@ constexpr bool everyFadeKnown() {
     for (int fade : {l.in, l.out, l.offset, l.transition}) {
       if (fade == kUnknownFade) return false;
     }
+    if (l.cut == kUnknownFade) return false;
   }
   return true;
 }
-static_assert(everyFadeKnown(), "a layer of the list names a fade the timeline lacks");
+static_assert(everyFadeKnown(), "a layer of the list names a fade or a cut the timeline lacks");
+
+// The time after which the layer is drawn: its cut's in `t`, or kAlways.
+inline float afterOf(const Timeline& t, const Layer& l) {
+  return l.cut == kNoCut ? kAlways : t.cut(l.cut);
+}
 
 // Every fade the layer reads, its alpha's first; kNoFade where it has fewer.
 constexpr std::array<int, 4> fadesRead(const Layer& l) {

@@ -134,7 +134,7 @@ void drawLayers() {
     glRects(-1, 1, 1, -1);
   }
 
-  if (demoTime() > layerOf(LayerId::closingText).after) {
+  if (demoTime() > afterOf(tl, layerOf(LayerId::closingText))) {
     // Closing text, drawn plainly: the warp program at alpha 1 does not warp.
     beginLayer(LayerId::closingText);
     setUniform1f(imageWarpProgram, "alpha", 1.0f);
@@ -150,7 +150,7 @@ void drawLayers() {
 
   // The end picture goes over everything with whatever program is current;
   // after the closing text that is the warp program at alpha 1 from the closing text.
-  if (demoTime() > layerOf(LayerId::endPicture).after) {
+  if (demoTime() > afterOf(tl, layerOf(LayerId::endPicture))) {
     glBindTexture(GL_TEXTURE_2D, *layerOf(LayerId::endPicture).texture);
     drawQuad(LayerId::endPicture);
   }

@@ -25,6 +25,12 @@ constexpr Fade Timeline::*kFadeMembers[] = {
 #undef DEMO_FADE_POINTER
 };
 
+constexpr float Timeline::*kCutMembers[] = {
+#define DEMO_CUT_POINTER(name, at) &Timeline::name,
+    DEMO_CUT_LIST(DEMO_CUT_POINTER)
+#undef DEMO_CUT_POINTER
+};
+
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 // How much of a field a message quotes: enough to recognise it, never a
@@ -60,7 +66,7 @@ std::vector<std::string> fieldsOf(const std::string& line) {
 }
 
 bool isKeyword(const std::string& word) {
-  return word == "section" || word == "storyboard" || word == "layer";
+  return word == "section" || word == "storyboard" || word == "layer" || word == "cut";
 }
 
 // A fade's name: a letter, then letters, digits and _ (no + or -, which
@@ -98,9 +104,9 @@ std::string timeProblem(const std::string& field, float* value) {
   return "";
 }
 
-// A time as written in a section or the storyboard: seconds, or FADE, FADE+S,
-// FADE-S with the fade's name in `fade` (found once every line is read).
-std::string timeFieldProblem(const std::string& field, std::string* fade, float* value) {
+// A time as written in a section or the storyboard: seconds, or NAME, NAME+S,
+// NAME-S with the fade's or cut's name in `fade` (found once every line is read).
+std::string splitTime(const std::string& field, std::string* fade, float* value) {
   fade->clear();
   if (field.empty() || !std::isalpha(static_cast<unsigned char>(field[0]))) {
     return timeProblem(field, value);
@@ -140,6 +146,11 @@ std::string fadeLine(const std::string& name, const Fade& f) {
   return name + " " + numberText(f.at) + " " + numberText(f.rate) + (f.in ? " in" : " out");
 }
 
+std::string layerLine(const MakerLayer& l) {
+  return "layer " + l.name + " " + l.fragment + " " + (l.picture.empty() ? "-" : l.picture) + " " +
+         l.in + " " + (l.out.empty() ? "-" : l.out) + "\n";
+}
+
 // The built-in fade-ins that have a fade-out of the same stem (oldschoolIn
 // and oldschoolOut): a picture that shows between the two.
 std::vector<std::pair<int, int>> builtinPairs() {
@@ -154,6 +165,9 @@ std::vector<std::pair<int, int>> builtinPairs() {
 }
 
 }  // namespace
+
+float& Timeline::cut(int index) { return this->*kCutMembers[index]; }
+float Timeline::cut(int index) const { return this->*kCutMembers[index]; }
 
 Fade& Timeline::fade(int index) {
   return index < kFadeCount ? this->*kFadeMembers[index] : extraFades[index - kFadeCount].fade;
@@ -179,6 +193,9 @@ std::vector<float> Timeline::storyboardTimes() const {
 
 bool Timeline::sameFades(const Timeline& other) const {
   if (fadeCount() != other.fadeCount()) return false;
+  for (int i = 0; i < kCutCount; ++i) {
+    if (cut(i) != other.cut(i)) return false;
+  }
   for (int i = 0; i < fadeCount(); ++i) {
     if (fade(i).at != other.fade(i).at || fade(i).rate != other.fade(i).rate) return false;
     if (i >= kFadeCount && extraFades[i - kFadeCount].name != other.extraFades[i - kFadeCount].name)
@@ -199,6 +216,40 @@ int fadeIndex(const std::string& name) {
     if (name == kFadeNames[i]) return i;
   }
   return -1;
+}
+
+int cutIndex(const std::string& name) {
+  for (int i = 0; i < kCutCount; ++i) {
+    if (name == kCutNames[i]) return i;
+  }
+  return -1;
+}
+
+std::string timeFieldProblem(const std::string& field) {
+  std::string name;
+  float value = 0;
+  return splitTime(field, &name, &value);
+}
+
+std::string readTime(const Timeline& t, const std::string& field, TimeRef* out) {
+  std::string name;
+  TimeRef r;
+  std::string problem = splitTime(field, &name, &r.offset);
+  if (!problem.empty() || name.empty()) {
+    if (problem.empty()) *out = r;
+    return problem;
+  }
+  const int cut = cutIndex(name);
+  if ((r.fade = t.indexOf(name)) < 0 && cut < 0) {
+    return "not a number: " + quoted(field) + ", nor a fade or cut of this file";
+  }
+  const float time = cut >= 0 ? t.cut(cut) + r.offset : t.timeOf(r);
+  if (time < 0 || time > kEndTime) {
+    return shown(field) + " is " + numberText(time) + " s, outside 0 to 130 s";
+  }
+  if (cut >= 0) r.offset = time;
+  *out = r;
+  return "";
 }
 
 bool parseTimeline(const std::string& text, const std::string& file, Timeline* out,
@@ -235,9 +286,9 @@ bool parseTimeline(const std::string& text, const std::string& file, Timeline* o
   }
 
   std::map<std::string, int> givenOn, layerLine;  // where each name was given
-  // Times written from a fade are found once every fade is read.
+  // Times written from a fade or cut are read once every line is.
   struct Pending {
-    std::string fade, field;
+    std::string field;
     int line;
   };
   std::vector<Pending> sectionAt, storyboardAt;
@@ -249,28 +300,38 @@ bool parseTimeline(const std::string& text, const std::string& file, Timeline* o
     if (f.empty() || f[0][0] == '#') continue;
     if (f[0] == "section") {
       Section s;
-      std::string fade;
-      float time = 0;
       if (f.size() < 3) {
         problem = "missing field: a section is `section AT NAME`";
-      } else if ((problem = timeFieldProblem(f[1], &fade, &time)).empty()) {
-        (fade.empty() ? s.start : s.offset) = time;
+      } else if ((problem = timeFieldProblem(f[1])).empty()) {
         const size_t at = line.find(f[1], line.find("section") + 7) + f[1].size();
         s.name = line.substr(line.find_first_not_of(" \t", at));
         while (!s.name.empty() && (s.name.back() == ' ' || s.name.back() == '\t'))
           s.name.pop_back();
         t.sections.push_back(s);
-        sectionAt.push_back({fade, f[1], n});
+        sectionAt.push_back({f[1], n});
       }
     } else if (f[0] == "storyboard") {
       if (f.size() < 2) problem = "missing field: `storyboard` needs at least one time";
       for (size_t i = 1; i < f.size() && problem.empty(); ++i) {
-        TimeRef r;
-        std::string fade;
-        if ((problem = timeFieldProblem(f[i], &fade, &r.offset)).empty()) {
-          t.storyboard.push_back(r);
-          storyboardAt.push_back({fade, f[i], n});
+        if ((problem = timeFieldProblem(f[i])).empty()) {
+          t.storyboard.push_back({});
+          storyboardAt.push_back({f[i], n});
         }
+      }
+    } else if (f[0] == "cut") {
+      const int index = f.size() > 1 ? cutIndex(f[1]) : -1;
+      float at = 0;
+      if (f.size() != 3) {
+        problem = std::string(f.size() < 3 ? "missing field" : "too many fields") +
+                  ": a cut is `cut NAME AT`";
+      } else if (index < 0) {
+        problem = "unknown cut " + quoted(f[1]) + ": not one the presentation has";
+      } else if (givenOn.count("cut " + f[1])) {
+        problem = "the cut " + f[1] + " twice (first on line " +
+                  std::to_string(givenOn["cut " + f[1]]) + ")";
+      } else if ((problem = timeProblem(f[2], &at)).empty()) {
+        givenOn["cut " + f[1]] = n;
+        t.cut(index) = at;
       }
     } else if (f[0] == "layer") {
       const char* shape = "a layer is `layer NAME FRAGMENT PICTURE IN [OUT]`";
@@ -326,25 +387,22 @@ bool parseTimeline(const std::string& text, const std::string& file, Timeline* o
     if (!givenOn.count(kFadeNames[i]))
       return fail(n + 1, std::string("no line for the fade ") + kFadeNames[i]);
   }
+  for (int i = 0; i < kCutCount; ++i) {
+    if (!givenOn.count(std::string("cut ") + kCutNames[i]))
+      return fail(n + 1, std::string("no line for the cut ") + kCutNames[i]);
+  }
 
-  // Times written from fades, now that every fade is known.
-  const auto resolve = [&](const Pending& p, int* fade, float offset) {
-    if (!p.fade.empty() && (*fade = t.indexOf(p.fade)) < 0) {
-      problem = "not a number: " + quoted(p.field) + ", nor a fade of this file";
-    } else if (*fade >= 0) {
-      const float time = t.fade(*fade).at + offset;
-      if (time < 0 || time > kEndTime) {
-        problem = shown(p.field) + " is " + numberText(time) + " s, outside 0 to 130 s";
-      }
-    }
-    return problem.empty();
-  };
+  // Times written from fades and cuts, now that every one is known.
   for (size_t i = 0; i < t.sections.size(); ++i) {
-    if (!resolve(sectionAt[i], &t.sections[i].fade, t.sections[i].offset))
+    TimeRef r;
+    if (!(problem = readTime(t, sectionAt[i].field, &r)).empty())
       return fail(sectionAt[i].line, problem);
+    Section& s = t.sections[i];
+    s.fade = r.fade;
+    (r.fade >= 0 ? s.offset : s.start) = r.offset;
   }
   for (size_t i = 0; i < t.storyboard.size(); ++i) {
-    if (!resolve(storyboardAt[i], &t.storyboard[i].fade, t.storyboard[i].offset))
+    if (!(problem = readTime(t, storyboardAt[i].field, &t.storyboard[i])).empty())
       return fail(storyboardAt[i].line, problem);
   }
 
@@ -418,12 +476,26 @@ std::string drawnText(const Timeline& t) {
   std::sort(fades.begin() + kFadeCount, fades.end(),
             [](const NamedFade& a, const NamedFade& b) { return a.name < b.name; });
   for (const NamedFade& f : fades) text += fadeLine(f.name, f.fade) + "\n";
+  for (int i = 0; i < kCutCount; ++i)
+    text += std::string("cut ") + kCutNames[i] + " " + numberText(t.cut(i)) + "\n";
   for (const Section& s : t.sections)
     text += "section " + numberText(t.sectionStart(s)) + " " + s.name + "\n";
-  for (const MakerLayer& l : t.layers) {
-    text += "layer " + l.name + " " + l.fragment + " " + (l.picture.empty() ? "-" : l.picture) +
-            " " + l.in + " " + (l.out.empty() ? "-" : l.out) + "\n";
-  }
+  for (const MakerLayer& l : t.layers) text += layerLine(l);
+  return text;
+}
+
+std::string timelineListing(const Timeline& t) {
+  std::string text;
+  for (const NamedFade& f : t.allFades())
+    text += fadeLine(f.name, f.fade) + " " + numberText(fadeEdge(f.fade)) + "\n";
+  for (int i = 0; i < kCutCount; ++i)
+    text += std::string("cut ") + kCutNames[i] + " " + numberText(t.cut(i)) + "\n";
+  for (const Section& s : t.sections)
+    text += "section " + numberText(t.sectionStart(s)) + " " + s.name + "\n";
+  text += "storyboard";
+  for (float time : t.storyboardTimes()) text += " " + numberText(time);
+  text += "\n";
+  for (const MakerLayer& l : t.layers) text += layerLine(l);
   return text;
 }
 

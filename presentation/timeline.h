@@ -35,6 +35,13 @@ constexpr bool kFadeIsIn[] = {DEMO_FADE_LIST(DEMO_FADE_IN)};
 #undef DEMO_FADE_IN
 constexpr int kFadeCount = static_cast<int>(sizeof kFadeNames / sizeof kFadeNames[0]);
 
+// The cuts' names, in the built-in file's order: times where a layer appears
+// at once (`cut NAME AT`), which every copy of the file gives once.
+#define DEMO_CUT_NAME(name, at) #name,
+constexpr const char* kCutNames[] = {DEMO_CUT_LIST(DEMO_CUT_NAME)};
+#undef DEMO_CUT_NAME
+constexpr int kCutCount = static_cast<int>(sizeof kCutNames / sizeof kCutNames[0]);
+
 // A fade with its name, as the tools list them.
 struct NamedFade {
   std::string name;
@@ -43,7 +50,8 @@ struct NamedFade {
 
 // A time as the file writes it: seconds (`fade` -1, the time in `offset`),
 // or a fade's start plus `offset` seconds (FADE, FADE+S, FADE-S), so that it
-// moves with that fade.
+// moves with that fade. A time written from a cut (CUT, CUT+S, CUT-S) is held
+// in seconds: cuts do not move once read.
 struct TimeRef {
   int fade = -1;
   float offset = 0;
@@ -74,6 +82,11 @@ struct Timeline {
 #define DEMO_FADE_MEMBER(name, at, rate, in) Fade name{at, rate, in};
   DEMO_FADE_LIST(DEMO_FADE_MEMBER)
 #undef DEMO_FADE_MEMBER
+  // Every cut by name (timeline.closing, ...): the layer shows in frames
+  // later than this time.
+#define DEMO_CUT_MEMBER(name, at) float name{at};
+  DEMO_CUT_LIST(DEMO_CUT_MEMBER)
+#undef DEMO_CUT_MEMBER
   // Fades under names of the file's own, beyond the built-in ones (a maker's
   // layers fade with them), in file order.
   std::vector<NamedFade> extraFades;
@@ -103,7 +116,10 @@ struct Timeline {
   float sectionStart(const Section& s) const {
     return s.fade >= 0 ? fade(s.fade).at + s.offset : s.start;
   }
+  float& cut(int index);
+  float cut(int index) const;
   std::vector<float> storyboardTimes() const;
+  // Whether the two have the same fades and cuts (what the music follows).
   bool sameFades(const Timeline& other) const;
   // Every fade: the built-in ones in kFadeNames order, then the file's own.
   std::vector<NamedFade> allFades() const;
@@ -111,18 +127,30 @@ struct Timeline {
 
 // The index of the built-in fade called `name`, -1 for none.
 int fadeIndex(const std::string& name);
+// The index of the cut called `name`, -1 for none.
+int cutIndex(const std::string& name);
+
+// Whether `field` has the shape of a time the file writes: seconds, or a
+// name with an optional +S or -S. "" when it has, else why not.
+std::string timeFieldProblem(const std::string& field);
+
+// A time as the file writes it (seconds, FADE, FADE+S, FADE-S, CUT, CUT+S,
+// CUT-S) read against `t` into `out`. "" when taken, else why not (no
+// such fade or cut in `t`, outside 0 to 130 s). The file's own sections and
+// storyboard are read through it, and so are the tools' times.
+std::string readTime(const Timeline& t, const std::string& field, TimeRef* out);
 
 // The largest size of a timeline file read; a larger one is refused unread.
 constexpr size_t kMaxTimelineBytes = 1 << 20;
 
-// Reads a timeline from its text: fades `NAME AT RATE in|out`, sections
-// `section AT NAME`, `storyboard T...`, maker layers `layer NAME FRAGMENT
-// PICTURE IN [OUT]`, `#` comments and blank lines; a time in a section or the
-// storyboard is seconds or FADE, FADE+S, FADE-S. Lines may come in any order.
+// Reads a timeline from its text: fades `NAME AT RATE in|out`, cuts `cut NAME
+// AT`, sections `section AT NAME`, `storyboard T...`, maker layers `layer NAME
+// FRAGMENT PICTURE IN [OUT]`, `#` comments and blank lines; a time in a
+// section or the storyboard is read by readTime. Lines may come in any order.
 // On a bad text returns false with one line in `error` naming `file`, the line
 // and the reason (unknown name, missing field, not a number, too small or
 // large, outside 0 to 130, a name twice, an in where an out belongs, a fade
-// missing, a fade-in after its fade-out, a NUL byte). Fields are quoted
+// or cut missing, a fade-in after its fade-out, a NUL byte). Fields are quoted
 // escaped and cut short in messages.
 bool parseTimeline(const std::string& text, const std::string& file, Timeline* out,
                    std::string* error);
@@ -135,14 +163,21 @@ bool loadTimeline(const std::string& path, Timeline* out, std::string* error);
 // values, each number in the shortest form that reads back to the same float.
 std::string timelineText(const Timeline& t);
 
-// What the timeline draws, in one canonical text: the fades, the sections'
-// times and the layers, whatever the comments, spacing, order and storyboard
+// What the timeline draws, in one canonical text: the fades, the cuts, the
+// sections' times and the layers, whatever the comments, spacing, order and storyboard
 // of the file. Two timelines that draw the same frames have the same text.
 std::string drawnText(const Timeline& t);
 
 // Every fade-in with the fade-out it must not come after, as indices of
 // `t`'s fades: the built-in pictures' pairs, then each layer's IN and OUT.
 std::vector<std::pair<int, int>> fadePairs(const Timeline& t);
+
+// The timeline as demo-capture --print-timeline lists it, for scripts: one
+// line per fade `NAME AT RATE in|out WHOLE` (WHOLE where it is full or
+// gone), per cut `cut NAME AT`, per section `section START NAME`, then
+// `storyboard T...` and per maker layer `layer NAME FRAGMENT PICTURE IN
+// OUT|-`, every time in seconds.
+std::string timelineListing(const Timeline& t);
 
 // How far fade `fade` may move before the file no longer loads: the lowest
 // (`lower`) or highest start it may take, within 0 to 130 s, that keeps every
@@ -169,10 +204,6 @@ inline float plasmaLinesOffset(const Timeline& t) { return t.morphOffsetIn.at * 
 inline float plasmaLinesFull(const Timeline& t) {
   return t.morphOffsetIn.at + kPlasmaLinesMax / kPlasmaLinesRate;
 }
-
-// The closing layers show in frames later than these times.
-constexpr float kClosingAfter = 120.0f;
-constexpr float kEndPictureAfter = 123.5f;
 
 // The opaque starfield covers the frame from here; the two vertex stages
 // beneath it (under_starfield.vert, faded_under_starfield.vert) draw nothing

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Redraws the pictures that README.md and docs/ show, from the real programs.
 
-docs-pictures.py BUILD CLIPS: the animated preview (a montage of CLIPS,
-as demo-capture's --clips takes them) and the storyboard from
+docs-pictures.py BUILD CLIPS FPS MAX_BYTES: the animated preview (a montage
+of CLIPS, as demo-capture's --clips takes them, at FPS frames a second and at
+most MAX_BYTES) and the storyboard of the timeline's storyboard frames from
 BUILD/demo-capture, the studio panel from BUILD/studio-panel.png (written by
 the studio test), and the web page's start screen from BUILD/web in headless
 Chromium. Each picture is reduced to one 256-colour palette by ffmpeg so the
@@ -54,7 +55,7 @@ def page_picture(web, work):
             tab.call(domain + ".enable")
         tab.call("Emulation.setDeviceMetricsOverride", width=960, height=300,
                  deviceScaleFactor=1, mobile=False)
-        browser_test.open_page(tab, address + "index.html?t=58")
+        browser_test.open_page(tab, address + "index.html")
         state = tab.wait_for_state(["ready", "failed"])
         if state != "ready":
             raise RuntimeError("the page in %s did not get ready (state %s)" % (web, state))
@@ -73,28 +74,27 @@ def page_picture(web, work):
 
 
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) != 5:
         sys.exit(__doc__)
     # A stop signal unwinds like Ctrl-C: the running child is killed and the
     # temporary folder removed, leaving docs/ as it was.
     for number in (signal.SIGTERM, signal.SIGHUP):
         signal.signal(number, lambda received, frame: sys.exit(128 + received))
     build = os.path.abspath(sys.argv[1])
-    clips = sys.argv[2]
+    clips, fps, max_bytes = sys.argv[2], sys.argv[3], int(sys.argv[4])
     capture = [os.path.join(build, "demo-capture"), "--media", os.path.join(build, "media")]
     work = tempfile.mkdtemp(prefix=".pictures-", dir=DOCS)
     try:
-        # The same montage as make capture's preview, at the strip's full
-        # width but 6 frames a second: the plasma's noise makes every frame
-        # of a GIF expensive, and the repository keeps this copy.
+        # The same montage as make capture's preview, at the strip's full width.
         made = os.path.join(work, "preview.gif")
-        run(capture + ["--gif", made, "--clips", clips, "--fps", "6", "--size", "960x89"])
+        run(capture + ["--gif", made, "--clips", clips, "--fps", fps, "--size", "960x89"])
+        if os.path.getsize(made) > max_bytes:
+            sys.exit("the preview is %d bytes, more than %d" % (os.path.getsize(made), max_bytes))
         install(made, "preview.gif")
 
-        with open(os.path.join(build, "storyboard_times")) as f:
-            times = f.read().strip()
         board = os.path.join(work, "storyboard-full.png")
-        run(capture + ["--sheet", board, "--times", times, "--size", "320x30", "--columns", "3"])
+        run(capture + ["--sheet", board, "--times", "storyboard", "--size", "320x30",
+                       "--columns", "3"])
         palette_png(board, work, "storyboard.png")
 
         panel = os.path.join(build, "studio-panel.png")

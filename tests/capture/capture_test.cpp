@@ -227,6 +227,42 @@ TEST(Capture, FramesAndSheetHaveThePromisedShape) {
   Picture s = load(folder + "/sheet.png");
   EXPECT_EQ(s.w, 2 * 960 + 3 * 4);
   EXPECT_EQ(s.h, 2 * (89 + 20) + 3 * 4);
+
+  // Times written from fades are read against the timeline drawn: with
+  // spaceIn moved to 60 in a copy, the storyboard keeps a frame where SPACE
+  // is whole (from spaceIn's far end to where spaceOut starts to take it),
+  // and the copy's spaceIn+2.5 is its frame at 62.5 s.
+  const std::string moved = folder + "/moved.txt";
+  shell("sed 's/^spaceIn 55 /spaceIn 60 /' " DEMO_SOURCE_DIR "/presentation/timeline.txt > " +
+        moved);
+  DemoRun listing = capture({"--print-timeline", "--timeline", moved});
+  ASSERT_EQ(listing.status, 0) << listing.output;
+  std::istringstream in(listing.output);
+  double whole = -1, gone = -1;
+  std::vector<double> board;
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream f(line);
+    std::string name, at, rate, dir;
+    double edge = 0;
+    f >> name;
+    if (name == "storyboard") {
+      for (double t; f >> t;) board.push_back(t);
+    } else if ((name == "spaceIn" || name == "spaceOut") && f >> at >> rate >> dir >> edge) {
+      (name == "spaceIn" ? whole : gone) = edge;
+    }
+  }
+  EXPECT_EQ(whole, 62) << listing.output;
+  EXPECT_TRUE(
+      std::any_of(board.begin(), board.end(), [&](double t) { return t >= whole && t <= gone; }))
+      << "no storyboard frame shows SPACE whole:\n"
+      << listing.output;
+  const std::string relative = folder + "/relative.png", seconds = folder + "/seconds.png";
+  ASSERT_EQ(
+      capture({"--media", kMedia, "--timeline", moved, "--still", "spaceIn+2.5", relative}).status,
+      0);
+  ASSERT_EQ(capture({"--media", kMedia, "--timeline", moved, "--still", "62.5", seconds}).status,
+            0);
+  EXPECT_EQ(fileBytes(relative), fileBytes(seconds));
 }
 
 TEST(Capture, VideoHasTheFramesDurationAndMusicOfItsRange) {

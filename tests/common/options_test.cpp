@@ -1,6 +1,7 @@
 // The tools' command lines: what the capture takes, and one table of what
 // the capture, the studio and the benchmark refuse, and how they say so.
 #include "bench/options.h"
+#include "presentation/timeline.h"
 #include "tests/support/demo_process.h"
 #include "tools/capture/options.h"
 #include "tools/capture/presets.h"
@@ -57,8 +58,13 @@ TEST(ToolOptions, BadCommandLinesAreRefusedInOneLineNamingTheOptionAndTheReason)
       {capture, {"--still", "5"}, "--still: missing"},
       {capture,
        {"--still", "abc", "x.png"},
-       "--still: \"abc\" \"x.png\" (seconds from 0 to 86400)"},
+       "--still: \"abc\" (not a number: \"abc\", nor a fade or cut of this file)"},
       {capture, {"--still", "56", "o.jpg"}, ".png"},
+      {capture, {"--still", "spaceIn+x", "s.png"}, "or FADE, FADE+S, FADE-S of the timeline"},
+      {capture,
+       {"--gif", "p.gif", "--clips", "spaceIn+3:spaceIn+1"},
+       "--clips: \"spaceIn+3:spaceIn+1\" (its end is not after its start)"},
+      {capture, {"--still", "scrollerIn+30", "s.png"}, "scrollerIn+30 is 135 s, outside 0 to 130"},
       {capture, {"--still", "1e300", "s.png"}, "86400"},
       {capture,
        {"--fps", "0", "--frames", "d"},
@@ -205,6 +211,21 @@ TEST(CaptureOptions, DefaultsAndValues) {
   ASSERT_TRUE(parse({"--sheet", "s.png", "--times", "0,6,120.2", "--columns", "3"}, &q, &error));
   EXPECT_EQ(q.sheetTimes, (std::vector<double>{0, 6, 120.2}));
   EXPECT_EQ(q.sheetColumns, 3);
+
+  // Times written from the built-in timeline's fades and cuts.
+  const Timeline& tl = timeline::builtin();
+  CaptureOptions r;
+  ASSERT_TRUE(parse({"--sheet", "s.png", "--times", "storyboard"}, &r, &error)) << error;
+  EXPECT_EQ(r.sheetTimes.size(), tl.storyboard.size());
+  CaptureOptions c;
+  ASSERT_TRUE(parse({"--gif", "p.gif", "--clips", "1:2,loveIn+5:endPicture-1"}, &c, &error))
+      << error;
+  ASSERT_EQ(c.clips.size(), 2u);
+  EXPECT_EQ(c.clips[1].from, fadeEdge(tl.loveIn));
+  EXPECT_EQ(c.clips[1].to, tl.endPicture - 1);
+  CaptureOptions still;
+  ASSERT_TRUE(parse({"--still", "spaceIn+2.5", "s.png"}, &still, &error)) << error;
+  EXPECT_EQ(still.stillTime, tl.spaceIn.at + 2.5f);
 }
 
 TEST(CaptureOptions, PresetsFramesAndPreviewsFillInTheirDefaults) {

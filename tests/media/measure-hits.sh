@@ -9,33 +9,43 @@
 # mono (L+R on both speakers, integrated loudness, LU); then the integrated
 # loudness and the true peak of the whole.
 # usage: tests/media/measure-hits.sh [music.ogg [timeline.txt]] [time | from-to ...]
-# The default cues, fades and sections come from the timeline file
-# (presentation/timeline.txt unless another is named): the slow fade-ins of
-# the pictures and the moments they are whole, the cuts at 120 and 123.5 s,
-# and the start of every section.
+# The default cues, fades and sections come from the timeline (the built-in
+# one unless a file is named), read by the project's own reader through
+# `demo-capture --print-timeline` (build/demo-capture, or $DEMO_CAPTURE): the
+# slow fade-ins of the pictures and of every maker's layer and the moments
+# they are whole, the cuts, and the start of every section.
 set -euo pipefail
 music=${1:-build/media/music.ogg}
 shift || true
-timeline=$(dirname "$0")/../../presentation/timeline.txt
+capture=${DEMO_CAPTURE:-$(dirname "$0")/../../build/demo-capture}
+listing=("$capture" --print-timeline)
 if [ $# -gt 0 ] && [[ $1 == *.txt ]]; then
-  timeline=$1
+  listing+=(--timeline "$1")
   shift
 fi
-[ -r "$timeline" ] || { echo "measure-hits: cannot read \"$timeline\"" >&2; exit 1; }
+[ -x "$capture" ] || { echo "measure-hits: no \"$capture\" (build demo-capture, or set DEMO_CAPTURE)" >&2; exit 1; }
+timeline=$("${listing[@]}") || { echo "measure-hits: ${listing[*]} failed" >&2; exit 1; }
 args=("$@")
-# Fades "NAME AT RATE in|out"; the pictures' fade-ins are measured as swells
-# and hit where they end, then the two cuts of the close.
+# Fades "NAME AT RATE in|out WHOLE": the pictures' fade-ins and the fade-ins
+# of the maker's layers are measured as swells and hit where they end, then
+# the cuts "cut NAME AT".
 if [ ${#args[@]} -eq 0 ]; then
   read -r -a args < <(awk '
-    $4 == "in" && $1 ~ /^(space|love|starfield|scroller)In$/ {
-      end = $2 + 1 / $3; fades = fades " " $2 "-" end; cues = cues " " end
-    }
-    END { print fades cues " 120 123.5" }' "$timeline")
+    $1 == "layer" { layerIn[$5] = 1 }
+    NF == 5 && $4 == "in" { n++; name[n] = $1; at[n] = $2; whole[n] = $5 }
+    $1 == "cut" { cuts = cuts " " $3 }
+    END {
+      for (i = 1; i <= n; i++) {
+        if (name[i] ~ /^(space|love|starfield|scroller)In$/ || name[i] in layerIn) {
+          fades = fades " " at[i] "-" whole[i]; cues = cues " " whole[i]
+        }
+      }
+      print fades cues cuts
+    }' <<<"$timeline")
 fi
-# Sections "section AT NAME", AT in seconds or a fade's name.
-read -r -a sections < <(awk '
-  NF >= 4 && $4 ~ /^(in|out)$/ { at[$1] = $2 }
-  $1 == "section" { print ($2 in at) ? at[$2] : $2 }' "$timeline" | sort -g | tr '\n' ' '; echo " 129.5")
+# Sections "section START NAME", their starts in seconds.
+read -r -a sections < <(awk '$1 == "section" { print $2 }' <<<"$timeline" | sort -g | tr '\n' ' '
+  echo " 129.5")
 [ -r "$music" ] || { echo "measure-hits: cannot read \"$music\"" >&2; exit 1; }
 
 level() {  # start, length, filter -> mean dB

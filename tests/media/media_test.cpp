@@ -395,25 +395,37 @@ TEST_F(Media, MusicFollowsTheTimeline) {
     const char* name;
     double from, to, minDb;
   };
+  // The sections between the timeline's fades and cuts.
+  const Timeline& tl = timeline::builtin();
+  const double oldschool = tl.oldschoolIn.at, morph = tl.morphIn.at, bumps = tl.morphOffsetIn.at,
+               melt = tl.boxIn.at, box = fadeEdge(tl.boxIn), stars = tl.starfieldIn.at,
+               scroller = tl.scrollerIn.at, closing = tl.closing, closed = tl.endPicture + 2.5;
   const Section sections[] = {
-      {"intro pads", 0.5, 20, -35}, {"bass pulse", 20, 25, -35}, {"drums in", 25, 46, -25},
-      {"build", 46, 68, -25},       {"melt", 68, 70, -30},       {"full beat", 70, 91, -25},
-      {"starfield", 91, 105, -28},  {"scroller", 105, 120, -25}, {"closing break", 120, 126, -40},
+      {"intro pads", 0.5, oldschool, -35},
+      {"bass pulse", oldschool, morph, -35},
+      {"drums in", morph, bumps, -25},
+      {"build", bumps, melt, -25},
+      {"melt", melt, box, -30},
+      {"full beat", box, stars, -25},
+      {"starfield", stars, scroller, -28},
+      {"scroller", scroller, closing, -25},
+      {"closing break", closing, closed, -40},
   };
   for (const Section& s : sections) EXPECT_GE(rmsDb(sound_, s.from, s.to), s.minDb) << s.name;
 
   // The arrangement grows where the show does and drops back at the close.
-  EXPECT_GT(rmsDb(sound_, 25, 46), rmsDb(sound_, 0, 20) + 3.0) << "drums start at 25 s";
-  EXPECT_GT(rmsDb(sound_, 105, 120), rmsDb(sound_, 120, 126) + 3.0) << "closing break is quieter";
+  EXPECT_GT(rmsDb(sound_, morph, bumps), rmsDb(sound_, 0, oldschool) + 3.0) << "drums start";
+  EXPECT_GT(rmsDb(sound_, scroller, closing), rmsDb(sound_, closing, closed) + 3.0)
+      << "closing break is quieter";
   EXPECT_LT(rmsDb(sound_, 129.6, 131), -60.0) << "clean end by 130 s";
 
   // The music lands where the picture does: a hit where each fading
   // picture is whole and on both cuts, its highs (the crash) and lows (kick
   // and sub) at least 10 dB above the 0.4 s before; and over each fade a
   // swell, the highs of its last half second 3 dB above its first.
-  const Timeline& tl = timeline::builtin();
   const Fade fades[] = {tl.spaceIn, tl.loveIn, tl.starfieldIn, tl.scrollerIn};
-  std::vector<double> hits = {timeline::kClosingAfter, timeline::kEndPictureAfter};
+  std::vector<double> hits;
+  for (int i = 0; i < kCutCount; ++i) hits.push_back(tl.cut(i));
   for (const Fade& f : fades) {
     const double start = f.at, whole = fadeEdge(f);
     hits.push_back(whole);
@@ -424,7 +436,7 @@ TEST_F(Media, MusicFollowsTheTimeline) {
   expectHits(sound_, hits);
   // The melt resolves with the shrinking picture instead of peaking there.
   const double spaceWhole = fadeEdge(tl.spaceIn);
-  EXPECT_LT(rmsDb(sound_, 68, 70), rmsDb(sound_, spaceWhole, spaceWhole + 2) - 3.0);
+  EXPECT_LT(rmsDb(sound_, melt, box), rmsDb(sound_, spaceWhole, spaceWhole + 2) - 3.0);
 
   // No stretch longer than 2 s below -60 dBFS before the fade ends.
   const double win = 0.25;

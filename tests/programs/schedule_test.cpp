@@ -258,27 +258,28 @@ TEST_F(Schedule, UniformValuesAtBoundaryTimes) {
   EXPECT_LT(insideColour, kWidth * kHeight / 2);
 }
 
-// The closing layers: layer 9 from the first millisecond after 120 s, the
-// rectangle on for the first half of each second, the end picture after
-// 123.5 s. Every layer that makes fragments covers the viewport; of the
-// permanent layers only the starfield and the scroller still do, the others
-// being culled at alpha 0 or beneath the opaque starfield, and they are
-// counted from the frame just before 120 s, so a permanent layer added
-// breaks no count. The top opaque one shows.
+// The closing layers: the closing text from the first millisecond after its
+// cut, the rectangle on for the first half of each second, the end picture
+// after its cut. Counted as quads beyond the frame just before the closing
+// cut, so another layer beneath changes no count; the top opaque one shows.
 TEST_F(Schedule, ClosingLayersFollowTheirTimeTests) {
   const int text = 2, rect = 3, end = 4;  // positions in kTextures
-  const int permanent = recordFrameAt(119999).quads;
+  const Timeline& tl = timeline::builtin();
+  const Uint32 closing = static_cast<Uint32>(tl.closing * 1000);
+  const Uint32 endPicture = static_cast<Uint32>(tl.endPicture * 1000);
+  const int before = recordFrameAt(closing - 1).quads;
   const struct {
     Uint32 ms;
-    int closingQuads, topTexture;
+    int added, topTexture;
   } cases[] = {
-      {119999, 0, -1},   {120000, 2, rect}, {120499, 2, rect}, {120500, 1, text},
-      {123499, 2, rect}, {123500, 2, end},  {124000, 3, end},  {129500, 2, end},
+      {closing - 1, 0, -1},       {closing, 2, rect},        {closing + 499, 2, rect},
+      {closing + 500, 1, text},   {endPicture - 1, 2, rect}, {endPicture, 2, end},
+      {endPicture + 500, 3, end}, {129500, 2, end},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.ms) + " ms");
     const Frame& f = recordFrameAt(c.ms);
-    EXPECT_EQ(f.quads - permanent, c.closingQuads);
+    EXPECT_EQ(f.quads - before, c.added);
     if (c.topTexture >= 0) {
       EXPECT_EQ(f.centre, colourOf(c.topTexture));
     }
@@ -319,7 +320,7 @@ TEST_F(Schedule, QuadsDrawnAreTheLayerListsEntries) {
     const float seconds = static_cast<float>(ms) * 0.001f;
     std::vector<std::string> listed;
     for (const Layer& layer : kLayers) {
-      if (!shownAt(layer.after, layer.blinks, seconds)) continue;
+      if (!shownAt(afterOf(timeline::builtin(), layer), layer.blinks, seconds)) continue;
       const float alpha =
           fadedAlpha(fadeOf(tl, layer.in), fadeOf(tl, layer.out), [seconds] { return seconds; });
       listed.push_back(quadText(*layer.program, *layer.texture, alpha));

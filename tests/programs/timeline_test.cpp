@@ -78,6 +78,8 @@ TEST(Timeline, BuiltInCopyKeepsTheScheduleNumbers) {
   // The plasma's lines start at t × 0.0625 - 2.885625, exactly.
   EXPECT_EQ(timeline::plasmaLinesOffset(tl), 2.885625f);
   EXPECT_EQ(timeline::starfieldOpaque(tl), 96.0f);
+  EXPECT_EQ(tl.closing, 120.0f);
+  EXPECT_EQ(tl.endPicture, 123.5f);
   EXPECT_EQ(timelineText(tl), kBuiltinTimelineText) << "written back unchanged";
 }
 
@@ -105,7 +107,7 @@ TEST(Timeline, BadCopiesAreRefusedNamingTheLineAndTheReason) {
       {edited("section 0 intro: logo", "section 0"), lineOf("section 0 intro") + ": missing field"},
       {edited("section logoOut", "section logoOutt"),
        lineOf("section logoOut") + ": not a number: \"logoOutt\""},
-      {edited("storyboard 0 12", "storyboard 0 12\x1b"), "not a number: \"12\\x1b\""},
+      {edited("storyboard 0 logoOut+3", "storyboard 0 12\x1b"), "not a number: \"12\\x1b\""},
       {edited("logoOut 9 0.2 out", std::string("logoOut 9 0.2\0junk out", 22)),
        lineOf("logoOut 9") + ": a NUL byte"},
       {edited("spaceIn 55", "spaceIn\xff\xfe 55"), "unknown name \"spaceIn\\xff\\xfe\""},
@@ -115,10 +117,18 @@ TEST(Timeline, BadCopiesAreRefusedNamingTheLineAndTheReason) {
       {edited("oldschoolIn 20", "oldschoolIn 40"),
        lineOf("oldschoolIn 20") + ": oldschoolIn at 40 s (" + lineOf("oldschoolIn 20") +
            ") comes after oldschoolOut at 30 s (" + lineOf("oldschoolOut 30") + ")"},
-      {edited("storyboard 0 12", "storyboard 0 spaceIn+2 spaceOutt-1"),
-       lineOf("storyboard 0") + ": not a number: \"spaceOutt-1\", nor a fade"},
-      {edited("storyboard 0 12", "storyboard 0 scrollerIn+30"),
+      {edited("storyboard 0 logoOut+3", "storyboard 0 spaceIn+2 spaceOutt-1"),
+       lineOf("storyboard 0") + ": not a number: \"spaceOutt-1\", nor a fade or cut"},
+      {edited("storyboard 0 logoOut+3", "storyboard 0 scrollerIn+30"),
        "scrollerIn+30 is 135 s, outside 0 to 130 s"},
+      {edited("section endPicture", "section endPicture+7"), "endPicture+7 is 130.5 s, outside"},
+      {edited("cut closing 120", "cut closing 131"), lineOf("cut closing") + ": 131 is outside"},
+      {edited("cut closing 120", "cut closed 120"), lineOf("cut closing") + ": unknown cut"},
+      {edited("cut closing 120", "cut closing"), lineOf("cut closing") + ": missing field"},
+      {edited("cut endPicture 123.5", "cut closing 123.5"),
+       lineOf("cut endPicture") + ": the cut closing twice (first on " + lineOf("cut closing") +
+           ")"},
+      {edited("cut endPicture 123.5\n", ""), "no line for the cut endPicture"},
       {appended("glowIn 40 0.5 in\n"),
        appendedLine(1) + ": unknown name \"glowIn\": not a built-in fade, and no layer uses it"},
       {appended("layer glow glow.frag - glowIn glowOut\nglowIn 40 0.5 in\n"),
@@ -174,7 +184,8 @@ TEST(Timeline, SavedCopiesLoadAgainWithTheSameFadesAndBytes) {
   t.morphIn.at = 1e-5f;
   t.spaceIn.at = 22.0166664f;
   t.loveIn.rate = 999.99994f;
-  t.scrollerIn.at = 129.99999f;
+  // The latest start that keeps the storyboard's scrollerIn+12 within the run.
+  t.scrollerIn.at = fadeLimit(t, fadeIndex("scrollerIn"), false);
   t.boxIn.at = std::nextafter(68.0f, 0.0f);
   const Timeline again = parsed(timelineText(t));
   for (int i = 0; i < kFadeCount; ++i) {
@@ -201,7 +212,8 @@ TEST(Timeline, MakersLayersFadesAndRelativeTimes) {
       "glowOut 50.5 0.25 out\n"
       "layer dots dots.frag - spaceIn\n");
   std::string copy = text;
-  copy.replace(copy.find("storyboard 0 12"), 15, "storyboard 0 spaceIn+2 scrollerIn+10");
+  copy.replace(copy.find("storyboard 0 logoOut+3"), 22,
+               "storyboard 0 spaceIn+2 scrollerIn+10 endPicture+0.5");
   copy.replace(copy.find("section spaceIn "), 16, "section spaceIn-1 ");
   Timeline t = parsed(copy);
   ASSERT_EQ(t.layers.size(), 2u);
@@ -214,12 +226,16 @@ TEST(Timeline, MakersLayersFadesAndRelativeTimes) {
   EXPECT_EQ(glowOut, kFadeCount + 1);
   EXPECT_EQ(t.fade(glowOut).rate, 0.25f);
 
-  // Times written from a fade follow it.
+  // Times written from a fade follow it; those written from a cut are its
+  // time and offset.
   t.spaceIn.at = 60;
   EXPECT_EQ(t.storyboardTimes()[1], 62);
+  EXPECT_EQ(t.storyboardTimes()[3], 124);
   for (const Section& s : t.sections) {
     if (s.name == "overlays: space") {
       EXPECT_EQ(t.sectionStart(s), 59);
+    } else if (s.name == "closing: end picture") {
+      EXPECT_EQ(t.sectionStart(s), 123.5f);
     }
   }
 
@@ -233,7 +249,7 @@ TEST(Timeline, MakersLayersFadesAndRelativeTimes) {
       {fadeIndex("oldschoolIn"), false, 30},
       {glowIn, true, 0},
       {fadeIndex("loveOut"), true, 75},
-      {fadeIndex("scrollerIn"), false, 120},
+      {fadeIndex("scrollerIn"), false, 118},
       {fadeIndex("spaceIn"), false, 65},
       {fadeIndex("spaceIn"), true, 1},
   };
@@ -252,11 +268,15 @@ TEST(Timeline, MakersLayersFadesAndRelativeTimes) {
   // The drawn text ignores comments, spacing and the storyboard.
   std::string respaced = text;
   respaced.replace(respaced.find("layer dots dots.frag"), 20, "# dots\nlayer  dots\tdots.frag");
-  respaced.replace(respaced.find("storyboard 0 12"), 15, "storyboard 0 13");
+  respaced.replace(respaced.find("storyboard 0 logoOut+3"), 22, "storyboard 0 logoOut+4");
   EXPECT_EQ(drawnText(parsed(respaced)), drawnText(parsed(text)));
   t = parsed(text);
   t.fade(glowIn).at = 41;
   EXPECT_NE(drawnText(t), drawnText(parsed(text)));
+  t = parsed(text);
+  t.closing = 121;
+  EXPECT_NE(drawnText(t), drawnText(parsed(text)));
+  EXPECT_FALSE(t.sameFades(parsed(text))) << "a moved cut moves the music's hit";
 }
 
 // A file is read only up to a sane size, refused in one short line past it.

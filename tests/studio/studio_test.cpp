@@ -2,6 +2,7 @@
 // against the capture tool's, the transport keys, the timeline panel, live
 // reload and the music after a seek.
 #include "presentation/media.h"
+#include "presentation/timeline.h"
 #include "presentation/window.h"
 #include "tests/support/demo_process.h"
 #include "tests/support/picture.h"
@@ -222,13 +223,18 @@ TEST(Studio, PanelSeeksLoopsAndInspectsTheSchedule) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kMedia;
   if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "no xdotool";
   const std::string folder = makeTempDir();
-  DemoOptions o = studioIn(folder, {"--at", "56", "--paused"});
+  // SPACE whole, for the README's picture.
+  const Timeline& tl = timeline::builtin();
+  char shown[32];
+  std::snprintf(shown, sizeof shown, "%.3f", tl.spaceIn.at + 2.5);
+  const std::string at = shown;
+  DemoOptions o = studioIn(folder, {"--at", at, "--paused"});
   o.env.push_back({"DEMO_STUDIO_INSPECT", "1"});
   WindowPicture bare, inspected;
   double waveformShown = -1, clickShown = -1, clickedTime = -1, loopStart = -1, loopEnd = -1;
   char loopState[4] = "";
   o.onWindow = [&](DemoWindow& w) {
-    waitFor([&] { return titleHas(w, "56.000 s"); });
+    waitFor([&] { return titleHas(w, at + " s"); });
     // The music is decoded beside the first frames; its waveform then shows
     // in the panel's bottom rows.
     waveformShown = waitFor([&] { return waveformPixels(windowPicture(w)) > 2000; });
@@ -239,7 +245,7 @@ TEST(Studio, PanelSeeksLoopsAndInspectsTheSchedule) {
     inspected = windowPicture(w);
 
     const int y = kWindowHeight + kPanelHeight / 2;
-    auto at = [&](double seconds) {
+    auto xy = [&](double seconds) {
       return std::to_string(std::lround(seconds / kEndTime * bare.width)) + " " + std::to_string(y);
     };
     const auto clicked = std::chrono::steady_clock::now();
@@ -248,9 +254,9 @@ TEST(Studio, PanelSeeksLoopsAndInspectsTheSchedule) {
       clickShown = secondsSince(clicked);
     }
     clickedTime = std::atof(windowTitle(w).c_str());
-    xdotool(w, "mousemove --window WINDOW " + at(40) + " keydown shift mousedown 1 sleep 0.1 " +
-                   "mousemove --window WINDOW " + at(45) + " sleep 0.1 mousemove --window WINDOW " +
-                   at(50) + " sleep 0.1 mouseup 1 keyup shift");
+    xdotool(w, "mousemove --window WINDOW " + xy(40) + " keydown shift mousedown 1 sleep 0.1 " +
+                   "mousemove --window WINDOW " + xy(45) + " sleep 0.1 mousemove --window WINDOW " +
+                   xy(50) + " sleep 0.1 mouseup 1 keyup shift");
     waitFor([&] { return titleHas(w, " on |"); });
     const std::string title = windowTitle(w);
     const size_t loop = title.find("| loop ");
@@ -267,20 +273,30 @@ TEST(Studio, PanelSeeksLoopsAndInspectsTheSchedule) {
   EXPECT_EQ(differing(stripOf(inspected), stripOf(bare)), 0) << "Tab leaves the strip alone";
   EXPECT_GT(differing(inspected.rgb, bare.rgb), 1000) << "Tab shows the inspector in the panel";
   EXPECT_GT(waveformPixels(inspected), 2000) << "the rest of the panel stays";
+  // The inspector leaves most of the rows (between the cues and the
+  // waveform) in view.
+  const size_t rowBytes = static_cast<size_t>(bare.width) * 3;
+  const size_t rowsTop = (kWindowHeight + 48) * rowBytes, rowsEnd = (bare.height - 48) * rowBytes;
+  ASSERT_EQ(inspected.rgb.size(), bare.rgb.size());
+  const int covered = differing({inspected.rgb.begin() + rowsTop, inspected.rgb.begin() + rowsEnd},
+                                {bare.rgb.begin() + rowsTop, bare.rgb.begin() + rowsEnd});
+  EXPECT_LT(covered, 0.25 * static_cast<double>(rowsEnd - rowsTop))
+      << "the inspector hides the rows";
   EXPECT_NEAR(clickedTime, 100, 0.5) << "a click at 100/130 of the width seeks to 100 s";
   EXPECT_NEAR(loopStart, 40, 1);
   EXPECT_NEAR(loopEnd, 50, 1);
   EXPECT_STREQ(loopState, "on") << "a shift-drag from 40 to 50 s sets the loop and turns it on";
 
-  // The inspector's first listing, at 56 s: the morph's values as the
-  // schedule sets them (the schedule test pins the same numbers).
-  const size_t listing = run.output.find("inspector at 56.000 s:\n");
+  // The inspector's first listing: the morph's values as the schedule sets
+  // them (the schedule test pins the same numbers).
+  const size_t listing = run.output.find("inspector at " + at + " s:\n");
   ASSERT_NE(listing, std::string::npos) << run.output;
   const size_t morph = run.output.find("\nmorph", listing);
   ASSERT_NE(morph, std::string::npos) << run.output;
   const std::string line =
       run.output.substr(morph + 1, run.output.find('\n', morph + 1) - morph - 1);
-  for (const char* value : {"time=56.000", "offset=1.000", "alpha=1.000", "transition=0.000"}) {
+  for (const std::string& value : {"time=" + at, std::string("offset=1.000"),
+                                   std::string("alpha=1.000"), std::string("transition=0.000")}) {
     EXPECT_NE(line.find(value), std::string::npos) << line;
   }
 

@@ -455,6 +455,39 @@ def lag(tab):
                         " : NaN)")
 
 
+def check_cover_and_pictures(tab, address):
+    """The title and the play button leave the poster's middle third, where
+    its logo stands, clear; a strip shown 1920 device pixels wide or more is
+    drawn at twice the window's size with the pictures of 2x/, a narrower one
+    with the others."""
+    failures = []
+    for scale, large in ((1, False), (2, True)):
+        tab.call("Emulation.setDeviceMetricsOverride", width=1200, height=400,
+                 deviceScaleFactor=scale, mobile=False)
+        open_page(tab, address + "index.html")
+        state = tab.wait_for_state(["ready", "failed"])
+        seen = tab.evaluate(
+            "(() => { const s = document.getElementById('strip').getBoundingClientRect();"
+            " const box = (id) => { const r = document.getElementById(id).getBoundingClientRect();"
+            " return [(r.left - s.left) / s.width, (r.right - s.left) / s.width]; };"
+            " return {title: box('title'), play: box('actions'),"
+            " width: document.getElementById('canvas').width,"
+            " large: performance.getEntriesByType('resource')"
+            ".filter((e) => e.name.includes('/2x/')).length}; })()")
+        print("cover at %gx: title %.2f-%.2f, play %.2f-%.2f of the strip; canvas %d wide, %d"
+              " large pictures" % (scale, *seen["title"], *seen["play"], seen["width"],
+                                   seen["large"]))
+        if seen["title"][1] > 1 / 3 or seen["play"][0] < 2 / 3:
+            failures.append("cover at %gx: the title or play button over the middle: %s"
+                            % (scale, seen))
+        if state != "ready" or (seen["width"] == 1920) != large or (seen["large"] > 0) != large:
+            failures.append("strip at %gx: state %s, canvas %d wide, %d large pictures fetched"
+                            % (scale, state, seen["width"], seen["large"]))
+    tab.call("Emulation.setDeviceMetricsOverride", width=1200, height=400,
+             deviceScaleFactor=1, mobile=False)
+    return failures
+
+
 def check_player(tab, address, axe):
     """The poster, the transport and the music following it, a stop at the
     music's start, "play again", and no console error on the way."""
@@ -599,7 +632,8 @@ def main():
         if "--fps-run" in sys.argv:
             return fps_run(tab, address, args[3], media)
         axe = axe_source(os.path.join(os.path.dirname(os.path.abspath(page)), "axe"))
-        failures = (check_cases(tab, page, capture, media, work) + check_player(tab, address, axe)
+        failures = (check_cases(tab, page, capture, media, work)
+                    + check_cover_and_pictures(tab, address) + check_player(tab, address, axe)
                     + check_past_the_end(tab, address) + check_links(tab, page))
         for f in failures:
             print("FAILED: " + f)

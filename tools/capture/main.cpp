@@ -457,8 +457,20 @@ int main(int argc, char** argv) {
     Timeline copy;
     if (!loadTimeline(options.timelinePath, &copy, &error)) return failure("timeline " + error);
     timeline::setActive(copy);
+    if (!resolveCaptureTimes(copy, &options, &error)) {
+      std::fprintf(stderr, "demo-capture: %s\n%s", printable(error).c_str(),
+                   captureUsage().c_str());
+      return 2;
+    }
   }
   if (options.check) return 0;
+  if (options.printTimeline) {
+    const std::string listing = timelineListing(timeline::active());
+    return std::fwrite(listing.data(), 1, listing.size(), stdout) == listing.size() &&
+                   std::fflush(stdout) == 0
+               ? 0
+               : failure("cannot write the listing to stdout");
+  }
 
   std::string musicPath;
   if (!options.partsDir.empty()) {

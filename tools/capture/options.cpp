@@ -1,6 +1,7 @@
 // Parsing and checking of the capture tool's options.
 #include "tools/capture/options.h"
 
+#include "presentation/timeline.h"
 #include "tools/capture/montage.h"
 #include "tools/capture/presets.h"
 #include "tools/capture/sheet.h"
@@ -8,6 +9,7 @@
 #include "tools/common/numbers.h"
 
 #include <strings.h>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -61,6 +63,47 @@ bool parseSize(const char* text, int* width, int* height, int step) {
   return true;
 }
 
+// A time, as timeText takes it, into `text`.
+OptionTaker timeTextIn(std::string* text) {
+  const std::string takes =
+      "seconds from 0 to " + boundText(kMaxSeconds) + ", or FADE, FADE+S, FADE-S of the timeline";
+  return [=](const char* const* values) {
+    if (!values || !timeText(values[0])) return takes;
+    *text = values[0];
+    return std::string();
+  };
+}
+
+// --times: up to 1000 comma-separated times as timeText takes them, or the
+// word `storyboard` for the timeline's storyboard frames.
+OptionTaker timeTextsIn(std::vector<std::string>* texts) {
+  const std::string takes = "up to 1000 comma-separated times, each 0 to " +
+                            boundText(kMaxSeconds) +
+                            " s or FADE, FADE+S, FADE-S of the timeline; or storyboard";
+  return [=](const char* const* values) {
+    if (!values || !*values[0]) return takes;
+    std::vector<std::string> taken;
+    std::stringstream list(values[0]);
+    for (std::string item; std::getline(list, item, ',');) {
+      if (!timeText(item) || taken.size() == 1000) return takes;
+      taken.push_back(item);
+    }
+    if (taken.empty() || (std::string(values[0]).back() == ',')) return takes;
+    *texts = taken;
+    return std::string();
+  };
+}
+
+// A time as given, read against `t`: seconds, or through the timeline's reader.
+bool timeOf(const Timeline& t, const std::string& text, double* seconds, std::string* problem) {
+  if (text.empty() || !std::isalpha(static_cast<unsigned char>(text[0])))
+    return parseNumber(text.c_str(), seconds);
+  TimeRef r;
+  *problem = readTime(t, text, &r);
+  *seconds = t.timeOf(r);
+  return problem->empty();
+}
+
 std::string windowSize(int extraRow) {
   return std::to_string(kWindowWidth) + "x" + std::to_string(kWindowHeight + extraRow);
 }
@@ -86,7 +129,7 @@ std::vector<Option> captureTable(CaptureOptions* o, std::string* sheetOption) {
   auto sheet = [sheetOption](const char* name, OptionTaker taker) {
     return andThen(taker, [sheetOption, name] { *sheetOption = name; });
   };
-  OptionTaker stillTime = numberIn(&o->stillTime, 0, kMaxSeconds, "seconds");
+  OptionTaker stillTime = timeTextIn(&o->stillText);
   OptionTaker stillFile = output(Output::Still, {".png"}, "a file ending in .png");
   return {
       {"--from", "S", "start of the stretch of the timeline (default 0)",
@@ -115,7 +158,9 @@ std::vector<Option> captureTable(CaptureOptions* o, std::string* sheetOption) {
        "stepped edges (default 1, 2 with --preset and --gif)",
        andThen(wholeIn(&o->ssaa, 1, 8), [o] { o->ssaaGiven = true; })},
       {"", "", "One output:", nullptr},
-      {"--still", "T OUT.png", "the frame at T seconds",
+      {"--still", "T OUT.png",
+       "the frame at T: seconds, or a time of the timeline written\n"
+       "from a fade or cut as its file writes it (spaceIn+2.5)",
        [stillTime, stillFile](const char* const* values) {
          if (!values || !stillTime(values).empty()) return stillTime(nullptr);
          const std::string reason = stillFile(values + 1);
@@ -197,17 +242,25 @@ std::vector<Option> captureTable(CaptureOptions* o, std::string* sheetOption) {
            previewSummary(),
        output(Output::Animation, {".gif", ".webp"}, "a file ending in .gif or .webp")},
       {"--clips", "A:B,...", "with --gif: a montage of these stretches, one after another",
-       clipsIn(&o->clips)},
+       clipsIn(&o->clipTexts)},
       {"--sheet", "OUT.png",
        "a storyboard: a grid of frames, each labelled with its time,\n"
        "at most 65535 pixels a side and 256 megapixels in all",
        output(Output::Sheet, {".png"}, "a file ending in .png")},
-      {"--times", "T,T,...", "with --sheet: the times of its frames",
-       sheet("--times", timesIn(&o->sheetTimes))},
+      {"--times", "T,T,...",
+       "with --sheet: the times of its frames, as --still takes\n"
+       "them; `storyboard`: the timeline's storyboard frames",
+       sheet("--times", timeTextsIn(&o->sheetTimeTexts))},
       {"--count", "N", "with --sheet: N times spread over the stretch (default 16)",
        sheet("--count", wholeIn(&o->sheetCount, 1, 1000))},
       {"--columns", "N", "with --sheet: the grid's columns (default 2)",
        sheet("--columns", wholeIn(&o->sheetColumns, 1, 64))},
+      {"--print-timeline", "",
+       "no output: list the timeline on stdout, one line each: every\n"
+       "fade NAME AT RATE in|out WHOLE (where it is full or gone),\n"
+       "cut NAME AT, section START NAME, storyboard T..., and\n"
+       "layer NAME FRAGMENT PICTURE IN OUT|-",
+       setSwitch(&o->printTimeline)},
       {"--check", "",
        "only check the command line: exit 0 when it would be taken,\n"
        "2 with the refusal; nothing is drawn or written",
@@ -257,6 +310,11 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, s
     *error = "--remove-parts applies only to --join";
     return false;
   }
+  if (o->printTimeline) {
+    if (o->output == Output::None) return true;
+    *error = "--print-timeline writes no other output";
+    return false;
+  }
   if (o->output == Output::None) {
     *error = "no output: give one of --still, --frames, --video, --gif, --sheet";
     return false;
@@ -274,6 +332,39 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, s
   if (!sheetOption.empty() && o->output != Output::Sheet) {
     *error = sheetOption + " applies only to --sheet";
     return false;
+  }
+  return o->timelinePath.empty() ? resolveCaptureTimes(timeline::builtin(), o, error) : true;
+}
+
+bool resolveCaptureTimes(const Timeline& t, CaptureOptions* o, std::string* error) {
+  std::string problem;
+  const auto refuse = [&](const char* option, const std::string& text) {
+    *error = std::string("bad value for ") + option + ": \"" + printable(text) + "\"" +
+             (problem.empty() ? "" : " (" + problem + ")");
+    return false;
+  };
+  if (!o->stillText.empty() && !timeOf(t, o->stillText, &o->stillTime, &problem))
+    return refuse("--still", o->stillText);
+  o->sheetTimes.clear();
+  if (o->sheetTimeTexts == std::vector<std::string>{"storyboard"}) {
+    for (float time : t.storyboardTimes()) o->sheetTimes.push_back(time);
+  } else {
+    for (const std::string& text : o->sheetTimeTexts) {
+      o->sheetTimes.push_back(0);
+      if (!timeOf(t, text, &o->sheetTimes.back(), &problem)) return refuse("--times", text);
+    }
+  }
+  o->clips.clear();
+  for (const auto& text : o->clipTexts) {
+    Clip clip{0, 0};
+    const std::string both = text.first + ":" + text.second;
+    if (!timeOf(t, text.first, &clip.from, &problem) || !timeOf(t, text.second, &clip.to, &problem))
+      return refuse("--clips", both);
+    if (clip.to <= clip.from) {
+      problem = "its end is not after its start";
+      return refuse("--clips", both);
+    }
+    o->clips.push_back(clip);
   }
   if (o->output == Output::Sheet) {
     const int frames =

@@ -114,7 +114,7 @@ std::vector<LayerRow> layerRows(const Timeline& t, int samples, double step) {
   std::vector<LayerRow> rows;
   bool makersAdded = false;
   for (const Layer& layer : kLayers) {
-    if (layer.after != kAlways && !makersAdded) {
+    if (layer.cut != kNoCut && !makersAdded) {
       addMakerRows(t, &rows);
       makersAdded = true;
     }
@@ -123,7 +123,7 @@ std::vector<LayerRow> layerRows(const Timeline& t, int samples, double step) {
                  fadeName(layer.in),
                  fadeName(layer.out),
                  {},
-                 layer.after,
+                 afterOf(t, layer),
                  layer.blinks,
                  {}};
     for (int fade : fadesRead(layer)) {

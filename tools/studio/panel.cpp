@@ -207,7 +207,9 @@ void drawRange(ImDrawList* d, double from, double to, float top, float bottom, I
   d->AddLine({x1, top}, {x1, bottom}, edge);
 }
 
-// Over the half of the panel away from the playhead, so the playhead stays in view.
+// Over the half of the panel away from the playhead, so the playhead stays in
+// view, and as small as it can be: the layers that draw at the playhead one a
+// line, those that do not by name in one grey line, so most rows stay in view.
 void drawInspector(const std::vector<InspectedLayer>& layers, float top, float playhead) {
   const float right = static_cast<float>(panel.width);
   const bool left = playhead > right / 2;
@@ -215,12 +217,22 @@ void drawInspector(const std::vector<InspectedLayer>& layers, float top, float p
   ImGui::SetNextWindowBgAlpha(0.85f);
   ImGui::Begin("uniforms at the playhead", nullptr,
                ImGuiWindowFlags_NoInputs | ImGuiWindowFlags_NoSavedSettings |
-                   ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_AlwaysAutoResize);
+                   ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_AlwaysAutoResize |
+                   ImGuiWindowFlags_NoTitleBar);
+  std::string hidden;
   for (const InspectedLayer& layer : layers) {
+    if (!layer.visible) {
+      hidden += (hidden.empty() ? "not drawn: " : ", ") + layer.name;
+      continue;
+    }
     std::string line = inspectorText({layer});
     line.pop_back();
-    ImGui::TextColored(layer.visible ? ImVec4(1, 1, 1, 1) : ImVec4(0.5f, 0.5f, 0.5f, 1), "%s",
-                       line.c_str());
+    ImGui::TextUnformatted(line.c_str());
+  }
+  if (!hidden.empty()) {
+    ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + 620);
+    ImGui::TextColored(ImVec4(0.5f, 0.5f, 0.5f, 1), "%s", hidden.c_str());
+    ImGui::PopTextWrapPos();
   }
   ImGui::End();
 }

@@ -31,6 +31,10 @@ double clockStart = 0;
 double heldSeconds = 0;
 int framesShown = 0;
 int mediaPending = kMediaFileCount;
+// Whether the page draws the strip kLargePictureWidth device pixels wide or
+// wider (Module.largePictures, set by the page before the module runs): the
+// canvas is then drawn at twice the window's size with the large pictures.
+bool largePictures = false;
 // The music's one channel, made at the first play and moved after (null
 // when the page is silent).
 SoundChannel* music = nullptr;
@@ -143,6 +147,9 @@ EM_JS(void, fetchMedia, (const char* nameText), {
   request.onprogress = function(e) { progress(e.loaded, e.lengthComputable ? e.total : 0, false); };
   request.onload = function() {
     if (request.status == 200) {
+      var slash = name.lastIndexOf('/');
+      if (slash > 0 && !FS.analyzePath(name.substring(0, slash)).exists)
+        FS.mkdir(name.substring(0, slash));
       FS.writeFile(name, new Uint8Array(request.response));
       progress(request.response.byteLength, request.response.byteLength, true);
     } else {
@@ -182,7 +189,10 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE void demoMediaArrived() {
   if (--mediaPending > 0) return;
   Startup startup;
-  startup.openContext = [](std::string*) { return initVideo() && openWindow(); };
+  startup.openContext = [](std::string*) {
+    return initVideo() && openWindow(largePictures ? kLargePictureScale : 1);
+  };
+  startup.largePictures = largePictures;
   std::string error;
   if (!startPresentation(startup, nullptr, &error)) {
     if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
@@ -261,6 +271,17 @@ EMSCRIPTEN_KEEPALIVE float demoSeconds() {
 
 int main() {
   setFragmentPrelude(webShaders::prelude);
+  // (The macro needs an argument; the 0 is unused.)
+  largePictures = EM_ASM_INT({ return Module.largePictures ? 1 : 0; }, 0);
   for (const MediaFile& media : kMediaFiles) fetchMedia(media.name);
+    // The large copies come beside the others; one that fails leaves the
+    // window-sized picture in its place, as on the desktop.
+#define DEMO_FETCH_LARGE(id, file, handle, role) \
+  ++mediaPending;                                \
+  fetchMedia(DEMO_LARGE_PICTURE_FOLDER "/" file);
+  if (largePictures) {
+    DEMO_TEXTURE_LIST(DEMO_FETCH_LARGE)
+  }
+#undef DEMO_FETCH_LARGE
   return 0;
 }

@@ -566,8 +566,8 @@ Cues placeCues(const Timeline& tl) {
   c.starsFull = onBeat(fadeEdge(tl.starfieldIn));
   c.scrollerIn = onBeat(tl.scrollerIn.at);
   c.scrollerFull = onBeat(fadeEdge(tl.scrollerIn));
-  c.closingText = onBeat(timeline::kClosingAfter);
-  c.hallIn = onBeat(timeline::kEndPictureAfter);
+  c.closingText = onBeat(tl.closing);
+  c.hallIn = onBeat(tl.endPicture);
   for (const NamedFade& f : tl.extraFades)
     if (f.fade.in) c.extraIns.push_back({onBeat(f.fade.at), onBeat(fadeEdge(f.fade))});
   return c;

@@ -77,8 +77,19 @@ bool hasMediaFiles(const std::string& folder) {
   return true;
 }
 
+bool hasAnyMediaFile(const std::string& folder) {
+  for (const MediaFile& file : kMediaFiles) {
+    std::string reason;
+    if (isReadableRegularFile((folder + "/" + file.name).c_str(), &reason)) return true;
+  }
+  return false;
+}
+
 std::string findMediaFolder(const std::string& programFolder) {
-  if (hasMediaFiles(".") || programFolder.empty()) return "";
+  // A working folder with any of the media is the one meant, and whatever
+  // is missing or spoilt there is named as it fails to load, instead of
+  // being quietly taken from elsewhere.
+  if (hasAnyMediaFile(".") || programFolder.empty()) return "";
   for (const std::string& folder : {programFolder, programFolder + "/media"}) {
     if (hasMediaFiles(folder)) return folder;
   }

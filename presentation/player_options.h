@@ -24,9 +24,11 @@ bool parsePlayerOptions(int argc, const char* const* argv, PlayerOptions* option
 // Whether every file of the media list (presentation/media.h) is in `folder`.
 bool hasMediaFiles(const std::string& folder);
 
+// Whether any file of the media list is in `folder`.
+bool hasAnyMediaFile(const std::string& folder);
+
 // Where the player reads its media without --media: the working folder when
-// the media are there, else the first of `programFolder` and its media/
-// subfolder that has them (the build folder, an unpacked release); "" (the
-// working folder, each missing file then named as it fails to load) when
-// none has them.
+// any of the media are there (the missing ones are then named as they fail), else the first of
+// `programFolder` and its media/ subfolder that has them (the build folder, an unpacked release);
+// "" (the working folder, each missing file then named as it fails to load) when none has them.
 std::string findMediaFolder(const std::string& programFolder);

@@ -278,11 +278,25 @@ bool parseTimeline(const std::string& text, const std::string& file, Timeline* o
   }
   // The fades the layers use, wherever their lines are: a fade line of a
   // name that is not built-in is one of these, or a typo.
-  std::map<std::string, int> usedByLayers;
+  std::map<std::string, int> usedByLayers, given;
   for (const std::string& line : t.lines) {
     const std::vector<std::string> f = fieldsOf(line);
     for (size_t i = 4; f.size() >= 5 && f[0] == "layer" && i < f.size() && i < 6; ++i)
       usedByLayers[f[i]] = 1;
+    if (f.size() == 4 && (f[3] == "in" || f[3] == "out")) given[f[0]] = 1;
+  }
+  // A layer naming a fade the file does not give is told at the layer's
+  // line, before the fade it meant is called unused.
+  int lineNumber = 0;
+  for (const std::string& line : t.lines) {
+    ++lineNumber;
+    const std::vector<std::string> f = fieldsOf(line);
+    for (size_t i = 4; f.size() >= 5 && f.size() <= 6 && f[0] == "layer" && i < f.size(); ++i) {
+      if (fadeIndex(f[i]) < 0 && !given.count(f[i]) && !(i == 5 && f[i] == "-")) {
+        return fail(lineNumber, "the layer " + shown(f[1]) + "'s " + (i == 4 ? "IN " : "OUT ") +
+                                    quoted(f[i]) + " is no fade of this file");
+      }
+    }
   }
 
   std::map<std::string, int> givenOn, layerLine;  // where each name was given
@@ -346,8 +360,8 @@ bool parseTimeline(const std::string& text, const std::string& file, Timeline* o
             "the layer " + f[1] + " twice (first on line " + std::to_string(layerLine[f[1]]) + ")";
       } else {
         layerLine[f[1]] = n;
-        t.layers.push_back(
-            {f[1], f[2], f[3] == "-" ? "" : f[3], f[4], f.size() > 5 ? f[5] : "", n});
+        t.layers.push_back({f[1], f[2], f[3] == "-" ? "" : f[3], f[4],
+                            f.size() > 5 && f[5] != "-" ? f[5] : "", n});
       }
     } else {
       const int index = fadeIndex(f[0]);
@@ -452,6 +466,11 @@ bool loadTimeline(const std::string& path, Timeline* out, std::string* error) {
     *error = "\"" + shown(path, SIZE_MAX) + "\": " + reason;
     return false;
   }
+  return parseTimelineFile(text, path, out, error);
+}
+
+bool parseTimelineFile(const std::string& text, const std::string& path, Timeline* out,
+                       std::string* error) {
   if (!parseTimeline(text, path, out, error)) return false;
   out->folder = folderOf(path);
   out->file = path;

@@ -155,8 +155,13 @@ constexpr size_t kMaxTimelineBytes = 1 << 20;
 bool parseTimeline(const std::string& text, const std::string& file, Timeline* out,
                    std::string* error);
 
-// Reads the file at `path` (parseTimeline's refusals, or why it cannot be
-// read, a file over kMaxTimelineBytes included) and sets its `folder`.
+// parseTimeline for the text read from the file at `path`, which also sets
+// the timeline's `folder` and `file`.
+bool parseTimelineFile(const std::string& text, const std::string& path, Timeline* out,
+                       std::string* error);
+
+// Reads the file at `path` (parseTimelineFile's refusals, or why it cannot be
+// read, a file over kMaxTimelineBytes included).
 bool loadTimeline(const std::string& path, Timeline* out, std::string* error);
 
 // The text of a timeline: its lines with every fade line written from its

@@ -1164,8 +1164,9 @@ TEST(CaptureSegments, MakerLayersDrawFromTheTimelineOrAreRefusedInOneLine) {
       {"missing program", copyWith("noprogram.txt", "badge.frag", "none.frag"),
        "cannot read \"none.frag\": No such file"},
       {"unknown fade", copyWith("nofade.txt", "badge.png badgeIn", "badge.png badgeInn"),
-       "unknown fade \"badgeInn\""},
-      {"a name twice", copyWith("twice.txt", "layer badge", "layer ripple"), "the layer ripple twice"},
+       "the layer badge's IN \"badgeInn\" is no fade of this file"},
+      {"a name twice", copyWith("twice.txt", "layer badge", "layer ripple"),
+       "the layer ripple twice"},
   };
   for (const auto& r : refusals) {
     SCOPED_TRACE(r.name);

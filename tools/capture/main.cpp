@@ -455,7 +455,11 @@ int main(int argc, char** argv) {
   // timeline file is read even when only the command line is checked.
   if (!options.timelinePath.empty()) {
     Timeline copy;
-    if (!loadTimeline(options.timelinePath, &copy, &error)) return failure("timeline " + error);
+    // A refused file is bad input, as a bad option is: status 2.
+    if (!loadTimeline(options.timelinePath, &copy, &error)) {
+      failure("timeline " + error);
+      return 2;
+    }
     timeline::setActive(copy);
     if (!resolveCaptureTimes(copy, &options, &error)) {
       std::fprintf(stderr, "demo-capture: %s\n%s", printable(error).c_str(),

@@ -335,9 +335,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "demo-studio: timeline \"%s\": %s\n", savePath.c_str(), read.text.c_str());
     return 1;
   }
-  if (pathGiven && !parseTimeline(read.text, savePath, &loaded, &error)) {
+  if (pathGiven && !parseTimelineFile(read.text, savePath, &loaded, &error)) {
     std::fprintf(stderr, "demo-studio: timeline %s\n", error.c_str());
-    return 1;
+    return 2;
   }
   timeline::setActive(loaded);
   // Relative folders are taken from where the studio starts, before the

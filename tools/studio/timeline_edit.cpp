@@ -122,7 +122,8 @@ bool saveTimeline(const std::string& path, const Timeline& t, std::string* error
 FileContent fileContentOf(const std::string& path) {
   FileContent content;
   std::string reason;
-  content.readable = readRegularFile(path.c_str(), &content.text, &reason);
+  // Capped as the reader is, so a huge file is refused unread.
+  content.readable = readRegularFile(path.c_str(), &content.text, &reason, kMaxTimelineBytes);
   if (!content.readable) content.text = reason;
   return content;
 }

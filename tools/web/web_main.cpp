@@ -182,7 +182,9 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE void demoMediaArrived() {
   if (--mediaPending > 0) return;
   Startup startup;
-  startup.openContext = [](std::string*) { return initVideo() && openWindow(); };
+  startup.openContext = [](std::string* error) {
+    return initVideo(error) && openWindow(1, 0, error);
+  };
   std::string error;
   if (!startPresentation(startup, nullptr, &error)) {
     if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());

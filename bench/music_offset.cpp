@@ -2,11 +2,11 @@
 #include "bench/music_offset.h"
 
 #include "platform/sound.h"
+#include "tools/common/vorbis_decoder.h"
 
 #include <SDL.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vorbis/vorbisfile.h>
 
 #include <cmath>
 #include <cstdint>
@@ -50,25 +50,17 @@ std::vector<float> monoOf(const int16_t* samples, size_t frames) {
   return mono;
 }
 
+// The music's first `seconds`, left plus right of the 16-bit samples a
+// player sends to the device.
 bool decodeMusic(const std::string& path, double seconds, std::vector<float>* mono,
                  std::string* why) {
-  OggVorbis_File file;
-  if (ov_fopen(path.c_str(), &file) != 0) {
-    *why = "cannot decode \"" + path + "\"";
-    return false;
+  DecodedSound sound;
+  if (!decodeVorbis(path, &sound, why, static_cast<long>(seconds * kSoundRate))) return false;
+  mono->resize(sound.left.size());
+  for (size_t i = 0; i < mono->size(); ++i) {
+    (*mono)[i] =
+        static_cast<float>(pcm16(sound.left[i])) + static_cast<float>(pcm16(sound.right[i]));
   }
-  std::vector<int16_t> samples;
-  const size_t wanted = static_cast<size_t>(seconds * kSoundRate) * 2;
-  char buffer[16384];
-  int section = 0;
-  while (samples.size() < wanted) {
-    const long got = ov_read(&file, buffer, sizeof buffer, 0, 2, 1, &section);
-    if (got <= 0) break;
-    const auto* s = reinterpret_cast<const int16_t*>(buffer);
-    samples.insert(samples.end(), s, s + got / 2);
-  }
-  ov_clear(&file);
-  *mono = monoOf(samples.data(), samples.size() / 2);
   return true;
 }
 

@@ -115,10 +115,10 @@ int measureOneStartup(const std::string& mediaDir, bool literal) {
   // The player's own start-up, with a mark after each of its steps; the
   // window opens in two, SDL_Init and SDL_SetVideoMode.
   Startup startup;
-  startup.openContext = [&mark](std::string*) {
-    if (!initVideo()) return false;
+  startup.openContext = [&mark](std::string* error) {
+    if (!initVideo(error)) return false;
     mark();
-    if (!openWindow()) return false;
+    if (!openWindow(1, 0, error)) return false;
     mark();
     return true;
   };

@@ -1,4 +1,5 @@
 include(${CMAKE_CURRENT_LIST_DIR}/ShaderNames.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/XList.cmake)
 
 # generate_shader_sources(<out_var> <dir> [NAMESPACE <ns>] [HEADER <h>]
 #                         [PROGRAMS <frag> <vert> ...] [<file>...]):
@@ -78,29 +79,21 @@ endfunction()
 
 # The presentation's programs in the order the start-up builds them, each a
 # fragment file and the vertex file it is linked with, read from the layers'
-# program list (presentation/layer_programs.h), whose entries open with
-# X(name, "vertex", "fragment". Each name must be its fragment file's
+# program list (DEMO_LAYER_PROGRAM_LIST in presentation/layer_programs.h:
+# name, vertex stage, fragment program). Each name must be its fragment file's
 # identifier, which the generated SHADERS_FRAGMENT_LIST uses for the handle.
 set(layer_list ${PROJECT_SOURCE_DIR}/presentation/layer_programs.h)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${layer_list})
-file(READ ${layer_list} layer_text)
-string(REGEX MATCHALL "X\\([a-zA-Z]+, \"[^\"]+\", \"[^\"]+\"" layer_entries "${layer_text}")
+read_xlist(${layer_list} DEMO_LAYER_PROGRAM_LIST layer_fields 0 1 2)
 set(DEMO_PROGRAMS)
-foreach(entry ${layer_entries})
-  string(REGEX REPLACE "X\\(([a-zA-Z]+), \"([^\"]+)\", \"([^\"]+)\"" "\\1;\\2;\\3" fields "${entry}")
-  list(GET fields 0 name)
-  list(GET fields 1 vertex)
-  list(GET fields 2 fragment)
+while(layer_fields)
+  list(POP_FRONT layer_fields name vertex fragment)
   shader_identifier(ident ${fragment})
   if(NOT ident STREQUAL name)
     message(FATAL_ERROR "${layer_list}: program ${name} has the fragment file ${fragment}, "
                         "whose name gives ${ident}")
   endif()
   list(APPEND DEMO_PROGRAMS ${fragment} ${vertex})
-endforeach()
-if(NOT DEMO_PROGRAMS)
-  message(FATAL_ERROR "${layer_list}: no programs")
-endif()
+endwhile()
 # vertex.vert, the plain pass-through, also builds the literal set and the
 # tests' programs.
 set(DEMO_SHADER_FILES vertex.vert ${DEMO_PROGRAMS})

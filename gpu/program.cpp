@@ -159,25 +159,26 @@ bool parseGlVersion(const char* version, int* major, int* minor, bool* es) {
   return std::sscanf(version, "%d.%d", major, minor) == 2;
 }
 
-bool checkGlSupport() {
+bool checkGlSupport(std::string* error) {
   const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
   int major = 0, minor = 0;
   if (!parseGlVersion(version, &major, &minor)) {
-    std::fprintf(stderr, "cannot read the OpenGL version: no current context\n");
+    *error = "cannot read the OpenGL version: no current context";
     return false;
   }
   if (major < 2) {
-    std::fprintf(stderr, "OpenGL 2.0 is required, but the driver offers %s\n", version);
+    *error = std::string("OpenGL 2.0 is required, but the driver offers ") + version;
     return false;
   }
   loadGlEntryPoints();
-  bool complete = true;
+  std::string missing;
+  int missingCount = 0;
   for (int slot = 0; slot < kGlEntryPointCount; ++slot) {
-    if (!glEntryPointSlot(slot)) {
-      std::fprintf(stderr, "OpenGL entry point %s is missing from the driver\n",
-                   glEntryPointNames[slot]);
-      complete = false;
-    }
+    if (glEntryPointSlot(slot)) continue;
+    missing += (missingCount++ ? ", " : "") + std::string(glEntryPointNames[slot]);
   }
-  return complete;
+  if (missingCount == 0) return true;
+  *error = missingCount == 1 ? "OpenGL entry point " + missing + " is missing from the driver"
+                             : "OpenGL entry points " + missing + " are missing from the driver";
+  return false;
 }

@@ -46,7 +46,7 @@ void setUniformHook(void (*hook)(GLuint program, const char* name, float value))
 bool parseGlVersion(const char* version, int* major, int* minor, bool* es = nullptr);
 
 // True when the current context is OpenGL 2.0 or OpenGL ES 2.0 or newer and every entry point
-// of the table resolves; otherwise prints what is missing and returns false.
-// Building a program on an older context crashes some drivers, so this runs
-// before the first build.
-bool checkGlSupport();
+// of the table resolves; otherwise false with one line in `error` naming what
+// is missing. Building a program on an older context crashes some drivers, so
+// this runs before the first build.
+bool checkGlSupport(std::string* error);

@@ -106,9 +106,8 @@ bool startPresentation(const Startup& startup, SoundChannel** music, std::string
   error->clear();
   if (!startup.openContext(error)) return false;
   // Building a program on a context older than 2.0 crashes some drivers, and
-  // a missing entry point would be called through null; checkGlSupport names
-  // what is missing on stderr.
-  if (!checkGlSupport()) return false;
+  // a missing entry point would be called through null.
+  if (!checkGlSupport(error)) return false;
   done("checkGlSupport");
   char previous[PATH_MAX];
   const bool moves = !startup.mediaDir.empty();

@@ -30,9 +30,8 @@ void enableBlending();  // GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA for the whole ru
 
 // What a driver asks of the start-up.
 struct Startup {
-  // Opens the GL context and makes it current: the SDL window (openPlayerWindow)
-  // or a headless one. False when it cannot; the reason is either printed
-  // already or put in `error`.
+  // Opens the GL context and makes it current: the SDL window (openWindow)
+  // or a headless one. False when it cannot, with one line in `error`.
   std::function<bool(std::string* error)> openContext;
   // The folder the media files are read from ("": the working folder); the
   // process returns to its working folder afterwards.
@@ -53,6 +52,6 @@ struct Startup {
 // The one start-up: opens the context, checks OpenGL 2.0, then in the media
 // folder builds the programs, loads the textures, enables blending and starts
 // the music. `music` (optional) receives the music's channel, null when the
-// run is silent. False when a step failed, with one line in `error` unless
-// the step has printed its reason itself.
+// run is silent. False when a step failed, with one line in `error` for the
+// driver to print.
 bool startPresentation(const Startup& startup, SoundChannel** music, std::string* error);

@@ -1,6 +1,6 @@
 // The layers' programs, listed once: the start-up builds them, the handles
 // hold them, the build embeds their shader files, the studio and the tests
-// name them, all from here. The build reads the lines that open with "X(".
+// name them, all from here. The build reads the list too (cmake/XList.cmake).
 #pragma once
 
 // One entry per program, in the order the start-up builds them:

@@ -1,6 +1,6 @@
 // The presentation's media files, listed once: the player loads them, the
 // generator writes them, the build and the tests check them, all from here.
-// The build reads the file names from the lines that open with "X(".
+// The build reads the file names from the lists too (cmake/XList.cmake).
 #pragma once
 
 // One entry per picture, in the order the player loads them:

@@ -101,7 +101,7 @@ int runFrameLoop() {
   return 0;
 }
 
-bool initVideo() {
+bool initVideo(std::string* error) {
   if (SDL_Init(SDL_INIT_VIDEO) == 0) {
     // Before the first mode is set SDL reports the desktop's own size.
     const SDL_VideoInfo* info = SDL_GetVideoInfo();
@@ -121,8 +121,8 @@ bool initVideo() {
                                 ? "SDL_VIDEODRIVER is \"" + std::string(driver) + "\""
                             : display && *display ? "DISPLAY is \"" + std::string(display) + "\""
                                                   : "DISPLAY is not set";
-  std::fprintf(stderr, "cannot open the %dx%d OpenGL window: %s (%s)\n", kWindowWidth,
-               kWindowHeight, SDL_GetError(), asked.c_str());
+  *error = "cannot open the " + std::to_string(kWindowWidth) + "x" + std::to_string(kWindowHeight) +
+           " OpenGL window: " + SDL_GetError() + " (" + asked + ")";
   return false;
 }
 
@@ -152,17 +152,12 @@ SDL_Surface* setGlVideoMode(int width, int height, Uint32 flags, std::string* re
 
 }  // namespace
 
-bool openWindow(int scale, int extraHeight, std::string* failure) {
+bool openWindow(int scale, int extraHeight, std::string* error) {
   const int width = kWindowWidth * scale, height = kWindowHeight * scale + extraHeight;
   std::string reason;
   if (setGlVideoMode(width, height, kWindowFlags, &reason)) return true;
-  const std::string line = "cannot open the " + std::to_string(width) + "x" +
-                           std::to_string(height) + " OpenGL window: " + reason;
-  if (failure) {
-    *failure = line;
-  } else {
-    std::fprintf(stderr, "%s\n", line.c_str());
-  }
+  *error = "cannot open the " + std::to_string(width) + "x" + std::to_string(height) +
+           " OpenGL window: " + reason;
   return false;
 }
 
@@ -266,10 +261,10 @@ void preferX11Video() {
 
 Startup windowStartup(const std::string& mediaDir, int scale, int extraHeight) {
   Startup startup;
-  startup.openContext = [scale, extraHeight](std::string*) {
-    if (!initVideo()) return false;
+  startup.openContext = [scale, extraHeight](std::string* error) {
+    if (!initVideo(error)) return false;
     std::atexit(SDL_Quit);
-    return openWindow(scale, extraHeight);
+    return openWindow(scale, extraHeight, error);
   };
   startup.mediaDir = mediaDir;
   startup.startMusic = startMusic;
@@ -322,8 +317,9 @@ int presentationMain(int argc, char** argv) {
     // Full screen opens SDL first, so that the strip's width (and with it
     // the pictures to load) is known before the start-up; the demo clock
     // starts at SDL_Init either way.
-    if (!initVideo()) {
-      showStartFailure();
+    if (!initVideo(&error)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      showStartFailure(error);
       return 1;
     }
     std::atexit(SDL_Quit);
@@ -345,8 +341,8 @@ int presentationMain(int argc, char** argv) {
     enableFullscreenKeys(true);
   }
   if (!startPresentation(startup, nullptr, &error)) {
-    if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
-    showStartFailure();
+    std::fprintf(stderr, "%s\n", error.c_str());
+    showStartFailure(error);
     return makerLayersRefused() ? 2 : 1;
   }
   if (found && !options.mediaDir.empty()) {

@@ -12,14 +12,14 @@
 // (a no-op where there is no X). Call before initVideo().
 void preferX11Video();
 
-// SDL_Init for video; false with one line on stderr naming the display.
-bool initVideo();
+// SDL_Init for video; false with one line in `error` naming the display.
+bool initVideo(std::string* error);
 
 // The kWindowWidth × kWindowHeight OpenGL window, or `scale` times as large
 // (the programs fill any viewport), with `extraHeight` more rows below for a
-// driver's own controls; false with SDL's reason on stderr, or in `failure`
-// (one line, not printed) when that is given. Needs initVideo().
-bool openWindow(int scale = 1, int extraHeight = 0, std::string* failure = nullptr);
+// driver's own controls; false with one line in `error` naming the size and
+// SDL's reason. Needs initVideo().
+bool openWindow(int scale, int extraHeight, std::string* error);
 
 // The start-up of a windowed driver: initVideo(), SDL_Quit at exit and
 // openWindow(scale, extraHeight) as the context, the music started, the media

@@ -103,7 +103,8 @@ TEST(Fullscreen, ChoosesTheDesktopModeOrTheLargestSixteenByNine) {
 // supersampled (--ssaa 2) the capture's supersampled still.
 TEST(Fullscreen, TheBandIsTheCapturesFrameCentredOnBlack) {
   if (!generatedMediaPresent()) GTEST_SKIP() << "no media in " << kGeneratedMedia;
-  ASSERT_TRUE(initVideo());
+  std::string error;
+  ASSERT_TRUE(initVideo(&error)) << error;
   ASSERT_TRUE(setFullscreen(true));
   const StripPlace place = shownStrip();
   EXPECT_EQ(place.width, kScreenWidth);
@@ -113,7 +114,6 @@ TEST(Fullscreen, TheBandIsTheCapturesFrameCentredOnBlack) {
   startup.openContext = [](std::string*) { return true; };
   startup.mediaDir = kGeneratedMedia;
   startup.largePictures = true;
-  std::string error;
   ASSERT_TRUE(startPresentation(startup, nullptr, &error)) << error;
   setDemoTime(2);
   for (int ssaa : {1, 2}) {

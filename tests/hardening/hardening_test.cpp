@@ -23,6 +23,7 @@ namespace {
 
 const std::string kDemo = DEMO_BINARY_DIR "/demo";
 const std::string kBrokenShaderDemo = DEMO_BINARY_DIR "/demo-broken-shader";
+const std::string kStudio = DEMO_BINARY_DIR "/demo-studio";
 const std::string& kMedia = kGeneratedMedia;
 
 std::string readFile(const std::string& path) {
@@ -138,6 +139,16 @@ TEST(Hardening, MissingServicesAndOldDriversEndClearly) {
        "OpenGL 2.0 is required, but the driver offers 1.5",
        false,
        {}},
+      // The studio says it once, with its name, as its other refusals.
+      {"OpenGL 1.5 driver, the studio",
+       kStudio,
+       {{"SDL_AUDIODRIVER", "dummy"},
+        {"MESA_GL_VERSION_OVERRIDE", "1.5"},
+        {"MESA_GLSL_VERSION_OVERRIDE", "100"}},
+       1,
+       "demo-studio: OpenGL 2.0 is required, but the driver offers 1.5",
+       false,
+       {"--media", kMedia}},
       {"a program that does not compile",
        kBrokenShaderDemo,
        {{"SDL_AUDIODRIVER", "dummy"}},

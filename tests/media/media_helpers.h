@@ -2,9 +2,9 @@
 // generated pictures and sound the same way the player does.
 #pragma once
 #include "tests/support/picture.h"
+#include "tools/common/vorbis_decoder.h"
 
 #include <SDL.h>
-#include <vorbis/vorbisfile.h>
 
 #include <sys/wait.h>
 #include <cstdio>
@@ -42,33 +42,11 @@ inline std::string readBytes(const fs::path& p) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-struct Sound {
-  long rate = 0;
-  int channels = 0;
-  std::vector<float> left, right;
-};
+using Sound = DecodedSound;
 
 inline bool loadSound(const fs::path& path, Sound& snd) {
-  OggVorbis_File vf;
-  if (ov_fopen(path.string().c_str(), &vf) != 0) return false;
-  const vorbis_info* info = ov_info(&vf, -1);
-  snd.rate = info->rate;
-  snd.channels = info->channels;
-  int section = 0;
-  for (;;) {
-    float** pcm = nullptr;
-    const long n = ov_read_float(&vf, &pcm, 4096, &section);
-    if (n < 0) {
-      ov_clear(&vf);
-      return false;
-    }
-    if (n == 0) break;
-    snd.left.insert(snd.left.end(), pcm[0], pcm[0] + n);
-    snd.right.insert(snd.right.end(), pcm[snd.channels > 1 ? 1 : 0],
-                     pcm[snd.channels > 1 ? 1 : 0] + n);
-  }
-  ov_clear(&vf);
-  return true;
+  std::string error;
+  return decodeVorbis(path.string(), &snd, &error);
 }
 
 }  // namespace media_test

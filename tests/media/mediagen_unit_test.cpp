@@ -425,6 +425,13 @@ TEST(Writers, VorbisKeepsLengthChannelsAndLevelAndRepeatsExactly) {
   }
   EXPECT_NEAR(peakL, 0.5f, 0.05f);
   EXPECT_NEAR(peakR, 0.25f, 0.05f);
+
+  // The decoder stops at the frame asked for, and names a file that is not Ogg Vorbis.
+  Sound head;
+  ASSERT_TRUE(decodeVorbis(dir.file("a.ogg"), &head, &error, 1000)) << error;
+  EXPECT_TRUE(head.left == std::vector<float>(snd.left.begin(), snd.left.begin() + 1000));
+  EXPECT_FALSE(decodeVorbis(dir.file("a.ogg") + "/none", &head, &error));
+  EXPECT_EQ(error, "cannot decode \"" + dir.file("a.ogg") + "/none\": not an Ogg Vorbis file");
 }
 
 // ---- mastering -------------------------------------------------------------------

@@ -150,7 +150,8 @@ class Schedule : public ::testing::Test {
   static void SetUpTestSuite() {
     requireHeadlessGl(kWidth, kHeight);
     setGlProcLookup(recordingLookup);
-    ASSERT_TRUE(checkGlSupport());
+    std::string reason;
+    ASSERT_TRUE(checkGlSupport(&reason)) << reason;
     buildPrograms();
     glEnable(GL_TEXTURE_2D);
     for (int i = 0; i < static_cast<int>(std::size(kTextures)); ++i) {

@@ -4,7 +4,6 @@
 #include "gpu/frame_readback.h"
 #include "platform/regular_file.h"
 #include "platform/sound.h"
-#include "platform/stderr_capture.h"
 #include "presentation/clock.h"
 #include "presentation/layers.h"
 #include "presentation/maker_layers.h"
@@ -142,21 +141,7 @@ int runStudio(const StudioOptions& o, const std::string& shaderDir, const Timeli
   // studio started in, where saved frames go.
   SoundChannel* music = nullptr;
   std::string error;
-  // The window's start-up says on stderr why there is no window (no display);
-  // that line is caught and given the studio's name, as its other refusals have.
   Startup startup = windowStartup(o.mediaDir, o.scale, kPanelHeight);
-  const auto openContext = startup.openContext;
-  startup.openContext = [openContext](std::string* reason) {
-    bool opened = false;
-    std::string said = stderrOf([&] { opened = openContext(reason); });
-    while (!said.empty() && said.back() == '\n') said.pop_back();
-    if (!opened && reason->empty()) {
-      *reason = said.substr(said.find_last_of('\n') + 1);
-    } else if (!said.empty()) {
-      std::fprintf(stderr, "%s\n", said.c_str());
-    }
-    return opened;
-  };
   if (!startPresentation(startup, &music, &error)) {
     if (!error.empty()) std::fprintf(stderr, "demo-studio: %s\n", error.c_str());
     return makerLayersRefused() ? 2 : 1;

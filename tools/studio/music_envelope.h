@@ -12,7 +12,8 @@ struct MusicEnvelope {
 };
 
 // Starts decoding `path`, in place of any file decoded before; a file that
-// cannot be decoded gives one line on stderr and an empty envelope.
+// cannot be decoded gives one line on stderr and the envelope of what was
+// decoded before the damage (none for a file that is not Ogg Vorbis).
 void startMusicEnvelope(const std::string& path);
 
 // The finished envelope, or nullptr while it is still being decoded.

@@ -189,8 +189,8 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE void demoMediaArrived() {
   if (--mediaPending > 0) return;
   Startup startup;
-  startup.openContext = [](std::string*) {
-    return initVideo() && openWindow(largePictures ? kLargePictureScale : 1);
+  startup.openContext = [](std::string* error) {
+    return initVideo(error) && openWindow(largePictures ? kLargePictureScale : 1, 0, error);
   };
   startup.largePictures = largePictures;
   std::string error;

@@ -431,17 +431,21 @@ TEST(Capture, AVideoIsKeptOnlyWhenItHoldsEveryFrame) {
   const struct Case {
     const char* standIn;
     std::string output, name;
+    // A montage's clips, and the name as the message shows it when it differs.
+    std::string clips = "", shown = "";
   } cases[] = {
       {"nothing", "--video", "old.mkv"},
       {"nothing", "--gif", "old.webp"},
       {"three", "--video", "old.webm"},
       {"three", "--gif", "old.gif"},
+      {"three", "--gif", "old\x01.gif", "56:56.2,56.3:56.5", "old\\x01.gif"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.standIn) + " " + c.name);
     const std::string folder = makeTempDir();
     std::ofstream(folder + "/" + c.name) << "old";
     std::vector<std::string> args = range;
+    if (!c.clips.empty()) args.insert(args.end(), {"--clips", c.clips});
     args.insert(args.end(), {c.output, c.name});
     const DemoRun run = capture(args,
                                 {{"PATH", bin + ":/usr/bin:/bin"},
@@ -449,8 +453,8 @@ TEST(Capture, AVideoIsKeptOnlyWhenItHoldsEveryFrame) {
                                  {"DEMO_BYTES", std::to_string(3 * 64 * 16 * 3)}},
                                 folder);
     EXPECT_EQ(run.status, 1) << run.output;
-    EXPECT_NE(run.output.find("demo-capture: cannot finish \"" + c.name + "\": "),
-              std::string::npos)
+    const std::string shown = c.shown.empty() ? c.name : c.shown;
+    EXPECT_NE(run.output.find("demo-capture: cannot finish \"" + shown + "\": "), std::string::npos)
         << run.output;
     EXPECT_EQ(fileBytes(folder + "/" + c.name), "old");
     EXPECT_EQ(entries(folder), std::vector<std::string>{c.name}) << "temporary left";

@@ -1,12 +1,12 @@
 // Opening media files without ever blocking on a FIFO or a device.
 #include "platform/regular_file.h"
+#include "platform/file_descriptor.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -18,25 +18,6 @@ const char* kindOf(mode_t mode) {
   if (S_ISBLK(mode)) return "a block device";
   if (S_ISSOCK(mode)) return "a socket";
   return "of an unknown kind";
-}
-
-// Everything from the first byte, but no more than one byte past `limit`
-// (enough to tell that a file grew past it).
-bool readUpTo(int fd, size_t limit, std::string* text, std::string* reason) {
-  text->clear();
-  char buffer[4096];
-  for (off_t at = 0; text->size() <= limit;) {
-    const ssize_t got = pread(fd, buffer, sizeof buffer, at);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      *reason = std::strerror(errno);
-      return false;
-    }
-    if (got == 0) return true;
-    text->append(buffer, static_cast<size_t>(got));
-    at += got;
-  }
-  return true;
 }
 
 }  // namespace
@@ -65,39 +46,34 @@ int openRegularFile(const char* path, std::string* reason) {
   return fd;
 }
 
-bool readFromStart(int fd, std::string* text, std::string* reason) {
-  return readUpTo(fd, SIZE_MAX, text, reason);
-}
-
-bool readRegularFile(const char* path, std::string* text, std::string* reason, size_t maxBytes) {
-  const int fd = openRegularFile(path, reason);
-  if (fd < 0) return false;
+bool sizeOfOpenFile(int fd, unsigned long long* bytes, std::string* reason) {
   struct stat s;
-  bool read = fstat(fd, &s) == 0;
-  if (!read) {
+  if (fstat(fd, &s) != 0) {
     *reason = std::strerror(errno);
-  } else if (static_cast<unsigned long long>(s.st_size) > maxBytes) {
-    *reason =
-        "too large: " + std::to_string(s.st_size) + " bytes, at most " + std::to_string(maxBytes);
-    read = false;
-  } else {
-    read = readUpTo(fd, maxBytes, text, reason);
-    if (read && text->size() > maxBytes) {
-      *reason = "too large: it grew past " + std::to_string(maxBytes) + " bytes while being read";
-      text->clear();
-      read = false;
-    }
+    return false;
   }
-  close(fd);
-  return read;
-}
-
-bool isReadableRegularFile(const char* path, std::string* reason) {
-  const int fd = openRegularFile(path, reason);
-  if (fd < 0) return false;
-  close(fd);
+  *bytes = static_cast<unsigned long long>(s.st_size);
   return true;
 }
+
+bool readUpTo(int fd, size_t limit, std::string* text, std::string* reason) {
+  text->clear();
+  char buffer[4096];
+  for (off_t at = 0; text->size() <= limit;) {
+    const ssize_t got = pread(fd, buffer, sizeof buffer, at);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      *reason = std::strerror(errno);
+      return false;
+    }
+    if (got == 0) return true;
+    text->append(buffer, static_cast<size_t>(got));
+    at += got;
+  }
+  return true;
+}
+
+void closeOpenFile(int fd) { close(fd); }
 
 bool isDirectory(const std::string& path) {
   struct stat s;

@@ -49,8 +49,8 @@ add_subdirectory(gpu)
 # The same sources as the Linux player; the POSIX calls that Windows lacks
 # come from platform/windows/.
 add_library(win_platform STATIC platform/stderr_capture.cpp platform/sound.cpp
-            platform/windows/regular_file.cpp platform/windows/posix.cpp platform/windows/start_failure.cpp
-            platform/web/x_errors.cpp platform/executable_folder.cpp)
+            platform/windows/regular_file.cpp platform/regular_file_read.cpp
+            platform/windows/posix.cpp platform/windows/start_failure.cpp platform/web/x_errors.cpp platform/executable_folder.cpp)
 target_include_directories(win_platform PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(win_platform PUBLIC PkgConfig::SDL PkgConfig::SDL_MIXER)
 add_library(win_presentation STATIC

@@ -1,13 +1,13 @@
 // Opening media files on Windows: only regular files, never a device such
 // as CON or NUL, whose reads would wait on the console or give nothing.
 #include "platform/regular_file.h"
+#include "platform/file_descriptor.h"
 
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -47,10 +47,16 @@ int openRegularFile(const char* path, std::string* reason) {
   return fd;
 }
 
-namespace {
+bool sizeOfOpenFile(int fd, unsigned long long* bytes, std::string* reason) {
+  struct _stat64 s;
+  if (_fstat64(fd, &s) != 0) {
+    *reason = std::strerror(errno);
+    return false;
+  }
+  *bytes = static_cast<unsigned long long>(s.st_size);
+  return true;
+}
 
-// Everything from the first byte, but no more than one byte past `limit`
-// (enough to tell that a file grew past it).
 bool readUpTo(int fd, size_t limit, std::string* text, std::string* reason) {
   text->clear();
   if (_lseeki64(fd, 0, SEEK_SET) < 0) {
@@ -70,41 +76,7 @@ bool readUpTo(int fd, size_t limit, std::string* text, std::string* reason) {
   return true;
 }
 
-}  // namespace
-
-bool readFromStart(int fd, std::string* text, std::string* reason) {
-  return readUpTo(fd, SIZE_MAX, text, reason);
-}
-
-bool readRegularFile(const char* path, std::string* text, std::string* reason, size_t maxBytes) {
-  const int fd = openRegularFile(path, reason);
-  if (fd < 0) return false;
-  struct _stat64 s;
-  bool read = _fstat64(fd, &s) == 0;
-  if (!read) {
-    *reason = std::strerror(errno);
-  } else if (static_cast<unsigned long long>(s.st_size) > maxBytes) {
-    *reason =
-        "too large: " + std::to_string(s.st_size) + " bytes, at most " + std::to_string(maxBytes);
-    read = false;
-  } else {
-    read = readUpTo(fd, maxBytes, text, reason);
-    if (read && text->size() > maxBytes) {
-      *reason = "too large: it grew past " + std::to_string(maxBytes) + " bytes while being read";
-      text->clear();
-      read = false;
-    }
-  }
-  _close(fd);
-  return read;
-}
-
-bool isReadableRegularFile(const char* path, std::string* reason) {
-  const int fd = openRegularFile(path, reason);
-  if (fd < 0) return false;
-  _close(fd);
-  return true;
-}
+void closeOpenFile(int fd) { _close(fd); }
 
 bool isDirectory(const std::string& path) {
   struct _stat64 s;

@@ -13,7 +13,7 @@ binary=$work/fuzz_xpm
 mkdir -p "$work/corpus"
 
 sources=("$here/fuzz_xpm.cpp" "$root/imaging/xpm.cpp" "$root/platform/output_file.cpp"
-         "$root/platform/regular_file.cpp")
+         "$root/platform/regular_file.cpp" "$root/platform/regular_file_read.cpp")
 stale=0
 [[ -x $binary ]] || stale=1
 for s in "${sources[@]}" "$root/imaging/xpm.h"; do

@@ -44,6 +44,16 @@ struct TextStyle {
   int shadowDx = 0, shadowDy = 0;
 };
 
+// Letters of one colour, with an outline when `outlinePx` is above zero.
+TextStyle outlinedText(const Rgba& fill, const Rgba& outline = {0, 0, 0, 0},
+                       float outlinePx = 0.0f) {
+  TextStyle style;
+  style.fill = [fill](float, float) { return fill; };
+  style.outline = outline;
+  style.outlinePx = outlinePx;
+  return style;
+}
+
 // Draws a text mask (set at the drawing scale) centred on (cx, cy); the
 // style's lengths are in window pixels.
 void drawText(Canvas& canvas, const Mask& text, float cx, float cy, const TextStyle& style) {
@@ -188,14 +198,15 @@ Mask pixelFace(const std::string& text, int sx, int sy) {
 }
 
 // Two blocks of two caption lines beside a centred title: `left` and
-// `right` each hold a top and a bottom line, set at rows y0 and y1. All four
-// lines take one size, the largest up to maxSize that fits the wider block
-// in `sideW` (the space between a window edge and the title) less twice
-// `minMargin`. Both blocks keep the same distance from their window edge,
-// the wider block centred in its side.
-void drawSideCaptions(Canvas& canvas, const std::string (&left)[2], const std::string (&right)[2],
-                      float sideW, float minMargin, int maxSize, float y0, float y1,
+// `right` each hold a top and a bottom line, set at rows 28 and `y1`. All
+// four lines take one size, the largest up to maxSize that fits the wider
+// block in the space between a window edge and the title, less a margin of
+// 12 either side. Both blocks keep the same distance from their window
+// edge, the wider block centred in its side.
+void drawSideCaptions(Canvas& canvas, const Mask& title, const std::string (&left)[2],
+                      const std::string (&right)[2], int maxSize, float y1,
                       const TextStyle& style) {
+  const float sideW = (kW - units(title.width)) / 2.0f, minMargin = 12.0f, y0 = 28.0f;
   const Font& face = font(kCaption);
   const int avail = scaled(static_cast<int>(sideW - 2.0f * minMargin));
   const int tracking = scaled(1);
@@ -262,25 +273,18 @@ Image makeLogo() {
   }
 
   // Chrome title: sky-blue top, dark horizon line, gold bottom.
+  const std::vector<Rgba> chrome = {rgb255(255, 255, 255), rgb255(140, 200, 255),
+                                    rgb255(30, 40, 110), rgb255(255, 220, 120),
+                                    rgb255(255, 150, 40)};
   const Mask title = font(kHeadline).render(kTitle, scaled(84), scaled(4));
   drawHeadline(canvas, title,
-               {{rgb255(255, 255, 255), rgb255(140, 200, 255), rgb255(30, 40, 110),
-                 rgb255(255, 220, 120), rgb255(255, 150, 40)},
-                4.0f,
-                rgb255(10, 0, 30),
-                2.5f,
-                rgb255(255, 80, 200, 0.9f),
-                4});
+               {chrome, 4.0f, rgb255(10, 0, 30), 2.5f, rgb255(255, 80, 200, 0.9f), 4});
 
   // Side captions in the free space left and right of the title.
-  TextStyle caption;
-  caption.fill = [](float, float) { return rgb255(255, 240, 250); };
-  caption.outline = rgb255(20, 0, 40, 0.9f);
-  caption.outlinePx = 1.5f;
   const std::string size =
       "a " + std::to_string(kWindowWidth) + " x " + std::to_string(kWindowHeight) + " production";
-  drawSideCaptions(canvas, {kGroup, "presents"}, {size, "in one thin stripe"},
-                   (kW - units(title.width)) / 2.0f, 12.0f, 30, 28.0f, 58.0f, caption);
+  drawSideCaptions(canvas, title, {kGroup, "presents"}, {size, "in one thin stripe"}, 30, 58.0f,
+                   outlinedText(rgb255(255, 240, 250), rgb255(20, 0, 40, 0.9f), 1.5f));
   return canvas.toImage(false);
 }
 
@@ -296,8 +300,7 @@ Image makeGuruText() {
   Canvas canvas(kW, kH);
   canvas.fillRect(0, 0, kW, kH, rgb255(0, 0, 0));
   // The console's own pixel face at twice its size: a machine talking.
-  TextStyle red;
-  red.fill = [](float, float) { return kAlarmRed; };
+  const TextStyle red = outlinedText(kAlarmRed);
   drawText(canvas, pixelFace("SYSTEM HALTED - the demo ran out of time.", 2, 2), kW / 2.0f, 30.0f,
            red);
   char error[64];
@@ -400,21 +403,11 @@ Image makeEndCard() {
   Canvas canvas(kW, kH);
   canvas.shadeSupersampled(2, traceHall);
 
+  const std::vector<Rgba> gold = {rgb255(255, 250, 220), rgb255(255, 200, 60), rgb255(170, 90, 10)};
   const Mask title = font(kHeadline).render("THE END", scaled(84), scaled(6));
-  drawHeadline(canvas, title,
-               {{rgb255(255, 250, 220), rgb255(255, 200, 60), rgb255(170, 90, 10)},
-                4.0f,
-                rgb255(30, 10, 0),
-                2.5f,
-                rgb255(0, 0, 0, 0.8f),
-                5});
-
-  TextStyle caption;
-  caption.fill = [](float, float) { return rgb255(255, 250, 240); };
-  caption.outline = rgb255(20, 0, 0, 0.95f);
-  caption.outlinePx = 2.0f;
-  drawSideCaptions(canvas, {"thanks for", "watching"}, {kTitle, kGroup},
-                   (kW - units(title.width)) / 2.0f, 12.0f, 34, 28.0f, 60.0f, caption);
+  drawHeadline(canvas, title, {gold, 4.0f, rgb255(30, 10, 0), 2.5f, rgb255(0, 0, 0, 0.8f), 5});
+  drawSideCaptions(canvas, title, {"thanks for", "watching"}, {kTitle, kGroup}, 34, 60.0f,
+                   outlinedText(rgb255(255, 250, 240), rgb255(20, 0, 0, 0.95f), 2.0f));
   return canvas.toImage(false);
 }
 
@@ -686,13 +679,9 @@ Image makeSpace() {
 
   drawRocket(canvas, 770.0f, 46.0f, -0.12f);
 
+  const std::vector<Rgba> ice = {rgb255(255, 255, 255), rgb255(150, 220, 255), rgb255(60, 90, 220)};
   drawHeadline(canvas, font(kDisplay).render("SPACE", scaled(54), scaled(16)),
-               {{rgb255(255, 255, 255), rgb255(150, 220, 255), rgb255(60, 90, 220)},
-                4.0f,
-                rgb255(5, 5, 30),
-                2.0f,
-                rgb255(60, 140, 255, 0.9f),
-                4});
+               {ice, 4.0f, rgb255(5, 5, 30), 2.0f, rgb255(60, 140, 255, 0.9f), 4});
   return canvas.toImage(true);
 }
 
@@ -731,13 +720,9 @@ Image makeLove() {
           i % 3 == 0 ? rose : pink);
   }
 
+  const std::vector<Rgba> candy = {rgb255(255, 230, 240), rgb255(255, 90, 150), rgb255(190, 0, 60)};
   drawHeadline(canvas, font(kHeadline).render("LOVE", scaled(90), scaled(8)),
-               {{rgb255(255, 230, 240), rgb255(255, 90, 150), rgb255(190, 0, 60)},
-                6.0f,
-                rgb255(80, 0, 20),
-                2.5f,
-                rgb255(255, 60, 160, 0.85f),
-                5});
+               {candy, 6.0f, rgb255(80, 0, 20), 2.5f, rgb255(255, 60, 160, 0.85f), 5});
   return canvas.toImage(true);
 }
 

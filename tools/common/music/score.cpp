@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <tuple>
+#include <utility>
 
 #include "presentation/timeline.h"
 #include "presentation/window.h"
@@ -24,6 +26,12 @@ constexpr double kNever = 1e6;
 double onBeat(double seconds) {
   seconds = std::min(seconds, kNever);
   return static_cast<double>(static_cast<long long>(seconds / kBeat + 0.5)) * kBeat;
+}
+
+// A fade-in's two cues on the beat: where its picture starts to show and
+// where it is whole.
+std::pair<double, double> fadeInOnBeat(const Fade& f) {
+  return {onBeat(f.at), onBeat(fadeEdge(f))};
 }
 
 constexpr double kEnd = kEndTime;
@@ -554,22 +562,16 @@ Cues placeCues(const Timeline& tl) {
   c.morphIn = onBeat(tl.morphIn.at);
   c.barPhrase2 = c.morphIn + 4 * kBar;
   c.barPhrase3 = c.morphIn + 8 * kBar;
-  c.bumps = onBeat(tl.morphOffsetIn.at);
-  c.bumpsFull = onBeat(fadeEdge(tl.morphOffsetIn));
-  c.spaceIn = onBeat(tl.spaceIn.at);
-  c.spaceFull = onBeat(fadeEdge(tl.spaceIn));
-  c.meltStart = onBeat(tl.boxIn.at);
-  c.boxIn = onBeat(fadeEdge(tl.boxIn));
-  c.loveIn = onBeat(tl.loveIn.at);
-  c.loveFull = onBeat(fadeEdge(tl.loveIn));
-  c.starsIn = onBeat(tl.starfieldIn.at);
-  c.starsFull = onBeat(fadeEdge(tl.starfieldIn));
-  c.scrollerIn = onBeat(tl.scrollerIn.at);
-  c.scrollerFull = onBeat(fadeEdge(tl.scrollerIn));
+  std::tie(c.bumps, c.bumpsFull) = fadeInOnBeat(tl.morphOffsetIn);
+  std::tie(c.spaceIn, c.spaceFull) = fadeInOnBeat(tl.spaceIn);
+  std::tie(c.meltStart, c.boxIn) = fadeInOnBeat(tl.boxIn);
+  std::tie(c.loveIn, c.loveFull) = fadeInOnBeat(tl.loveIn);
+  std::tie(c.starsIn, c.starsFull) = fadeInOnBeat(tl.starfieldIn);
+  std::tie(c.scrollerIn, c.scrollerFull) = fadeInOnBeat(tl.scrollerIn);
   c.closingText = onBeat(tl.closing);
   c.hallIn = onBeat(tl.endPicture);
   for (const NamedFade& f : tl.extraFades)
-    if (f.fade.in) c.extraIns.push_back({onBeat(f.fade.at), onBeat(fadeEdge(f.fade))});
+    if (f.fade.in) c.extraIns.push_back(fadeInOnBeat(f.fade));
   return c;
 }
 

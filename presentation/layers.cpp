@@ -117,10 +117,10 @@ void drawLayers() {
   // The maker's layers of the timeline file, in its order, each a program
   // over the viewport with the uniforms it may declare.
   const std::vector<BuiltMakerLayer>& makers = builtMakerLayers();
+  GLint viewport[4] = {};
+  if (!makers.empty()) glGetIntegerv(GL_VIEWPORT, viewport);
   for (size_t i = 0; i < makers.size(); ++i) {
     const BuiltMakerLayer& layer = makers[i];
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
     glBindTexture(GL_TEXTURE_2D, layer.texture);
     GlEntryPoints.glUseProgram(layer.program);
     setUniform1f(layer.program, "time", demoTime());

@@ -75,13 +75,6 @@ GLuint loadLayerPicture(const std::string& file, const MakerLayer& layer, const 
   return texture;
 }
 
-int fadeNamed(const std::vector<NamedFade>& fades, const std::string& name) {
-  for (size_t i = 0; i < fades.size(); ++i) {
-    if (fades[i].name == name) return static_cast<int>(i);
-  }
-  return -1;
-}
-
 void deleteProgram(GLuint program) {
   if (const auto remove = glExtraEntryPoints().glDeleteProgram) remove(program);
 }
@@ -127,30 +120,19 @@ bool buildMakerLayers(const Timeline& t, const std::string& base, const std::str
   release(&built);
   builtFrom.clear();
   builtFile = t.file;
-  const std::vector<NamedFade> fades = t.allFades();
   std::vector<BuiltMakerLayer> layers;
   for (size_t i = 0; i < t.layers.size() && error->empty(); ++i) {
     const MakerLayer& layer = t.layers[i];
     const std::string place = placeOf(t.file, layer);
-    for (size_t j = 0; j < i; ++j) {
-      if (t.layers[j].name == layer.name && error->empty()) {
-        *error = place + "a layer named \"" + layer.name + "\" twice (first on line " +
-                 std::to_string(t.layers[j].line) + ")";
-      }
-    }
+    // The reader has refused a file whose layers name a fade it lacks or
+    // one of the wrong direction, or a layer twice; a timeline made in code
+    // is held to the first.
     BuiltMakerLayer b;
     b.name = layer.name;
-    b.in = fadeNamed(fades, layer.in);
-    b.out = layer.out.empty() ? -1 : fadeNamed(fades, layer.out);
-    if (!error->empty()) break;
+    b.in = t.indexOf(layer.in);
+    b.out = layer.out.empty() ? -1 : t.indexOf(layer.out);
     if (b.in < 0 || (b.out < 0 && !layer.out.empty())) {
       *error = place + "unknown fade \"" + (b.in < 0 ? layer.in : layer.out) + "\"";
-      break;
-    }
-    if (!fades[b.in].fade.in || (b.out >= 0 && fades[b.out].fade.in)) {
-      const bool inWrong = !fades[b.in].fade.in;
-      *error = place + "\"" + (inWrong ? layer.in : layer.out) + "\" fades " +
-               (inWrong ? "out where a fade-in belongs" : "in where a fade-out belongs");
       break;
     }
     const MakerLayerFiles files = makerLayerFiles(t, layer, base, mediaDir, large);

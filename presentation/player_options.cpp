@@ -69,21 +69,25 @@ bool parsePlayerOptions(int argc, const char* const* argv, PlayerOptions* option
   return true;
 }
 
-bool hasMediaFiles(const std::string& folder) {
+namespace {
+
+// How many files of the media list are in `folder`.
+size_t mediaFilesIn(const std::string& folder) {
+  size_t count = 0;
   for (const MediaFile& file : kMediaFiles) {
     std::string reason;
-    if (!isReadableRegularFile((folder + "/" + file.name).c_str(), &reason)) return false;
+    count += isReadableRegularFile((folder + "/" + file.name).c_str(), &reason);
   }
-  return true;
+  return count;
 }
 
-bool hasAnyMediaFile(const std::string& folder) {
-  for (const MediaFile& file : kMediaFiles) {
-    std::string reason;
-    if (isReadableRegularFile((folder + "/" + file.name).c_str(), &reason)) return true;
-  }
-  return false;
+}  // namespace
+
+bool hasMediaFiles(const std::string& folder) {
+  return mediaFilesIn(folder) == sizeof kMediaFiles / sizeof kMediaFiles[0];
 }
+
+bool hasAnyMediaFile(const std::string& folder) { return mediaFilesIn(folder) > 0; }
 
 std::string findMediaFolder(const std::string& programFolder) {
   // A working folder with any of the media is the one meant, and whatever
